@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Cardwright's one entry point for developers:
+#   ./cw run    install what is missing, build, start the program
+#   ./cw test   install what is missing, build, run every test (plus a sanitizer and fuzz pass)
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev libzip-dev libexpat1-dev libicu-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libxlsxwriter-dev python3 python3-xlwt python3-vobject
+  clang libclang-rt-14-dev
+  xvfb xauth fonts-liberation
+)
+
+setup() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+}
+
+build() {
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build build -j2
+}
+
+# The cores again with clang, AddressSanitizer, UndefinedBehaviorSanitizer and libFuzzer:
+# their unit tests, the saved corpora, then a short fuzzing run per target.
+sanitized() {
+  CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DCW_BUILD_GUI=OFF -DCW_SANITIZE=ON -DCW_FUZZ=ON >/dev/null
+  cmake --build build-asan -j2
+  local seconds="${CW_FUZZ_SECONDS:-10}"
+  for target in build-asan/fuzz/*/fuzz_*; do
+    [ -x "$target" ] || continue
+    local name corpus
+    name=$(basename "$target")
+    corpus=$(mktemp -d)
+    cp -r "fuzz/corpus/$name/." "$corpus/" 2>/dev/null || true
+    echo "== fuzzing $name for ${seconds}s"
+    "$target" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 -print_final_stats=0 "$corpus" 2>&1 | tail -n 2
+    rm -rf "$corpus"
+  done
+  ctest --test-dir build-asan --output-on-failure -j2
+}
+
+case "${1:-}" in
+  run)
+    setup
+    build
+    if [ -x build/app/cardwright ]; then
+      exec build/app/cardwright
+    fi
+    echo "Built. The Cardwright window is not there yet: only the core libraries and tools are built."
+    ;;
+  test)
+    setup
+    build
+    ctest --test-dir build --output-on-failure -j2
+    sanitized
+    ;;
+  *)
+    echo "usage: ./cw run | ./cw test" >&2
+    exit 2
+    ;;
+esac

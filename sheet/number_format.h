@@ -1,0 +1,46 @@
+// Displayed text of a cell value under its number format: the renderer that decides what
+// the exporter writes. Format codes are compiled once and cached per code.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "sheet/workbook.h"
+
+namespace cw::sheet {
+
+enum class DateOrder : std::uint8_t { kMonthDayYear, kDayMonthYear, kYearMonthDay };
+
+// What the rendering takes from the regional settings.
+struct FormatLocale {
+  DateOrder date_order = DateOrder::kMonthDayYear;  // order of the short date (ids 14, 22)
+  char date_separator = '/';
+  char decimal_separator = '.';
+  char thousands_separator = ',';
+};
+
+// A number shown under General: plain notation with up to 15 significant digits for
+// magnitudes in [1E-9, 1E+15), otherwise the short scientific form (1.23457E+17).
+std::string FormatGeneral(double value);
+
+class NumberFormatter {
+ public:
+  explicit NumberFormatter(FormatLocale locale = {}, DateSystem date_system = DateSystem::k1900);
+  ~NumberFormatter();
+  NumberFormatter(NumberFormatter&&) noexcept;
+  NumberFormatter& operator=(NumberFormatter&&) noexcept;
+
+  // The text of `value` under format `format_id`, using `code` for custom ids (a non-empty
+  // code wins over the built-in table). Never throws: a malformed code renders as General.
+  std::string FormatNumber(double value, std::uint32_t format_id, std::string_view code);
+  // The text of a string cell under the format's text section (the string itself without one).
+  std::string FormatString(std::string_view text, std::uint32_t format_id, std::string_view code);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace cw::sheet

@@ -1,0 +1,126 @@
+#include "sheet/workbook.h"
+
+#include <algorithm>
+#include <array>
+
+namespace cw::sheet {
+namespace {
+
+struct ErrorEntry {
+  CellError error;
+  std::string_view text;
+  std::uint8_t biff_code;
+};
+constexpr std::array<ErrorEntry, 8> kErrors = {{
+    {CellError::kNull, "#NULL!", 0x00},
+    {CellError::kDiv0, "#DIV/0!", 0x07},
+    {CellError::kValue, "#VALUE!", 0x0F},
+    {CellError::kRef, "#REF!", 0x17},
+    {CellError::kName, "#NAME?", 0x1D},
+    {CellError::kNum, "#NUM!", 0x24},
+    {CellError::kNA, "#N/A", 0x2A},
+    {CellError::kGettingData, "#GETTING_DATA", 0x2B},
+}};
+
+char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+}  // namespace
+
+std::string_view ErrorText(CellError error) {
+  for (const auto& e : kErrors) {
+    if (e.error == error) return e.text;
+  }
+  return "#VALUE!";
+}
+
+std::optional<CellError> ErrorFromText(std::string_view text) {
+  for (const auto& e : kErrors) {
+    if (e.text == text) return e.error;
+  }
+  return std::nullopt;
+}
+
+std::optional<CellError> ErrorFromBiffCode(std::uint8_t code) {
+  for (const auto& e : kErrors) {
+    if (e.biff_code == code) return e.error;
+  }
+  return std::nullopt;
+}
+
+void Worksheet::Finish() {
+  const auto before = [](const Cell& a, const Cell& b) {
+    return a.row != b.row ? a.row < b.row : a.column < b.column;
+  };
+  // Readers nearly always deliver row-major order; only sort when they did not.
+  if (!std::is_sorted(cells_.begin(), cells_.end(), before)) {
+    std::stable_sort(cells_.begin(), cells_.end(), before);
+  }
+  // Keep the last of several cells at one place.
+  std::vector<Cell>::iterator out = cells_.begin();
+  for (auto it = cells_.begin(); it != cells_.end(); ++it) {
+    if (out != cells_.begin() && (out - 1)->row == it->row && (out - 1)->column == it->column) {
+      *(out - 1) = *it;
+    } else {
+      *out++ = *it;
+    }
+  }
+  cells_.erase(out, cells_.end());
+  cells_.shrink_to_fit();
+
+  row_starts_.clear();
+  used_.reset();
+  if (cells_.empty()) return;
+  Extent e{cells_.front().row, cells_.front().column, cells_.back().row, cells_.front().column};
+  for (const Cell& c : cells_) {
+    e.first_column = std::min<std::uint32_t>(e.first_column, c.column);
+    e.last_column = std::max<std::uint32_t>(e.last_column, c.column);
+  }
+  used_ = e;
+  row_starts_.assign(static_cast<std::size_t>(e.last_row - e.first_row) + 2, 0);
+  std::size_t pos = 0;
+  for (std::uint32_t r = e.first_row; r <= e.last_row; ++r) {
+    while (pos < cells_.size() && cells_[pos].row < r) ++pos;
+    row_starts_[r - e.first_row] = static_cast<std::uint32_t>(pos);
+  }
+  row_starts_.back() = static_cast<std::uint32_t>(cells_.size());
+}
+
+std::span<const Cell> Worksheet::RowCells(std::uint32_t row) const {
+  if (!used_ || row < used_->first_row || row > used_->last_row) return {};
+  const std::size_t i = row - used_->first_row;
+  return std::span<const Cell>(cells_).subspan(row_starts_[i], row_starts_[i + 1] - row_starts_[i]);
+}
+
+const Cell* Worksheet::Find(std::uint32_t row, std::uint32_t column) const {
+  const auto cells = RowCells(row);
+  const auto it = std::lower_bound(cells.begin(), cells.end(), column,
+                                   [](const Cell& c, std::uint32_t col) { return c.column < col; });
+  return (it != cells.end() && it->column == column) ? &*it : nullptr;
+}
+
+std::uint32_t Workbook::AddString(std::string text) {
+  strings.push_back(std::move(text));
+  return static_cast<std::uint32_t>(strings.size() - 1);
+}
+
+std::uint32_t Workbook::FormatIdOf(std::uint32_t style) const {
+  return style < style_formats.size() ? style_formats[style] : 0;
+}
+
+std::string_view Workbook::CustomCode(std::uint32_t format_id) const {
+  const auto it = custom_formats.find(format_id);
+  return it == custom_formats.end() ? std::string_view{} : std::string_view(it->second);
+}
+
+std::optional<std::size_t> Workbook::FindSheet(std::string_view name) const {
+  for (std::size_t i = 0; i < sheets.size(); ++i) {
+    const std::string& n = sheets[i].Name();
+    if (n.size() == name.size() &&
+        std::equal(n.begin(), n.end(), name.begin(), [](char a, char b) { return FoldAscii(a) == FoldAscii(b); })) {
+      return i;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace cw::sheet

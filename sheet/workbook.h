@@ -1,0 +1,106 @@
+// The workbook model that every reader fills and everything above the readers uses:
+// sheets in workbook order, the active sheet, the date system, the string pool, the
+// cell formats, and per sheet its cells in compact row-major storage (one small record
+// per non-empty cell, no heap object per cell).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cw::sheet {
+
+enum class DateSystem : std::uint8_t { k1900, k1904 };
+
+enum class CellKind : std::uint8_t { kNumber, kString, kBoolean, kError };
+
+// The error values a cell can hold, shown as spreadsheets show them.
+enum class CellError : std::uint8_t { kNull, kDiv0, kValue, kRef, kName, kNum, kNA, kGettingData };
+
+// "#NULL!", "#DIV/0!", "#VALUE!", "#REF!", "#NAME?", "#NUM!", "#N/A", "#GETTING_DATA".
+std::string_view ErrorText(CellError error);
+// The error whose text is `text`, or nothing.
+std::optional<CellError> ErrorFromText(std::string_view text);
+// The error for a BIFF error code (0x00, 0x07, 0x0F, 0x17, 0x1D, 0x24, 0x2A, 0x2B), or nothing.
+std::optional<CellError> ErrorFromBiffCode(std::uint8_t code);
+
+// One non-empty cell. Rows and columns are 0-based here; the engine speaks 1-based.
+struct Cell {
+  std::uint32_t row = 0;
+  std::uint16_t column = 0;
+  CellKind kind = CellKind::kNumber;
+  std::uint32_t style = 0;  // index into Workbook::style_formats
+  union {
+    double number = 0;           // kNumber
+    std::uint32_t string_index;  // kString: index into Workbook::strings
+    bool boolean;                // kBoolean
+    CellError error;             // kError
+  };
+};
+
+inline constexpr std::uint32_t kMaxRows = 1048576;   // rows 1..1048576
+inline constexpr std::uint32_t kMaxColumns = 16384;  // columns A..XFD
+
+// The used range of a sheet, 0-based and inclusive.
+struct Extent {
+  std::uint32_t first_row = 0;
+  std::uint32_t first_column = 0;
+  std::uint32_t last_row = 0;
+  std::uint32_t last_column = 0;
+};
+
+class Worksheet {
+ public:
+  explicit Worksheet(std::string name = {}) : name_(std::move(name)) {}
+
+  const std::string& Name() const { return name_; }
+  void SetName(std::string name) { name_ = std::move(name); }
+
+  // Reader side: cells may come in any order; a later cell at the same place replaces
+  // an earlier one. Call Finish() once all cells are in.
+  void Add(const Cell& cell) { cells_.push_back(cell); }
+  void Reserve(std::size_t count) { cells_.reserve(count); }
+  void Finish();
+
+  // The cell at (row, column), 0-based, or nullptr when that cell is empty.
+  const Cell* Find(std::uint32_t row, std::uint32_t column) const;
+  // All cells, row-major. Valid after Finish().
+  std::span<const Cell> Cells() const { return cells_; }
+  // The cells of one row, by column. Valid after Finish().
+  std::span<const Cell> RowCells(std::uint32_t row) const;
+  // The smallest block holding every non-empty cell; nothing for an empty sheet.
+  std::optional<Extent> UsedRange() const { return used_; }
+
+ private:
+  std::string name_;
+  std::vector<Cell> cells_;
+  // Row-major index: for rows first_row..last_row, the position of the row's first cell.
+  std::vector<std::uint32_t> row_starts_;
+  std::optional<Extent> used_;
+};
+
+class Workbook {
+ public:
+  std::vector<Worksheet> sheets;
+  std::size_t active_sheet = 0;  // index into sheets
+  DateSystem date_system = DateSystem::k1900;
+  std::vector<std::string> strings;             // shared strings, then inline strings
+  std::vector<std::uint32_t> style_formats;     // cell style index -> number format id
+  std::map<std::uint32_t, std::string> custom_formats;  // number format id -> format code
+
+  // Adds a string to the pool and returns its index.
+  std::uint32_t AddString(std::string text);
+  // The number format id of a cell style (0, General, for an unknown style).
+  std::uint32_t FormatIdOf(std::uint32_t style) const;
+  // The format code stored for a custom id; empty for built-in ids.
+  std::string_view CustomCode(std::uint32_t format_id) const;
+  // The index of the sheet named `name` (case-insensitive, as spreadsheets match), or nothing.
+  std::optional<std::size_t> FindSheet(std::string_view name) const;
+};
+
+}  // namespace cw::sheet
