@@ -1,0 +1,40 @@
+// A1-style cell addresses: parsing what the user or the block pick wrote ("A1:B3",
+// "$A$1:$C$10", "B2", "'My Sheet'!$A$1:$C$10", "Sheet2!A1:C3", whole columns "A:C" and whole
+// rows "2:5") and formatting the absolute form the block pick reports.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace cw::sheet {
+
+// A rectangular block, 1-based and inclusive, first <= last. `sheet` is set only when the
+// address named one.
+struct CellBlock {
+  std::optional<std::string> sheet;
+  std::uint32_t first_row = 1;
+  std::uint32_t first_column = 1;
+  std::uint32_t last_row = 1;
+  std::uint32_t last_column = 1;
+  bool whole_columns = false;  // "A:C": every row of the sheet
+  bool whole_rows = false;     // "2:5": every column of the sheet
+};
+
+// The block an address names, or nothing when the text is not an address within
+// A1:XFD1048576. Spaces around the address are allowed.
+std::optional<CellBlock> ParseAddress(std::string_view text);
+
+// "A" for 1, "Z" for 26, "AA" for 27, ... "XFD" for 16384.
+std::string ColumnLetters(std::uint32_t column);
+
+// The sheet name as a formula writes it: quoted ('My Sheet', with ' doubled) unless it is
+// a plain name that cannot be mistaken for a reference.
+std::string QuoteSheetName(std::string_view name);
+
+// The absolute form: "$A$1:$C$10", or "$B$2" for one cell, prefixed with the quoted sheet
+// name and "!" when block.sheet is set.
+std::string FormatAddress(const CellBlock& block);
+
+}  // namespace cw::sheet
