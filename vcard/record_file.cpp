@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -93,8 +94,14 @@ RecordFile RecordFile::Create(const std::string& path) {
   if (::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) FailWithErrno("Cannot create file", path, EISDIR);
   // The temporary is a hidden file in the same folder, so the final rename never crosses
   // file systems. Its name is short so a target name near the length limit still fits.
-  std::string temp = folder + "/.cw-" + std::to_string(::getpid()) + "-XXXXXX";
-  const int fd = ::mkstemp(temp.data());
+  static std::atomic<unsigned long> counter{0};
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = folder + "/.cw-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
   if (fd < 0) FailWithErrno("Cannot create file", path, errno);
   RecordFile file;
   file.fd_ = fd;
@@ -119,13 +126,6 @@ void RecordFile::Write(std::string_view bytes) {
 
 void RecordFile::Close() {
   if (fd_ < 0) return;
-  // New files get the usual permissions (mkstemp makes them private to the user).
-  static const mode_t mask = [] {
-    const mode_t m = ::umask(0);
-    ::umask(m);
-    return m;
-  }();
-  ::fchmod(fd_, 0666 & ~mask);
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) {
