@@ -344,6 +344,7 @@ class SectionBuilder {
           EmitDate(raw, i, is_time_unit);
           break;
         case Raw::kElapsed: {
+          section_.elapsed = true;
           Token& e = Emit(t.ch == 'h' ? TokenKind::kElapsedHours
                           : t.ch == 'm' ? TokenKind::kElapsedMinutes
                                         : TokenKind::kElapsedSeconds);
@@ -390,6 +391,7 @@ class SectionBuilder {
   void EmitDate(const std::vector<RawToken>& raw, std::size_t i, Pred is_time_unit) {
     const RawToken& t = raw[i];
     const int n = t.count;
+    if (t.ch == 'y' || t.ch == 'e' || t.ch == 'd' || (t.ch == 'm' && n > 2)) section_.has_date = true;
     switch (t.ch) {
       case 'y':
         Emit(n <= 2 ? TokenKind::kYear2 : TokenKind::kYear4);
@@ -432,6 +434,7 @@ class SectionBuilder {
       section_.has_time = true;
       return;
     }
+    section_.has_date = true;
     Emit(n == 1 ? TokenKind::kMonth
          : n == 2 ? TokenKind::kMonth2
          : n == 3 ? TokenKind::kMonthAbbr
@@ -539,7 +542,6 @@ class SectionBuilder {
             d.ch = t.ch;
             d.role = DigitRole::kInteger;
             d.index = static_cast<std::uint16_t>(std::min(integer_count - 1 - integer_seen, 0xFFFF));
-            if (t.ch != '0') section_.engineering = true;
             ++integer_seen;
           } else if (roles[i] == DigitRole::kDecimal) {
             if (decimal_seen >= kMaxDecimalDigits) {
@@ -583,7 +585,9 @@ class SectionBuilder {
       }
     }
     section_.decimal_digits = decimal_seen;
-    section_.engineering = section_.engineering && integer_count > 1;
+    // With several integer placeholders the exponent is a multiple of their count
+    // ("##0.0E+0" is engineering notation, "00.00E+00" shows 12345 as 01.23E+04).
+    section_.engineering = integer_count > 1;
     section_.decimal_shift = std::clamp(section_.decimal_shift, -400, 400);
   }
 

@@ -83,6 +83,8 @@ struct Section {
   int decimal_shift = 0;  // +2 per percent sign, -3 per scaling comma
   bool grouping = false;
   bool engineering = false;      // "##0.0E+0": exponent a multiple of the integer digits
+  bool has_date = false;         // shows a calendar part (y, m, d), not only a time
+  bool elapsed = false;          // shows [h], [m] or [s]
   bool mixed_fraction = false;   // "# ?/?": a whole part before the fraction
   bool has_decimal_point = false;
   std::uint32_t fixed_denominator = 0;

@@ -471,7 +471,10 @@ void RenderNumber(const CompiledFormat& format, double value, const RenderContex
   const double magnitude = std::fabs(value);
   if (section.kind == SectionKind::kDate) {
     const std::size_t mark = out.size();
-    if (!RenderDate(view, value, context, out)) {
+    // A negative duration ([h]:mm) shows with its sign; a negative date has no calendar.
+    const bool negative_duration = value < 0 && section.elapsed && !section.has_date;
+    if (negative_duration) out += '-';
+    if (!RenderDate(view, negative_duration ? magnitude : value, context, out)) {
       out.resize(mark);
       AppendGeneral(value, context.locale.decimal_separator, out);
     }
