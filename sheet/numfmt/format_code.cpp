@@ -7,8 +7,9 @@
 namespace cw::sheet::numfmt {
 namespace {
 
-// Longer codes are refused (they render as General); real ones are a few dozen bytes.
-constexpr std::size_t kMaxCodeLength = 1 << 20;
+// Longer codes are refused (they render as General); real ones are a few dozen bytes and
+// Excel stores at most 255 characters. The limit keeps token positions in 16 bits.
+constexpr std::size_t kMaxCodeLength = 65535;
 // Excel shows at most 30 decimals; more placeholders than this are kept as literal zeros.
 constexpr int kMaxDecimalDigits = 30;
 // Variable denominators have at most this many digits.

@@ -134,7 +134,7 @@ struct SectionView {
 // Numbers and scientific notation share the placing of digits.
 void RenderDigits(const SectionView& v, const Decimal& d, int exponent, const FormatLocale& locale, std::string& out) {
   const Section& s = v.section;
-  char integer[400];
+  char integer[1200];  // 309 digits of the largest double, shifted by up to 400 places
   const int length = IntegerDigitsOf(d, integer, static_cast<int>(sizeof integer));
   IntegerPlacer placer(integer, length, s.integer_digits, s.grouping, locale.thousands_separator, out);
   const int fraction_digits = d.count - d.point;
@@ -242,7 +242,8 @@ void RenderFraction(const SectionView& v, double magnitude, const FormatLocale& 
   const Section& s = v.section;
   const double x = s.decimal_shift == 0 ? magnitude : magnitude * std::pow(10.0, s.decimal_shift);
   if (!(x < 1e15)) {
-    AppendGeneral(x, locale.decimal_separator, out);
+    // Past the digits a double holds a fraction means nothing: the value as General.
+    AppendGeneral(magnitude, locale.decimal_separator, out);
     return;
   }
   std::int64_t max_denominator = 1;

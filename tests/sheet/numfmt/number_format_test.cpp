@@ -317,6 +317,10 @@ TEST(NumberFormat, Dates) {
       {"[$-409]mmm d", 45000, "Mar 15"},
       {"d\\/m", 45000, "15/3"},
       {"\"Born \"d.m.yyyy", 45000, "Born 15.3.2023"},
+      {"[$-40C]mmmmm", 44973, "f"},      // février: the first character, not its first byte
+      {"[$-407]mmmmm ddd", 44999, "M Di"},
+      {"[$-413]d mmmm", 45000, "15 maart"},
+      {"[$-411]d mmm", 45000, "15 Mar"},  // languages without names of their own: English
   };
   ExpectCases(cases);
 }
@@ -416,6 +420,18 @@ TEST(NumberFormat, LongAndOddCodesStayBounded) {
   EXPECT_FALSE(formatter.FormatNumber(1e300, 164, exponent).empty());
   const std::string fraction = "# " + std::string(50, '?') + "/" + std::string(50, '?');
   EXPECT_EQ(formatter.FormatNumber(0.5, 164, fraction).find("1/2"), 50u);
+}
+
+TEST(NumberFormat, ExtremeScalingStaysBounded) {
+  NumberFormatter formatter;
+  const std::string percents = "0" + std::string(300, '%');
+  const std::string shown = formatter.FormatNumber(1.7976931348623157e308, 164, percents);
+  EXPECT_EQ(shown.substr(0, 6), "179769");
+  EXPECT_EQ(shown.size(), 309u + 400u + 300u);  // the shift is capped at 400 places
+  const std::string commas = "0" + std::string(300, ',');
+  EXPECT_EQ(formatter.FormatNumber(1e300, 164, commas), "0");
+  EXPECT_EQ(formatter.FormatNumber(1e300, 164, "# ?/?" + std::string(10, '%')), "1E+300");  // too large for a fraction
+  EXPECT_EQ(formatter.FormatNumber(1.5, 164, std::string(70000, '0')), "1.5");  // past the length limit
 }
 
 TEST(NumberFormat, ManyDistinctCodesKeepRendering) {
