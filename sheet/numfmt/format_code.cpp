@@ -230,7 +230,9 @@ struct SectionLexer {
   void LexWord(std::string_view s, std::size_t& i) {
     const char c = s[i];
     const char lc = Lower(c);
-    if (lc == 'e' && i + 1 < s.size() && (s[i + 1] == '+' || s[i + 1] == '-')) {
+    // E+ and E- follow a digit placeholder; elsewhere ("e-m-d") e is the year.
+    const bool after_digit = std::any_of(out.begin(), out.end(), [](const RawToken& t) { return t.kind == Raw::kDigit; });
+    if (lc == 'e' && after_digit && i + 1 < s.size() && (s[i + 1] == '+' || s[i + 1] == '-')) {
       Push(Raw::kExponent, c, s[i + 1] == '+' ? 1 : 0, s.substr(i, 2));
       i += 2;
       return;
@@ -294,9 +296,9 @@ class SectionBuilder {
     } else if (HasRaw(raw, Raw::kGeneral)) {
       section_.kind = SectionKind::kGeneral;
       for (auto& t : raw) {
+        // Everything beside the word General is shown as written.
         if (t.kind == Raw::kGeneral) Emit(TokenKind::kGeneral);
-        else if (t.kind != Raw::kPercent && t.kind != Raw::kComma) AddLiteral(t.text);
-        else if (t.kind == Raw::kPercent) AddLiteral(t.text);
+        else AddLiteral(t.text);
       }
     } else {
       BuildNumber(raw);

@@ -284,7 +284,6 @@ void RenderFraction(const SectionView& v, double magnitude, const FormatLocale& 
   for (const Token& t : v) {
     if (t.kind == TokenKind::kDigit && t.role == DigitRole::kDenominator) ++denominator_count;
   }
-  bool in_fraction = false;  // between the numerator and the end of the denominator
   for (const Token& t : v) {
     switch (t.kind) {
       case TokenKind::kLiteral:
@@ -296,7 +295,6 @@ void RenderFraction(const SectionView& v, double magnitude, const FormatLocale& 
             whole_placer.Place(t.index, t.ch);
             break;
           case DigitRole::kNumerator:
-            in_fraction = true;
             if (blank_fraction) out += ' ';
             else numerator_placer.Place(t.index, t.ch == '#' && numerator == 0 ? '0' : t.ch);
             break;
@@ -325,7 +323,6 @@ void RenderFraction(const SectionView& v, double magnitude, const FormatLocale& 
         break;
     }
   }
-  (void)in_fraction;
 }
 
 void RenderGeneralSection(const SectionView& v, double magnitude, const FormatLocale& locale, std::string& out) {
