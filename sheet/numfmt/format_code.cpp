@@ -85,6 +85,7 @@ struct SectionLexer {
   std::vector<RawToken>& out;
   Section& section;
   bool ok = true;
+  bool digit_seen = false;
 
   void Literal(std::string_view text) {
     if (!out.empty() && out.back().kind == Raw::kLiteral) {
@@ -197,6 +198,7 @@ struct SectionLexer {
           break;
         }
         case '0': case '#': case '?':
+          digit_seen = true;
           Push(Raw::kDigit, c, 1, s.substr(i, 1));
           ++i;
           break;
@@ -231,8 +233,7 @@ struct SectionLexer {
     const char c = s[i];
     const char lc = Lower(c);
     // E+ and E- follow a digit placeholder; elsewhere ("e-m-d") e is the year.
-    const bool after_digit = std::any_of(out.begin(), out.end(), [](const RawToken& t) { return t.kind == Raw::kDigit; });
-    if (lc == 'e' && after_digit && i + 1 < s.size() && (s[i + 1] == '+' || s[i + 1] == '-')) {
+    if (lc == 'e' && digit_seen && i + 1 < s.size() && (s[i + 1] == '+' || s[i + 1] == '-')) {
       Push(Raw::kExponent, c, s[i + 1] == '+' ? 1 : 0, s.substr(i, 2));
       i += 2;
       return;

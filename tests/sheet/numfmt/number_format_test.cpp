@@ -434,6 +434,9 @@ TEST(NumberFormat, ExtremeScalingStaysBounded) {
   EXPECT_EQ(formatter.FormatNumber(1e300, 164, commas), "0");
   EXPECT_EQ(formatter.FormatNumber(1e300, 164, "# ?/?" + std::string(10, '%')), "1E+300");  // too large for a fraction
   EXPECT_EQ(formatter.FormatNumber(1.5, 164, std::string(70000, '0')), "1.5");  // past the length limit
+  std::string letters;
+  for (int i = 0; i < 16000; ++i) letters += "dmye";
+  EXPECT_EQ(formatter.FormatNumber(45000, 164, letters).substr(0, 12), "153232023153");
 }
 
 TEST(NumberFormat, ManyDistinctCodesKeepRendering) {
