@@ -507,23 +507,27 @@ class SectionBuilder {
     // Commas: between integer placeholders they group thousands; right after a
     // placeholder and before no further one they divide by 1000; elsewhere they are text.
     std::vector<bool> drop(raw.size(), false);
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-      if (raw[i].kind != Raw::kComma) continue;
-      std::size_t prev = i;
-      while (prev > 0 && raw[prev - 1].kind == Raw::kComma) --prev;
-      const bool after_digit = prev > 0 && raw[prev - 1].kind == Raw::kDigit && roles[prev - 1] != DigitRole::kExponent;
-      std::size_t next = i + 1;
-      while (next < raw.size() && raw[next].kind == Raw::kComma) ++next;
-      const bool before_digit = next < raw.size() && raw[next].kind == Raw::kDigit;
-      if (after_digit && before_digit && roles[next] == DigitRole::kInteger && roles[prev - 1] == DigitRole::kInteger) {
-        section_.grouping = true;
-        drop[i] = true;
-      } else if (after_digit && !before_digit) {
-        section_.decimal_shift -= 3;
-        drop[i] = true;
-      } else if (after_digit && before_digit) {
-        drop[i] = true;  // a comma among the decimals shows nothing
+    for (std::size_t i = 0; i < raw.size();) {
+      if (raw[i].kind != Raw::kComma) {
+        ++i;
+        continue;
       }
+      std::size_t next = i + 1;  // a run of commas is judged as one
+      while (next < raw.size() && raw[next].kind == Raw::kComma) ++next;
+      const bool after_digit = i > 0 && raw[i - 1].kind == Raw::kDigit && roles[i - 1] != DigitRole::kExponent;
+      const bool before_digit = next < raw.size() && raw[next].kind == Raw::kDigit;
+      for (std::size_t k = i; k < next; ++k) {
+        if (after_digit && before_digit && roles[next] == DigitRole::kInteger && roles[i - 1] == DigitRole::kInteger) {
+          section_.grouping = true;
+          drop[k] = true;
+        } else if (after_digit && !before_digit) {
+          section_.decimal_shift = std::max(section_.decimal_shift - 3, -400);
+          drop[k] = true;
+        } else if (after_digit && before_digit) {
+          drop[k] = true;  // a comma among the decimals shows nothing
+        }
+      }
+      i = next;
     }
 
     // Integer placeholder positions from the right.
@@ -570,7 +574,7 @@ class SectionBuilder {
           }
           break;
         case Raw::kPercent:
-          section_.decimal_shift += 2;
+          section_.decimal_shift = std::min(section_.decimal_shift + 2, 400);
           AddLiteral(t.text);
           break;
         case Raw::kExponent:

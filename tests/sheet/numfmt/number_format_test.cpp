@@ -432,6 +432,8 @@ TEST(NumberFormat, ExtremeScalingStaysBounded) {
   EXPECT_EQ(shown.size(), 309u + 400u + 300u);  // the shift is capped at 400 places
   const std::string commas = "0" + std::string(300, ',');
   EXPECT_EQ(formatter.FormatNumber(1e300, 164, commas), "0");
+  EXPECT_EQ(formatter.FormatNumber(1e300, 164, "0" + std::string(60000, ',')), "0");
+  EXPECT_EQ(formatter.FormatNumber(1.5, 164, "0" + std::string(60000, '%')).size(), 401u + 60000u);
   EXPECT_EQ(formatter.FormatNumber(1e300, 164, "# ?/?" + std::string(10, '%')), "1E+300");  // too large for a fraction
   EXPECT_EQ(formatter.FormatNumber(1.5, 164, std::string(70000, '0')), "1.5");  // past the length limit
   std::string letters;
