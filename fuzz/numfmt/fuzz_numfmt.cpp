@@ -29,6 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (shown.size() > 4 * code.size() + 800) __builtin_trap();
   formatter.FormatNumber(-value, id, code);
   formatter.FormatNumber(value * 86400.0, id, code);
-  formatter.FormatString(code, id, code);
+  if (formatter.FormatString(code, id, code).size() > 9 * code.size() + 800) __builtin_trap();
   return 0;
 }

@@ -500,8 +500,12 @@ void RenderString(const CompiledFormat& format, std::string_view text, std::stri
   }
   const Section& section = format.sections[format.text_section];
   const SectionView view{format, section};
+  // A hostile code could repeat '@' thousands of times over a long string; past a few
+  // copies the text is not repeated, so the result stays near the size of code and text.
+  constexpr int kMaxTextCopies = 8;
+  int copies = 0;
   for (const Token& t : view) {
-    if (t.kind == TokenKind::kText) out.append(text);
+    if (t.kind == TokenKind::kText && copies++ < kMaxTextCopies) out.append(text);
     else if (t.kind == TokenKind::kLiteral) out.append(view.Text(t));
   }
 }

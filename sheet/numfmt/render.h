@@ -19,7 +19,7 @@ struct RenderContext {
 void RenderNumber(const CompiledFormat& format, double value, const RenderContext& context, std::string& out);
 
 // Appends the text of a string cell: the format's text section with '@' replaced by the
-// text, or the text itself when the format has no text section.
+// text (at most 8 times), or the text itself when the format has no text section.
 void RenderString(const CompiledFormat& format, std::string_view text, std::string& out);
 
 }  // namespace cw::sheet::numfmt

@@ -474,6 +474,8 @@ TEST(FormatString, TextSection) {
     EXPECT_EQ(formatter.FormatString(c.text, 164, c.code), c.shown);
   }
   EXPECT_EQ(formatter.FormatString("00123", 49, ""), "00123");
+  const std::string long_text(30000, 'x');
+  EXPECT_EQ(formatter.FormatString(long_text, 164, std::string(60000, '@')).size(), 8u * 30000u);
   EXPECT_EQ(formatter.FormatString("Smith", 44, ""), " Smith ");
 }
 
