@@ -350,7 +350,9 @@ class WorkbookHandler : public XmlHandler {
       if (name != "workbook") FailXlsx(XlsxErrorCode::kNotWorkbookPackage, part_);
       return;
     }
-    if (name == "sheet") {
+    if (name == "sheets") {
+      in_sheets_ = true;
+    } else if (name == "sheet" && in_sheets_) {
       if (sheets.size() >= kMaxSheets) FailXlsx(XlsxErrorCode::kBadValue, part_, "more sheets than a workbook can hold");
       const char* sheet_name = a.Get("name");
       const char* id = a.Get("id");
@@ -366,11 +368,14 @@ class WorkbookHandler : public XmlHandler {
       }
     }
   }
-  void End(std::string_view) override {}
+  void End(std::string_view name) override {
+    if (name == "sheets") in_sheets_ = false;
+  }
   void Text(std::string_view) override {}
 
  private:
   static constexpr std::size_t kMaxSheets = 65'536;
+  bool in_sheets_ = false;
   std::string part_;
   bool root_seen_ = false;
   bool view_seen_ = false;
@@ -511,6 +516,7 @@ class WorksheetHandler : public XmlHandler {
       } else if (name == "is") {
         in_inline_ = true;
         has_value_ = true;
+        saw_inline_ = true;
         item_.Reset();
       } else if (in_inline_) {
         capturing_ = item_.Start(name);
@@ -586,6 +592,7 @@ class WorksheetHandler : public XmlHandler {
     in_cell_ = true;
     has_value_ = false;
     in_inline_ = false;
+    saw_inline_ = false;
     value_.clear();
     type_ = ValueType::kNumber;
     style_ = 0;
@@ -607,10 +614,9 @@ class WorksheetHandler : public XmlHandler {
       if (!at) FailXlsx(XlsxErrorCode::kBadCellReference, part_, ref);
       cell_row_ = at->first;
       cell_column_ = at->second;
-      if (!row_started_) {
-        row_ = cell_row_;
-        row_started_ = true;
-      }
+      // The reference wins over the row's number; cells and rows without one follow it.
+      row_ = cell_row_;
+      row_started_ = true;
     } else {
       // A cell without a reference takes the place after the previous cell of its row.
       if (next_column_ >= kMaxColumns) {
@@ -666,6 +672,8 @@ class WorksheetHandler : public XmlHandler {
     cell.row = cell_row_;
     cell.column = static_cast<std::uint16_t>(cell_column_);
     cell.style = style_;
+    // Text in <is> is an inline string even where the writer left out t="inlineStr".
+    if (saw_inline_) type_ = ValueType::kInline;
     switch (type_) {
       case ValueType::kNumber: {
         if (TrimSpace(value_).empty()) return;
@@ -743,6 +751,7 @@ class WorksheetHandler : public XmlHandler {
 
   bool in_cell_ = false;
   bool in_inline_ = false;
+  bool saw_inline_ = false;
   bool has_value_ = false;
   std::uint32_t cell_row_ = 0;
   std::uint32_t cell_column_ = 0;

@@ -85,6 +85,9 @@ TEST(XlsxCells, EveryValueTypeReadsAsItsDisplayedText) {
        "A5=1|A6=2"},
       {"prefixed elements", R"(<x:row xmlns:x="urn:x" r="1"><x:c r="A1" t="s"><x:v>0</x:v></x:c></x:row>)",
        {"<t>p</t>"}, "A1=p"},
+      {"a row without r follows the references of the row before",
+       R"(<row><c r="B4"><v>1</v></c></row><row><c><v>2</v></c></row>)", {}, "B4=1|A5=2"},
+      {"inline string without its type", R"(<row r="1"><c r="A1"><is><t>bare</t></is></c></row>)", {}, "A1=bare"},
       {"cells out of order are sorted", R"(<row r="2"><c r="B2"><v>2</v></c></row><row r="1"><c r="A1"><v>1</v></c></row>)",
        {}, "A1=1|B2=2"},
       {"last cell of the sheet", R"(<row r="1048576"><c r="XFD1048576"><v>9</v></c></row>)", {}, "XFD1048576=9"},
@@ -383,7 +386,9 @@ TEST(XlsxHelpers, IsoDatesBecomeSerialNumbers) {
     SCOPED_TRACE(c.text);
     const auto serial = xlsx::IsoDateSerial(c.text, c.system);
     ASSERT_EQ(serial.has_value(), c.serial.has_value());
-    if (c.serial) EXPECT_DOUBLE_EQ(*serial, *c.serial);
+    if (c.serial) {
+      EXPECT_DOUBLE_EQ(*serial, *c.serial);
+    }
   }
 }
 
