@@ -305,7 +305,7 @@ class RelationshipsHandler : public XmlHandler {
   void Text(std::string_view) override {}
 
  private:
-  static constexpr std::size_t kMaxRelationships = 1'000'000;
+  static constexpr std::size_t kMaxRelationships = 100'000;
   std::string source_;
 };
 
@@ -393,6 +393,9 @@ class StylesHandler : public XmlHandler {
       const char* id = a.Get("numFmtId");
       const char* code = a.Get("formatCode");
       const auto value = id ? ParseCount(id) : std::nullopt;
+      if (book_.custom_formats.size() >= max_styles_) {
+        FailXlsx(XlsxErrorCode::kBadValue, part_, "more number formats than a workbook can hold");
+      }
       if (value && *value <= 0xFFFFFFFFu && code) book_.custom_formats[static_cast<std::uint32_t>(*value)] = code;
     } else if (name == "cellXfs") {
       in_cell_xfs_ = true;
@@ -492,13 +495,18 @@ enum class ValueType : std::uint8_t { kNumber, kShared, kInline, kFormulaString,
 class WorksheetHandler : public XmlHandler {
  public:
   WorksheetHandler(std::string_view part, Workbook& book, Worksheet& sheet, std::size_t shared_count,
-                   std::uint64_t& cells_left, std::uint64_t declared_size)
+                   std::uint64_t& cells_left, std::uint64_t max_cells, std::uint64_t declared_size)
       : part_(part),
         book_(book),
         sheet_(sheet),
         shared_count_(shared_count),
         cells_left_(cells_left),
+        max_cells_(max_cells),
         declared_size_(declared_size) {}
+
+  // The rows from the first to the last that hold a cell; the sheet's row index takes one
+  // entry for each.
+  std::uint64_t RowSpan() const { return last_row_ >= first_row_ ? std::uint64_t{last_row_ - first_row_} + 1 : 0; }
 
   void Start(std::string_view name, const Attributes& a) override {
     if (!in_data_) {
@@ -732,8 +740,10 @@ class WorksheetHandler : public XmlHandler {
         break;
       }
     }
-    if (cells_left_ == 0) FailXlsx(XlsxErrorCode::kTooManyCells, part_, "the cap");
+    if (cells_left_ == 0) FailXlsx(XlsxErrorCode::kTooManyCells, part_, std::to_string(max_cells_));
     --cells_left_;
+    first_row_ = std::min(first_row_, cell.row);
+    last_row_ = std::max(last_row_, cell.row);
     sheet_.Add(cell);
   }
 
@@ -742,7 +752,10 @@ class WorksheetHandler : public XmlHandler {
   Worksheet& sheet_;
   std::size_t shared_count_;
   std::uint64_t& cells_left_;
+  std::uint64_t max_cells_;
   std::uint64_t declared_size_;
+  std::uint32_t first_row_ = kMaxRows;
+  std::uint32_t last_row_ = 0;
 
   bool in_data_ = false;
   bool row_started_ = false;
@@ -811,6 +824,7 @@ Workbook ReadPackage(const ZipPackage& package, const WorkbookLimits& limits) {
   const std::size_t shared_count = book.strings.size();
 
   std::uint64_t cells_left = limits.max_cells;
+  std::uint64_t row_span_left = limits.max_row_span;
   book.sheets.reserve(workbook.sheets.size());
   for (const SheetEntry& entry : workbook.sheets) {
     Worksheet& sheet = book.sheets.emplace_back(entry.name);
@@ -826,8 +840,11 @@ Workbook ReadPackage(const ZipPackage& package, const WorkbookLimits& limits) {
       continue;
     }
     const std::string part = StoredName(package, rel->target, "the sheet \"" + entry.name + "\"");
-    WorksheetHandler handler(part, book, sheet, shared_count, cells_left, package.DeclaredSize(part));
+    WorksheetHandler handler(part, book, sheet, shared_count, cells_left, limits.max_cells, package.DeclaredSize(part));
     ParsePart(package, part, handler);
+    // Many sheets with one cell in row 1 and one in row 1048576 would each cost a full row index.
+    if (handler.RowSpan() > row_span_left) FailXlsx(XlsxErrorCode::kTooManyRows, part, std::to_string(limits.max_row_span));
+    row_span_left -= handler.RowSpan();
     sheet.Finish();
   }
   return book;

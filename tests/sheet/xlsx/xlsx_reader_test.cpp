@@ -296,9 +296,10 @@ TEST(XlsxLimits, CapsOnPartSizeCellsAndStringsHold) {
   const LimitCase cases[] = {
       {"part size", {200, 1u << 20, 250}, {}, XlsxErrorCode::kPartTooLarge},
       {"ratio", {1u << 30, 16, 1}, {}, XlsxErrorCode::kPartRatioTooHigh},
-      {"cells", {}, {1, 100, 100}, XlsxErrorCode::kTooManyCells},
-      {"strings", {}, {100, 1, 100}, XlsxErrorCode::kTooManyStrings},
-      {"styles", {}, {100, 100, 0}, XlsxErrorCode::kBadValue},
+      {"cells", {}, {1, 100, 100, 100}, XlsxErrorCode::kTooManyCells},
+      {"strings", {}, {100, 1, 100, 100}, XlsxErrorCode::kTooManyStrings},
+      {"styles", {}, {100, 100, 0, 100}, XlsxErrorCode::kBadValue},
+      {"row span", {}, {100, 100, 100, 0}, XlsxErrorCode::kTooManyRows},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
@@ -309,6 +310,24 @@ TEST(XlsxLimits, CapsOnPartSizeCellsAndStringsHold) {
     } catch (const XlsxError& e) {
       EXPECT_EQ(e.code, c.code) << e.what();
     }
+  }
+}
+
+// Sheets whose cells lie far apart each need a row index as long as the gap; together they
+// are held to a budget.
+TEST(XlsxLimits, RowSpanOfAllSheetsIsCapped) {
+  Parts parts = MinimalParts(R"(<row r="1"><c r="A1"><v>1</v></c></row><row r="1048576"><c r="A1048576"><v>2</v></c></row>)");
+  const auto bytes = ZipBytes(parts);
+  const xlsx::ZipPackage package(bytes);
+  xlsx::WorkbookLimits limits;
+  limits.max_row_span = 1048576;
+  EXPECT_EQ(xlsx::ReadPackage(package, limits).sheets[0].Cells().size(), 2u);
+  limits.max_row_span = 1048575;
+  try {
+    xlsx::ReadPackage(package, limits);
+    ADD_FAILURE() << "read succeeded";
+  } catch (const XlsxError& e) {
+    EXPECT_EQ(e.code, XlsxErrorCode::kTooManyRows) << e.what();
   }
 }
 
