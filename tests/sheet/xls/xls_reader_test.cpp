@@ -300,11 +300,7 @@ Bytes WorkbookWithSst(const std::vector<Bytes>& sst_pieces, std::uint32_t count)
   return WorkbookWithSheet(globals, cells);
 }
 
-Bytes B(std::initializer_list<int> v) {
-  Bytes b;
-  for (int x : v) b.push_back(static_cast<std::byte>(x));
-  return b;
-}
+using testing::B;
 
 TEST(XlsSharedStrings, SplitsAtRecordBoundaries) {
   struct Case {

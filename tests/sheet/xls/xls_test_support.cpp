@@ -180,6 +180,12 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
   return out;
 }
 
+Bytes B(std::initializer_list<int> values) {
+  Bytes out;
+  for (int v : values) out.push_back(static_cast<std::byte>(v));
+  return out;
+}
+
 Bytes Latin1(std::string_view text) {
   Bytes out;
   for (char c : text) out.push_back(static_cast<std::byte>(c));

@@ -53,6 +53,7 @@ class BiffBuilder {
 Bytes Le16Bytes(std::uint16_t v);
 Bytes Le32Bytes(std::uint32_t v);
 Bytes Concat(std::initializer_list<Bytes> parts);
+Bytes B(std::initializer_list<int> values);
 Bytes Latin1(std::string_view text);
 Bytes Utf16(std::u16string_view text);
 
