@@ -84,6 +84,11 @@ class BiffWorkbookReader {
   std::size_t shared_string_count_ = 0;
   std::vector<SheetEntry> sheets_;
   std::optional<std::size_t> active_tab_;
+  // Sheet substreams are read where BOUNDSHEET says they start. A hostile file may point
+  // many sheets at one substream, or nest them: the bytes walked and the cells reserved
+  // over all sheets are bounded by the stream's size, so work and memory stay linear.
+  std::size_t walk_budget_ = 0;
+  std::size_t reserve_budget_ = 0;
 };
 
 // Reads the BOF at the cursor; fails with the old format's name for BIFF2-4.
@@ -110,6 +115,8 @@ std::uint16_t ReadBof(BiffCursor& cursor, BiffVersion& version) {
 }
 
 Workbook BiffWorkbookReader::Read() {
+  walk_budget_ = 2 * stream_.size() + 4096;
+  reserve_budget_ = stream_.size() / 6;  // a cell record takes at least 6 bytes (in MULRK)
   BiffCursor cursor(stream_);
   const std::uint16_t kind = ReadBof(cursor, version_);
   if (kind == kBofWorksheet) {
@@ -298,6 +305,8 @@ void BiffWorkbookReader::ReadSheet(std::size_t position, Worksheet& sheet) {
   while (depth > 0) {
     const BiffRecord r = cursor.Next();
     const auto& d = r.data;
+    if (walk_budget_ < 4 + d.size()) FailXls(XlsErrorCode::kRecordDamaged, r.offset);
+    walk_budget_ -= 4 + d.size();
     if (r.type == biff::kBof) {
       ++depth;
       continue;
@@ -316,8 +325,9 @@ void BiffWorkbookReader::ReadSheet(std::size_t position, Worksheet& sheet) {
                                         : std::uint64_t{Le16(d, 2)} - std::min(Le16(d, 0), Le16(d, 2));
         const std::size_t c = wide ? 8 : 4;
         const std::uint64_t columns = Le16(d, c + 2) - std::min(Le16(d, c), Le16(d, c + 2));
-        // A cell record takes at least 6 bytes, so the rest of the stream caps the guess.
-        sheet.Reserve(static_cast<std::size_t>(std::min<std::uint64_t>(rows * columns, (stream_.size() - r.offset) / 6)));
+        const std::size_t reserve = static_cast<std::size_t>(std::min<std::uint64_t>(rows * columns, reserve_budget_));
+        reserve_budget_ -= reserve;
+        sheet.Reserve(reserve);
         break;
       }
       case biff::kNumber: {

@@ -257,6 +257,25 @@ TEST(XlsHandBuilt, BareBiffStreamsReadLikeTheStreamInACompoundFile) {
   EXPECT_EQ(Shown(wb, 0, 2, 1), "9");
 }
 
+TEST(XlsHandBuilt, ManySheetsSharingOneSubstreamAreRefusedNotReadOverAndOver) {
+  // 3000 BOUNDSHEET records all pointing at one sheet of 2000 cells: reading each would
+  // take quadratic time and memory; the reader stops once it has walked the stream twice.
+  testing::BiffBuilder globals;
+  globals.Record(biff::kBof, Bof(0x0600, 0x0005));
+  const Bytes boundsheet = Concat({Le32Bytes(0), B({0, 0, 1, 0}), testing::Latin1("S")});
+  for (int i = 0; i < 3000; ++i) globals.Record(biff::kBoundSheet, boundsheet);
+  globals.Record(biff::kEof, Bytes{});
+  Bytes many = globals.Data();
+  const std::uint32_t sheet_at = static_cast<std::uint32_t>(many.size());
+  for (std::size_t i = 0; i < 3000; ++i) testing::PutU32(many, 20 + i * (4 + boundsheet.size()) + 4, sheet_at);
+  testing::BiffBuilder sheet;
+  sheet.Record(biff::kBof, Bof(0x0600, 0x0010));
+  for (std::uint16_t r = 0; r < 2000; ++r) sheet.Record(biff::kRk, Cell(r, 0, Le32Bytes((1u << 2) | 2)));
+  sheet.Record(biff::kEof, Bytes{});
+  many.insert(many.end(), sheet.Data().begin(), sheet.Data().end());
+  EXPECT_EQ(ErrorOf(testing::BuildCompoundFile({{u"Workbook", many}})), XlsErrorCode::kRecordDamaged);
+}
+
 // ---- truncation ------------------------------------------------------------------------------
 
 bool SameCells(const Workbook& a, const Workbook& b) {
