@@ -201,6 +201,32 @@ std::vector<std::byte> CompoundFile::ReadEntry(const Entry& entry) const {
   return out;
 }
 
+std::optional<std::span<const std::byte>> CompoundFile::ContiguousEntry(const Entry& entry) const {
+  if (entry.type == kTypeRoot || entry.size < mini_cutoff_ || entry.size > bytes_.size()) return std::nullopt;
+  const std::size_t size = static_cast<std::size_t>(entry.size);
+  const std::size_t needed = (size + sector_size_ - 1) / sector_size_;
+  const auto chain = Chain(entry.start, fat_, needed, 0);
+  if (chain.size() < needed) return std::nullopt;
+  for (std::size_t i = 1; i < chain.size(); ++i) {
+    if (chain[i] != chain[i - 1] + 1) return std::nullopt;
+  }
+  const std::size_t at = (static_cast<std::size_t>(chain[0]) + 1) * sector_size_;
+  if (at >= bytes_.size() || bytes_.size() - at < size) return std::nullopt;
+  return bytes_.subspan(at, size);
+}
+
+std::optional<std::span<const std::byte>> CompoundFile::StreamBytes(std::u16string_view name,
+                                                                    std::vector<std::byte>& storage) const {
+  for (const std::size_t id : RootChildren()) {
+    const Entry& e = entries_[id];
+    if (e.type != kTypeStream || !SameName(e.name, name)) continue;
+    if (const auto view = ContiguousEntry(e)) return view;
+    storage = ReadEntry(e);
+    return std::span<const std::byte>(storage);
+  }
+  return std::nullopt;
+}
+
 std::vector<std::size_t> CompoundFile::RootChildren() const {
   // The children of a storage form a red-black tree of left/right links under `child`. We
   // visit every node rather than trust the sort order, which some writers get wrong.

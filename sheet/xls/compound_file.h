@@ -32,6 +32,10 @@ class CompoundFile {
   // The contents of the root-level stream `name`, or nothing when there is none. Throws
   // XlsReadError when its chain is broken or runs past the end of the file.
   std::optional<std::vector<std::byte>> ReadStream(std::u16string_view name) const;
+  // The same contents without a copy when the stream's sectors lie in order in the file,
+  // as most writers put them; otherwise copied into `storage`. Nothing when absent.
+  std::optional<std::span<const std::byte>> StreamBytes(std::u16string_view name,
+                                                        std::vector<std::byte>& storage) const;
 
  private:
   struct Entry {
@@ -46,6 +50,7 @@ class CompoundFile {
   std::vector<std::uint32_t> Chain(std::uint32_t start, const std::vector<std::uint32_t>& table,
                                    std::size_t max_steps, std::size_t offset_for_errors) const;
   std::vector<std::byte> ReadEntry(const Entry& entry) const;
+  std::optional<std::span<const std::byte>> ContiguousEntry(const Entry& entry) const;
   std::vector<std::size_t> RootChildren() const;
 
   std::span<const std::byte> bytes_;

@@ -463,8 +463,9 @@ Workbook ReadXls(std::span<const std::byte> bytes) {
     }
     // Excel 97 and later write "Workbook"; Excel 5 and 95 write "Book". A file saved for
     // both may hold the two, and "Workbook" is the newer and complete one.
-    std::optional<std::vector<std::byte>> stream = file.ReadStream(u"Workbook");
-    if (!stream) stream = file.ReadStream(u"Book");
+    std::vector<std::byte> storage;
+    std::optional<std::span<const std::byte>> stream = file.StreamBytes(u"Workbook", storage);
+    if (!stream) stream = file.StreamBytes(u"Book", storage);
     if (!stream) FailXls(XlsErrorCode::kNoWorkbookStream, 0);
     return BiffWorkbookReader(*stream).Read();
   }

@@ -54,6 +54,10 @@ TEST(CompoundFile, ReadsStreamsOfEverySizeInBothVersions) {
     EXPECT_EQ(cf.ReadStream(u"Workbook"), data);
     EXPECT_EQ(cf.ReadStream(u"Other"), other);
     EXPECT_EQ(cf.ReadStream(u"Missing"), std::nullopt);
+    Bytes storage;
+    const auto view = cf.StreamBytes(u"Workbook", storage);
+    ASSERT_TRUE(view);
+    EXPECT_TRUE(std::equal(view->begin(), view->end(), data.begin(), data.end()));
   }
 }
 
@@ -136,6 +140,27 @@ TEST(CompoundFile, DamagedFilesGiveTheirError) {
     c.damage(file, layout);
     EXPECT_EQ(OpenAndReadAll(file), c.expected);
   }
+}
+
+TEST(CompoundFile, StreamWhoseSectorsAreOutOfOrderIsCopiedInOrder) {
+  CompoundLayout layout;
+  const Bytes data = Pattern(8 * 512 + 100, 5);  // 9 sectors, past the mini-stream cutoff
+  // Swap the stream's first two sectors in the file and in its chain: s1 -> s0 -> s2.
+  Bytes file = BuildCompoundFile({{u"Workbook", Bytes(data.size())}}, 3, &layout);
+  const std::uint32_t s0 = layout.first_sector[0];
+  auto offset = [&](std::uint32_t s) { return (s + 1) * std::size_t{512}; };
+  std::copy(data.begin(), data.begin() + 512, file.begin() + static_cast<std::ptrdiff_t>(offset(s0 + 1)));
+  std::copy(data.begin() + 512, data.begin() + 1024, file.begin() + static_cast<std::ptrdiff_t>(offset(s0)));
+  std::copy(data.begin() + 1024, data.end(), file.begin() + static_cast<std::ptrdiff_t>(offset(s0 + 2)));
+  PutU32(file, layout.fat_offset + 4 * (s0 + 1), s0);
+  PutU32(file, layout.fat_offset + 4 * s0, s0 + 2);
+  PutU32(file, layout.dir_offset + 128 + 0x74, s0 + 1);
+  const CompoundFile cf(file);
+  Bytes storage;
+  const auto view = cf.StreamBytes(u"Workbook", storage);
+  ASSERT_TRUE(view);
+  EXPECT_TRUE(std::equal(view->begin(), view->end(), data.begin(), data.end()));
+  EXPECT_EQ(view->data(), storage.data());  // copied, since the sectors are not in order
 }
 
 TEST(CompoundFile, EveryTruncationFailsCleanlyOrReadsTheSameStream) {
