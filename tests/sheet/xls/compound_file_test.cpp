@@ -61,6 +61,26 @@ TEST(CompoundFile, ReadsStreamsOfEverySizeInBothVersions) {
   }
 }
 
+TEST(CompoundFile, FatListedPastTheHeaderInDifatSectors) {
+  struct Case {
+    std::size_t fat_sectors;
+    const char* what;
+  };
+  constexpr Case kCases[] = {{109, "all in the header"}, {110, "one DIFAT sector"}, {300, "two DIFAT sectors"}};
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.what);
+    const Bytes data = Pattern(6000, 9);
+    CompoundLayout layout;
+    const Bytes file = BuildCompoundFile({{u"Workbook", data}}, 3, &layout, c.fat_sectors);
+    EXPECT_EQ(CompoundFile(file).ReadStream(u"Workbook"), data);
+  }
+  // A DIFAT chain that points at itself.
+  Bytes looped = BuildCompoundFile({{u"Workbook", Pattern(6000, 9)}}, 3, nullptr, 300);
+  const std::uint32_t first_difat = 300;  // DIFAT sectors follow the FAT sectors
+  PutU32(looped, (first_difat + 1) * 512 + 4 * 127, first_difat);
+  EXPECT_EQ(OpenAndReadAll(looped), XlsErrorCode::kChainLoops);
+}
+
 TEST(CompoundFile, ReadsTheStreamsOfRealWriters) {
   // Gnumeric's "dual" save holds an Excel 95 "Book" beside the Excel 97 "Workbook".
   const Bytes dual = testing::ReadFixture("gnumeric_dual.xls");

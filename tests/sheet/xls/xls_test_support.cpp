@@ -37,7 +37,8 @@ void PutU32(Bytes& b, std::size_t at, std::uint32_t v) {
   PutU16(b, at + 2, static_cast<std::uint16_t>(v >> 16));
 }
 
-Bytes BuildCompoundFile(const std::vector<Stream>& streams, int version, CompoundLayout* layout_out) {
+Bytes BuildCompoundFile(const std::vector<Stream>& streams, int version, CompoundLayout* layout_out,
+                        std::size_t min_fat_sectors) {
   const std::size_t s = version == 4 ? 4096 : 512;
   CompoundLayout layout;
   layout.sector_size = s;
@@ -65,9 +66,14 @@ Bytes BuildCompoundFile(const std::vector<Stream>& streams, int version, Compoun
   for (const Stream& st : streams) {
     if (st.data.size() >= 4096) data_sectors += SectorsFor(st.data.size(), s);
   }
-  std::size_t fat_sectors = 1;
-  while (fat_sectors * (s / 4) < fat_sectors + dir_sectors + mini_fat_sectors + data_sectors) ++fat_sectors;
-  const std::size_t total = fat_sectors + dir_sectors + mini_fat_sectors + data_sectors;
+  const std::size_t per_difat = s / 4 - 1;
+  auto difat_for = [&](std::size_t fat) { return fat > 109 ? SectorsFor(fat - 109, per_difat) : 0; };
+  std::size_t fat_sectors = std::max<std::size_t>(min_fat_sectors, 1);
+  while (fat_sectors * (s / 4) < fat_sectors + difat_for(fat_sectors) + dir_sectors + mini_fat_sectors + data_sectors) {
+    ++fat_sectors;
+  }
+  const std::size_t difat_sectors = difat_for(fat_sectors);
+  const std::size_t total = fat_sectors + difat_sectors + dir_sectors + mini_fat_sectors + data_sectors;
 
   std::vector<std::uint32_t> fat(fat_sectors * (s / 4), kFree);
   std::uint32_t next = 0;
@@ -80,6 +86,8 @@ Bytes BuildCompoundFile(const std::vector<Stream>& streams, int version, Compoun
     return count == 0 ? kEndOfChain : start;
   };
   for (std::size_t k = 0; k < fat_sectors; ++k) fat[next++] = kFatSector;
+  const std::uint32_t difat_start = difat_sectors ? next : kEndOfChain;
+  for (std::size_t k = 0; k < difat_sectors; ++k) fat[next++] = 0xFFFFFFFC;  // DIFSECT
   const std::uint32_t dir_start = allocate(dir_sectors);
   const std::uint32_t mini_fat_start = allocate(mini_fat_sectors);
   const std::uint32_t mini_stream_start = allocate(SectorsFor(mini_stream.size(), s));
@@ -101,11 +109,19 @@ Bytes BuildCompoundFile(const std::vector<Stream>& streams, int version, Compoun
   PutU32(out, 0x38, 4096);
   PutU32(out, 0x3C, mini_fat_start);
   PutU32(out, 0x40, static_cast<std::uint32_t>(mini_fat_sectors));
-  PutU32(out, 0x44, kEndOfChain);
-  PutU32(out, 0x48, 0);
+  PutU32(out, 0x44, difat_start);
+  PutU32(out, 0x48, static_cast<std::uint32_t>(difat_sectors));
   for (std::size_t i = 0; i < 109; ++i) PutU32(out, 0x4C + 4 * i, i < fat_sectors ? static_cast<std::uint32_t>(i) : kFree);
 
   auto sector_offset = [&](std::uint32_t sector) { return (static_cast<std::size_t>(sector) + 1) * s; };
+  for (std::size_t d = 0; d < difat_sectors; ++d) {
+    const std::size_t at = sector_offset(static_cast<std::uint32_t>(difat_start + d));
+    for (std::size_t k = 0; k < per_difat; ++k) {
+      const std::size_t fat_index = 109 + d * per_difat + k;
+      PutU32(out, at + 4 * k, fat_index < fat_sectors ? static_cast<std::uint32_t>(fat_index) : kFree);
+    }
+    PutU32(out, at + 4 * per_difat, d + 1 < difat_sectors ? static_cast<std::uint32_t>(difat_start + d + 1) : kEndOfChain);
+  }
   for (std::size_t i = 0; i < fat.size(); ++i) PutU32(out, s + 4 * i, fat[i]);
   if (mini_fat_start != kEndOfChain) {
     for (std::size_t i = 0; i < mini_fat_sectors * (s / 4); ++i) {

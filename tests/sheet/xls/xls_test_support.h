@@ -32,8 +32,10 @@ struct CompoundLayout {
 };
 
 // A compound file holding `streams` in its root storage: version 3 (512-byte sectors) or
-// 4 (4096-byte sectors); streams under 4096 bytes go to the mini stream.
-Bytes BuildCompoundFile(const std::vector<Stream>& streams, int version = 3, CompoundLayout* layout = nullptr);
+// 4 (4096-byte sectors); streams under 4096 bytes go to the mini stream. With more than
+// 109 FAT sectors (`min_fat_sectors`), the rest are listed in DIFAT sectors.
+Bytes BuildCompoundFile(const std::vector<Stream>& streams, int version = 3, CompoundLayout* layout = nullptr,
+                        std::size_t min_fat_sectors = 1);
 
 void PutU16(Bytes& b, std::size_t at, std::uint16_t v);
 void PutU32(Bytes& b, std::size_t at, std::uint32_t v);
