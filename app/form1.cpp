@@ -195,7 +195,12 @@ void Form1::BuildControls() {
                                                          Text3, ListView1->viewport(), ListView1->header()}) {
     widget->setMouseTracking(true);
     widget->installEventFilter(this);
+    // Each move reaches one rule: a button that ignores a move must not pass it on to the
+    // frame or the window behind it.
+    widget->setAttribute(Qt::WA_NoMousePropagation);
   }
+  ListView1->setAttribute(Qt::WA_NoMousePropagation);
+  Combo1->setAttribute(Qt::WA_NoMousePropagation);
   // The pointer setting covers the whole window, the chooser included.
   for (QWidget* widget : std::initializer_list<QWidget*>{this, PushButton1, PushButton2, PushButton3, PushButton4,
                                                          PushButton5, PushButton6, Frame1, Frame2, Frame3, Frame4,
