@@ -1,0 +1,43 @@
+// Reads a workbook in the Office Open XML format (.xlsx .xlsm .xltx .xltm, transitional and
+// Strict) into the workbook model: the package's relationships lead to the workbook part,
+// its sheets, shared strings and styles; every part is streamed, never held whole.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "sheet/workbook.h"
+#include "sheet/xlsx/xlsx_error.h"
+
+namespace cw::sheet {
+
+namespace xlsx {
+class ZipPackage;
+
+// Caps on what one workbook may hold, beyond the caps on each part.
+struct WorkbookLimits {
+  std::uint64_t max_cells = 100'000'000;    // about 2.4 GB of cell records
+  std::uint64_t max_strings = 16'777'216;   // shared strings
+  std::uint64_t max_styles = 1'048'576;     // cell formats (cellXfs)
+};
+
+// "B12" -> (11, 1), 0-based row and column; nothing when malformed or beyond XFD1048576.
+std::optional<std::pair<std::uint32_t, std::uint32_t>> ParseCellReference(std::string_view text);
+// Text with its "_xHHHH_" escapes (ECMA-376 Part 1, 22.9.2.19 ST_Xstring) decoded.
+std::string DecodeXstring(std::string text);
+// The serial number of an ISO 8601 date-time (a t="d" cell) in `system`, or nothing.
+std::optional<double> IsoDateSerial(std::string_view text, DateSystem system);
+
+// Reads the workbook held in an opened package.
+Workbook ReadPackage(const ZipPackage& package, const WorkbookLimits& limits = {});
+}  // namespace xlsx
+
+// Throws XlsxError, whose description a person can act on, for anything it cannot read.
+Workbook ReadXlsx(std::span<const std::byte> bytes);
+
+}  // namespace cw::sheet

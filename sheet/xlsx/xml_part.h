@@ -1,0 +1,56 @@
+// Streaming XML over one package part with expat. Element and attribute names reach the
+// handler without their prefix ("x:c" and "c" alike), which reads the transitional and the
+// Strict OOXML namespaces the same way. A DOCTYPE is refused outright, so no entity can be
+// declared (and none expanded).
+#pragma once
+
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "sheet/xlsx/zip_package.h"
+
+namespace cw::sheet::xlsx {
+
+// The attributes of one start tag, as expat gives them: name, value, name, value, ..., null.
+class Attributes {
+ public:
+  explicit Attributes(const char** pairs) : pairs_(pairs) {}
+  // The value of the attribute whose local name is `name`, or nullptr.
+  const char* Get(std::string_view name) const;
+  const char** Raw() const { return pairs_; }
+
+ private:
+  const char** pairs_;
+};
+
+// The part of a name after its prefix: "r:id" -> "id".
+inline std::string_view LocalName(const char* name) {
+  const char* colon = std::strrchr(name, ':');
+  return colon ? std::string_view(colon + 1) : std::string_view(name);
+}
+
+class XmlHandler {
+ public:
+  virtual ~XmlHandler() = default;
+  virtual void Start(std::string_view name, const Attributes& attributes) = 0;
+  virtual void End(std::string_view name) = 0;
+  // Character data; only called while Capturing() is true.
+  virtual void Text(std::string_view text) = 0;
+  bool Capturing() const { return capturing_; }
+
+ protected:
+  bool capturing_ = false;
+  // The line the parser is at, for messages.
+  std::size_t Line() const;
+
+ private:
+  friend void ParsePart(const ZipPackage&, std::string_view, XmlHandler&);
+  void* parser_ = nullptr;
+};
+
+// Streams part `name` of `package` through `handler`. Throws XlsxError for a missing or
+// damaged part, malformed XML or a DOCTYPE; an error thrown by the handler passes through.
+void ParsePart(const ZipPackage& package, std::string_view name, XmlHandler& handler);
+
+}  // namespace cw::sheet::xlsx

@@ -1,0 +1,73 @@
+// sheetdump WORKBOOK: every non-empty cell of every sheet with its displayed text, read
+// through the same engine the program uses. Output, one line per cell after the first:
+//   #active<TAB>SHEET
+//   SHEET<TAB>A1<TAB>TEXT
+// with backslash, tab, CR and LF in SHEET and TEXT written \\ \t \r \n. Exit 0; a workbook
+// that cannot be read prints the engine's error description on stderr and exits 1.
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <string_view>
+
+#include "sheet/address.h"
+#include "sheet/engine.h"
+
+namespace {
+
+std::string Escaped(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\t': out += "\\t"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+int Dump(const std::string& path) {
+  cw::sheet::Application app;
+  cw::sheet::OpenedWorkbook& book = app.Open(path);
+  const cw::sheet::Workbook& model = book.Model();
+  std::string out = "#active\t" + Escaped(model.sheets.at(model.active_sheet).Name()) + "\n";
+  for (std::size_t s = 0; s < model.sheets.size(); ++s) {
+    const std::string name = Escaped(model.sheets[s].Name());
+    const cw::sheet::Range sheet_range(s, 1, 1, 1, 1);
+    for (const cw::sheet::Cell& cell : model.sheets[s].Cells()) {
+      out += name;
+      out += '\t';
+      out += cw::sheet::ColumnLetters(cell.column + 1u);
+      out += std::to_string(cell.row + 1u);
+      out += '\t';
+      out += Escaped(book.CellText(sheet_range, cell.row + 1u, cell.column + 1u));
+      out += '\n';
+      if (out.size() > (1u << 16)) {
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        out.clear();
+      }
+    }
+  }
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  book.Close();
+  app.Quit();
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: sheetdump WORKBOOK\n");
+    return 2;
+  }
+  try {
+    return Dump(argv[1]);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
+}
