@@ -381,15 +381,15 @@ void Form1::PushButton5_Click() {
 
 void Form1::PushButton4_Click() { commands::ShowEncodingHelp(env_.dialogs, env_.dialogs); }
 
-void Form1::PushButton1_Click() { Save(SaveFormat::kAnsi); }
+void Form1::PushButton1_Click() { Save(vcard::ExportEncoding::Ansi); }
 
-void Form1::PushButton3_Click() { Save(SaveFormat::kUtf8); }
+void Form1::PushButton3_Click() { Save(vcard::ExportEncoding::Utf8); }
 
-void Form1::Save(SaveFormat format) {
+void Form1::Save(vcard::ExportEncoding encoding) {
   if (!env_.save) return;
-  const SaveInputs inputs{Text1->text().toStdString(), Text2->text().toStdString(), columns_,
-                          Text3->text().toStdString()};
-  env_.save(format, inputs, *this);
+  const vcard::ExportInputs inputs{Text1->text().toStdString(), Text2->text().toStdString(), columns_,
+                                   Text3->text().toStdString()};
+  env_.save(encoding, inputs, *this);
 }
 
 }  // namespace cw::app

@@ -20,6 +20,7 @@
 #include "sheet/number_format.h"
 #include "sheet/workbook.h"
 #include "vcard/environment.h"
+#include "vcard/export_run.h"
 
 class QComboBox;
 class QGroupBox;
@@ -40,14 +41,8 @@ inline constexpr const char* kOpenDialogFilter = "Excel Files(*.xls*)";
 using WorkbookOpener = std::function<sheet::Workbook(const std::string& path)>;
 
 // A save command: runs the export with the window's inputs; Form1 passes itself as the pointer.
-enum class SaveFormat { kAnsi, kUtf8 };
-struct SaveInputs {
-  std::string workbook_path;
-  std::string block_address;
-  const mapping::ColumnList& columns;
-  std::string output_folder;
-};
-using SaveRunner = std::function<void(SaveFormat format, const SaveInputs& inputs, vcard::PointerControl& pointer)>;
+using SaveRunner = std::function<void(vcard::ExportEncoding encoding, const vcard::ExportInputs& inputs,
+                                      vcard::PointerControl& pointer)>;
 
 // What the window needs of the world outside it.
 struct Form1Environment {
@@ -139,7 +134,7 @@ class Form1 : public QWidget, public vcard::PointerControl {
   void InitFieldMapping();
   void ApplySkin();
   void ApplyPointer();
-  void Save(SaveFormat format);
+  void Save(vcard::ExportEncoding encoding);
   std::optional<std::size_t> SelectedLine() const;
 
   Form1Environment env_;
