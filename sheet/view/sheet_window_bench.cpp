@@ -1,7 +1,8 @@
 // Times the sheet window on a generated sheet of a million cells: from constructing the window
 // until it has been shown and painted and is ready to select, then one jump to the last row.
-// Usage: sheet_window_bench [rows columns]   (default 100000 x 10; run under any Qt platform,
-// e.g. QT_QPA_PLATFORM=offscreen or xvfb-run)
+// Usage: sheet_window_bench [rows columns]   (default 100000 x 10)
+//        sheet_window_bench WORKBOOK         (reads the file too, and times that apart)
+// Runs under any Qt platform, e.g. QT_QPA_PLATFORM=offscreen or xvfb-run.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTableView>
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "sheet/view/sheet_window.h"
+#include "sheet/workbook_file.h"
 
 namespace {
 
@@ -55,8 +57,13 @@ int main(int argc, char** argv) {
   }
   QElapsedTimer timer;
   timer.start();
-  const cw::sheet::Workbook workbook = MakeWorkbook(rows, columns);
+  const cw::sheet::Workbook workbook = argc == 2 ? cw::sheet::ReadWorkbookFile(argv[1]) : MakeWorkbook(rows, columns);
   const qint64 build_ms = timer.elapsed();
+  if (argc == 2 && !workbook.sheets.empty()) {
+    const auto used = workbook.sheets[workbook.active_sheet].UsedRange();
+    rows = used ? used->last_row + 1 : 0;
+    columns = used ? used->last_column + 1 : 0;
+  }
 
   timer.restart();
   cw::sheet::SheetWindow window(workbook, {});
@@ -76,8 +83,9 @@ int main(int argc, char** argv) {
   SettleEvents();
   const qint64 select_ms = timer.elapsed();
 
-  std::printf("sheet %u rows x %u columns = %llu cells (built in %lld ms)\n", rows, columns,
-              static_cast<unsigned long long>(rows) * columns, static_cast<long long>(build_ms));
+  std::printf("sheet %u rows x %u columns = %llu cells (%s in %lld ms)\n", rows, columns,
+              static_cast<unsigned long long>(rows) * columns, argc == 2 ? "read from the file" : "built",
+              static_cast<long long>(build_ms));
   std::printf("open and paint until ready: %lld ms\n", static_cast<long long>(open_ms));
   std::printf("jump to the last row and paint: %lld ms\n", static_cast<long long>(scroll_ms));
   std::printf("select whole columns A:C (%s): %lld ms -> %s\n", typed ? "ok" : "refused",

@@ -5,6 +5,8 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTabBar>
@@ -16,6 +18,7 @@
 
 #include "app/excel1.h"
 #include "app/form1.h"
+#include "app/qt_dialogs.h"
 #include "commands/encoding_help.h"
 #include "commands/settings_store.h"
 #include "fake_dialogs.h"
@@ -65,6 +68,19 @@ void SelectCells(sheet::SheetWindow& window, int top, int left, int bottom, int 
   auto* model = window.Grid()->model();
   window.Grid()->selectionModel()->select(QItemSelection(model->index(top, left), model->index(bottom, right)),
                                           QItemSelectionModel::ClearAndSelect);
+}
+
+// Works the modal window once it is up, as a user would; polls so a slow start never hangs.
+void WhenModalShown(const std::function<void(QWidget*)>& act) {
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, [timer, act] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      timer->stop();
+      timer->deleteLater();
+      act(modal);
+    }
+  });
+  timer->start(5);
 }
 
 void MoveMouseOver(QWidget* widget) {
@@ -156,6 +172,9 @@ class Form1Test : public QObject {
   void OutputFolderBrowseFailureIsReported();
   void TypingIntoTheOutputFolderStoresEveryChange();
   void HelpBox();
+  void QtMessageBoxesShowTheRequestedBox_data();
+  void QtMessageBoxesShowTheRequestedBox();
+  void QtSheetWindowReturnsTheMarkedBlock();
 };
 
 void Form1Test::LayoutMatchesTheTableInTwips_data() {
@@ -671,6 +690,69 @@ void Form1Test::HelpBox() {
   QCOMPARE(h.dialogs.boxes[0].title, std::string("Cardwright"));
   QVERIFY(h.dialogs.boxes[0].icon == vcard::MessageIcon::kNone);
   QVERIFY(h.dialogs.boxes[0].buttons == vcard::MessageButtons::kOk);
+}
+
+void Form1Test::QtMessageBoxesShowTheRequestedBox_data() {
+  QTest::addColumn<int>("kind");  // 0: Yes/No answered Yes, 1: Yes/No answered No, 2: error report
+  QTest::newRow("warning answered Yes") << 0;
+  QTest::newRow("warning answered No") << 1;
+  QTest::newRow("application error") << 2;
+}
+
+void Form1Test::QtMessageBoxesShowTheRequestedBox() {
+  QFETCH(int, kind);
+  app::QtDialogs dialogs;
+  QString title, text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QMessageBox::StandardButtons buttons;
+  // Answers the box once it is up, as a user would.
+  WhenModalShown([&](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    if (!box) return;
+    title = box->windowTitle();
+    text = box->text();
+    icon = box->icon();
+    buttons = box->standardButtons();
+    box->button(kind == 1 ? QMessageBox::No : kind == 0 ? QMessageBox::Yes : QMessageBox::Ok)->click();
+  });
+  if (kind == 2) {
+    dialogs.ShowApplicationError("in Tabulon5/20/2014.Form1.PushButton1_Click ", 114, "Disk full");
+    QCOMPARE(title, QStringLiteral("Application Error"));
+    QCOMPARE(icon, QMessageBox::Warning);
+    QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    // CR LF and the two lone CRs each break the line.
+    QCOMPARE(text, QStringLiteral("Disk full\nin Tabulon5/20/2014.Form1.PushButton1_Click at line 114\n\n"
+                                  "Please email screenshot of this message to ") +
+                       QString::fromLatin1(vcard::kSupportAddress.data(), vcard::kSupportAddress.size()));
+    return;
+  }
+  const vcard::MessageAnswer answer =
+      dialogs.Show(app::kExcelOpenText, vcard::kApplicationTitle, vcard::MessageIcon::kNone, vcard::MessageButtons::kYesNo);
+  QVERIFY(answer == (kind == 0 ? vcard::MessageAnswer::kYes : vcard::MessageAnswer::kNo));
+  QCOMPARE(title, QStringLiteral("Cardwright"));
+  QCOMPARE(icon, QMessageBox::NoIcon);
+  QCOMPARE(buttons, QMessageBox::Yes | QMessageBox::No);
+  QCOMPARE(text, QStringLiteral("Excel may be open. It is recommended that you close Excel first.\n\n"
+                                "Would you like to proceed anyway?"));
+}
+
+void Form1Test::QtSheetWindowReturnsTheMarkedBlock() {
+  app::QtDialogs dialogs;
+  const sheet::Workbook book = MakeBook();
+  for (bool confirm : {true, false}) {
+    WhenModalShown([confirm](QWidget* modal) {
+      auto* window = qobject_cast<sheet::SheetWindow*>(modal);
+      if (!window) return;
+      window->ApplyAddress(QStringLiteral("'Back Sheet'!A2:C4"));
+      if (confirm) window->accept(); else window->reject();
+    });
+    const std::optional<std::string> address = dialogs.PickBlock(book, {});
+    if (confirm) {
+      QCOMPARE(QString::fromStdString(address.value_or("<none>")), QStringLiteral("'Back Sheet'!$A$2:$C$4"));
+    } else {
+      QVERIFY(!address);
+    }
+  }
 }
 
 QTEST_MAIN(Form1Test)
