@@ -328,6 +328,10 @@ TEST(NumberFormat, Dates) {
       {"[$-407]mmmmm ddd", 44999, "M Di"},
       {"[$-413]d mmmm", 45000, "15 maart"},
       {"[$-411]d mmm", 45000, "15 Mar"},  // languages without names of their own: English
+      {"[$-de-DE]mmmm", 45000, "März"},
+      {"[$-fr]mmmm", 45000, "mars"},
+      {"[$-ja-JP]mmmm", 45000, "March"},
+      {"[$-1040C]mmm", 45000, "mars"},  // calendar bits above the language id
   };
   ExpectCases(cases);
 }
