@@ -115,6 +115,30 @@ TEST(NumberFormat, DigitPlaceholders) {
   ExpectCases(cases);
 }
 
+// The examples Excel's own help gives for its format codes.
+TEST(NumberFormat, ExcelHelpExamples) {
+  const Case cases[] = {
+      {"#.000", 8.9, "8.900"},
+      {"0.#", 0.631, "0.6"},
+      {"#.0#", 12, "12.0"},
+      {"#.0#", 1234.568, "1234.57"},
+      {"???.???", 44.398, " 44.398"},
+      {"???.???", 102.65, "102.65 "},
+      {"???.???", 2.8, "  2.8  "},
+      {"#,###", 12000, "12,000"},
+      {"#,", 12000, "12"},
+      {"0.0,,", 12200000, "12.2"},
+      {"$0.00 \"Surplus\";$-0.00 \"Shortage\"", 125.74, "$125.74 Surplus"},
+      {"$0.00 \"Surplus\";$-0.00 \"Shortage\"", -125.74, "$-125.74 Shortage"},
+      {"0.00;[Red]-0.00;0.00;\"sales \"@", 12, "12.00"},
+      {"[Red][<=100];[Blue][>100]", 50, ""},
+      {"mmm-dd-yyyy", 44564, "Jan-03-2022"},
+      {"h:mm:ss.00", 0.7654321, "18:22:13.33"},
+      {"[mm]:ss", 0.0416666666666667 * 2, "120:00"},
+  };
+  ExpectCases(cases);
+}
+
 TEST(NumberFormat, ThousandsAndScaling) {
   const Case cases[] = {
       {"#,##0", 1234567, "1,234,567"},
