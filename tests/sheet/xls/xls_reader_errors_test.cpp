@@ -237,6 +237,24 @@ TEST(XlsHandBuilt, FormulaResults) {
   EXPECT_NEAR(wb.sheets[0].Find(0, 6)->number, 3.14, 1e-6);
 }
 
+TEST(XlsHandBuilt, InlineStringsOfBiff8) {
+  // LABEL and RSTRING carry their string in the cell record, one-byte or UTF-16; RSTRING
+  // adds formatting runs after it. Older writers use them instead of the SST.
+  const Records records = {
+      {biff::kLabel, Cell(0, 0, Concat({Le16Bytes(3), B({1}), testing::Utf16(u"\u0416\u00e9x")}))},
+      {biff::kRString, Cell(0, 1, Concat({Le16Bytes(4), B({0}), testing::Latin1("bold"), Le16Bytes(1), Bytes(4)}))},
+      {biff::kLabel, Cell(0, 2, Concat({Le16Bytes(0), B({0})}))},  // empty: no cell
+      {biff::kLabel, Cell(0, 3, Concat({Le16Bytes(2), B({1}), Le16Bytes(0xD83D), Le16Bytes(0xDE00)}))},
+      {biff::kLabel, Cell(0, 4, Concat({Le16Bytes(1), B({1}), Le16Bytes(0xDC00)}))},  // lone low surrogate
+  };
+  const Workbook wb = ReadXls(testing::BuildCompoundFile({{u"Workbook", BiffStream(0x0600, {}, {{"S", 0, records}})}}));
+  EXPECT_EQ(Shown(wb, 0, 0, 0), "\u0416\u00e9x");
+  EXPECT_EQ(Shown(wb, 0, 0, 1), "bold");
+  EXPECT_EQ(wb.sheets[0].Find(0, 2), nullptr);
+  EXPECT_EQ(Shown(wb, 0, 0, 3), "\xf0\x9f\x98\x80");
+  EXPECT_EQ(Shown(wb, 0, 0, 4), "\xef\xbf\xbd");  // U+FFFD
+}
+
 TEST(XlsHandBuilt, EmbeddedChartInsideAWorksheetIsSkipped) {
   const Records records = {
       {biff::kLabel, Cell(0, 0, Concat({Le16Bytes(2), B({0}), testing::Latin1("ok")}))},
