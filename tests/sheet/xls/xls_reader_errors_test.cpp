@@ -27,19 +27,19 @@ Bytes Bof(std::uint16_t version, std::uint16_t kind) {
   return Concat({Le16Bytes(version), Le16Bytes(kind), Bytes(version == 0x0600 ? 12 : 4)});
 }
 
-struct SheetSpec {
+struct SheetPlan {
   std::string name;
   std::uint8_t type = 0;  // BOUNDSHEET dt: 0 worksheet, 2 chart
   Records records;
 };
 
 // A workbook stream of the given BIFF version (0x0600 or 0x0500) with these sheets.
-Bytes BiffStream(std::uint16_t version, const Records& globals_records, const std::vector<SheetSpec>& sheets) {
+Bytes BiffStream(std::uint16_t version, const Records& globals_records, const std::vector<SheetPlan>& sheets) {
   testing::BiffBuilder globals;
   globals.Record(biff::kBof, Bof(version, 0x0005));
   for (const auto& [type, data] : globals_records) globals.Record(type, data);
   std::vector<std::size_t> positions;
-  for (const SheetSpec& s : sheets) {
+  for (const SheetPlan& s : sheets) {
     positions.push_back(globals.Size() + 4);
     Bytes name = version == 0x0600 ? Concat({B({static_cast<int>(s.name.size()), 0}), testing::Latin1(s.name)})
                                    : Concat({B({static_cast<int>(s.name.size())}), testing::Latin1(s.name)});
