@@ -476,9 +476,17 @@ class SharedStringsHandler : public XmlHandler {
       item_.End(name);
     }
   }
-  void Text(std::string_view text) override { text_.append(text); }
+  void Text(std::string_view text) override {
+    if (text_.size() + text.size() > kMaxStringBytes) {
+      FailXlsx(XlsxErrorCode::kBadValue, part_,
+               "the shared string " + std::to_string(book_.strings.size()) + " is longer than a cell can hold");
+    }
+    text_.append(text);
+  }
 
  private:
+  // Far above the 32,767 characters a cell can hold, as bytes of UTF-8.
+  static constexpr std::size_t kMaxStringBytes = 1u << 20;
   std::string part_;
   Workbook& book_;
   std::uint64_t max_strings_;
