@@ -839,8 +839,8 @@ Workbook ReadPackage(const ZipPackage& package, const WorkbookLimits& limits) {
     const auto rel = std::find_if(rels.begin(), rels.end(),
                                   [&](const Relationship& r) { return !r.external && r.id == entry.relationship_id; });
     if (rel == rels.end()) {
-      FailXlsx(XlsxErrorCode::kMissingPart, RelationshipsPartOf(workbook_part),
-               "the sheet \"" + entry.name + "\" is not listed there");
+      FailXlsx(XlsxErrorCode::kBadValue, RelationshipsPartOf(workbook_part),
+               "the sheet \"" + entry.name + "\" names a relationship that is missing");
     }
     // A chart sheet holds no cells; it keeps its tab so that the active tab still counts right.
     if (EndsWith(rel->type, "/chartsheet")) {

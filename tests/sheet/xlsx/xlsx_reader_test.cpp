@@ -245,7 +245,7 @@ TEST(XlsxPackage, BrokenPackagesAreClearErrors) {
       {"shared strings part missing",
        [](Parts& p) { p.erase("xl/sharedStrings.xml"); }, XlsxErrorCode::kMissingPart},
       {"sheet without relationship",
-       [](Parts& p) { p.erase("xl/_rels/workbook.xml.rels"); }, XlsxErrorCode::kMissingPart},
+       [](Parts& p) { p.erase("xl/_rels/workbook.xml.rels"); }, XlsxErrorCode::kBadValue},
       {"no sheets",
        [](Parts& p) { p["xl/workbook.xml"] = "<workbook><sheets/></workbook>"; }, XlsxErrorCode::kNoSheets},
       {"workbook part not XML", [](Parts& p) { p["xl/workbook.xml"] = "\x01\x02 garbage"; }, XlsxErrorCode::kXmlMalformed},
