@@ -57,10 +57,9 @@ case "${1:-}" in
   run)
     setup
     build
-    if [ -x build/app/cardwright ]; then
-      exec build/app/cardwright
-    fi
-    echo "Built. The Cardwright window is not there yet: only the core libraries and tools are built."
+    # The window needs a display: run it under X or Wayland, or in a virtual one with
+    # xvfb-run -a ./cw run
+    exec build/app/cardwright
     ;;
   test)
     setup

@@ -1,0 +1,45 @@
+#include "app/column_list_model.h"
+
+namespace cw::app {
+namespace {
+
+QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+}  // namespace
+
+ColumnListModel::ColumnListModel(mapping::ColumnList& list, QObject* parent) : QAbstractTableModel(parent), list_(list) {}
+
+void ColumnListModel::Reload() {
+  beginResetModel();
+  endResetModel();
+}
+
+void ColumnListModel::LineChanged(std::size_t j) {
+  if (j < 1 || j > list_.Count()) return;
+  const int row = static_cast<int>(j - 1);
+  emit dataChanged(index(row, 1), index(row, 1), {Qt::DisplayRole});
+}
+
+int ColumnListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(list_.Count());
+}
+
+int ColumnListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
+
+QVariant ColumnListModel::data(const QModelIndex& index, int role) const {
+  if (role != Qt::DisplayRole || !index.isValid() || index.row() < 0 ||
+      static_cast<std::size_t>(index.row()) >= list_.Count()) {
+    return {};
+  }
+  const mapping::ColumnLine& line = list_.Line(static_cast<std::size_t>(index.row()) + 1);
+  return FromUtf8(index.column() == 0 ? line.caption : line.type);
+}
+
+QVariant ColumnListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  if (section == 0) return FromUtf8(mapping::ColumnList::kColumnsHeader);
+  if (section == 1) return FromUtf8(mapping::ColumnList::kTypeHeader);
+  return {};
+}
+
+}  // namespace cw::app

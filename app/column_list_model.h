@@ -1,0 +1,33 @@
+// ListView1's view of the column list: the two columns " Columns" and " Type" over the
+// mapping::ColumnList that the window owns. The column list stays the one source of truth;
+// this adaptor only tells the view when it changed.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <cstddef>
+
+#include "mapping/column_list.h"
+
+namespace cw::app {
+
+class ColumnListModel : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  explicit ColumnListModel(mapping::ColumnList& list, QObject* parent = nullptr);
+
+  // The list was emptied or filled: show it anew.
+  void Reload();
+  // Line j (from 1) changed its type.
+  void LineChanged(std::size_t j);
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+ private:
+  mapping::ColumnList& list_;
+};
+
+}  // namespace cw::app

@@ -1,0 +1,393 @@
+#include "app/form1.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTreeView>
+#include <algorithm>
+#include <exception>
+
+#include "app/app_icon.h"
+#include "app/column_list_model.h"
+#include "app/main0.h"
+#include "commands/encoding_help.h"
+#include "commands/output_folder.h"
+#include "sheet/address.h"
+#include "vcard/statements.h"
+
+namespace cw::app {
+namespace {
+
+QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+QFont ArialBold(double points) {
+  QFont font(QStringLiteral("Arial"));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPointSizeF(points);
+  font.setBold(true);
+  return font;
+}
+
+// The window and its frames are white; with the skin they take the button face.
+void PaintBackground(QWidget& widget, const QColor& colour) {
+  QPalette palette = widget.palette();
+  palette.setColor(QPalette::Window, colour);
+  widget.setPalette(palette);
+  widget.setAutoFillBackground(true);
+}
+
+// The command buttons: white, bold, the system button-text colour, one shared look.
+const QString kButtonStyle = QStringLiteral(
+    "QPushButton { background: #ffffff; color: palette(button-text); border: 1px solid #9aa6b2;"
+    " border-radius: 3px; padding: 1px 4px; }"
+    "QPushButton:hover { background: #eef4fb; border-color: #5b8bc6; }"
+    "QPushButton:pressed { background: #d8e6f6; }"
+    "QPushButton:focus { border: 2px solid #3a78c2; }");
+
+}  // namespace
+
+Form1::Form1(Form1Environment environment, QWidget* parent) : QWidget(parent), env_(std::move(environment)) {
+  setObjectName(QStringLiteral("Form1"));
+  // Fixed size: minimize and close only.
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  setAttribute(Qt::WA_DeleteOnClose, false);
+  BuildControls();
+}
+
+Form1::~Form1() = default;
+
+int Form1::Px(int twips) const {
+  const int dpi = logicalDpiY() > 0 ? logicalDpiY() : 96;
+  return (twips * dpi + 720) / 1440;
+}
+
+void Form1::BuildControls() {
+  setFont(ArialBold(9));
+  setFixedSize(Px(kClientWidthTwips), Px(kClientHeightTwips));
+  PaintBackground(*this, Qt::white);
+
+  const auto place = [this](QWidget* widget, int left, int top, int width, int height) {
+    widget->setGeometry(Px(left), Px(top), Px(width), Px(height));
+  };
+  const auto make_button = [&](const char* name, const QString& caption, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setFont(ArialBold(11.25));
+    button->setStyleSheet(kButtonStyle);
+    button->setAutoDefault(false);
+    buttons_.push_back(button);
+    return button;
+  };
+  const auto make_frame = [&](const char* name, const QString& caption) {
+    auto* frame = new QGroupBox(caption, this);
+    frame->setObjectName(QString::fromLatin1(name));
+    frame->setFocusPolicy(Qt::NoFocus);
+    PaintBackground(*frame, Qt::white);
+    return frame;
+  };
+  const auto make_text = [&](const char* name, QWidget* parent) {
+    auto* text = new QLineEdit(parent);
+    text->setObjectName(QString::fromLatin1(name));
+    return text;
+  };
+
+  PushButton4 = make_button("PushButton4", QStringLiteral("Help"), this);
+  place(PushButton4, 120, 120, 3840, 405);
+  PushButton6 = make_button("PushButton6", QStringLiteral("Load Sample/Example File"), this);
+  place(PushButton6, 4080, 120, 3840, 405);
+
+  Frame4 = make_frame("Frame4", QStringLiteral("Excel File (XLS or XLSX are valid)"));
+  place(Frame4, 120, 585, 7800, 800);
+  Text1 = make_text("Text1", Frame4);
+  place(Text1, 240, 300, 6495, 345);
+  PushButton2 = make_button("PushButton2", QStringLiteral("..."), Frame4);
+  place(PushButton2, 6840, 300, 720, 345);
+
+  Frame3 = make_frame("Frame3", QStringLiteral("Range Address"));
+  place(Frame3, 120, 1440, 7800, 800);
+  Text2 = make_text("Text2", Frame3);
+  place(Text2, 240, 300, 7335, 345);
+
+  list_model_ = new ColumnListModel(columns_, this);
+  ListView1 = new QTreeView(this);
+  ListView1->setObjectName(QStringLiteral("ListView1"));
+  place(ListView1, 120, 2340, 7800, 2415);
+  ListView1->setFont(ArialBold(9));
+  ListView1->setRootIsDecorated(false);
+  ListView1->setItemsExpandable(false);
+  ListView1->setUniformRowHeights(true);
+  ListView1->setAlternatingRowColors(true);
+  ListView1->setAllColumnsShowFocus(true);
+  ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+  ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+  ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  ListView1->setSortingEnabled(false);
+  ListView1->header()->setSectionsMovable(false);
+  ListView1->header()->setStretchLastSection(false);
+  ListView1->setToolTip(QString::fromLatin1(kListToolTip));
+  ListView1->setModel(list_model_);
+
+  Frame2 = make_frame("Frame2", QStringLiteral("Change Type"));
+  place(Frame2, 120, 4815, 7800, 810);
+  Combo1 = new QComboBox(Frame2);
+  Combo1->setObjectName(QStringLiteral("Combo1"));
+  Combo1->setEditable(false);
+  Combo1->setMaxVisibleItems(26);
+  place(Combo1, 240, 300, 7335, 345);
+
+  Frame1 = make_frame("Frame1", QStringLiteral("Output Folder"));
+  place(Frame1, 120, 5670, 7800, 800);
+  Text3 = make_text("Text3", Frame1);
+  place(Text3, 240, 300, 6495, 345);
+  PushButton5 = make_button("PushButton5", QStringLiteral("..."), Frame1);
+  place(PushButton5, 6840, 300, 720, 345);
+
+  PushButton1 = make_button("PushButton1", QStringLiteral("Save As VCF (ANSI Format)"), this);
+  place(PushButton1, 120, 6570, 3840, 405);
+  PushButton3 = make_button("PushButton3", QStringLiteral("Save As VCF (UTF8 Format)"), this);
+  place(PushButton3, 4080, 6570, 3840, 405);
+
+  // The program fills the workbook path and the block address itself.
+  Text1->setReadOnly(true);
+  Text2->setReadOnly(true);
+
+  setTabOrder(Text1, PushButton2);
+  setTabOrder(PushButton2, ListView1);
+  setTabOrder(ListView1, Combo1);
+  setTabOrder(Combo1, Text3);
+  setTabOrder(Text3, PushButton5);
+  setTabOrder(PushButton5, PushButton1);
+  setTabOrder(PushButton1, PushButton3);
+  setTabOrder(PushButton3, PushButton4);
+  setTabOrder(PushButton4, Text2);
+  setTabOrder(Text2, PushButton6);
+
+  // Events to their handlers.
+  connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
+  connect(PushButton2, &QPushButton::clicked, this, [this] { PushButton2_Click(); });
+  connect(PushButton3, &QPushButton::clicked, this, [this] { PushButton3_Click(); });
+  connect(PushButton4, &QPushButton::clicked, this, [this] { PushButton4_Click(); });
+  connect(PushButton5, &QPushButton::clicked, this, [this] { PushButton5_Click(); });
+  connect(PushButton6, &QPushButton::clicked, this, [this] { PushButton6_Click(); });
+  connect(Text3, &QLineEdit::textChanged, this, [this] { Text3_Change(); });
+  connect(ListView1, &QTreeView::clicked, this, [this] { ListView1_Click(); });
+  connect(ListView1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this](const QModelIndex& current) {
+            columns_.Select(current.isValid() ? std::optional<std::size_t>(static_cast<std::size_t>(current.row()) + 1)
+                                              : std::nullopt);
+            ListView1_Click();  // keyboard moves show the line's kind as a click does
+          });
+  connect(Combo1, &QComboBox::activated, this, [this] { Combo1_Click(); });
+  connect(Combo1, &QComboBox::currentIndexChanged, this, [this] { Combo1_Change(); });
+
+  // Mouse-move notifications of the buttons, the frames, the text boxes and the list feed the
+  // hover rules; the window's own moves arrive in mouseMoveEvent. Combo1 has no rule.
+  setMouseTracking(true);
+  for (QWidget* widget : std::initializer_list<QWidget*>{PushButton1, PushButton2, PushButton3, PushButton4, PushButton5,
+                                                         PushButton6, Frame1, Frame2, Frame3, Frame4, Text1, Text2,
+                                                         Text3, ListView1->viewport(), ListView1->header()}) {
+    widget->setMouseTracking(true);
+    widget->installEventFilter(this);
+    // Each move reaches one rule: a button that ignores a move must not pass it on to the
+    // frame or the window behind it.
+    widget->setAttribute(Qt::WA_NoMousePropagation);
+  }
+  ListView1->setAttribute(Qt::WA_NoMousePropagation);
+  Combo1->setAttribute(Qt::WA_NoMousePropagation);
+  // The pointer setting covers the whole window, the chooser included: the controls take the
+  // window's shape, except the text boxes, which have a shape of their own to override.
+  for (QWidget* widget : std::initializer_list<QWidget*>{this, Text1, Text2, Text3}) {
+    pointer_targets_.push_back({widget, widget->testAttribute(Qt::WA_SetCursor), widget->cursor()});
+  }
+}
+
+void Form1::Form_Load() {
+  CenterForm(*this);                                                    // 1
+  ApplySkin();                                                          // 2
+  setWindowTitle(FromUtf8(vcard::kApplicationTitle));                   // 3
+  setWindowIcon(AppIcon());                                             // 4
+  const QString cursor_file = env_.application_folder + QStringLiteral("/HAND-M.CUR");
+  if (FileExists(cursor_file)) {                                        // 5
+    const QPixmap image(cursor_file);
+    if (!image.isNull()) custom_pointer_ = QCursor(image);
+  }
+  InitFieldMapping();                                                   // 6
+  Text3->setText(GetSetting(env_.settings, QString::fromLatin1(commands::kSettingsSection),  // 7
+                            QString::fromLatin1(commands::kOutputFolderKey), env_.desktop_folder));
+  CheckExcelInstalled(env_.make_engine, env_.dialogs);                  // 8
+}
+
+void Form1::ApplySkin() {
+  if (!FileExists(env_.application_folder + QStringLiteral("/x/o.cjs"))) return;
+  // The skin component itself is not part of this build; its file only turns the window
+  // and the frames to the button face.
+  const QColor face = palette().color(QPalette::Button);
+  PaintBackground(*this, face);
+  for (QGroupBox* frame : {Frame1, Frame2, Frame3, Frame4}) PaintBackground(*frame, face);
+  skin_applied_ = true;
+}
+
+void Form1::InitFieldMapping() {
+  ListView1->header()->resizeSection(0, Px(mapping::ColumnList::kColumnsHeaderWidthTwips));
+  ListView1->header()->resizeSection(1, Px(mapping::ColumnList::kTypeHeaderWidthTwips));
+  Combo1->blockSignals(true);
+  Combo1->clear();
+  for (std::string_view kind : mapping::kFieldKindTexts) Combo1->addItem(FromUtf8(kind));
+  Combo1->setCurrentIndex(-1);
+  Combo1->blockSignals(false);
+}
+
+// --- pointer -----------------------------------------------------------------------------
+
+void Form1::SetPointer(vcard::PointerSetting setting) {
+  pointer_ = setting;
+  // Only a change reaches the widgets, so the many moves of the hover rules cost nothing.
+  if (setting != applied_pointer_) ApplyPointer();
+}
+
+void Form1::ApplyPointer() {
+  applied_pointer_ = pointer_;
+  for (PointerTarget& target : pointer_targets_) {
+    switch (pointer_) {
+      case vcard::PointerSetting::kDefault:
+        if (target.own_cursor) {
+          target.widget->setCursor(target.own);
+        } else {
+          target.widget->unsetCursor();
+        }
+        break;
+      case vcard::PointerSetting::kBusy:
+        target.widget->setCursor(Qt::WaitCursor);
+        break;
+      case vcard::PointerSetting::kCustom:
+        target.widget->setCursor(custom_pointer_.value_or(QCursor(Qt::PointingHandCursor)));
+        break;
+    }
+  }
+}
+
+Qt::CursorShape Form1::PointerShape() const { return PushButton1->cursor().shape(); }
+
+void Form1::ButtonHover() {
+  if (Pointer() == vcard::PointerSetting::kBusy) return;  // a running operation keeps its hourglass
+  SetPointer(vcard::PointerSetting::kCustom);
+}
+
+void Form1::PlainAreaHover() {
+  if (Pointer() == vcard::PointerSetting::kBusy) return;
+  SetPointer(vcard::PointerSetting::kDefault);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseMove) {
+    if (std::find(buttons_.begin(), buttons_.end(), watched) != buttons_.end()) {
+      ButtonHover();
+    } else {
+      PlainAreaHover();
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* event) {
+  PlainAreaHover();
+  QWidget::mouseMoveEvent(event);
+}
+
+// --- the list and the chooser --------------------------------------------------------------
+
+std::optional<std::size_t> Form1::SelectedLine() const { return columns_.Selected(); }
+
+void Form1::ListView1_Click() {
+  if (columns_.Empty()) return;
+  const std::optional<std::size_t> line = SelectedLine();
+  if (!line) return;
+  Combo1->setCurrentText(FromUtf8(columns_.TypeOf(*line)));
+}
+
+void Form1::Combo1_Click() {
+  if (columns_.Empty() || Combo1->currentIndex() < 0) return;
+  const std::optional<std::size_t> line = SelectedLine();
+  if (!line) return;
+  columns_.SetSelectedType(Combo1->currentText().toStdString());
+  list_model_->LineChanged(*line);
+}
+
+void Form1::Combo1_Change() { Combo1_Click(); }
+
+// --- the workbook and the block ------------------------------------------------------------
+
+void Form1::PushButton2_Click() {
+  // Any failure ends the command without a message, as a cancelled dialog does.
+  try {
+    const QString path = env_.dialogs.OpenFile(QString::fromLatin1(kOpenDialogTitle), QString::fromLatin1(kOpenDialogFilter));
+    if (path.isEmpty()) return;
+    if (WarnIfExcelOpen(path, env_.dialogs)) return;
+    Text2->clear();
+    Text1->setText(path);
+    PickCellBlock(Text1->text());
+  } catch (const std::exception&) {
+  }
+}
+
+void Form1::PickCellBlock(const QString& path) {
+  SetPointer(vcard::PointerSetting::kBusy);
+  try {
+    const sheet::Workbook workbook = env_.open_workbook(path.toStdString());  // OpenWorkbook
+    SetPointer(vcard::PointerSetting::kBusy);
+    const std::optional<std::string> address = env_.dialogs.PickBlock(workbook, env_.format);
+    const std::optional<sheet::CellBlock> block = address ? sheet::ParseAddress(*address) : std::nullopt;
+    if (block) {
+      Text2->setText(FromUtf8(*address));
+      // A new block replaces the lines of the previous one, so the list always matches Text2.
+      columns_.Clear();
+      columns_.FillColumnList(static_cast<int>(block->last_column - block->first_column + 1));
+      list_model_->Reload();
+      if (!columns_.Empty()) ListView1->setCurrentIndex(list_model_->index(0, 0));
+    }
+  } catch (const std::exception&) {
+    // A workbook that cannot be read, or a cancelled pick, leaves everything as it was.
+  }
+  SetPointer(vcard::PointerSetting::kDefault);  // closing steps
+}
+
+void Form1::PushButton6_Click() {
+  vcard::Statements s(env_.dialogs, kPushButton6Location);
+  s.Step(100, [&] { Text1->setText(env_.application_folder + QStringLiteral("/Samples/sample.xls")); });
+  s.Step(102, [&] { Text2->setText(QStringLiteral("A1:B3")); });
+}
+
+// --- output folder, help, save -------------------------------------------------------------
+
+void Form1::Text3_Change() {
+  // A setting that cannot be stored (a read-only config folder) must not stop the program: the
+  // box keeps the text and the export uses it.
+  env_.settings.Write(QString::fromLatin1(commands::kSettingsSection), QString::fromLatin1(commands::kOutputFolderKey),
+                      Text3->text());
+}
+
+void Form1::PushButton5_Click() {
+  commands::ChooseOutputFolder(env_.dialogs, [this](const QString& folder) { Text3->setText(folder); });
+}
+
+void Form1::PushButton4_Click() { commands::ShowEncodingHelp(env_.dialogs, env_.dialogs); }
+
+void Form1::PushButton1_Click() { Save(vcard::ExportEncoding::Ansi); }
+
+void Form1::PushButton3_Click() { Save(vcard::ExportEncoding::Utf8); }
+
+void Form1::Save(vcard::ExportEncoding encoding) {
+  if (!env_.save) return;
+  const vcard::ExportInputs inputs{Text1->text().toStdString(), Text2->text().toStdString(), columns_,
+                                   Text3->text().toStdString()};
+  env_.save(encoding, inputs, *this);
+}
+
+}  // namespace cw::app

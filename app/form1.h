@@ -1,0 +1,151 @@
+// Form1, the main window: the workbook path, the marked block, the column list with the
+// field-kind chooser, the output folder and the two save commands; its start-up sequence
+// (Form_Load), the routing of every control's events to its handler, and the hover rules
+// that switch the window's pointer setting between the arrow and the hand.
+#pragma once
+
+#include <QCursor>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/excel1.h"
+#include "commands/dialogs.h"
+#include "commands/settings_store.h"
+#include "mapping/column_list.h"
+#include "sheet/number_format.h"
+#include "sheet/workbook.h"
+#include "vcard/environment.h"
+#include "vcard/export_run.h"
+
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QTreeView;
+
+namespace cw::app {
+
+class ColumnListModel;
+
+inline constexpr std::string_view kPushButton6Location = "in Tabulon5/20/2014.Form1.PushButton6_Click ";
+inline constexpr const char* kListToolTip = "Move bar to right and out of window to reveal full names.";
+inline constexpr const char* kOpenDialogTitle = "Select A Picture";
+inline constexpr const char* kOpenDialogFilter = "Excel Files(*.xls*)";
+
+// Reads a workbook for the block pick; throws with a clear description when it cannot.
+using WorkbookOpener = std::function<sheet::Workbook(const std::string& path)>;
+
+// A save command: runs the export with the window's inputs; Form1 passes itself as the pointer.
+using SaveRunner = std::function<void(vcard::ExportEncoding encoding, const vcard::ExportInputs& inputs,
+                                      vcard::PointerControl& pointer)>;
+
+// What the window needs of the world outside it.
+struct Form1Environment {
+  commands::Dialogs& dialogs;
+  commands::SettingsStore& settings;
+  QString application_folder;  // without a trailing "/"
+  QString desktop_folder;      // with one trailing "/"
+  EngineFactory make_engine;   // CheckExcelInstalled
+  WorkbookOpener open_workbook;
+  sheet::FormatLocale format;
+  SaveRunner save;
+};
+
+class Form1 : public QWidget, public vcard::PointerControl {
+  Q_OBJECT
+
+ public:
+  // Window and control sizes in twips; 15 twips make one pixel at 96 dpi.
+  static constexpr int kClientWidthTwips = 8040;
+  static constexpr int kClientHeightTwips = 7080;
+
+  explicit Form1(Form1Environment environment, QWidget* parent = nullptr);
+  ~Form1() override;
+
+  // The start-up sequence: centre, optional colour change, caption, icon, pointer image,
+  // column list and chooser, output folder from the settings, engine check.
+  void Form_Load();
+
+  // Pixels for a length in twips at this window's dpi.
+  int Px(int twips) const;
+
+  // The window's pointer setting.
+  vcard::PointerSetting Pointer() const override { return pointer_; }
+  void SetPointer(vcard::PointerSetting setting) override;
+  // The shape the window's widgets show now.
+  Qt::CursorShape PointerShape() const;
+  bool HasCustomPointerImage() const { return custom_pointer_.has_value(); }
+  bool SkinApplied() const { return skin_applied_; }
+
+  // Handlers, named after their control and event.
+  void PushButton1_Click();
+  void PushButton2_Click();
+  void PushButton3_Click();
+  void PushButton4_Click();
+  void PushButton5_Click();
+  void PushButton6_Click();
+  void Text3_Change();
+  void ListView1_Click();
+  void Combo1_Click();
+  void Combo1_Change();
+  // The block pick: reads the workbook, lets the user mark a block in the sheet window, and on
+  // OK puts its address in Text2 and one line per block column in the list.
+  void PickCellBlock(const QString& path);
+  // Hover rules.
+  void ButtonHover();
+  void PlainAreaHover();
+
+  mapping::ColumnList& Columns() { return columns_; }
+
+  // The controls, under their own names.
+  QPushButton* PushButton1 = nullptr;
+  QPushButton* PushButton2 = nullptr;
+  QPushButton* PushButton3 = nullptr;
+  QPushButton* PushButton4 = nullptr;
+  QPushButton* PushButton5 = nullptr;
+  QPushButton* PushButton6 = nullptr;
+  QGroupBox* Frame1 = nullptr;
+  QGroupBox* Frame2 = nullptr;
+  QGroupBox* Frame3 = nullptr;
+  QGroupBox* Frame4 = nullptr;
+  QLineEdit* Text1 = nullptr;
+  QLineEdit* Text2 = nullptr;
+  QLineEdit* Text3 = nullptr;
+  QComboBox* Combo1 = nullptr;
+  QTreeView* ListView1 = nullptr;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+
+ private:
+  struct PointerTarget {
+    QWidget* widget;
+    bool own_cursor;  // the widget had a shape of its own (text boxes: the I-beam)
+    QCursor own;
+  };
+
+  void BuildControls();
+  void InitFieldMapping();
+  void ApplySkin();
+  void ApplyPointer();
+  void Save(vcard::ExportEncoding encoding);
+  std::optional<std::size_t> SelectedLine() const;
+
+  Form1Environment env_;
+  mapping::ColumnList columns_;
+  ColumnListModel* list_model_ = nullptr;
+  vcard::PointerSetting pointer_ = vcard::PointerSetting::kDefault;
+  vcard::PointerSetting applied_pointer_ = vcard::PointerSetting::kDefault;
+  std::optional<QCursor> custom_pointer_;
+  std::vector<PointerTarget> pointer_targets_;
+  std::vector<QObject*> buttons_;
+  bool skin_applied_ = false;
+};
+
+}  // namespace cw::app

@@ -1,0 +1,20 @@
+// The encoding help command: one box that explains the two formats of the save commands.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "vcard/environment.h"
+
+namespace cw::commands {
+
+inline constexpr std::string_view kPushButton4Location = "in Tabulon5/20/2014.Form1.PushButton4_Click ";
+
+// "ANSI Vs. UTF8", the attribution line and the paragraph, separated by two CR characters.
+std::string EncodingHelpText();
+
+// PushButton4_Click: statement 100 shows the help in a box with OK only, no icon and the
+// application title.
+void ShowEncodingHelp(vcard::MessageSink& messages, vcard::FailureReporter& reporter);
+
+}  // namespace cw::commands

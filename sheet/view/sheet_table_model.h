@@ -1,0 +1,51 @@
+// The grid of one worksheet as a Qt table model: column letters and row numbers as headers,
+// each cell's displayed text rendered only when the view asks for it, so a sheet of a million
+// cells opens at once and scrolling never waits on the whole sheet.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <cstddef>
+#include <cstdint>
+
+#include "sheet/cell_text.h"
+#include "sheet/workbook.h"
+
+namespace cw::sheet {
+
+class SheetTableModel : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  // Empty rows and columns shown past the used range, so the user sees where the data ends.
+  static constexpr std::uint32_t kMarginRows = 20;
+  static constexpr std::uint32_t kMarginColumns = 3;
+  // The grid is never smaller than this, so an almost empty sheet still looks like a sheet.
+  static constexpr std::uint32_t kMinimumRows = 100;
+  static constexpr std::uint32_t kMinimumColumns = 26;
+
+  SheetTableModel(const Workbook& workbook, FormatLocale locale, QObject* parent = nullptr);
+
+  // Shows sheet `index` of the workbook (an index past the last sheet shows an empty grid).
+  void SetSheet(std::size_t index);
+  std::size_t SheetIndex() const { return sheet_index_; }
+  // The sheet shown, or nullptr when the workbook has none.
+  const Worksheet* Sheet() const { return sheet_; }
+  // Grows the grid so that it holds `rows` rows and `columns` columns (capped at the sheet's
+  // limits); never shrinks it.
+  void EnsureExtent(std::uint32_t rows, std::uint32_t columns);
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+ private:
+  const Workbook& workbook_;
+  mutable CellTextRenderer renderer_;
+  std::size_t sheet_index_ = 0;
+  const Worksheet* sheet_ = nullptr;
+  std::uint32_t rows_ = kMinimumRows;
+  std::uint32_t columns_ = kMinimumColumns;
+};
+
+}  // namespace cw::sheet

@@ -1,0 +1,75 @@
+// The modal window in which the user marks a block of cells: the workbook's sheets as tabs,
+// opening on the active sheet; a grid of displayed texts with column letters and row numbers;
+// the prompt; an address box that follows the selection and can be typed into; OK and Cancel.
+// One rectangular block only. A whole row or column (header click, or "A:C" typed) is clipped
+// to the sheet's used range, so a column pick never stands for a million empty rows.
+#pragma once
+
+#include <QDialog>
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "sheet/address.h"
+#include "sheet/number_format.h"
+#include "sheet/workbook.h"
+
+class QDialogButtonBox;
+class QLabel;
+class QLineEdit;
+class QTabBar;
+class QTableView;
+
+namespace cw::sheet {
+
+class SheetTableModel;
+
+class SheetWindow : public QDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr const char* kPrompt = "Highlight a block of cells with mouse";
+
+  SheetWindow(const Workbook& workbook, FormatLocale locale, QWidget* parent = nullptr);
+  ~SheetWindow() override;
+
+  // The marked block in the absolute form the block pick reports: "$A$1:$C$10", with the
+  // sheet name in front only when the block is not on the sheet active at open. Nothing when
+  // no block is marked.
+  std::optional<std::string> Address() const;
+  // The marked block on the sheet shown, 1-based; nothing when none is marked.
+  std::optional<CellBlock> Block() const { return block_; }
+
+  // Shows sheet `index` (as a click on its tab does).
+  void ShowSheet(std::size_t index);
+  // Marks the block an address names, as typing it into the address box and pressing Enter
+  // does. False (and the box marked invalid) when the text names no block of this workbook.
+  bool ApplyAddress(const QString& text);
+
+  QTableView* Grid() const { return grid_; }
+  QTabBar* Tabs() const { return tabs_; }
+  QLineEdit* AddressBox() const { return address_box_; }
+  QDialogButtonBox* Buttons() const { return buttons_; }
+
+  void accept() override;
+
+ private:
+  void FollowSelection();
+  void ShowBlock();
+  void SetAddressValid(bool valid);
+  void SizeColumnsToSample();
+  CellBlock ClipToUsedRange(CellBlock block) const;
+
+  const Workbook& workbook_;
+  std::size_t active_sheet_ = 0;
+  SheetTableModel* model_ = nullptr;
+  QLabel* prompt_ = nullptr;
+  QLineEdit* address_box_ = nullptr;
+  QTableView* grid_ = nullptr;
+  QTabBar* tabs_ = nullptr;
+  QDialogButtonBox* buttons_ = nullptr;
+  std::optional<CellBlock> block_;
+  bool selecting_ = false;  // the window itself is changing the selection
+};
+
+}  // namespace cw::sheet

@@ -1,0 +1,61 @@
+// A dialogs seam that records every box and answers from a script, so no test blocks.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "commands/dialogs.h"
+#include "sheet/view/sheet_window.h"
+
+namespace cw::test {
+
+struct ShownBox {
+  std::string text;
+  std::string title;
+  vcard::MessageIcon icon;
+  vcard::MessageButtons buttons;
+};
+
+class FakeDialogs : public commands::Dialogs {
+ public:
+  std::vector<ShownBox> boxes;
+  std::deque<vcard::MessageAnswer> answers;  // answers for Yes/No boxes, in order
+  std::vector<std::pair<QString, QString>> open_requests;
+  QString open_answer;
+  std::vector<QString> folder_requests;
+  QString folder_answer;
+  std::string folder_failure;  // when set, the folder browser fails with this description
+  int picks = 0;
+  // Works the real sheet window as a user would; returns whether to press OK. Unset: Cancel.
+  std::function<bool(sheet::SheetWindow&)> pick;
+
+  vcard::MessageAnswer Show(std::string_view text, std::string_view title, vcard::MessageIcon icon,
+                            vcard::MessageButtons buttons) override {
+    boxes.push_back({std::string(text), std::string(title), icon, buttons});
+    if (buttons == vcard::MessageButtons::kOk) return vcard::MessageAnswer::kOk;
+    if (answers.empty()) throw std::logic_error("unexpected Yes/No box");
+    const vcard::MessageAnswer answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  QString OpenFile(const QString& title, const QString& filter) override {
+    open_requests.emplace_back(title, filter);
+    return open_answer;
+  }
+  QString BrowseFolder(const QString& title) override {
+    folder_requests.push_back(title);
+    if (!folder_failure.empty()) throw std::runtime_error(folder_failure);
+    return folder_answer;
+  }
+  std::optional<std::string> PickBlock(const sheet::Workbook& workbook, sheet::FormatLocale locale) override {
+    ++picks;
+    sheet::SheetWindow window(workbook, locale);
+    if (!pick || !pick(window)) return std::nullopt;
+    return window.Address();
+  }
+};
+
+}  // namespace cw::test

@@ -1,0 +1,759 @@
+// The main window: layout, start-up, hover rules, the list and chooser, the workbook browse
+// and block pick, the sample command, the output folder browse and the help box.
+#include <QComboBox>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QtTest>
+#include <memory>
+
+#include "app/excel1.h"
+#include "app/form1.h"
+#include "app/qt_dialogs.h"
+#include "commands/encoding_help.h"
+#include "commands/settings_store.h"
+#include "fake_dialogs.h"
+#include "vcard/statements.h"
+
+using namespace cw;
+using app::Form1;
+using vcard::PointerSetting;
+
+namespace {
+
+const QString kSection = QStringLiteral("Cardwright");
+const QString kKey = QStringLiteral("Text3");
+
+// An engine that exists; the installed check only needs one to come back.
+class NullEngine : public vcard::SheetEngine {
+ public:
+  std::unique_ptr<vcard::SheetApplication> OpenWorkbook(const std::string&) override {
+    throw std::runtime_error("not used here");
+  }
+};
+
+void AddText(sheet::Workbook& book, sheet::Worksheet& sheet, std::uint32_t row, std::uint16_t column, const char* text) {
+  sheet::Cell cell;
+  cell.row = row;
+  cell.column = column;
+  cell.kind = sheet::CellKind::kString;
+  cell.string_index = book.AddString(text);
+  sheet.Add(cell);
+}
+
+// "Front" (active) holds A1:B2, "Back Sheet" holds A1:D6.
+sheet::Workbook MakeBook() {
+  sheet::Workbook book;
+  book.sheets.emplace_back("Front");
+  book.sheets.emplace_back("Back Sheet");
+  AddText(book, book.sheets[0], 0, 0, "a");
+  AddText(book, book.sheets[0], 1, 1, "b");
+  for (std::uint32_t r = 0; r < 6; ++r) {
+    for (std::uint16_t c = 0; c < 4; ++c) AddText(book, book.sheets[1], r, c, "x");
+  }
+  for (auto& sheet : book.sheets) sheet.Finish();
+  return book;
+}
+
+void SelectCells(sheet::SheetWindow& window, int top, int left, int bottom, int right) {
+  auto* model = window.Grid()->model();
+  window.Grid()->selectionModel()->select(QItemSelection(model->index(top, left), model->index(bottom, right)),
+                                          QItemSelectionModel::ClearAndSelect);
+}
+
+// Works the modal window once it is up, as a user would; polls so a slow start never hangs.
+void WhenModalShown(const std::function<void(QWidget*)>& act) {
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, [timer, act] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      timer->stop();
+      timer->deleteLater();
+      act(modal);
+    }
+  });
+  timer->start(5);
+}
+
+void MoveMouseOver(QWidget* widget) {
+  const QPointF local(widget->width() / 2.0, widget->height() / 2.0);
+  QMouseEvent move(QEvent::MouseMove, local, widget->mapToGlobal(local), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(widget, &move);
+}
+
+// One window with its world: settings, application and desktop folders under a temporary
+// folder, a scripted dialogs seam, an engine factory and a workbook reader.
+struct Harness {
+  QTemporaryDir dir;
+  test::FakeDialogs dialogs;
+  std::unique_ptr<commands::IniSettingsStore> settings;
+  QString app_folder, desktop, workbook_path;
+  bool engine_available = true;
+  int workbooks_read = 0;
+  std::unique_ptr<Form1> form;
+
+  Harness() {
+    app_folder = dir.filePath(QStringLiteral("app"));
+    desktop = dir.filePath(QStringLiteral("Desktop")) + QLatin1Char('/');
+    workbook_path = dir.filePath(QStringLiteral("contacts.xlsx"));
+    QDir().mkpath(app_folder);
+    settings = std::make_unique<commands::IniSettingsStore>(dir.filePath(QStringLiteral("settings.ini")));
+  }
+
+  Form1& Make() {
+    app::Form1Environment env{
+        dialogs,
+        *settings,
+        app_folder,
+        desktop,
+        [this]() -> std::unique_ptr<vcard::SheetEngine> {
+          if (!engine_available) return nullptr;
+          return std::make_unique<NullEngine>();
+        },
+        [this](const std::string& path) {
+          ++workbooks_read;
+          if (path != workbook_path.toStdString()) throw std::runtime_error("Not a workbook: " + path);
+          return MakeBook();
+        },
+        {},
+        nullptr,
+    };
+    form = std::make_unique<Form1>(std::move(env));
+    return *form;
+  }
+
+  Form1& Load() {
+    Make().Form_Load();
+    return *form;
+  }
+
+  QString Stored() const {
+    return settings->Read(kSection, kKey).value_or(QStringLiteral("<absent>"));
+  }
+};
+
+}  // namespace
+
+class Form1Test : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void LayoutMatchesTheTableInTwips_data();
+  void LayoutMatchesTheTableInTwips();
+  void WindowIsFixedWithMinimizeAndClose();
+  void FontsAndColours();
+  void TabOrderSkipsTheFrames();
+  void StartUpRestoresTheOutputFolder_data();
+  void StartUpRestoresTheOutputFolder();
+  void StartUpFillsTheChooserAndTheCaption();
+  void StartUpOptionalFiles();
+  void InstalledCheckSpeaksOnlyWithoutAnEngine();
+  void HoverRules();
+  void HoverLeavesBusyAlone();
+  void ListAndChooserOnAnEmptyList();
+  void ListAndChooserOnAFilledList();
+  void BrowseCancelled();
+  void BrowseOwnerFileAnswered_data();
+  void BrowseOwnerFileAnswered();
+  void BrowsePickCancelledOrUnreadable();
+  void BrowsePickConfirmedOnAnotherSheet();
+  void BrowseSecondPickReplacesTheList();
+  void SampleCommand();
+  void OutputFolderBrowse_data();
+  void OutputFolderBrowse();
+  void OutputFolderBrowseFailureIsReported();
+  void TypingIntoTheOutputFolderStoresEveryChange();
+  void HelpBox();
+  void QtMessageBoxesShowTheRequestedBox_data();
+  void QtMessageBoxesShowTheRequestedBox();
+  void QtSheetWindowReturnsTheMarkedBlock();
+};
+
+void Form1Test::LayoutMatchesTheTableInTwips_data() {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<QString>("container");
+  QTest::addColumn<QRect>("twips");
+  QTest::addColumn<QString>("caption");
+  const auto row = [](const char* name, const char* container, int l, int t, int w, int h, const char* caption) {
+    QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(container) << QRect(l, t, w, h)
+                        << QString::fromLatin1(caption);
+  };
+  row("PushButton4", "Form1", 120, 120, 3840, 405, "Help");
+  row("PushButton6", "Form1", 4080, 120, 3840, 405, "Load Sample/Example File");
+  row("Frame4", "Form1", 120, 585, 7800, 800, "Excel File (XLS or XLSX are valid)");
+  row("Text1", "Frame4", 240, 300, 6495, 345, "");
+  row("PushButton2", "Frame4", 6840, 300, 720, 345, "...");
+  row("Frame3", "Form1", 120, 1440, 7800, 800, "Range Address");
+  row("Text2", "Frame3", 240, 300, 7335, 345, "");
+  row("ListView1", "Form1", 120, 2340, 7800, 2415, "");
+  row("Frame2", "Form1", 120, 4815, 7800, 810, "Change Type");
+  row("Combo1", "Frame2", 240, 300, 7335, 345, "");
+  row("Frame1", "Form1", 120, 5670, 7800, 800, "Output Folder");
+  row("Text3", "Frame1", 240, 300, 6495, 345, "");
+  row("PushButton5", "Frame1", 6840, 300, 720, 345, "...");
+  row("PushButton1", "Form1", 120, 6570, 3840, 405, "Save As VCF (ANSI Format)");
+  row("PushButton3", "Form1", 4080, 6570, 3840, 405, "Save As VCF (UTF8 Format)");
+}
+
+void Form1Test::LayoutMatchesTheTableInTwips() {
+  QFETCH(QString, name);
+  QFETCH(QString, container);
+  QFETCH(QRect, twips);
+  QFETCH(QString, caption);
+  Harness h;
+  Form1& form = h.Load();
+  QWidget* widget = form.findChild<QWidget*>(name);
+  QVERIFY(widget);
+  QCOMPARE(widget->parentWidget()->objectName(), container);
+  QCOMPARE(widget->geometry(), QRect(form.Px(twips.x()), form.Px(twips.y()), form.Px(twips.width()),
+                                     form.Px(twips.height())));
+  if (auto* button = qobject_cast<QPushButton*>(widget)) QCOMPARE(button->text(), caption);
+  if (auto* frame = qobject_cast<QGroupBox*>(widget)) QCOMPARE(frame->title(), caption);
+  if (auto* text = qobject_cast<QLineEdit*>(widget); text && name != QStringLiteral("Text3")) {
+    QVERIFY(text->text().isEmpty());
+  }
+}
+
+void Form1Test::WindowIsFixedWithMinimizeAndClose() {
+  Harness h;
+  Form1& form = h.Load();
+  // 15 twips make a pixel at 96 dpi; other dpi scale the same table.
+  const int dpi = form.logicalDpiY();
+  QCOMPARE(form.Px(1440), dpi);
+  if (dpi == 96) QCOMPARE(form.size(), QSize(536, 472));
+  QCOMPARE(form.size(), QSize(form.Px(8040), form.Px(7080)));
+  QCOMPARE(form.minimumSize(), form.maximumSize());
+  const Qt::WindowFlags flags = form.windowFlags();
+  QVERIFY(flags & Qt::WindowMinimizeButtonHint);
+  QVERIFY(flags & Qt::WindowCloseButtonHint);
+  QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+  QVERIFY(form.Text1->isReadOnly());
+  QVERIFY(form.Text2->isReadOnly());
+  QVERIFY(!form.Text3->isReadOnly());
+  QCOMPARE(form.ListView1->toolTip(), QStringLiteral("Move bar to right and out of window to reveal full names."));
+  QCOMPARE(form.ListView1->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral(" Columns"));
+  QCOMPARE(form.ListView1->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral(" Type"));
+  QCOMPARE(form.ListView1->header()->sectionSize(0), form.Px(4500));
+  QCOMPARE(form.ListView1->header()->sectionSize(1), form.Px(2300));
+}
+
+void Form1Test::FontsAndColours() {
+  Harness h;
+  Form1& form = h.Load();
+  const QStringList arial = {QStringLiteral("Arial"), QStringLiteral("Liberation Sans")};
+  struct Case {
+    QWidget* widget;
+    double points;
+  };
+  const Case cases[] = {{&form, 9},           {form.Text1, 9},       {form.Combo1, 9},      {form.Frame2, 9},
+                        {form.ListView1, 9},  {form.PushButton1, 11.25}, {form.PushButton2, 11.25},
+                        {form.PushButton3, 11.25}, {form.PushButton4, 11.25}, {form.PushButton5, 11.25},
+                        {form.PushButton6, 11.25}};
+  for (const Case& c : cases) {
+    const QString what = c.widget->objectName();
+    QVERIFY2(c.widget->font().bold(), qPrintable(what));
+    QCOMPARE(c.widget->font().pointSizeF(), c.points);
+    QVERIFY2(arial.contains(QFontInfo(c.widget->font()).family()), qPrintable(QFontInfo(c.widget->font()).family()));
+  }
+  QCOMPARE(form.palette().color(QPalette::Window), QColor(Qt::white));
+  for (QGroupBox* frame : {form.Frame1, form.Frame2, form.Frame3, form.Frame4}) {
+    QCOMPARE(frame->palette().color(QPalette::Window), QColor(Qt::white));
+    QVERIFY(frame->autoFillBackground());
+  }
+  QVERIFY(!form.SkinApplied());
+}
+
+void Form1Test::TabOrderSkipsTheFrames() {
+  Harness h;
+  Form1& form = h.Load();
+  const QList<QWidget*> expected = {form.Text1,       form.PushButton2, form.ListView1,   form.Combo1,
+                                    form.Text3,       form.PushButton5, form.PushButton1, form.PushButton3,
+                                    form.PushButton4, form.Text2,       form.PushButton6};
+  QList<QWidget*> order;
+  QWidget* w = form.Text1;
+  do {
+    if (expected.contains(w) && !order.contains(w)) order.append(w);
+    w = w->nextInFocusChain();
+  } while (w != form.Text1);
+  QCOMPARE(order, expected);
+  for (QGroupBox* frame : {form.Frame1, form.Frame2, form.Frame3, form.Frame4}) {
+    QCOMPARE(frame->focusPolicy(), Qt::NoFocus);
+  }
+}
+
+void Form1Test::StartUpRestoresTheOutputFolder_data() {
+  QTest::addColumn<bool>("stored");
+  QTest::addColumn<QString>("value");
+  QTest::addColumn<bool>("desktop");  // the box shows the desktop default
+  QTest::newRow("no setting: desktop, written back") << false << QString() << true;
+  QTest::newRow("stored empty: stays empty") << true << QString() << false;
+  QTest::newRow("stored folder, even a missing one") << true << QStringLiteral("/no/such/folder/") << false;
+  QTest::newRow("stored without a trailing slash") << true << QStringLiteral("/data") << false;
+}
+
+void Form1Test::StartUpRestoresTheOutputFolder() {
+  QFETCH(bool, stored);
+  QFETCH(QString, value);
+  QFETCH(bool, desktop);
+  Harness h;
+  if (stored) h.settings->Write(kSection, kKey, value);
+  Form1& form = h.Load();
+  const QString shown = desktop ? h.desktop : value;
+  QCOMPARE(form.Text3->text(), shown);
+  QCOMPARE(h.Stored(), shown);
+  QVERIFY(h.desktop.endsWith(QLatin1Char('/')));
+  QVERIFY(h.dialogs.boxes.empty());
+}
+
+void Form1Test::StartUpFillsTheChooserAndTheCaption() {
+  Harness h;
+  Form1& form = h.Load();
+  QCOMPARE(form.windowTitle(), QStringLiteral("Cardwright"));
+  QVERIFY(!form.windowIcon().isNull());
+  QCOMPARE(form.Combo1->count(), 26);
+  QCOMPARE(form.Combo1->itemText(0), QStringLiteral("Ignore"));
+  QCOMPARE(form.Combo1->itemText(6), QStringLiteral("Email"));
+  QCOMPARE(form.Combo1->itemText(25), QStringLiteral("Notes"));
+  QCOMPARE(form.Combo1->currentIndex(), -1);
+  QCOMPARE(form.ListView1->model()->rowCount(), 0);
+  QVERIFY(form.Text1->text().isEmpty());
+  QVERIFY(form.Text2->text().isEmpty());
+  QCOMPARE(form.Pointer(), PointerSetting::kDefault);
+}
+
+void Form1Test::StartUpOptionalFiles() {
+  {
+    Harness h;
+    Form1& form = h.Load();
+    QVERIFY(!form.SkinApplied());
+    QVERIFY(!form.HasCustomPointerImage());
+    form.ButtonHover();  // no image: the pointing hand stands in
+    QCOMPARE(form.PointerShape(), Qt::PointingHandCursor);
+  }
+  {
+    Harness h;
+    QDir(h.app_folder).mkpath(QStringLiteral("x"));
+    QFile skin(h.app_folder + QStringLiteral("/x/o.cjs"));
+    QVERIFY(skin.open(QIODevice::WriteOnly));
+    skin.close();
+    QImage hand(32, 32, QImage::Format_ARGB32);
+    hand.fill(Qt::red);
+    QVERIFY(hand.save(h.app_folder + QStringLiteral("/HAND-M.CUR"), "ico"));
+    Form1& form = h.Load();
+    QVERIFY(form.SkinApplied());
+    const QColor face = form.palette().color(QPalette::Button);
+    QCOMPARE(form.palette().color(QPalette::Window), face);
+    QCOMPARE(form.Frame3->palette().color(QPalette::Window), face);
+    QVERIFY(form.HasCustomPointerImage());
+    form.ButtonHover();
+    QCOMPARE(form.PointerShape(), Qt::BitmapCursor);
+  }
+}
+
+void Form1Test::InstalledCheckSpeaksOnlyWithoutAnEngine() {
+  {
+    Harness h;
+    h.Load();
+    QVERIFY(h.dialogs.boxes.empty());
+  }
+  {
+    Harness h;
+    h.engine_available = false;
+    Form1& form = h.Load();
+    QCOMPARE(h.dialogs.boxes.size(), std::size_t{1});
+    QCOMPARE(h.dialogs.boxes[0].text, std::string(app::kExcelNotInstalledText));
+    QCOMPARE(h.dialogs.boxes[0].title, std::string("Cardwright"));
+    QVERIFY(h.dialogs.boxes[0].icon == vcard::MessageIcon::kNone);
+    QVERIFY(h.dialogs.boxes[0].buttons == vcard::MessageButtons::kOk);
+    QCOMPARE(form.Text3->text(), h.desktop);  // start-up went on
+  }
+  {
+    test::FakeDialogs dialogs;  // a factory that throws counts as no engine
+    app::CheckExcelInstalled([]() -> std::unique_ptr<vcard::SheetEngine> { throw std::runtime_error("x"); }, dialogs);
+    QCOMPARE(dialogs.boxes.size(), std::size_t{1});
+  }
+}
+
+void Form1Test::HoverRules() {
+  Harness h;
+  Form1& form = h.Load();
+  const QList<QWidget*> buttons = {form.PushButton1, form.PushButton2, form.PushButton3,
+                                   form.PushButton4, form.PushButton5, form.PushButton6};
+  const QList<QWidget*> plain = {&form,       form.Frame1, form.Frame2, form.Frame3, form.Frame4,
+                                 form.Text1,  form.Text2,  form.Text3,  form.ListView1->viewport()};
+  for (QWidget* button : buttons) {
+    for (QWidget* area : plain) {
+      MoveMouseOver(button);
+      QCOMPARE(form.Pointer(), PointerSetting::kCustom);
+      QCOMPARE(form.PointerShape(), Qt::PointingHandCursor);
+      QCOMPARE(area->cursor().shape(), Qt::PointingHandCursor);
+      MoveMouseOver(area);
+      QCOMPARE(form.Pointer(), PointerSetting::kDefault);
+      QCOMPARE(form.PointerShape(), Qt::ArrowCursor);
+    }
+  }
+  // The text boxes keep their own I-beam under the default setting.
+  QCOMPARE(form.Text3->cursor().shape(), Qt::IBeamCursor);
+  // Over the chooser nothing changes.
+  MoveMouseOver(form.PushButton1);
+  MoveMouseOver(form.Combo1);
+  QCOMPARE(form.Pointer(), PointerSetting::kCustom);
+  MoveMouseOver(form.Frame2);
+  MoveMouseOver(form.Combo1);
+  QCOMPARE(form.Pointer(), PointerSetting::kDefault);
+}
+
+void Form1Test::HoverLeavesBusyAlone() {
+  Harness h;
+  Form1& form = h.Load();
+  form.SetPointer(PointerSetting::kBusy);
+  for (QWidget* w : {static_cast<QWidget*>(form.PushButton1), static_cast<QWidget*>(form.Frame1),
+                     static_cast<QWidget*>(&form), static_cast<QWidget*>(form.PushButton6)}) {
+    MoveMouseOver(w);
+    QCOMPARE(form.Pointer(), PointerSetting::kBusy);
+    QCOMPARE(form.PointerShape(), Qt::WaitCursor);
+    QCOMPARE(form.Text1->cursor().shape(), Qt::WaitCursor);
+  }
+  form.SetPointer(PointerSetting::kDefault);
+  MoveMouseOver(form.PushButton3);
+  QCOMPARE(form.Pointer(), PointerSetting::kCustom);
+
+  // The block pick holds the hourglass while the sheet window is up, then returns to default.
+  QFile(h.workbook_path).open(QIODevice::WriteOnly);
+  h.dialogs.open_answer = h.workbook_path;
+  PointerSetting during = PointerSetting::kDefault;
+  h.dialogs.pick = [&](sheet::SheetWindow&) {
+    MoveMouseOver(form.PushButton1);
+    during = form.Pointer();
+    return false;
+  };
+  form.PushButton2_Click();
+  QCOMPARE(during, PointerSetting::kBusy);
+  QCOMPARE(form.Pointer(), PointerSetting::kDefault);
+}
+
+void Form1Test::ListAndChooserOnAnEmptyList() {
+  Harness h;
+  Form1& form = h.Load();
+  form.ListView1_Click();
+  form.Combo1->setCurrentIndex(6);
+  form.Combo1_Click();
+  form.Combo1_Change();
+  QCOMPARE(form.Columns().Count(), std::size_t{0});
+  QCOMPARE(form.ListView1->model()->rowCount(), 0);
+  QCOMPARE(form.Combo1->currentText(), QStringLiteral("Email"));
+  QVERIFY(h.dialogs.boxes.empty());
+}
+
+void Form1Test::ListAndChooserOnAFilledList() {
+  Harness h;
+  Form1& form = h.Load();
+  h.dialogs.open_answer = h.workbook_path;
+  h.dialogs.pick = [](sheet::SheetWindow& window) {
+    SelectCells(window, 0, 0, 1, 3);  // A1:D2, four columns
+    return true;
+  };
+  form.PushButton2_Click();
+  QAbstractItemModel* list = form.ListView1->model();
+  QCOMPARE(list->rowCount(), 4);
+  for (int j = 0; j < 4; ++j) {
+    QCOMPARE(list->index(j, 0).data().toString(), QStringLiteral("Column%1").arg(j + 1));
+    QCOMPARE(list->index(j, 1).data().toString(), QStringLiteral("Ignore"));
+  }
+  // A click on line 2 shows its kind; picking "Email" changes that line only.
+  const QRect line2 = form.ListView1->visualRect(list->index(1, 0));
+  QTest::mouseClick(form.ListView1->viewport(), Qt::LeftButton, Qt::NoModifier, line2.center());
+  QCOMPARE(form.Columns().Selected(), std::optional<std::size_t>(2));
+  QCOMPARE(form.Combo1->currentText(), QStringLiteral("Ignore"));
+  form.Combo1->setCurrentIndex(form.Combo1->findText(QStringLiteral("Email")));
+  QCOMPARE(list->index(1, 1).data().toString(), QStringLiteral("Email"));
+  QCOMPARE(form.Columns().TypeOf(1), std::string("Ignore"));
+  QCOMPARE(form.Columns().TypeOf(2), std::string("Email"));
+
+  // Line 4 gets "Email" too; duplicates are allowed.
+  form.ListView1->setCurrentIndex(list->index(3, 0));
+  QCOMPARE(form.Combo1->currentText(), QStringLiteral("Ignore"));
+  form.Combo1->setCurrentIndex(form.Combo1->findText(QStringLiteral("Email")));
+  form.Combo1_Click();
+  QCOMPARE(form.Columns().TypeOf(4), std::string("Email"));
+
+  // Back on line 2 the chooser shows its kind, and the line keeps it.
+  form.ListView1->setCurrentIndex(list->index(1, 0));
+  form.ListView1_Click();
+  QCOMPARE(form.Combo1->currentText(), QStringLiteral("Email"));
+  QCOMPARE(form.Columns().TypeOf(2), std::string("Email"));
+  form.ListView1->setCurrentIndex(list->index(0, 0));
+  QCOMPARE(form.Combo1->currentText(), QStringLiteral("Ignore"));
+  QCOMPARE(form.Columns().TypeOf(2), std::string("Email"));
+  QVERIFY(h.dialogs.boxes.empty());
+}
+
+void Form1Test::BrowseCancelled() {
+  Harness h;
+  Form1& form = h.Load();
+  form.Text1->setText(QStringLiteral("/old.xls"));
+  form.Text2->setText(QStringLiteral("$A$1"));
+  h.dialogs.open_answer.clear();
+  form.PushButton2_Click();
+  QCOMPARE(h.dialogs.open_requests.size(), std::size_t{1});
+  QCOMPARE(h.dialogs.open_requests[0].first, QStringLiteral("Select A Picture"));
+  QCOMPARE(h.dialogs.open_requests[0].second, QStringLiteral("Excel Files(*.xls*)"));
+  QCOMPARE(form.Text1->text(), QStringLiteral("/old.xls"));
+  QCOMPARE(form.Text2->text(), QStringLiteral("$A$1"));
+  QCOMPARE(h.dialogs.picks, 0);
+  QCOMPARE(h.workbooks_read, 0);
+  QVERIFY(h.dialogs.boxes.empty());
+}
+
+void Form1Test::BrowseOwnerFileAnswered_data() {
+  QTest::addColumn<QString>("owner");
+  QTest::addColumn<bool>("yes");
+  QTest::newRow("Excel's owner file, No") << QStringLiteral("~$contacts.xlsx") << false;
+  QTest::newRow("Excel's owner file, Yes") << QStringLiteral("~$contacts.xlsx") << true;
+  QTest::newRow("LibreOffice's lock file, No") << QStringLiteral(".~lock.contacts.xlsx#") << false;
+  QTest::newRow("LibreOffice's lock file, Yes") << QStringLiteral(".~lock.contacts.xlsx#") << true;
+}
+
+void Form1Test::BrowseOwnerFileAnswered() {
+  QFETCH(QString, owner);
+  QFETCH(bool, yes);
+  Harness h;
+  Form1& form = h.Load();
+  QFile lock(h.dir.filePath(owner));
+  QVERIFY(lock.open(QIODevice::WriteOnly));
+  lock.close();
+  form.Text1->setText(QStringLiteral("/old.xls"));
+  form.Text2->setText(QStringLiteral("$A$1"));
+  h.dialogs.open_answer = h.workbook_path;
+  h.dialogs.answers = {yes ? vcard::MessageAnswer::kYes : vcard::MessageAnswer::kNo};
+  h.dialogs.pick = [](sheet::SheetWindow& window) {
+    SelectCells(window, 0, 0, 0, 1);
+    return true;
+  };
+  form.PushButton2_Click();
+  QCOMPARE(h.dialogs.boxes.size(), std::size_t{1});
+  QCOMPARE(h.dialogs.boxes[0].text, std::string("Excel may be open. It is recommended that you close Excel first.\r\n\r\n"
+                                                "Would you like to proceed anyway?"));
+  QCOMPARE(h.dialogs.boxes[0].title, std::string("Cardwright"));
+  QVERIFY(h.dialogs.boxes[0].icon == vcard::MessageIcon::kNone);
+  QVERIFY(h.dialogs.boxes[0].buttons == vcard::MessageButtons::kYesNo);
+  if (yes) {
+    QCOMPARE(form.Text1->text(), h.workbook_path);
+    QCOMPARE(form.Text2->text(), QStringLiteral("$A$1:$B$1"));
+    QCOMPARE(form.Columns().Count(), std::size_t{2});
+  } else {
+    QCOMPARE(form.Text1->text(), QStringLiteral("/old.xls"));
+    QCOMPARE(form.Text2->text(), QStringLiteral("$A$1"));
+    QCOMPARE(h.dialogs.picks, 0);
+  }
+}
+
+void Form1Test::BrowsePickCancelledOrUnreadable() {
+  struct Case {
+    const char* what;
+    bool readable;
+  };
+  for (const Case c : {Case{"pick cancelled", true}, Case{"workbook unreadable", false}}) {
+    Harness h;
+    Form1& form = h.Load();
+    form.Text2->setText(QStringLiteral("$A$1:$C$1"));
+    form.Columns().FillColumnList(3);
+    h.dialogs.open_answer = c.readable ? h.workbook_path : h.dir.filePath(QStringLiteral("broken.xls"));
+    h.dialogs.pick = nullptr;  // Cancel
+    form.PushButton2_Click();
+    QVERIFY2(h.dialogs.boxes.empty(), c.what);
+    QCOMPARE(form.Text1->text(), h.dialogs.open_answer);
+    QVERIFY2(form.Text2->text().isEmpty(), c.what);
+    QCOMPARE(form.Columns().Count(), std::size_t{3});
+    QCOMPARE(form.Pointer(), PointerSetting::kDefault);
+    QCOMPARE(h.dialogs.picks, c.readable ? 1 : 0);
+  }
+}
+
+void Form1Test::BrowsePickConfirmedOnAnotherSheet() {
+  Harness h;
+  Form1& form = h.Load();
+  h.dialogs.open_answer = h.workbook_path;
+  QString opened_on;
+  h.dialogs.pick = [&](sheet::SheetWindow& window) {
+    opened_on = window.Tabs()->tabText(window.Tabs()->currentIndex());
+    window.Tabs()->setCurrentIndex(1);
+    SelectCells(window, 1, 1, 4, 3);  // B2:D5 on "Back Sheet"
+    return true;
+  };
+  form.PushButton2_Click();
+  QCOMPARE(opened_on, QStringLiteral("Front"));
+  QCOMPARE(form.Text1->text(), h.workbook_path);
+  QCOMPARE(form.Text2->text(), QStringLiteral("'Back Sheet'!$B$2:$D$5"));
+  QCOMPARE(form.Columns().Count(), std::size_t{3});
+  QCOMPARE(form.ListView1->model()->rowCount(), 3);
+  QCOMPARE(form.Pointer(), PointerSetting::kDefault);
+  QVERIFY(h.dialogs.boxes.empty());
+}
+
+void Form1Test::BrowseSecondPickReplacesTheList() {
+  Harness h;
+  Form1& form = h.Load();
+  h.dialogs.open_answer = h.workbook_path;
+  int columns = 5;
+  h.dialogs.pick = [&](sheet::SheetWindow& window) {
+    SelectCells(window, 0, 0, 2, columns - 1);
+    return true;
+  };
+  form.PushButton2_Click();
+  QCOMPARE(form.Columns().Count(), std::size_t{5});
+  columns = 2;
+  form.PushButton2_Click();
+  QCOMPARE(form.Columns().Count(), std::size_t{2});
+  QCOMPARE(form.ListView1->model()->rowCount(), 2);
+  QCOMPARE(form.Columns().Line(2).caption, std::string("Column2"));
+  QCOMPARE(form.Text2->text(), QStringLiteral("$A$1:$B$3"));
+}
+
+void Form1Test::SampleCommand() {
+  Harness h;
+  Form1& form = h.Load();
+  form.Columns().FillColumnList(2);
+  form.PushButton6->click();
+  QCOMPARE(form.Text1->text(), h.app_folder + QStringLiteral("/Samples/sample.xls"));
+  QCOMPARE(form.Text2->text(), QStringLiteral("A1:B3"));
+  QCOMPARE(form.Columns().Count(), std::size_t{2});
+  QCOMPARE(h.workbooks_read, 0);
+  QVERIFY(h.dialogs.boxes.empty());
+}
+
+void Form1Test::OutputFolderBrowse_data() {
+  QTest::addColumn<QString>("chosen");
+  QTest::addColumn<QString>("shown");
+  QTest::newRow("cancelled") << QString() << QStringLiteral("/before/");
+  QTest::newRow("a folder gets one slash") << QStringLiteral("/home/u/Cards") << QStringLiteral("/home/u/Cards/");
+  QTest::newRow("the root stays as it is") << QStringLiteral("/") << QStringLiteral("/");
+  QTest::newRow("the same folder again") << QStringLiteral("/before") << QStringLiteral("/before/");
+}
+
+void Form1Test::OutputFolderBrowse() {
+  QFETCH(QString, chosen);
+  QFETCH(QString, shown);
+  Harness h;
+  h.settings->Write(kSection, kKey, QStringLiteral("/before/"));
+  Form1& form = h.Load();
+  h.dialogs.folder_answer = chosen;
+  form.PushButton5->click();
+  QCOMPARE(h.dialogs.folder_requests, std::vector<QString>{QStringLiteral("Please select folder to add:")});
+  QCOMPARE(form.Text3->text(), shown);
+  QCOMPARE(h.Stored(), shown);
+  QVERIFY(h.dialogs.boxes.empty());
+}
+
+void Form1Test::OutputFolderBrowseFailureIsReported() {
+  Harness h;
+  Form1& form = h.Load();
+  h.dialogs.folder_failure = "The folder browser is not available";
+  form.PushButton5_Click();
+  QCOMPARE(h.dialogs.boxes.size(), std::size_t{1});
+  const test::ShownBox& box = h.dialogs.boxes[0];
+  QCOMPARE(box.title, std::string("Application Error"));
+  QVERIFY(box.icon == vcard::MessageIcon::kExclamation);
+  QVERIFY(box.buttons == vcard::MessageButtons::kOk);
+  QCOMPARE(box.text, std::string("The folder browser is not available\r\n"
+                                 "in Tabulon5/20/2014.Form1.PushButton5_Click at line 100\r\r"
+                                 "Please email screenshot of this message to ") +
+                         std::string(vcard::kSupportAddress));
+  QCOMPARE(form.Text3->text(), h.desktop);  // the empty path then ended the command
+}
+
+void Form1Test::TypingIntoTheOutputFolderStoresEveryChange() {
+  Harness h;
+  Form1& form = h.Load();
+  form.Text3->setFocus();
+  form.Text3->selectAll();
+  QTest::keyClick(form.Text3, Qt::Key_Backspace);
+  QCOMPARE(h.Stored(), QString());
+  QTest::keyClicks(form.Text3, QStringLiteral("/t"));
+  QCOMPARE(h.Stored(), QStringLiteral("/t"));  // no slash added to typed text
+}
+
+void Form1Test::HelpBox() {
+  Harness h;
+  Form1& form = h.Load();
+  form.PushButton4->click();
+  QCOMPARE(h.dialogs.boxes.size(), std::size_t{1});
+  QCOMPARE(h.dialogs.boxes[0].text, commands::EncodingHelpText());
+  QCOMPARE(h.dialogs.boxes[0].title, std::string("Cardwright"));
+  QVERIFY(h.dialogs.boxes[0].icon == vcard::MessageIcon::kNone);
+  QVERIFY(h.dialogs.boxes[0].buttons == vcard::MessageButtons::kOk);
+}
+
+void Form1Test::QtMessageBoxesShowTheRequestedBox_data() {
+  QTest::addColumn<int>("kind");  // 0: Yes/No answered Yes, 1: Yes/No answered No, 2: error report
+  QTest::newRow("warning answered Yes") << 0;
+  QTest::newRow("warning answered No") << 1;
+  QTest::newRow("application error") << 2;
+}
+
+void Form1Test::QtMessageBoxesShowTheRequestedBox() {
+  QFETCH(int, kind);
+  app::QtDialogs dialogs;
+  QString title, text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QMessageBox::StandardButtons buttons;
+  // Answers the box once it is up, as a user would.
+  WhenModalShown([&](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    if (!box) return;
+    title = box->windowTitle();
+    text = box->text();
+    icon = box->icon();
+    buttons = box->standardButtons();
+    box->button(kind == 1 ? QMessageBox::No : kind == 0 ? QMessageBox::Yes : QMessageBox::Ok)->click();
+  });
+  if (kind == 2) {
+    dialogs.ShowApplicationError("in Tabulon5/20/2014.Form1.PushButton1_Click ", 114, "Disk full");
+    QCOMPARE(title, QStringLiteral("Application Error"));
+    QCOMPARE(icon, QMessageBox::Warning);
+    QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    // CR LF and the two lone CRs each break the line.
+    QCOMPARE(text, QStringLiteral("Disk full\nin Tabulon5/20/2014.Form1.PushButton1_Click at line 114\n\n"
+                                  "Please email screenshot of this message to ") +
+                       QString::fromLatin1(vcard::kSupportAddress.data(), vcard::kSupportAddress.size()));
+    return;
+  }
+  const vcard::MessageAnswer answer =
+      dialogs.Show(app::kExcelOpenText, vcard::kApplicationTitle, vcard::MessageIcon::kNone, vcard::MessageButtons::kYesNo);
+  QVERIFY(answer == (kind == 0 ? vcard::MessageAnswer::kYes : vcard::MessageAnswer::kNo));
+  QCOMPARE(title, QStringLiteral("Cardwright"));
+  QCOMPARE(icon, QMessageBox::NoIcon);
+  QCOMPARE(buttons, QMessageBox::Yes | QMessageBox::No);
+  QCOMPARE(text, QStringLiteral("Excel may be open. It is recommended that you close Excel first.\n\n"
+                                "Would you like to proceed anyway?"));
+}
+
+void Form1Test::QtSheetWindowReturnsTheMarkedBlock() {
+  app::QtDialogs dialogs;
+  const sheet::Workbook book = MakeBook();
+  for (bool confirm : {true, false}) {
+    WhenModalShown([confirm](QWidget* modal) {
+      auto* window = qobject_cast<sheet::SheetWindow*>(modal);
+      if (!window) return;
+      window->ApplyAddress(QStringLiteral("'Back Sheet'!A2:C4"));
+      if (confirm) window->accept(); else window->reject();
+    });
+    const std::optional<std::string> address = dialogs.PickBlock(book, {});
+    if (confirm) {
+      QCOMPARE(QString::fromStdString(address.value_or("<none>")), QStringLiteral("'Back Sheet'!$A$2:$C$4"));
+    } else {
+      QVERIFY(!address);
+    }
+  }
+}
+
+QTEST_MAIN(Form1Test)
+#include "form1_test.moc"

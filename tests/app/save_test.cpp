@@ -1,0 +1,209 @@
+// Both save buttons end to end: a real workbook written by libxlsxwriter as the program's sample,
+// the block picked in the real sheet window, kinds chosen in the chooser, the real engine and
+// export run, and the files checked byte for byte.
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QtTest>
+#include <xlsxwriter.h>
+
+#include "app/form1.h"
+#include "app/save_command.h"
+#include "commands/settings_store.h"
+#include "fake_dialogs.h"
+#include "sheet/workbook_file.h"
+#include "vcard/regional_settings.h"
+#include "vcard/spreadsheet.h"
+
+using namespace cw;
+
+namespace {
+
+class FixedClock : public vcard::Clock {
+ public:
+  vcard::LocalTime Now() override { return {2026, 1, 1, 9, 5, 3}; }
+};
+
+// Writes the contacts workbook: a first sheet "Notes", then "Contacts" (active) with the rows
+// Ann Lee with an e-mail; Jörg Müller; a row with only a last name and an e-mail.
+bool WriteContacts(const QString& path) {
+  lxw_workbook* book = workbook_new(path.toUtf8().constData());
+  if (!book) return false;
+  lxw_worksheet* notes = workbook_add_worksheet(book, "Notes");
+  worksheet_write_string(notes, 0, 0, "not contacts", nullptr);
+  lxw_worksheet* sheet = workbook_add_worksheet(book, "Contacts");
+  const char* rows[3][3] = {{"Ann", "Lee", "ann@example.com"},
+                            {"J\xC3\xB6rg", "M\xC3\xBCller", ""},
+                            {"", "Kim", "kim@example.com"}};
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 3; ++c) {
+      if (*rows[r][c]) worksheet_write_string(sheet, static_cast<lxw_row_t>(r), static_cast<lxw_col_t>(c), rows[r][c], nullptr);
+    }
+  }
+  worksheet_activate(sheet);
+  return workbook_close(book) == LXW_NO_ERROR;
+}
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QStringList VcfFiles(const QString& folder) {
+  return QDir(folder).entryList({QStringLiteral("*.vcf")}, QDir::Files, QDir::Name);
+}
+
+void ChooseKind(app::Form1& form, int line, const char* kind) {
+  form.ListView1->setCurrentIndex(form.ListView1->model()->index(line - 1, 0));
+  form.Combo1->setCurrentIndex(form.Combo1->findText(QString::fromLatin1(kind)));
+}
+
+}  // namespace
+
+class SaveTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void BothSaveButtonsWriteTheRowsOfThePickedBlock();
+  void SaveWithAnEmptyListOrAMissingWorkbookSaysSo();
+  void ShippedSampleExportsThreeRows();
+
+ private:
+  struct World {
+    QTemporaryDir dir;
+    test::FakeDialogs dialogs;
+    std::unique_ptr<commands::IniSettingsStore> settings;
+    vcard::RegionalSettings regional = vcard::RegionalSettings::ForLocale("en_US.UTF-8");
+    FixedClock clock;
+    QString app_folder, out;
+    std::unique_ptr<app::Form1> form;
+
+    World() {
+      app_folder = dir.filePath(QStringLiteral("app"));
+      out = dir.filePath(QStringLiteral("out"));
+      QDir().mkpath(app_folder + QStringLiteral("/Samples"));
+      QDir().mkpath(out);
+      settings = std::make_unique<commands::IniSettingsStore>(dir.filePath(QStringLiteral("settings.ini")));
+      settings->Write(QStringLiteral("Cardwright"), QStringLiteral("Text3"), out + QLatin1Char('/'));
+      form = std::make_unique<app::Form1>(app::Form1Environment{
+          dialogs, *settings, app_folder, dir.filePath(QStringLiteral("Desktop/")),
+          [this] { return vcard::MakeSheetEngine(regional.format); },
+          [](const std::string& path) { return sheet::ReadWorkbookFile(path); }, regional.format,
+          app::ExportSaveRunner(dialogs, clock, regional)});
+      form->Form_Load();
+    }
+    QString Sample() const { return app_folder + QStringLiteral("/Samples/sample.xls"); }
+  };
+};
+
+void SaveTest::BothSaveButtonsWriteTheRowsOfThePickedBlock() {
+  World w;
+  QVERIFY(WriteContacts(w.Sample()));  // an .xlsx under the sample's name: the engine goes by content
+
+  // Browse to the workbook and mark A1:C3 on the sheet it opens on.
+  w.dialogs.open_answer = w.Sample();
+  QString opened_on;
+  w.dialogs.pick = [&](sheet::SheetWindow& window) {
+    auto* model = window.Grid()->model();
+    opened_on = model->index(0, 0).data().toString();
+    window.Grid()->selectionModel()->select(QItemSelection(model->index(0, 0), model->index(2, 2)),
+                                            QItemSelectionModel::ClearAndSelect);
+    return true;
+  };
+  w.form->PushButton2->click();
+  QCOMPARE(opened_on, QStringLiteral("Ann"));
+  QCOMPARE(w.form->Text2->text(), QStringLiteral("$A$1:$C$3"));
+  ChooseKind(*w.form, 1, "First Name");
+  ChooseKind(*w.form, 2, "Last Name");
+  ChooseKind(*w.form, 3, "Email");
+
+  w.form->PushButton1->click();
+  w.form->PushButton3->click();
+  QCOMPARE(w.dialogs.boxes.size(), std::size_t{2});
+  QCOMPARE(w.dialogs.boxes[0].text, std::string("Done."));
+  QCOMPARE(w.dialogs.boxes[1].text, std::string("Done."));
+  QCOMPARE(w.form->Pointer(), vcard::PointerSetting::kDefault);
+
+  const QStringList expected_names = {
+      QStringLiteral("ANSI_ Kim_Row3.vcf"),  QStringLiteral("ANSI_Ann Lee_Row1.vcf"),
+      QString::fromUtf8("ANSI_J\u00f6rg M\u00fcller_Row2.vcf"), QStringLiteral("UTF8_ Kim_Row3.vcf"),
+      QStringLiteral("UTF8_Ann Lee_Row1.vcf"), QString::fromUtf8("UTF8_J\u00f6rg M\u00fcller_Row2.vcf")};
+  QCOMPARE(VcfFiles(w.out), expected_names);
+
+  const QByteArray ann =
+      "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Lee;Ann;;\r\nFN:Ann  Lee\r\nEMAIL;INTERNET;PREF:ann@example.com\r\n"
+      "REV:20260101T090503\r\nEND:VCARD\r\n";
+  QCOMPARE(ReadAll(w.out + QStringLiteral("/ANSI_Ann Lee_Row1.vcf")), ann);
+  QCOMPARE(ReadAll(w.out + QStringLiteral("/UTF8_Ann Lee_Row1.vcf")), QByteArray("\xEF\xBB\xBF") + ann);
+  // The ANSI file holds code page 1252 bytes, the UTF-8 file UTF-8 behind its byte-order mark.
+  QCOMPARE(ReadAll(w.out + QString::fromUtf8("/ANSI_J\u00f6rg M\u00fcller_Row2.vcf")),
+           QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN:M\xFCller;J\xF6rg;;\r\nFN:J\xF6rg  M\xFCller\r\n"
+                      "REV:20260101T090503\r\nEND:VCARD\r\n"));
+  QCOMPARE(ReadAll(w.out + QString::fromUtf8("/UTF8_J\u00f6rg M\u00fcller_Row2.vcf")),
+           QByteArray("\xEF\xBB\xBF" "BEGIN:VCARD\r\nVERSION:2.1\r\nN:M\xC3\xBCller;J\xC3\xB6rg;;\r\n"
+                      "FN:J\xC3\xB6rg  M\xC3\xBCller\r\nREV:20260101T090503\r\nEND:VCARD\r\n"));
+  QCOMPARE(ReadAll(w.out + QStringLiteral("/ANSI_ Kim_Row3.vcf")),
+           QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Kim;;;\r\nFN:  Kim\r\nEMAIL;INTERNET;PREF:kim@example.com\r\n"
+                      "REV:20260101T090503\r\nEND:VCARD\r\n"));
+
+  // The sample command points at the same workbook and block "A1:B3": with the list cut to
+  // two columns the same rows export again over the same files.
+  for (const QString& name : VcfFiles(w.out)) QFile::remove(w.out + QLatin1Char('/') + name);
+  w.dialogs.pick = [](sheet::SheetWindow& window) {
+    auto* model = window.Grid()->model();
+    window.Grid()->selectionModel()->select(QItemSelection(model->index(0, 0), model->index(2, 1)),
+                                            QItemSelectionModel::ClearAndSelect);
+    return true;
+  };
+  w.form->PushButton2->click();
+  ChooseKind(*w.form, 1, "First Name");
+  ChooseKind(*w.form, 2, "Last Name");
+  w.form->PushButton6->click();
+  QCOMPARE(w.form->Text2->text(), QStringLiteral("A1:B3"));
+  w.form->PushButton3->click();
+  QCOMPARE(w.dialogs.boxes.back().text, std::string("Done."));
+  QCOMPARE(VcfFiles(w.out).size(), 3);
+  QVERIFY(w.dialogs.boxes.size() == 3);
+}
+
+void SaveTest::SaveWithAnEmptyListOrAMissingWorkbookSaysSo() {
+  World w;
+  w.form->PushButton1->click();
+  QCOMPARE(w.dialogs.boxes.size(), std::size_t{1});
+  QCOMPARE(w.dialogs.boxes[0].text, std::string("No columns found in the list."));
+
+  // The sample command with no sample file: the export names the missing file.
+  w.dialogs.open_answer = w.dir.filePath(QStringLiteral("elsewhere.xls"));
+  w.form->Columns().FillColumnList(2);
+  w.form->PushButton6->click();
+  w.form->PushButton3->click();
+  QCOMPARE(w.dialogs.boxes.size(), std::size_t{2});
+  QCOMPARE(QString::fromStdString(w.dialogs.boxes[1].text), w.Sample() + QStringLiteral(" file not found."));
+  QCOMPARE(w.dialogs.boxes[1].title, std::string("File Not Found"));
+  QVERIFY(VcfFiles(w.out).isEmpty());
+}
+
+void SaveTest::ShippedSampleExportsThreeRows() {
+  const QString shipped = QStringLiteral(CW_SOURCE_DIR "/Samples/sample.xls");
+  if (!QFile::exists(shipped)) QSKIP("Samples/sample.xls is not in the tree");
+  World w;
+  QVERIFY(QFile::copy(shipped, w.Sample()));
+  w.dialogs.open_answer = w.Sample();
+  w.dialogs.pick = [](sheet::SheetWindow& window) { return window.ApplyAddress(QStringLiteral("A1:B3")); };
+  w.form->PushButton2->click();
+  QCOMPARE(w.form->Columns().Count(), std::size_t{2});
+  ChooseKind(*w.form, 1, "First Name");
+  ChooseKind(*w.form, 2, "Last Name");
+  w.form->PushButton1->click();
+  w.form->PushButton3->click();
+  QCOMPARE(w.dialogs.boxes.size(), std::size_t{2});
+  QCOMPARE(w.dialogs.boxes[1].text, std::string("Done."));
+  QCOMPARE(VcfFiles(w.out).size(), 6);
+}
+
+QTEST_MAIN(SaveTest)
+#include "save_test.moc"

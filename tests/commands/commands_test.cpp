@@ -1,0 +1,127 @@
+// The encoding help text and the settings store behind the output folder.
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "commands/encoding_help.h"
+#include "commands/settings_store.h"
+#include "vcard/statements.h"
+
+using namespace cw;
+
+namespace {
+
+struct Shown {
+  std::string text, title;
+  vcard::MessageIcon icon;
+  vcard::MessageButtons buttons;
+};
+
+class RecordingSink : public vcard::MessageSink, public vcard::FailureReporter {
+ public:
+  std::vector<Shown> shown;
+  std::vector<std::string> reports;
+  bool fail = false;
+  vcard::MessageAnswer Show(std::string_view text, std::string_view title, vcard::MessageIcon icon,
+                            vcard::MessageButtons buttons) override {
+    if (fail) throw std::runtime_error("no display");
+    shown.push_back({std::string(text), std::string(title), icon, buttons});
+    return vcard::MessageAnswer::kOk;
+  }
+  void ShowApplicationError(std::string_view location, int statement, std::string_view description) override {
+    reports.push_back(vcard::ApplicationErrorText(location, statement, description));
+  }
+};
+
+}  // namespace
+
+class CommandsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void HelpIsThreeBlocksSeparatedByTwoCarriageReturns();
+  void HelpShowsOneBoxWithTheApplicationTitle();
+  void HelpFailureIsReportedUnderStatement100();
+  void SettingsTellAbsentFromEmpty_data();
+  void SettingsTellAbsentFromEmpty();
+  void DefaultStoreLivesUnderTheUsersConfigFolder();
+};
+
+void CommandsTest::HelpIsThreeBlocksSeparatedByTwoCarriageReturns() {
+  const QString text = QString::fromStdString(commands::EncodingHelpText());
+  QVERIFY(!text.contains(QLatin1Char('\n')));
+  const QStringList blocks = text.split(QStringLiteral("\r\r"));
+  QCOMPARE(blocks.size(), 3);
+  QCOMPARE(blocks[0], QStringLiteral("ANSI Vs. UTF8"));
+  QVERIFY(blocks[1].contains(QStringLiteral("Wikipedia")));
+  QVERIFY(!blocks[1].contains(QLatin1Char('\r')));
+  QVERIFY(blocks[2].startsWith(QStringLiteral("Most Windows text files use a form of ANSI, OEM or Unicode encoding. ")));
+  QCOMPARE(blocks[2].count(QStringLiteral(". ")) + (blocks[2].endsWith(QLatin1Char('.')) ? 1 : 0), 6);
+  for (const char* topic : {"ISO-8859", "double-byte", "Unicode", "IBM PC", "line-drawing", "UTF-16LE", "UTF-8"}) {
+    QVERIFY2(blocks[2].contains(QString::fromLatin1(topic)), topic);
+  }
+}
+
+void CommandsTest::HelpShowsOneBoxWithTheApplicationTitle() {
+  RecordingSink sink;
+  commands::ShowEncodingHelp(sink, sink);
+  QCOMPARE(sink.shown.size(), std::size_t{1});
+  QCOMPARE(sink.shown[0].text, commands::EncodingHelpText());
+  QCOMPARE(sink.shown[0].title, std::string("Cardwright"));
+  QVERIFY(sink.shown[0].icon == vcard::MessageIcon::kNone);
+  QVERIFY(sink.shown[0].buttons == vcard::MessageButtons::kOk);
+  QVERIFY(sink.reports.empty());
+}
+
+void CommandsTest::HelpFailureIsReportedUnderStatement100() {
+  RecordingSink sink;
+  sink.fail = true;
+  commands::ShowEncodingHelp(sink, sink);
+  QCOMPARE(sink.reports.size(), std::size_t{1});
+  QCOMPARE(sink.reports[0], vcard::ApplicationErrorText("in Tabulon5/20/2014.Form1.PushButton4_Click ", 100, "no display"));
+}
+
+void CommandsTest::SettingsTellAbsentFromEmpty_data() {
+  QTest::addColumn<bool>("write");
+  QTest::addColumn<QString>("value");
+  QTest::addColumn<QString>("read");
+  QTest::newRow("absent gives the default") << false << QString() << QStringLiteral("/home/u/Desktop/");
+  QTest::newRow("stored empty stays empty") << true << QString() << QString();
+  QTest::newRow("stored folder") << true << QStringLiteral("/data/out/") << QStringLiteral("/data/out/");
+  QTest::newRow("characters INI files escape") << true << QStringLiteral("/a;b=c\\d/\u00e9t\u00e9 #1/")
+                                               << QStringLiteral("/a;b=c\\d/\u00e9t\u00e9 #1/");
+}
+
+void CommandsTest::SettingsTellAbsentFromEmpty() {
+  QFETCH(bool, write);
+  QFETCH(QString, value);
+  QFETCH(QString, read);
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("settings.ini"));
+  {
+    commands::IniSettingsStore store(file);
+    if (write) QVERIFY(store.Write(QStringLiteral("Cardwright"), QStringLiteral("Text3"), value));
+  }
+  commands::IniSettingsStore again(file);  // a later run reads what the earlier one stored
+  QCOMPARE(commands::GetSetting(again, QStringLiteral("Cardwright"), QStringLiteral("Text3"),
+                                QStringLiteral("/home/u/Desktop/")),
+           read);
+  QCOMPARE(again.Read(QStringLiteral("Cardwright"), QStringLiteral("Text3")).has_value(), write);
+}
+
+void CommandsTest::DefaultStoreLivesUnderTheUsersConfigFolder() {
+  QTemporaryDir dir;
+  qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+  {
+    commands::IniSettingsStore store;
+    QCOMPARE(store.FileName(), dir.filePath(QStringLiteral("Marrowind/Cardwright.ini")));
+    QVERIFY(store.Write(QStringLiteral("Cardwright"), QStringLiteral("Text3"), QStringLiteral("/x/")));
+  }
+  QFile file(dir.filePath(QStringLiteral("Marrowind/Cardwright.ini")));
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  const QString content = QString::fromUtf8(file.readAll());
+  QVERIFY(content.contains(QStringLiteral("[Cardwright]")));
+  QVERIFY(content.contains(QStringLiteral("Text3=/x/")));
+}
+
+QTEST_MAIN(CommandsTest)
+#include "commands_test.moc"

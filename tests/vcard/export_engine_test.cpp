@@ -1,0 +1,157 @@
+// The export run end to end through the real engine, on workbooks written by libxlsxwriter.
+#include <gtest/gtest.h>
+#include <xlsxwriter.h>
+
+#include "test_support.h"
+#include "vcard/export_run.h"
+#include "vcard/regional_settings.h"
+
+namespace cw::vcard {
+namespace {
+
+using testing::FilesIn;
+using testing::ReadBytes;
+
+struct CellSpec {
+  int row;  // 0-based, as libxlsxwriter counts
+  int column;
+  std::string text;
+};
+
+// Writes a workbook with a first sheet "Other" and the contacts on "Contacts", which is
+// active unless `contacts_active` is false.
+void WriteWorkbook(const std::string& path, const std::vector<CellSpec>& cells, bool contacts_active = true) {
+  lxw_workbook* wb = workbook_new(path.c_str());
+  lxw_worksheet* other = workbook_add_worksheet(wb, "Other");
+  worksheet_write_string(other, 0, 0, "not a contact", nullptr);
+  lxw_worksheet* ws = workbook_add_worksheet(wb, "Contacts");
+  for (const auto& c : cells) {
+    worksheet_write_string(ws, static_cast<lxw_row_t>(c.row), static_cast<lxw_col_t>(c.column), c.text.c_str(),
+                           nullptr);
+  }
+  if (contacts_active) worksheet_activate(ws);
+  ASSERT_EQ(workbook_close(wb), LXW_NO_ERROR);
+}
+
+class ExportEngineTest : public ::testing::Test {
+ protected:
+  ExportEngineTest() : regional_(RegionalSettings::ForLocale("en_US.UTF-8")), engine_(MakeSheetEngine(regional_.format)) {
+    book_ = dir_.File("contacts.xlsx");
+    out_ = dir_.File("out");
+    std::filesystem::create_directory(out_);
+  }
+
+  void Run(ExportEncoding encoding, const std::string& address, std::initializer_list<std::string_view> kinds) {
+    mapping::ColumnList columns;
+    columns.FillColumnList(static_cast<int>(kinds.size()));
+    std::size_t j = 1;
+    for (auto kind : kinds) columns.SetType(j++, kind);
+    ExportInputs inputs{book_, address, columns, out_};
+    ExportServices services{messages_, reporter_, clock_, pointer_, *engine_, regional_.code_page, regional_.dates};
+    ExportRun(encoding, inputs, services);
+  }
+
+  testing::TempFolder dir_;
+  std::string book_;
+  std::string out_;
+  RegionalSettings regional_;
+  std::unique_ptr<SheetEngine> engine_;
+  testing::RecordingMessages messages_;
+  testing::RecordingReporter reporter_;
+  testing::FixedClock clock_{{2026, 1, 1, 9, 5, 3}};
+  testing::RecordingPointer pointer_;
+};
+
+TEST_F(ExportEngineTest, RowsBecomeNamedFilesWithExactBytes) {
+  WriteWorkbook(book_, {{0, 0, "Ann"}, {0, 1, "Lee"}, {0, 2, "ann@example.com"}, {0, 3, "3/7/1980"},
+                        {2, 1, "Kim"},
+                        {3, 0, "A/B"}, {3, 1, "C:D"},
+                        {4, 0, "Ren\xC3\xA9"}, {4, 1, "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD"}});
+  Run(ExportEncoding::Ansi, "A1:D5", {"First Name", "Last Name", "Email", "Birthday"});
+  EXPECT_TRUE(reporter_.reports.empty());
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].text, "Done.");
+  EXPECT_EQ(FilesIn(out_), (std::vector<std::string>{"ANSI_ Kim_Row3.vcf", "ANSI_A B C D_Row4.vcf",
+                                                      "ANSI_Ann Lee_Row1.vcf", "ANSI_Ren\xC3\xA9 \xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD_Row5.vcf",
+                                                      "ANSI_Row2.vcf"}));
+  EXPECT_TRUE(testing::SameBytes(
+      "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Lee;Ann;;\r\nFN:Ann  Lee\r\nEMAIL;INTERNET;PREF:ann@example.com\r\n"
+      "BDAY:19800307\r\nREV:20260101T090503\r\nEND:VCARD\r\n",
+      ReadBytes(out_ + "/ANSI_Ann Lee_Row1.vcf")));
+  EXPECT_TRUE(testing::SameBytes("BEGIN:VCARD\r\nVERSION:2.1\r\nN:;;;\r\nFN:  \r\nREV:20260101T090503\r\nEND:VCARD\r\n",
+                                 ReadBytes(out_ + "/ANSI_Row2.vcf")));
+  EXPECT_NE(ReadBytes(out_ + "/ANSI_A B C D_Row4.vcf").find("N:C D;A/B;;\r\nFN:A/B  C D\r\n"), std::string::npos);
+  // The ANSI file holds code page 1252 bytes: é as 0xE9, Cyrillic as "?".
+  EXPECT_NE(ReadBytes(out_ + "/ANSI_Ren\xC3\xA9 \xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD_Row5.vcf").find("N:????;Ren\xE9;;"),
+            std::string::npos);
+
+  Run(ExportEncoding::Utf8, "A5:D5", {"First Name", "Last Name", "Email", "Birthday"});
+  EXPECT_EQ(ReadBytes(out_ + "/UTF8_Ren\xC3\xA9 \xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD_Row1.vcf"),
+            "\xEF\xBB\xBF" "BEGIN:VCARD\r\nVERSION:2.1\r\nN:\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD;Ren\xC3\xA9;;\r\n"
+            "FN:Ren\xC3\xA9  \xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\r\nREV:20260101T090503\r\nEND:VCARD\r\n");
+}
+
+TEST_F(ExportEngineTest, IgnoredColumnsAndDuplicateKindsAndReruns) {
+  WriteWorkbook(book_, {{1, 1, "IGNORED-CELL"}, {1, 2, "left@example.com"}, {1, 3, "Bo"}, {1, 4, "right@example.com"}});
+  Run(ExportEncoding::Utf8, "B2:E2", {"Ignore", "Email", "First Name", "Email"});
+  ASSERT_EQ(FilesIn(out_), std::vector<std::string>{"UTF8_Bo _Row1.vcf"});
+  const std::string first = ReadBytes(out_ + "/UTF8_Bo _Row1.vcf");
+  EXPECT_NE(first.find("EMAIL;INTERNET;PREF:right@example.com\r\n"), std::string::npos);
+  EXPECT_EQ(first.find("left@"), std::string::npos);
+  EXPECT_EQ(first.find("IGNORED-CELL"), std::string::npos);
+
+  // A second run over the same block replaces the file.
+  clock_ = testing::FixedClock({2026, 2, 2, 10, 0, 0});
+  Run(ExportEncoding::Utf8, "$B$2:$E$2", {"Ignore", "Email", "First Name", "Email"});
+  EXPECT_EQ(FilesIn(out_).size(), 1u);
+  EXPECT_NE(ReadBytes(out_ + "/UTF8_Bo _Row1.vcf").find("REV:20260202T100000"), std::string::npos);
+}
+
+TEST_F(ExportEngineTest, ASheetNamedInTheAddressIsReadFromThatSheet) {
+  WriteWorkbook(book_, {{0, 0, "Ann"}}, /*contacts_active=*/false);
+  Run(ExportEncoding::Ansi, "Contacts!$A$1", {"First Name"});
+  EXPECT_EQ(FilesIn(out_), std::vector<std::string>{"ANSI_Ann _Row1.vcf"});
+  // Without a sheet name the active sheet ("Other") is read.
+  Run(ExportEncoding::Ansi, "$A$1", {"First Name"});
+  EXPECT_TRUE(std::filesystem::exists(out_ + "/ANSI_not a contact _Row1.vcf"));
+}
+
+TEST_F(ExportEngineTest, UnreadableWorkbookOrAddressIsReportedOnce) {
+  std::ofstream(book_) << "Name,Phone\nAnn,555\n";
+  Run(ExportEncoding::Ansi, "A1:B2", {"First Name", "Home Voice"});
+  ASSERT_EQ(reporter_.Statements(), std::vector<int>{106});
+  EXPECT_FALSE(reporter_.reports[0].description.empty());
+  EXPECT_TRUE(messages_.shown.empty());
+  EXPECT_TRUE(FilesIn(out_).empty());
+
+  reporter_.reports.clear();
+  WriteWorkbook(book_, {{0, 0, "Ann"}});
+  Run(ExportEncoding::Utf8, "A1:ZZZZ9", {"First Name"});
+  ASSERT_EQ(reporter_.Statements(), std::vector<int>{114});
+  EXPECT_NE(reporter_.reports[0].description.find("A1:ZZZZ9"), std::string::npos);
+  EXPECT_EQ(pointer_.current, PointerSetting::kDefault);
+}
+
+TEST_F(ExportEngineTest, AWorkbookVanishingAfterTheCheckIsReportedAtTheOpen) {
+  WriteWorkbook(book_, {{0, 0, "Ann"}});
+  // The file exists for the check; the engine then finds nothing it can read.
+  struct VanishingEngine : SheetEngine {
+    SheetEngine& real;
+    std::string path;
+    VanishingEngine(SheetEngine& r, std::string p) : real(r), path(std::move(p)) {}
+    std::unique_ptr<SheetApplication> OpenWorkbook(const std::string& p) override {
+      std::filesystem::remove(path);
+      return real.OpenWorkbook(p);
+    }
+  } vanishing(*engine_, book_);
+  mapping::ColumnList columns;
+  columns.FillColumnList(1);
+  ExportInputs inputs{book_, "A1", columns, out_};
+  ExportServices services{messages_, reporter_, clock_, pointer_, vanishing, regional_.code_page, regional_.dates};
+  ExportRun(ExportEncoding::Ansi, inputs, services);
+  EXPECT_EQ(reporter_.Statements(), std::vector<int>{106});
+  EXPECT_TRUE(messages_.shown.empty());
+}
+
+}  // namespace
+}  // namespace cw::vcard

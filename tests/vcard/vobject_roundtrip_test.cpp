@@ -1,0 +1,71 @@
+// An independent vCard parser (python3-vobject) reads back what the writer wrote.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "test_support.h"
+#include "vcard/record_file.h"
+#include "vcard/vcard_record.h"
+
+namespace cw::vcard {
+namespace {
+
+using mapping::FieldKind;
+
+std::string RunDump(const std::string& file) {
+  const std::string python = "/usr/bin/python3";
+  if (!std::filesystem::exists(python)) return "no python";
+  const std::string command = python + " " CW_SOURCE_DIR "/tests/vcard/vobject_dump.py '" + file + "' 2>&1";
+  std::string output;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) output.append(buf, n);
+    ::pclose(pipe);
+  }
+  return output;
+}
+
+TEST(VobjectRoundTrip, EveryWrittenFieldComesBack) {
+  ContactFields f;
+  f[FieldKind::kTitle] = "Dr.";
+  f[FieldKind::kFirstName] = "Zoë";
+  f[FieldKind::kLastName] = "Ünal";
+  f[FieldKind::kMiddleInitial] = "K";
+  f[FieldKind::kHomeVoice] = "+44 20 7946 0018";
+  f[FieldKind::kWorkVoice] = "(555) 010-0200";
+  f[FieldKind::kCellular] = "491701234567";
+  f[FieldKind::kHomeFax] = "555 0300";
+  f[FieldKind::kWorkFax] = "555 0400";
+  f[FieldKind::kPager] = "555 0500";
+  f[FieldKind::kEmail] = "zoe.unal@example.com";
+  f[FieldKind::kWebsiteHome] = "http://zoe.example";
+  f[FieldKind::kWebsiteWork] = "https://work.example/team";
+  f[FieldKind::kHomeAddress] = "12 High St";
+  f[FieldKind::kHomeCity] = "Leeds";
+  f[FieldKind::kHomeZip] = "LS1 4AP";
+  f[FieldKind::kHomeCountry] = "UK";
+  f[FieldKind::kWorkAddress] = "1 Infinite Loop";
+  f[FieldKind::kWorkCity] = "Cupertino";
+  f[FieldKind::kWorkRegion] = "CA";
+  f[FieldKind::kWorkZip] = "95014";
+  f[FieldKind::kBirthday] = "3/7/1980";
+  f[FieldKind::kNotes] = "Met at the fair.\r\nLikes tea = yes\nCall after 6";
+  const DateRecognizer dates("en_US");
+  const std::string record = BuildVCardRecord(f, {2026, 1, 1, 9, 5, 3}, dates);
+  testing::TempFolder dir;
+  WriteRecordFile(dir.File("u.vcf"), record, ExportEncoding::Utf8, CodePage(1252));
+
+  const std::string expected =
+      "N.family=Ünal\nN.given=Zoë\nN.additional=K\nN.prefix=Dr.\nFN=Zoë K Ünal\n"
+      "TEL;HOME;VOICE=+44 20 7946 0018\nTEL;WORK;VOICE=(555) 010-0200\nTEL;CELL=491701234567\n"
+      "TEL;HOME;FAX=555 0300\nTEL;WORK;FAX=555 0400\nTEL;PAGER=555 0500\n"
+      "EMAIL=zoe.unal@example.com\nURL;HOME=http://zoe.example\nURL;WORK=https://work.example/team\n"
+      "ADR;WORK=1 Infinite Loop|Cupertino|CA|95014|\nADR;HOME=12 High St|Leeds||LS1 4AP|UK\n"
+      "BDAY=19800307\nNOTE=Met at the fair.\\r\\nLikes tea = yes\\nCall after 6\n";
+  EXPECT_EQ(RunDump(dir.File("u.vcf")), expected);
+}
+
+}  // namespace
+}  // namespace cw::vcard

@@ -1,0 +1,258 @@
+#include "vcard/dates.h"
+
+#include <unicode/datefmt.h>
+#include <unicode/dtfmtsym.h>
+#include <unicode/locid.h>
+#include <unicode/smpdtfmt.h>
+#include <unicode/unistr.h>
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <vector>
+
+namespace cw::vcard {
+namespace {
+
+// ICU wants "de_DE", not "de_DE.UTF-8@euro"; the C locale reads like en_US.
+icu::Locale IcuLocale(std::string_view locale_name) {
+  std::string base(locale_name.substr(0, locale_name.find_first_of(".@")));
+  if (base.empty() || base == "C" || base == "POSIX") base = "en_US";
+  return icu::Locale(base.c_str());
+}
+
+std::string Fold(const icu::UnicodeString& text) {
+  icu::UnicodeString folded(text);
+  folded.foldCase();
+  std::string out;
+  folded.toUTF8String(out);
+  while (!out.empty() && out.back() == '.') out.pop_back();
+  return out;
+}
+
+std::string FoldUtf8(std::string_view text) {
+  return Fold(icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size()))));
+}
+
+void AddNames(std::unordered_map<std::string, int>& map, const icu::UnicodeString* names, int32_t count, int first) {
+  for (int32_t i = 0; i < count; ++i) {
+    if (names[i].isEmpty()) continue;
+    map.emplace(Fold(names[i]), first + i);
+  }
+}
+
+constexpr std::array<std::string_view, 12> kEnglishMonths = {"january", "february", "march",     "april",
+                                                             "may",     "june",     "july",      "august",
+                                                             "september", "october", "november", "december"};
+constexpr std::array<std::string_view, 7> kEnglishWeekdays = {"sunday",   "monday", "tuesday", "wednesday",
+                                                              "thursday", "friday", "saturday"};
+
+// Small words that long date forms put between the parts: "7 de marzo de 1980", "7 марта 1980 г.".
+constexpr std::array<std::string_view, 6> kFillerWords = {"de", "del", "of", "г", "года", "the"};
+
+// Separators of the parts of a date, in UTF-8. The CJK year/month/day signs end a number.
+constexpr std::array<std::string_view, 12> kSeparators = {"/", "-", ".", ",", " ", "\t", "年", "月", "日", "년", "월", "일"};
+
+std::vector<std::string_view> Tokenize(std::string_view text) {
+  std::vector<std::string_view> tokens;
+  std::size_t start = 0;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    std::size_t sep_len = 0;
+    for (std::string_view sep : kSeparators) {
+      if (text.substr(i, sep.size()) == sep) {
+        sep_len = sep.size();
+        break;
+      }
+    }
+    if (sep_len == 0) {
+      ++i;
+      continue;
+    }
+    if (i > start) tokens.push_back(text.substr(start, i - start));
+    i += sep_len;
+    start = i;
+  }
+  if (i > start) tokens.push_back(text.substr(start, i - start));
+  return tokens;
+}
+
+bool AllDigits(std::string_view s) {
+  if (s.empty()) return false;
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+// A time of day: h:mm, h:mm:ss, h:mm:ss.fff (the AM/PM marker is a token of its own).
+bool IsTime(std::string_view s) {
+  int parts = 0;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= s.size(); ++i) {
+    if (i == s.size() || s[i] == ':') {
+      std::string_view part = s.substr(start, i - start);
+      if (parts == 2) part = part.substr(0, part.find('.'));
+      if (part.empty() || part.size() > 2 || !AllDigits(part)) return false;
+      const int value = std::stoi(std::string(part));
+      if ((parts == 0 && value > 23) || (parts > 0 && value > 59)) return false;
+      ++parts;
+      start = i + 1;
+    }
+  }
+  return parts >= 2 && parts <= 3;
+}
+
+struct Number {
+  int value;
+  std::size_t digits;  // as written, leading zeros included
+};
+
+// Two-digit years 00-29 are 20xx and 30-99 19xx; a three-digit year is no year.
+int ExpandYear(const Number& n) {
+  if (n.digits <= 2) return n.value < 30 ? 2000 + n.value : 1900 + n.value;
+  return n.digits == 4 ? n.value : -1;
+}
+
+}  // namespace
+
+bool IsValidDate(int year, int month, int day) {
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
+  static constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  const int days = kDays[static_cast<std::size_t>(month - 1)] + (month == 2 && leap ? 1 : 0);
+  return day <= days;
+}
+
+DateRecognizer::DateRecognizer(std::string_view locale_name) {
+  const icu::Locale locale = IcuLocale(locale_name);
+  UErrorCode status = U_ZERO_ERROR;
+  std::unique_ptr<icu::DateFormat> format(icu::DateFormat::createDateInstance(icu::DateFormat::kShort, locale));
+  if (auto* simple = dynamic_cast<icu::SimpleDateFormat*>(format.get())) {
+    icu::UnicodeString pattern;
+    simple->toPattern(pattern);
+    std::string utf8;
+    pattern.toUTF8String(utf8);
+    const std::size_t y = utf8.find('y');
+    const std::size_t m = utf8.find('M');
+    const std::size_t d = utf8.find('d');
+    if (y != std::string::npos && m != std::string::npos && d != std::string::npos) {
+      if (y < m && m < d) {
+        order_ = sheet::DateOrder::kYearMonthDay;
+      } else if (d < m) {
+        order_ = sheet::DateOrder::kDayMonthYear;
+      } else {
+        order_ = sheet::DateOrder::kMonthDayYear;
+      }
+      const std::size_t first = std::min({y, m, d});
+      for (std::size_t i = first; i < utf8.size(); ++i) {
+        const char c = utf8[i];
+        if (c != 'y' && c != 'M' && c != 'd') {
+          if (c == '/' || c == '.' || c == '-' || c == ' ') separator_ = c;
+          break;
+        }
+      }
+    }
+  }
+
+  for (std::size_t i = 0; i < kEnglishMonths.size(); ++i) {
+    const int month = static_cast<int>(i) + 1;
+    months_.emplace(std::string(kEnglishMonths[i]), month);
+    months_.emplace(std::string(kEnglishMonths[i].substr(0, 3)), month);
+  }
+  months_.emplace("sept", 9);
+  for (std::size_t i = 0; i < kEnglishWeekdays.size(); ++i) {
+    weekdays_.emplace(std::string(kEnglishWeekdays[i]), static_cast<int>(i));
+    weekdays_.emplace(std::string(kEnglishWeekdays[i].substr(0, 3)), static_cast<int>(i));
+  }
+  icu::DateFormatSymbols symbols(locale, status);
+  if (U_SUCCESS(status)) {
+    for (auto context : {icu::DateFormatSymbols::FORMAT, icu::DateFormatSymbols::STANDALONE}) {
+      for (auto width : {icu::DateFormatSymbols::WIDE, icu::DateFormatSymbols::ABBREVIATED}) {
+        int32_t count = 0;
+        const icu::UnicodeString* months = symbols.getMonths(count, context, width);
+        AddNames(months_, months, std::min<int32_t>(count, 12), 1);
+        const icu::UnicodeString* days = symbols.getWeekdays(count, context, width);
+        AddNames(weekdays_, days, count, 0);
+      }
+    }
+  }
+}
+
+std::optional<Date> DateRecognizer::Recognize(std::string_view text) const {
+  const std::vector<std::string_view> tokens = Tokenize(text);
+  std::vector<Number> numbers;
+  std::optional<int> month_name;
+  bool saw_time = false;
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    const std::string_view token = tokens[i];
+    if (AllDigits(token)) {
+      if (saw_time || token.size() > 4 || numbers.size() >= 3) return std::nullopt;
+      numbers.push_back({std::stoi(std::string(token)), token.size()});
+      continue;
+    }
+    if (token.find(':') != std::string_view::npos) {
+      if (saw_time || !IsTime(token)) return std::nullopt;
+      saw_time = true;
+      continue;
+    }
+    const std::string folded = FoldUtf8(token);
+    if (saw_time && (folded == "am" || folded == "pm" || folded == "a" || folded == "p")) continue;
+    if (saw_time) return std::nullopt;
+    if (const auto it = months_.find(folded); it != months_.end() && !month_name) {
+      month_name = it->second;
+      continue;
+    }
+    if (weekdays_.count(folded) && numbers.empty() && !month_name) continue;
+    bool filler = false;
+    for (std::string_view word : kFillerWords) filler = filler || folded == word;
+    if (filler && (!numbers.empty() || month_name)) continue;
+    return std::nullopt;
+  }
+
+  const auto year_of = ExpandYear;
+  const auto make = [](int year, int month, int day) -> std::optional<Date> {
+    if (year < 0 || !IsValidDate(year, month, day)) return std::nullopt;
+    return Date{year, month, day};
+  };
+
+  if (month_name) {
+    if (numbers.size() != 2) return std::nullopt;
+    // "7-Mar-80", "7 mars 1980", "March 7, 1980", "1980 March 7": the year is the number with
+    // four digits, else the one after the day.
+    const Number& a = numbers[0];
+    const Number& b = numbers[1];
+    if (a.digits == 4 && b.digits <= 2) return make(year_of(a), *month_name, b.value);
+    if (a.digits <= 2 && (b.digits == 4 || b.digits <= 2)) return make(year_of(b), *month_name, a.value);
+    return std::nullopt;
+  }
+
+  if (numbers.size() != 3) return std::nullopt;
+  const Number& a = numbers[0];
+  const Number& b = numbers[1];
+  const Number& c = numbers[2];
+  if (a.digits == 4) return make(year_of(a), b.value, c.value);  // ISO and other year-first forms
+  if (a.digits == 3 || b.digits > 2 || (c.digits != 4 && c.digits > 2)) return std::nullopt;
+
+  std::array<sheet::DateOrder, 3> orders = {order_, sheet::DateOrder::kMonthDayYear, sheet::DateOrder::kDayMonthYear};
+  if (order_ == sheet::DateOrder::kDayMonthYear) orders[1] = sheet::DateOrder::kMonthDayYear;
+  for (const auto order : orders) {
+    std::optional<Date> date;
+    switch (order) {
+      case sheet::DateOrder::kMonthDayYear:
+        date = make(year_of(c), a.value, b.value);
+        break;
+      case sheet::DateOrder::kDayMonthYear:
+        date = make(year_of(c), b.value, a.value);
+        break;
+      case sheet::DateOrder::kYearMonthDay:
+        if (c.digits > 2) break;  // a four-digit last number is a year, not a day
+        date = make(year_of(a), b.value, c.value);
+        break;
+    }
+    if (date) return date;
+  }
+  return std::nullopt;
+}
+
+}  // namespace cw::vcard

@@ -1,0 +1,47 @@
+// Birthday recognition under a locale: decides whether a cell's displayed text is a date
+// and which, the way regional settings read dates. Numeric day, month and year come in the
+// order of the locale's short date pattern, falling back to another order only where that
+// order gives no valid date; separators / - . and spaces; month names and abbreviations in
+// English and in the locale's language; ISO yyyy-mm-dd; two-digit years 00-29 as 20xx and
+// 30-99 as 19xx; an optional time part. Written by hand: ICU's parsers accept one pattern
+// at a time, while a birthday column holds whatever form the sheet shows.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "sheet/number_format.h"
+
+namespace cw::vcard {
+
+struct Date {
+  int year = 0;
+  int month = 0;  // 1..12
+  int day = 0;    // 1..31
+  friend bool operator==(const Date&, const Date&) = default;
+};
+
+class DateRecognizer {
+ public:
+  // `locale_name` as the system writes it: "en_US.UTF-8", "de_DE", "ja_JP", "C".
+  explicit DateRecognizer(std::string_view locale_name);
+
+  // The date `text` shows, or nothing when it is not a date.
+  std::optional<Date> Recognize(std::string_view text) const;
+
+  sheet::DateOrder Order() const { return order_; }
+  char Separator() const { return separator_; }
+
+ private:
+  sheet::DateOrder order_ = sheet::DateOrder::kMonthDayYear;
+  char separator_ = '/';
+  std::unordered_map<std::string, int> months_;  // folded name or abbreviation -> 1..12
+  std::unordered_map<std::string, int> weekdays_;
+};
+
+// Whether year-month-day names a real day (leap years of the Gregorian calendar).
+bool IsValidDate(int year, int month, int day);
+
+}  // namespace cw::vcard

@@ -1,0 +1,64 @@
+// The small interfaces through which the commands reach the world outside the core: message
+// boxes, the "Application Error" report, the clock, the window's pointer setting. The window
+// implements them with Qt; tests implement them with fakes that record and answer.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace cw::vcard {
+
+enum class MessageIcon { kNone, kExclamation };
+enum class MessageButtons { kOk, kYesNo };
+enum class MessageAnswer { kOk, kYes, kNo };
+
+// Modal message boxes. A box given no title of its own carries the application title.
+class MessageSink {
+ public:
+  virtual ~MessageSink() = default;
+  virtual MessageAnswer Show(std::string_view text, std::string_view title, MessageIcon icon,
+                             MessageButtons buttons) = 0;
+};
+
+inline constexpr std::string_view kApplicationTitle = "Cardwright";
+
+// Shows one failure report of a command and returns when the user has closed it.
+class FailureReporter {
+ public:
+  virtual ~FailureReporter() = default;
+  virtual void ShowApplicationError(std::string_view location, int statement, std::string_view description) = 0;
+};
+
+// A local date and time, as the record's REV line and the file names need it.
+struct LocalTime {
+  int year = 1970;
+  int month = 1;  // 1..12
+  int day = 1;    // 1..31
+  int hour = 0;   // 0..23
+  int minute = 0;
+  int second = 0;
+};
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual LocalTime Now() = 0;
+};
+
+// The system clock in local time.
+class SystemClock : public Clock {
+ public:
+  LocalTime Now() override;
+};
+
+// The main window's one pointer setting, with the toolkit's values.
+enum class PointerSetting { kDefault = 0, kBusy = 11, kCustom = 99 };
+
+class PointerControl {
+ public:
+  virtual ~PointerControl() = default;
+  virtual PointerSetting Pointer() const = 0;
+  virtual void SetPointer(PointerSetting setting) = 0;
+};
+
+}  // namespace cw::vcard

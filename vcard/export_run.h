@@ -1,0 +1,43 @@
+// The export run behind both save commands: checks its inputs, opens the workbook afresh,
+// walks the block row by row, builds one vCard record per row and writes it to a file of its
+// own in the chosen encoding, then closes everything and says "Done.".
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "mapping/column_list.h"
+#include "vcard/code_page.h"
+#include "vcard/dates.h"
+#include "vcard/environment.h"
+#include "vcard/record_file.h"
+#include "vcard/spreadsheet.h"
+
+namespace cw::vcard {
+
+// What the window holds when a save command runs.
+struct ExportInputs {
+  std::string workbook_path;          // Text1
+  std::string block_address;          // Text2
+  const mapping::ColumnList& columns;  // ListView1
+  std::string output_folder;          // Text3
+};
+
+// The outside world of the run.
+struct ExportServices {
+  MessageSink& messages;
+  FailureReporter& reporter;
+  Clock& clock;
+  PointerControl& pointer;
+  SheetEngine& engine;
+  const CodePage& code_page;
+  const DateRecognizer& dates;
+};
+
+// The location text each save command reports failures under.
+std::string_view ExportLocation(ExportEncoding encoding);
+
+// PushButton1_Click (Ansi) and PushButton3_Click (Utf8).
+void ExportRun(ExportEncoding encoding, const ExportInputs& inputs, ExportServices& services);
+
+}  // namespace cw::vcard

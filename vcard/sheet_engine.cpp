@@ -1,0 +1,68 @@
+// The export run's view of the engine of sheet/: one Application per run, ranges resolved
+// on the workbook opened last, as the automation model resolves them on the active one.
+#include <memory>
+
+#include "sheet/engine.h"
+#include "vcard/spreadsheet.h"
+
+namespace cw::vcard {
+namespace {
+
+class EngineRange : public SheetRange {
+ public:
+  EngineRange(sheet::OpenedWorkbook& workbook, sheet::Range range) : workbook_(workbook), range_(range) {}
+  std::uint32_t Row() override { return range_.Row(); }
+  std::uint32_t Column() override { return range_.Column(); }
+  std::uint32_t LastRow() override { return range_.LastRow(); }
+  std::uint32_t LastColumn() override { return range_.LastColumn(); }
+  std::string CellText(std::uint32_t row, std::uint32_t column) override {
+    return workbook_.CellText(range_, row, column);
+  }
+
+ private:
+  sheet::OpenedWorkbook& workbook_;
+  sheet::Range range_;
+};
+
+class EngineWorkbook : public SheetWorkbook {
+ public:
+  explicit EngineWorkbook(sheet::OpenedWorkbook& workbook) : workbook_(workbook) {}
+  void Close() override { workbook_.Close(); }
+
+ private:
+  sheet::OpenedWorkbook& workbook_;
+};
+
+class EngineApplication : public SheetApplication {
+ public:
+  EngineApplication(sheet::FormatLocale locale, const std::string& path) : app_(locale) { app_.Open(path); }
+  int WorkbooksCount() override { return app_.WorkbooksCount(); }
+  std::unique_ptr<SheetWorkbook> Workbooks(int index) override {
+    return std::make_unique<EngineWorkbook>(app_.Workbooks(index));
+  }
+  std::unique_ptr<SheetRange> Range(std::string_view address) override {
+    sheet::OpenedWorkbook& active = app_.Workbooks(app_.WorkbooksCount());
+    return std::make_unique<EngineRange>(active, active.GetRange(address));
+  }
+  void Quit() override { app_.Quit(); }
+
+ private:
+  sheet::Application app_;
+};
+
+class Engine : public SheetEngine {
+ public:
+  explicit Engine(sheet::FormatLocale locale) : locale_(locale) {}
+  std::unique_ptr<SheetApplication> OpenWorkbook(const std::string& path) override {
+    return std::make_unique<EngineApplication>(locale_, path);
+  }
+
+ private:
+  sheet::FormatLocale locale_;
+};
+
+}  // namespace
+
+std::unique_ptr<SheetEngine> MakeSheetEngine(sheet::FormatLocale locale) { return std::make_unique<Engine>(locale); }
+
+}  // namespace cw::vcard

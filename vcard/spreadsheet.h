@@ -1,0 +1,53 @@
+// What the export run needs of the spreadsheet engine, as a small interface so tests can
+// make any step fail: open a workbook in a fresh instance, take the workbook just opened,
+// resolve an address, read a block's geometry and its cells' displayed text, close, quit.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "sheet/number_format.h"
+
+namespace cw::vcard {
+
+class SheetRange {
+ public:
+  virtual ~SheetRange() = default;
+  virtual std::uint32_t Row() = 0;         // first row, 1-based
+  virtual std::uint32_t Column() = 0;      // first column, 1-based
+  virtual std::uint32_t LastRow() = 0;     // Rows(Rows.Count).Row
+  virtual std::uint32_t LastColumn() = 0;  // Columns(Columns.Count).Column
+  // Worksheet.Cells(row, column).Text on the block's sheet, 1-based sheet coordinates.
+  virtual std::string CellText(std::uint32_t row, std::uint32_t column) = 0;
+};
+
+class SheetWorkbook {
+ public:
+  virtual ~SheetWorkbook() = default;
+  virtual void Close() = 0;
+};
+
+// One instance of the spreadsheet stand-in, with a workbook open in it.
+class SheetApplication {
+ public:
+  virtual ~SheetApplication() = default;
+  virtual int WorkbooksCount() = 0;
+  virtual std::unique_ptr<SheetWorkbook> Workbooks(int index) = 0;
+  // The block an address names: on its sheet when it names one, else on the active sheet.
+  virtual std::unique_ptr<SheetRange> Range(std::string_view address) = 0;
+  virtual void Quit() = 0;
+};
+
+class SheetEngine {
+ public:
+  virtual ~SheetEngine() = default;
+  // A new instance with the workbook at `path` open in it (OpenWorkbook); throws on failure.
+  virtual std::unique_ptr<SheetApplication> OpenWorkbook(const std::string& path) = 0;
+};
+
+// The engine of sheet/ behind this interface, rendering under `locale`.
+std::unique_ptr<SheetEngine> MakeSheetEngine(sheet::FormatLocale locale);
+
+}  // namespace cw::vcard

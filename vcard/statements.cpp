@@ -1,0 +1,56 @@
+#include "vcard/statements.h"
+
+#include <exception>
+#include <new>
+
+namespace cw::vcard {
+namespace {
+
+// The description a failure carries: its own text for our errors, the platform's
+// standard wording for allocation failures, empty when it has none.
+std::string DescribeCurrentException() {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return "Out of memory";
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return {};
+  }
+}
+
+}  // namespace
+
+std::string ApplicationErrorText(std::string_view location, int statement, std::string_view description) {
+  std::string text(description);
+  text += "\r\n";
+  text += location;
+  text += "at line ";
+  text += std::to_string(statement);
+  text += "\r\r";
+  text += "Please email screenshot of this message to ";
+  text += kSupportAddress;
+  return text;
+}
+
+bool Statements::Step(int number, const std::function<void()>& body) {
+  try {
+    body();
+    return true;
+  } catch (...) {
+    reporter_.ShowApplicationError(location_, number, DescribeCurrentException());
+    return false;
+  }
+}
+
+bool Statements::Test(int number, const std::function<bool()>& test) {
+  try {
+    return test();
+  } catch (...) {
+    reporter_.ShowApplicationError(location_, number, DescribeCurrentException());
+    return true;
+  }
+}
+
+}  // namespace cw::vcard

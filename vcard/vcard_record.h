@@ -1,0 +1,45 @@
+// One vCard 2.1 record per block row: the 19 lines in their order, each with its condition
+// and the statement number a failure while testing or composing it is reported under.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "mapping/field_kind.h"
+#include "vcard/dates.h"
+#include "vcard/environment.h"
+#include "vcard/statements.h"
+
+namespace cw::vcard {
+
+// The 25 values of one row, one per field kind other than "Ignore"; all start empty.
+class ContactFields {
+ public:
+  std::string& operator[](mapping::FieldKind kind) { return values_.at(Index(kind)); }
+  const std::string& operator[](mapping::FieldKind kind) const { return values_.at(Index(kind)); }
+  void Clear() {
+    for (auto& v : values_) v.clear();
+  }
+
+ private:
+  static std::size_t Index(mapping::FieldKind kind) { return static_cast<std::size_t>(kind) - 1; }
+  std::array<std::string, mapping::kFieldKindCount - 1> values_;
+};
+
+// The value with every ";" and ":" replaced by a space; any length, nothing else changes.
+std::string CleanVCardValue(std::string_view value);
+// "HOME;VOICE", "WORK;VOICE", "CELL", "HOME;FAX", "WORK;FAX", "PAGER"; "" for other kinds.
+std::string_view TelTypeName(mapping::FieldKind kind);
+// 19800307 for 7 March 1980.
+std::string FormatDateYMD(const Date& date);
+// 210503 for 9:05:03 in the evening.
+std::string FormatTimeHMS(const LocalTime& time);
+
+// The record, "BEGIN:VCARD" through "END:VCARD", lines joined by CR LF, no CR LF after the
+// last. With `statements`, a line whose test or composition fails is reported under its
+// number and left out; without, the failure propagates.
+std::string BuildVCardRecord(const ContactFields& fields, const LocalTime& build_time, const DateRecognizer& dates,
+                             Statements* statements = nullptr);
+
+}  // namespace cw::vcard
