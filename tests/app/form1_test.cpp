@@ -514,6 +514,8 @@ void Form1Test::ListAndChooserOnAFilledList() {
   form.PushButton2_Click();
   QAbstractItemModel* list = form.ListView1->model();
   QCOMPARE(list->rowCount(), 4);
+  QCOMPARE(form.ListView1->header()->sectionSize(0), form.Px(4500));  // a new block keeps the widths
+  QCOMPARE(form.ListView1->header()->sectionSize(1), form.Px(2300));
   for (int j = 0; j < 4; ++j) {
     QCOMPARE(list->index(j, 0).data().toString(), QStringLiteral("Column%1").arg(j + 1));
     QCOMPARE(list->index(j, 1).data().toString(), QStringLiteral("Ignore"));
