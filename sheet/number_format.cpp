@@ -1,39 +1,90 @@
 #include "sheet/number_format.h"
 
-#include <cmath>
-#include <cstdio>
+#include <array>
+#include <unordered_map>
+
+#include "sheet/numfmt/builtin_formats.h"
+#include "sheet/numfmt/decimal.h"
+#include "sheet/numfmt/format_code.h"
+#include "sheet/numfmt/render.h"
 
 namespace cw::sheet {
+namespace {
+
+// A workbook has a few dozen distinct codes; a hostile one may have millions. Past this
+// many the cache starts afresh, so memory stays bounded.
+constexpr std::size_t kMaxCachedCodes = 4096;
+// Built-in ids 0-81 are cached in a table; larger ids without a code show General.
+constexpr std::uint32_t kBuiltinSlots = 82;
+
+struct CodeHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view code) const { return std::hash<std::string_view>{}(code); }
+};
+
+}  // namespace
 
 struct NumberFormatter::Impl {
-  FormatLocale locale;
-  DateSystem date_system;
+  numfmt::RenderContext context;
+  std::unordered_map<std::string, std::unique_ptr<numfmt::CompiledFormat>, CodeHash, std::equal_to<>> by_code;
+  std::array<std::unique_ptr<numfmt::CompiledFormat>, kBuiltinSlots> builtin;
+  // The last custom code looked up: consecutive cells mostly share one.
+  std::string last_code;
+  const numfmt::CompiledFormat* last = nullptr;
+
+  const numfmt::CompiledFormat& Lookup(std::uint32_t id, std::string_view code) {
+    if (code.empty()) {
+      const std::uint32_t slot = id < kBuiltinSlots ? id : 0;
+      auto& entry = builtin[slot];
+      if (!entry) {
+        entry = std::make_unique<numfmt::CompiledFormat>(
+            numfmt::CompileFormat(numfmt::BuiltinFormatCode(slot, context.locale)));
+      }
+      return *entry;
+    }
+    if (last != nullptr && code == last_code) return *last;
+    auto it = by_code.find(code);
+    if (it == by_code.end()) {
+      if (by_code.size() >= kMaxCachedCodes) by_code.clear();
+      it = by_code.emplace(std::string(code), std::make_unique<numfmt::CompiledFormat>(numfmt::CompileFormat(code))).first;
+    }
+    last_code.assign(code);
+    last = it->second.get();
+    return *last;
+  }
 };
 
 std::string FormatGeneral(double value) {
-  if (value == 0) return "0";
-  char buf[64];
-  const double mag = std::fabs(value);
-  if (mag >= 1e15 || mag < 1e-9) {
-    std::snprintf(buf, sizeof buf, "%.5E", value);
-  } else {
-    std::snprintf(buf, sizeof buf, "%.15g", value);
-  }
-  return buf;
+  std::string out;
+  numfmt::AppendGeneral(value, '.', out);
+  return out;
 }
 
-NumberFormatter::NumberFormatter(FormatLocale locale, DateSystem date_system)
-    : impl_(std::make_unique<Impl>(Impl{locale, date_system})) {}
+std::string BuiltinFormatCode(std::uint32_t format_id, const FormatLocale& locale) {
+  return numfmt::BuiltinFormatCode(format_id, locale);
+}
+
+NumberFormatter::NumberFormatter(FormatLocale locale, DateSystem date_system) : impl_(std::make_unique<Impl>()) {
+  impl_->context = {locale, date_system};
+}
 NumberFormatter::~NumberFormatter() = default;
 NumberFormatter::NumberFormatter(NumberFormatter&&) noexcept = default;
 NumberFormatter& NumberFormatter::operator=(NumberFormatter&&) noexcept = default;
 
-std::string NumberFormatter::FormatNumber(double value, std::uint32_t, std::string_view) {
-  return FormatGeneral(value);
+std::string NumberFormatter::FormatNumber(double value, std::uint32_t format_id, std::string_view code) {
+  std::string out;
+  if (code.empty() && format_id == 0) {
+    numfmt::AppendGeneral(value, impl_->context.locale.decimal_separator, out);
+    return out;
+  }
+  numfmt::RenderNumber(impl_->Lookup(format_id, code), value, impl_->context, out);
+  return out;
 }
 
-std::string NumberFormatter::FormatString(std::string_view text, std::uint32_t, std::string_view) {
-  return std::string(text);
+std::string NumberFormatter::FormatString(std::string_view text, std::uint32_t format_id, std::string_view code) {
+  std::string out;
+  numfmt::RenderString(impl_->Lookup(format_id, code), text, out);
+  return out;
 }
 
 }  // namespace cw::sheet

@@ -25,6 +25,10 @@ struct FormatLocale {
 // magnitudes in [1E-9, 1E+15), otherwise the short scientific form (1.23457E+17).
 std::string FormatGeneral(double value);
 
+// The format code of built-in format `id` as this locale shows it ("General" for ids
+// without one).
+std::string BuiltinFormatCode(std::uint32_t format_id, const FormatLocale& locale);
+
 class NumberFormatter {
  public:
   explicit NumberFormatter(FormatLocale locale = {}, DateSystem date_system = DateSystem::k1900);

@@ -66,6 +66,9 @@ void FailXlsx(XlsxErrorCode code, std::string_view part, std::string_view detail
     case XlsxErrorCode::kTooManyCells:
       text = "The workbook is too large to read: it holds more than " + d + " non-empty cells.";
       break;
+    case XlsxErrorCode::kTooManyRows:
+      text = "The workbook is too large to read: its sheets together span more than " + d + " rows.";
+      break;
     case XlsxErrorCode::kTooManyStrings:
       text = "The workbook is too large to read: it holds more than " + d + " shared strings.";
       break;

@@ -30,6 +30,7 @@ enum class XlsxErrorCode {
   kStyleIndex,           // style index past cellXfs
   kTooManyCells,         // over the cell cap of one workbook
   kTooManyStrings,       // over the shared-string cap
+  kTooManyRows,          // the sheets together span more rows than the cap
 };
 
 struct XlsxError : ReadError {

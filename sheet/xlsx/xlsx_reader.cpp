@@ -305,7 +305,7 @@ class RelationshipsHandler : public XmlHandler {
   void Text(std::string_view) override {}
 
  private:
-  static constexpr std::size_t kMaxRelationships = 1'000'000;
+  static constexpr std::size_t kMaxRelationships = 100'000;
   std::string source_;
 };
 
@@ -350,7 +350,9 @@ class WorkbookHandler : public XmlHandler {
       if (name != "workbook") FailXlsx(XlsxErrorCode::kNotWorkbookPackage, part_);
       return;
     }
-    if (name == "sheet") {
+    if (name == "sheets") {
+      in_sheets_ = true;
+    } else if (name == "sheet" && in_sheets_) {
       if (sheets.size() >= kMaxSheets) FailXlsx(XlsxErrorCode::kBadValue, part_, "more sheets than a workbook can hold");
       const char* sheet_name = a.Get("name");
       const char* id = a.Get("id");
@@ -366,11 +368,14 @@ class WorkbookHandler : public XmlHandler {
       }
     }
   }
-  void End(std::string_view) override {}
+  void End(std::string_view name) override {
+    if (name == "sheets") in_sheets_ = false;
+  }
   void Text(std::string_view) override {}
 
  private:
   static constexpr std::size_t kMaxSheets = 65'536;
+  bool in_sheets_ = false;
   std::string part_;
   bool root_seen_ = false;
   bool view_seen_ = false;
@@ -388,6 +393,9 @@ class StylesHandler : public XmlHandler {
       const char* id = a.Get("numFmtId");
       const char* code = a.Get("formatCode");
       const auto value = id ? ParseCount(id) : std::nullopt;
+      if (book_.custom_formats.size() >= max_styles_) {
+        FailXlsx(XlsxErrorCode::kBadValue, part_, "more number formats than a workbook can hold");
+      }
       if (value && *value <= 0xFFFFFFFFu && code) book_.custom_formats[static_cast<std::uint32_t>(*value)] = code;
     } else if (name == "cellXfs") {
       in_cell_xfs_ = true;
@@ -487,13 +495,18 @@ enum class ValueType : std::uint8_t { kNumber, kShared, kInline, kFormulaString,
 class WorksheetHandler : public XmlHandler {
  public:
   WorksheetHandler(std::string_view part, Workbook& book, Worksheet& sheet, std::size_t shared_count,
-                   std::uint64_t& cells_left, std::uint64_t declared_size)
+                   std::uint64_t& cells_left, std::uint64_t max_cells, std::uint64_t declared_size)
       : part_(part),
         book_(book),
         sheet_(sheet),
         shared_count_(shared_count),
         cells_left_(cells_left),
+        max_cells_(max_cells),
         declared_size_(declared_size) {}
+
+  // The rows from the first to the last that hold a cell; the sheet's row index takes one
+  // entry for each.
+  std::uint64_t RowSpan() const { return last_row_ >= first_row_ ? std::uint64_t{last_row_ - first_row_} + 1 : 0; }
 
   void Start(std::string_view name, const Attributes& a) override {
     if (!in_data_) {
@@ -511,6 +524,7 @@ class WorksheetHandler : public XmlHandler {
       } else if (name == "is") {
         in_inline_ = true;
         has_value_ = true;
+        saw_inline_ = true;
         item_.Reset();
       } else if (in_inline_) {
         capturing_ = item_.Start(name);
@@ -586,6 +600,7 @@ class WorksheetHandler : public XmlHandler {
     in_cell_ = true;
     has_value_ = false;
     in_inline_ = false;
+    saw_inline_ = false;
     value_.clear();
     type_ = ValueType::kNumber;
     style_ = 0;
@@ -607,10 +622,9 @@ class WorksheetHandler : public XmlHandler {
       if (!at) FailXlsx(XlsxErrorCode::kBadCellReference, part_, ref);
       cell_row_ = at->first;
       cell_column_ = at->second;
-      if (!row_started_) {
-        row_ = cell_row_;
-        row_started_ = true;
-      }
+      // The reference wins over the row's number; cells and rows without one follow it.
+      row_ = cell_row_;
+      row_started_ = true;
     } else {
       // A cell without a reference takes the place after the previous cell of its row.
       if (next_column_ >= kMaxColumns) {
@@ -666,6 +680,8 @@ class WorksheetHandler : public XmlHandler {
     cell.row = cell_row_;
     cell.column = static_cast<std::uint16_t>(cell_column_);
     cell.style = style_;
+    // Text in <is> is an inline string even where the writer left out t="inlineStr".
+    if (saw_inline_) type_ = ValueType::kInline;
     switch (type_) {
       case ValueType::kNumber: {
         if (TrimSpace(value_).empty()) return;
@@ -724,8 +740,10 @@ class WorksheetHandler : public XmlHandler {
         break;
       }
     }
-    if (cells_left_ == 0) FailXlsx(XlsxErrorCode::kTooManyCells, part_, "the cap");
+    if (cells_left_ == 0) FailXlsx(XlsxErrorCode::kTooManyCells, part_, std::to_string(max_cells_));
     --cells_left_;
+    first_row_ = std::min(first_row_, cell.row);
+    last_row_ = std::max(last_row_, cell.row);
     sheet_.Add(cell);
   }
 
@@ -734,7 +752,10 @@ class WorksheetHandler : public XmlHandler {
   Worksheet& sheet_;
   std::size_t shared_count_;
   std::uint64_t& cells_left_;
+  std::uint64_t max_cells_;
   std::uint64_t declared_size_;
+  std::uint32_t first_row_ = kMaxRows;
+  std::uint32_t last_row_ = 0;
 
   bool in_data_ = false;
   bool row_started_ = false;
@@ -743,6 +764,7 @@ class WorksheetHandler : public XmlHandler {
 
   bool in_cell_ = false;
   bool in_inline_ = false;
+  bool saw_inline_ = false;
   bool has_value_ = false;
   std::uint32_t cell_row_ = 0;
   std::uint32_t cell_column_ = 0;
@@ -802,6 +824,7 @@ Workbook ReadPackage(const ZipPackage& package, const WorkbookLimits& limits) {
   const std::size_t shared_count = book.strings.size();
 
   std::uint64_t cells_left = limits.max_cells;
+  std::uint64_t row_span_left = limits.max_row_span;
   book.sheets.reserve(workbook.sheets.size());
   for (const SheetEntry& entry : workbook.sheets) {
     Worksheet& sheet = book.sheets.emplace_back(entry.name);
@@ -817,8 +840,11 @@ Workbook ReadPackage(const ZipPackage& package, const WorkbookLimits& limits) {
       continue;
     }
     const std::string part = StoredName(package, rel->target, "the sheet \"" + entry.name + "\"");
-    WorksheetHandler handler(part, book, sheet, shared_count, cells_left, package.DeclaredSize(part));
+    WorksheetHandler handler(part, book, sheet, shared_count, cells_left, limits.max_cells, package.DeclaredSize(part));
     ParsePart(package, part, handler);
+    // Many sheets with one cell in row 1 and one in row 1048576 would each cost a full row index.
+    if (handler.RowSpan() > row_span_left) FailXlsx(XlsxErrorCode::kTooManyRows, part, std::to_string(limits.max_row_span));
+    row_span_left -= handler.RowSpan();
     sheet.Finish();
   }
   return book;

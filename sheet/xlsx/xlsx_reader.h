@@ -23,7 +23,8 @@ class ZipPackage;
 struct WorkbookLimits {
   std::uint64_t max_cells = 100'000'000;    // about 2.4 GB of cell records
   std::uint64_t max_strings = 16'777'216;   // shared strings
-  std::uint64_t max_styles = 1'048'576;     // cell formats (cellXfs)
+  std::uint64_t max_styles = 1'048'576;     // cell formats (cellXfs), and number formats
+  std::uint64_t max_row_span = 64u << 20;   // rows spanned by the cells of all sheets together
 };
 
 // "B12" -> (11, 1), 0-based row and column; nothing when malformed or beyond XFD1048576.

@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <memory>
+#include <type_traits>
 
 #include "sheet/xlsx/xlsx_error.h"
 
@@ -75,10 +76,6 @@ const char* Attributes::Get(std::string_view name) const {
   return nullptr;
 }
 
-std::size_t XmlHandler::Line() const {
-  return parser_ ? static_cast<std::size_t>(XML_GetCurrentLineNumber(static_cast<XML_Parser>(parser_))) : 0;
-}
-
 void ParsePart(const ZipPackage& package, std::string_view name, XmlHandler& handler) {
   std::unique_ptr<std::remove_pointer_t<XML_Parser>, ParserFree> parser(XML_ParserCreate(nullptr));
   if (!parser) throw std::bad_alloc();
@@ -88,18 +85,13 @@ void ParsePart(const ZipPackage& package, std::string_view name, XmlHandler& han
   XML_SetCharacterDataHandler(parser.get(), OnText);
   XML_SetStartDoctypeDeclHandler(parser.get(), OnDoctype);
   XML_SetParamEntityParsing(parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
-  handler.parser_ = parser.get();
 
   const auto check = [&](XML_Status status) {
-    if (session.failure) {
-      handler.parser_ = nullptr;
-      std::rethrow_exception(session.failure);
-    }
+    if (session.failure) std::rethrow_exception(session.failure);
     if (status != XML_STATUS_OK) {
       const auto line = static_cast<std::size_t>(XML_GetCurrentLineNumber(parser.get()));
       const std::string what = std::string(XML_ErrorString(XML_GetErrorCode(parser.get()))) + " at line " +
                                std::to_string(line);
-      handler.parser_ = nullptr;
       FailXlsx(XlsxErrorCode::kXmlMalformed, name, what, line);
     }
   };
@@ -107,7 +99,6 @@ void ParsePart(const ZipPackage& package, std::string_view name, XmlHandler& han
     check(XML_Parse(parser.get(), chunk.data(), static_cast<int>(chunk.size()), XML_FALSE));
   });
   check(XML_Parse(parser.get(), nullptr, 0, XML_TRUE));
-  handler.parser_ = nullptr;
 }
 
 }  // namespace cw::sheet::xlsx

@@ -41,12 +41,6 @@ class XmlHandler {
 
  protected:
   bool capturing_ = false;
-  // The line the parser is at, for messages.
-  std::size_t Line() const;
-
- private:
-  friend void ParsePart(const ZipPackage&, std::string_view, XmlHandler&);
-  void* parser_ = nullptr;
 };
 
 // Streams part `name` of `package` through `handler`. Throws XlsxError for a missing or

@@ -1,0 +1,144 @@
+// Reading benchmark: the 100,000-row contacts workbook read by the engine's reader, beside
+// a bare pass over the same parts (libzip inflate + expat with no handlers), in interleaved
+// rounds; then the reader's peak memory, measured in a child process of its own.
+//   xlsx_read_bench [--rows N] [--rounds N]
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <expat.h>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+#include <zip.h>
+
+#include "bench/xlsx/contacts_workbook.h"
+#include "sheet/workbook_file.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Inflates `part` in 64 KiB chunks and parses it with expat, keeping nothing.
+void BarePass(zip_t* archive, const char* part) {
+  zip_file_t* file = zip_fopen(archive, part, 0);
+  if (!file) throw std::runtime_error(std::string("no part ") + part);
+  XML_Parser parser = XML_ParserCreate(nullptr);
+  std::vector<char> buffer(64 * 1024);
+  for (;;) {
+    const zip_int64_t got = zip_fread(file, buffer.data(), buffer.size());
+    if (got <= 0) break;
+    if (XML_Parse(parser, buffer.data(), static_cast<int>(got), XML_FALSE) != XML_STATUS_OK) {
+      throw std::runtime_error("bare pass: XML error");
+    }
+  }
+  XML_Parse(parser, nullptr, 0, XML_TRUE);
+  XML_ParserFree(parser);
+  zip_fclose(file);
+}
+
+double BareSeconds(const std::string& path) {
+  const auto start = Clock::now();
+  int error = 0;
+  zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &error);
+  if (!archive) throw std::runtime_error("cannot open " + path);
+  BarePass(archive, "xl/sharedStrings.xml");
+  BarePass(archive, "xl/worksheets/sheet1.xml");
+  zip_discard(archive);
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double ReadSeconds(const std::string& path, std::size_t* cells) {
+  const auto start = Clock::now();
+  const cw::sheet::Workbook book = cw::sheet::ReadWorkbookFile(path);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  *cells = book.sheets.at(0).Cells().size();
+  return seconds;
+}
+
+long MaxRssKiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+// Child mode: read once and report the growth of the peak resident set.
+int MeasureRead(const std::string& path) {
+  const long before = MaxRssKiB();
+  const cw::sheet::Workbook book = cw::sheet::ReadWorkbookFile(path);
+  const long after = MaxRssKiB();
+  std::size_t strings_bytes = 0;
+  for (const auto& s : book.strings) strings_bytes += sizeof(std::string) + (s.capacity() > 15 ? s.capacity() + 1 : 0);
+  std::printf("%zu %ld %zu %zu\n", book.sheets.at(0).Cells().size(), (after - before) * 1024L, strings_bytes,
+              book.strings.size());
+  return 0;
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int rows = 100000;
+  int rounds = 5;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string flag = argv[i];
+    if (flag == "--rows") rows = std::atoi(argv[i + 1]);
+    else if (flag == "--rounds") rounds = std::atoi(argv[i + 1]);
+    else if (flag == "--measure-read") return MeasureRead(argv[i + 1]);
+  }
+  try {
+    std::random_device random;
+    const auto dir = std::filesystem::temp_directory_path() / ("cw_xlsx_bench_" + std::to_string(random()));
+    std::filesystem::create_directory(dir);
+    const std::string path = (dir / "contacts.xlsx").string();
+    std::printf("writing %d rows x %d columns with libxlsxwriter...\n", rows, cw::bench::kContactColumns);
+    cw::bench::WriteContactsWorkbook(path, rows);
+    {
+      int error = 0;
+      zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &error);
+      zip_stat_t sheet, strings;
+      zip_stat(archive, "xl/worksheets/sheet1.xml", 0, &sheet);
+      zip_stat(archive, "xl/sharedStrings.xml", 0, &strings);
+      std::printf("file %.1f MB; sheet XML %.1f MB, shared strings %.1f MB\n",
+                  std::filesystem::file_size(path) / 1e6, sheet.size / 1e6, strings.size / 1e6);
+      zip_discard(archive);
+    }
+    std::vector<double> bare, read;
+    std::size_t cells = 0;
+    for (int r = 0; r < rounds; ++r) {
+      bare.push_back(BareSeconds(path));
+      read.push_back(ReadSeconds(path, &cells));
+      std::printf("round %d: bare %.3f s, read %.3f s\n", r + 1, bare.back(), read.back());
+    }
+    const double b = Median(bare), rd = Median(read);
+    std::printf("median of %d: bare inflate+expat %.3f s, reader %.3f s, ratio %.2f (aim <= 2.00); %zu cells\n",
+                rounds, b, rd, rd / b, cells);
+
+    // Peak memory of a read, in a fresh process.
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    FILE* pipe = popen(("'" + self + "' --measure-read '" + path + "'").c_str(), "r");
+    std::size_t child_cells = 0, strings_bytes = 0, strings_count = 0;
+    long peak = 0;
+    if (pipe && std::fscanf(pipe, "%zu %ld %zu %zu", &child_cells, &peak, &strings_bytes, &strings_count) == 4) {
+      const double per_cell = static_cast<double>(peak - static_cast<long>(strings_bytes)) / child_cells;
+      std::printf("peak memory of a read: %.1f MB for %zu cells and %zu shared strings (%.1f MB); "
+                  "%.1f bytes per cell beyond the strings (aim < 40)\n",
+                  peak / 1e6, child_cells, strings_count, strings_bytes / 1e6, per_cell);
+    }
+    if (pipe) pclose(pipe);
+    std::filesystem::remove_all(dir);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
+  return 0;
+}

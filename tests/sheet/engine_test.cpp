@@ -1,0 +1,170 @@
+#include "sheet/engine.h"
+
+#include <gtest/gtest.h>
+#include <xlsxwriter.h>
+
+#include <filesystem>
+
+#include "tests/sheet/xlsx/test_package.h"
+
+namespace cw::sheet {
+namespace {
+
+using testing::TempDir;
+
+// Three sheets, the second active: "First" (A1:B2), "My Sheet" (B2:D6), "Sheet2" (empty).
+void WriteThreeSheets(const std::string& path) {
+  testing::WriteWorkbook(path, [](lxw_workbook* book) {
+    lxw_worksheet* first = workbook_add_worksheet(book, "First");
+    lxw_worksheet* mine = workbook_add_worksheet(book, "My Sheet");
+    workbook_add_worksheet(book, "Sheet2");
+    worksheet_write_string(first, 0, 0, "first-a1", nullptr);
+    worksheet_write_number(first, 1, 1, 2.5, nullptr);
+    worksheet_write_string(mine, 1, 1, "Ann", nullptr);
+    worksheet_write_string(mine, 1, 2, "Lee", nullptr);
+    worksheet_write_number(mine, 5, 3, 42, nullptr);
+    worksheet_activate(mine);
+  });
+}
+
+class EngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = dir_.File("book.xlsx");
+    WriteThreeSheets(path_);
+  }
+  TempDir dir_;
+  std::string path_;
+};
+
+struct RangeCase {
+  std::string_view address;
+  std::size_t sheet;
+  std::uint32_t row, column, rows, columns, last_row, last_column;
+  std::string_view formatted;
+};
+
+TEST_F(EngineTest, RangesResolveOnTheNamedOrActiveSheet) {
+  const RangeCase cases[] = {
+      {"A1:B3", 1, 1, 1, 3, 2, 3, 2, "$A$1:$B$3"},
+      {"$A$1:$C$10", 1, 1, 1, 10, 3, 10, 3, "$A$1:$C$10"},
+      {"B2", 1, 2, 2, 1, 1, 2, 2, "$B$2"},
+      {"C3:A1", 1, 1, 1, 3, 3, 3, 3, "$A$1:$C$3"},
+      {"'My Sheet'!$A$1:$C$10", 1, 1, 1, 10, 3, 10, 3, "$A$1:$C$10"},
+      {"'my sheet'!B2", 1, 2, 2, 1, 1, 2, 2, "$B$2"},
+      {"Sheet2!A1:C3", 2, 1, 1, 3, 3, 3, 3, "Sheet2!$A$1:$C$3"},
+      {"First!$B$2", 0, 2, 2, 1, 1, 2, 2, "First!$B$2"},
+      // Whole columns and rows stop at the used range (B2:D6 on "My Sheet").
+      {"A:C", 1, 2, 1, 5, 3, 6, 3, "$A$2:$C$6"},
+      {"$C:$C", 1, 2, 3, 5, 1, 6, 3, "$C$2:$C$6"},
+      {"2:5", 1, 2, 2, 4, 3, 5, 4, "$B$2:$D$5"},
+      {"First!A:A", 0, 1, 1, 2, 1, 2, 1, "First!$A$1:$A$2"},
+      // The used range of an empty sheet is A1.
+      {"Sheet2!A:B", 2, 1, 1, 1, 2, 1, 2, "Sheet2!$A$1:$B$1"},
+  };
+  Application app;
+  OpenedWorkbook& book = app.Open(path_);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.address);
+    const Range r = book.GetRange(c.address);
+    EXPECT_EQ(r.SheetIndex(), c.sheet);
+    EXPECT_EQ(r.Row(), c.row);
+    EXPECT_EQ(r.Column(), c.column);
+    EXPECT_EQ(r.RowsCount(), c.rows);
+    EXPECT_EQ(r.ColumnsCount(), c.columns);
+    EXPECT_EQ(r.LastRow(), c.last_row);
+    EXPECT_EQ(r.LastColumn(), c.last_column);
+    EXPECT_EQ(book.Address(r), c.formatted);
+    // The address given back selects the same cells again.
+    const Range again = book.GetRange(book.Address(r));
+    EXPECT_EQ(again.SheetIndex(), r.SheetIndex());
+    EXPECT_EQ(again.Row(), r.Row());
+    EXPECT_EQ(again.LastColumn(), r.LastColumn());
+  }
+}
+
+TEST_F(EngineTest, BadAddressesRaiseErrorsNamingThem) {
+  const std::string_view bad[] = {"", "A0", "XFE1", "A1:", "1A", "Nope!A1", "'Unclosed!A1", "A1:B2:C3"};
+  Application app;
+  OpenedWorkbook& book = app.Open(path_);
+  for (const auto address : bad) {
+    SCOPED_TRACE(address);
+    try {
+      book.GetRange(address);
+      ADD_FAILURE() << "no error";
+    } catch (const EngineError& e) {
+      const std::string named = address.starts_with("Nope") ? "Nope" : std::string(address);
+      EXPECT_NE(std::string(e.what()).find(named), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST_F(EngineTest, CellTextIsTheDisplayedTextOnTheRangesSheet) {
+  struct Case {
+    std::string_view address;
+    std::uint32_t row, column;
+    std::string_view text;
+  };
+  constexpr Case kCases[] = {
+      {"A1", 2, 2, "Ann"},        {"A1", 2, 3, "Lee"},         {"A1", 6, 4, "42"},
+      {"A1", 1, 1, ""},           {"First!A1", 1, 1, "first-a1"}, {"First!A1", 2, 2, "2.5"},
+      {"Sheet2!A1", 2, 2, ""},    {"A1", 1048576, 16384, ""},
+  };
+  Application app;
+  OpenedWorkbook& book = app.Open(path_);
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(std::string(c.address) + " " + std::to_string(c.row) + "," + std::to_string(c.column));
+    EXPECT_EQ(book.CellText(book.GetRange(c.address), c.row, c.column), c.text);
+  }
+  const Range any = book.GetRange("A1");
+  EXPECT_THROW(book.CellText(any, 0, 1), EngineError);
+  EXPECT_THROW(book.CellText(any, 1, 16385), EngineError);
+  EXPECT_THROW(book.CellText(Range(9, 1, 1, 1, 1), 1, 1), EngineError);
+}
+
+TEST_F(EngineTest, WorkbookListCountsOpenWorkbooksAndTheLastIsTheNewest) {
+  const std::string other = dir_.File("other.xlsx");
+  testing::WriteWorkbook(other, [](lxw_workbook* book) {
+    worksheet_write_string(workbook_add_worksheet(book, "Only"), 0, 0, "other", nullptr);
+  });
+  Application app;
+  EXPECT_EQ(app.WorkbooksCount(), 0);
+  EXPECT_THROW(app.Workbooks(1), EngineError);
+  app.Open(path_);
+  OpenedWorkbook& second = app.Open(other);
+  ASSERT_EQ(app.WorkbooksCount(), 2);
+  EXPECT_EQ(&app.Workbooks(app.WorkbooksCount()), &second);
+  EXPECT_EQ(second.CellText(second.GetRange("A1"), 1, 1), "other");
+  EXPECT_THROW(app.Workbooks(0), EngineError);
+  EXPECT_THROW(app.Workbooks(3), EngineError);
+
+  // A file that cannot be read leaves the list as it was.
+  EXPECT_THROW(app.Open(dir_.File("missing.xlsx")), ReadError);
+  EXPECT_EQ(app.WorkbooksCount(), 2);
+
+  app.Workbooks(1).Close();
+  EXPECT_EQ(app.WorkbooksCount(), 1);
+  EXPECT_EQ(&app.Workbooks(1), &second);
+  second.Close();
+  second.Close();
+  EXPECT_EQ(app.WorkbooksCount(), 0);
+  EXPECT_THROW(second.GetRange("A1"), EngineError);
+  EXPECT_THROW(second.CellText(Range(0, 1, 1, 1, 1), 1, 1), EngineError);
+
+  app.Open(other);
+  app.Quit();
+  EXPECT_EQ(app.WorkbooksCount(), 0);
+  EXPECT_THROW(app.Open(other), EngineError);
+}
+
+TEST_F(EngineTest, AWorkbookOpensByItsContentWhateverItsExtension) {
+  const std::string renamed = dir_.File("really xlsx.xls");
+  std::filesystem::copy_file(path_, renamed);
+  Application app;
+  OpenedWorkbook& book = app.Open(renamed);
+  EXPECT_EQ(book.Model().sheets.size(), 3u);
+  EXPECT_EQ(book.Model().active_sheet, 1u);
+}
+
+}  // namespace
+}  // namespace cw::sheet

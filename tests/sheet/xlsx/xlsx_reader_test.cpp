@@ -1,0 +1,436 @@
+#include "sheet/xlsx/xlsx_reader.h"
+
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+
+#include "sheet/address.h"
+#include "sheet/cell_text.h"
+#include "sheet/xlsx/zip_package.h"
+#include "tests/sheet/xlsx/test_package.h"
+
+namespace cw::sheet {
+namespace {
+
+using testing::MinimalParts;
+using testing::Parts;
+using testing::ZipBytes;
+
+// "A1=text|B1=text" for every non-empty cell of sheet `index`, row-major.
+std::string Dump(const Workbook& book, std::size_t index = 0) {
+  CellTextRenderer renderer(book);
+  std::string out;
+  for (const Cell& cell : book.sheets.at(index).Cells()) {
+    if (!out.empty()) out += '|';
+    out += ColumnLetters(cell.column + 1u) + std::to_string(cell.row + 1u) + "=" + renderer.Text(cell);
+  }
+  return out;
+}
+
+Workbook Read(const Parts& parts) { return ReadXlsx(ZipBytes(parts)); }
+
+// The error code a read of `parts` fails with; the test fails when it does not.
+XlsxError ReadFailure(const Parts& parts) {
+  try {
+    Read(parts);
+  } catch (const XlsxError& e) {
+    return e;
+  }
+  ADD_FAILURE() << "the read succeeded";
+  return XlsxError(XlsxErrorCode::kNotZip, "", 0);
+}
+
+struct CellCase {
+  std::string_view label;
+  std::string sheet_data;
+  std::vector<std::string> shared;
+  std::string expected;
+};
+
+TEST(XlsxCells, EveryValueTypeReadsAsItsDisplayedText) {
+  const CellCase cases[] = {
+      {"number", R"(<row r="1"><c r="A1"><v>42</v></c><c r="B1"><v>-0.5</v></c><c r="C1"><v> 12 </v></c></row>)",
+       {}, "A1=42|B1=-0.5|C1=12"},
+      {"shared string", R"(<row r="1"><c r="A1" t="s"><v>1</v></c></row>)", {"<t>zero</t>", "<t>one</t>"}, "A1=one"},
+      {"rich-text runs joined", R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)",
+       {R"(<r><rPr><b/></rPr><t>Bold</t></r><r><t xml:space="preserve"> plain</t></r>)"}, "A1=Bold plain"},
+      {"phonetic reading left out", R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)",
+       {"<t>東京</t><rPh sb=\"0\" eb=\"2\"><t>トウキョウ</t></rPh>"}, "A1=東京"},
+      {"inline string", R"(<row r="1"><c r="A1" t="inlineStr"><is><t>inline</t></is></c></row>)", {}, "A1=inline"},
+      {"inline rich text", R"(<row r="1"><c r="A1" t="inlineStr"><is><r><t>in</t></r><r><t>line</t></r></is></c></row>)",
+       {}, "A1=inline"},
+      {"formula string result", R"(<row r="1"><c r="A1" t="str"><f>"a"&amp;"b"</f><v>ab</v></c></row>)", {}, "A1=ab"},
+      {"formula number result", R"(<row r="1"><c r="A1"><f>1+2</f><v>3</v></c></row>)", {}, "A1=3"},
+      {"formula without cached result is empty", R"(<row r="1"><c r="A1"><f>1+2</f></c><c r="B1"><v>1</v></c></row>)",
+       {}, "B1=1"},
+      {"booleans", R"(<row r="1"><c r="A1" t="b"><v>1</v></c><c r="B1" t="b"><v>0</v></c></row>)", {},
+       "A1=TRUE|B1=FALSE"},
+      {"errors", R"(<row r="1"><c r="A1" t="e"><v>#DIV/0!</v></c><c r="B1" t="e"><f>A1</f><v>#N/A</v></c></row>)", {},
+       "A1=#DIV/0!|B1=#N/A"},
+      {"newer error codes show as their text", R"(<row r="1"><c r="A1" t="e"><v>#SPILL!</v></c></row>)", {},
+       "A1=#SPILL!"},
+      {"ISO date cell", R"(<row r="1"><c r="A1" t="d"><v>2024-02-29</v></c><c r="B1" t="d"><v>1900-01-01T12:00:00</v></c></row>)",
+       {}, "A1=45351|B1=1.5"},
+      {"formatted empty cell stays empty", R"(<row r="1"><c r="A1" s="0"/><c r="B1"><v>5</v></c></row>)", {}, "B1=5"},
+      {"escaped characters decoded", R"(<row r="1"><c r="A1" t="inlineStr"><is><t>a_x000D_b_x005F_x0041_</t></is></c></row>)",
+       {}, "A1=a\rb_x0041_"},
+      {"cells without r follow each other", R"(<row><c><v>1</v></c><c><v>2</v></c></row><row><c><v>3</v></c></row>)",
+       {}, "A1=1|B1=2|A2=3"},
+      {"a cell without r follows a cell with one", R"(<row r="3"><c r="C3"><v>1</v></c><c><v>2</v></c></row>)", {},
+       "C3=1|D3=2"},
+      {"a row without r follows a numbered row", R"(<row r="5"><c><v>1</v></c></row><row><c><v>2</v></c></row>)", {},
+       "A5=1|A6=2"},
+      {"prefixed elements", R"(<x:row xmlns:x="urn:x" r="1"><x:c r="A1" t="s"><x:v>0</x:v></x:c></x:row>)",
+       {"<t>p</t>"}, "A1=p"},
+      {"a row without r follows the references of the row before",
+       R"(<row><c r="B4"><v>1</v></c></row><row><c><v>2</v></c></row>)", {}, "B4=1|A5=2"},
+      {"inline string without its type", R"(<row r="1"><c r="A1"><is><t>bare</t></is></c></row>)", {}, "A1=bare"},
+      {"cells out of order are sorted", R"(<row r="2"><c r="B2"><v>2</v></c></row><row r="1"><c r="A1"><v>1</v></c></row>)",
+       {}, "A1=1|B2=2"},
+      {"last cell of the sheet", R"(<row r="1048576"><c r="XFD1048576"><v>9</v></c></row>)", {}, "XFD1048576=9"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    EXPECT_EQ(Dump(Read(MinimalParts(c.sheet_data, c.shared))), c.expected);
+  }
+}
+
+struct FailureCase {
+  std::string_view label;
+  std::string sheet_data;
+  std::vector<std::string> shared;
+  XlsxErrorCode code;
+  std::string_view named;  // text the description must contain
+};
+
+TEST(XlsxCells, BadCellsAreErrorsNamingPartAndCell) {
+  const FailureCase cases[] = {
+      {"column beyond XFD", R"(<row r="1"><c r="XFE1"><v>1</v></c></row>)", {}, XlsxErrorCode::kBadCellReference, "XFE1"},
+      {"row beyond 1048576", R"(<row r="1"><c r="A1048577"><v>1</v></c></row>)", {}, XlsxErrorCode::kBadCellReference,
+       "A1048577"},
+      {"malformed reference", R"(<row r="1"><c r="1A"><v>1</v></c></row>)", {}, XlsxErrorCode::kBadCellReference, "1A"},
+      {"row zero", R"(<row r="0"><c><v>1</v></c></row>)", {}, XlsxErrorCode::kBadRowNumber, "\"0\""},
+      {"row not a number", R"(<row r="x"><c><v>1</v></c></row>)", {}, XlsxErrorCode::kBadRowNumber, "\"x\""},
+      {"shared string past the table", R"(<row r="1"><c r="B1" t="s"><v>1</v></c></row>)", {"<t>only</t>"},
+       XlsxErrorCode::kStringIndex, "B1"},
+      {"shared string without a table", R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)", {},
+       XlsxErrorCode::kStringIndex, "A1"},
+      {"style past cellXfs", R"(<row r="1"><c r="C1" s="3"><v>1</v></c></row>)", {}, XlsxErrorCode::kStyleIndex, "C1"},
+      {"number that is not", R"(<row r="1"><c r="A1"><v>abc</v></c></row>)", {}, XlsxErrorCode::kBadValue, "abc"},
+      {"number that is infinite", R"(<row r="1"><c r="A1"><v>1e999</v></c></row>)", {}, XlsxErrorCode::kBadValue, "A1"},
+      {"boolean that is not", R"(<row r="1"><c r="A1" t="b"><v>2</v></c></row>)", {}, XlsxErrorCode::kBadValue, "A1"},
+      {"unknown cell type", R"(<row r="1"><c r="A1" t="zz"><v>1</v></c></row>)", {}, XlsxErrorCode::kBadValue, "zz"},
+      {"date that is not", R"(<row r="1"><c r="A1" t="d"><v>2023-02-29</v></c></row>)", {}, XlsxErrorCode::kBadValue, "A1"},
+      {"a cell after XFD", "<row r=\"1\"><c r=\"XFD1\"><v>1</v></c><c><v>2</v></c></row>", {},
+       XlsxErrorCode::kBadCellReference, "XFD1"},
+      {"unclosed element", R"(<row r="1"><c r="A1"><v>1</v></row>)", {}, XlsxErrorCode::kXmlMalformed,
+       "xl/worksheets/sheet1.xml"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    const XlsxError e = ReadFailure(MinimalParts(c.sheet_data, c.shared));
+    EXPECT_EQ(e.code, c.code) << e.what();
+    EXPECT_NE(std::string(e.what()).find(c.named), std::string::npos) << e.what();
+    if (c.code != XlsxErrorCode::kXmlMalformed) {
+      EXPECT_NE(std::string(e.what()).find("xl/worksheets/sheet1.xml"), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST(XlsxPackage, DoctypeIsRefusedInEveryPart) {
+  const std::string laughs =
+      "<?xml version=\"1.0\"?><!DOCTYPE lolz [<!ENTITY lol \"lol\"><!ENTITY lol2 \"&lol;&lol;&lol;&lol;\">]>";
+  for (const std::string part : {"_rels/.rels", "xl/workbook.xml", "xl/_rels/workbook.xml.rels", "xl/styles.xml",
+                                 "xl/sharedStrings.xml", "xl/worksheets/sheet1.xml"}) {
+    SCOPED_TRACE(part);
+    Parts parts = MinimalParts(R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)", {"<t>s</t>"});
+    std::string& xml = parts.at(part);
+    xml.replace(0, xml.find("?>") + 2, laughs);
+    const XlsxError e = ReadFailure(parts);
+    EXPECT_EQ(e.code, XlsxErrorCode::kDoctype) << e.what();
+    EXPECT_NE(std::string(e.what()).find(part), std::string::npos) << e.what();
+  }
+}
+
+TEST(XlsxPackage, WorkbookFactsAreRead) {
+  Parts parts = MinimalParts(R"(<row r="1"><c r="A1" s="1"><v>1234</v></c><c r="B1" s="2"><v>0.5</v></c></row>)", {},
+                             R"(<numFmt numFmtId="164" formatCode="00000"/>)",
+                             R"(<xf numFmtId="0"/><xf numFmtId="164"/><xf numFmtId="10"/>)");
+  std::string& workbook = parts.at("xl/workbook.xml");
+  workbook.replace(workbook.find("<sheets>"), 8,
+                   "<workbookPr date1904=\"1\"/><bookViews><workbookView activeTab=\"1\"/>"
+                   "<workbookView activeTab=\"0\"/></bookViews><sheets>");
+  workbook.replace(workbook.find("</sheets>"), 9, "<sheet name=\"Zweite Seite\" sheetId=\"2\" r:id=\"rId9\"/></sheets>");
+  std::string& rels = parts.at("xl/_rels/workbook.xml.rels");
+  rels.replace(rels.find("</Relationships>"), 16,
+               "<Relationship Id=\"rId9\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+               "relationships/worksheet\" Target=\"/xl/worksheets/other.xml\"/></Relationships>");
+  parts["xl/worksheets/other.xml"] = "<worksheet><sheetData><row r=\"2\"><c r=\"B2\"><v>7</v></c></row></sheetData></worksheet>";
+
+  const Workbook book = Read(parts);
+  ASSERT_EQ(book.sheets.size(), 2u);
+  EXPECT_EQ(book.sheets[0].Name(), "Sheet1");
+  EXPECT_EQ(book.sheets[1].Name(), "Zweite Seite");
+  EXPECT_EQ(book.active_sheet, 1u);
+  EXPECT_EQ(book.date_system, DateSystem::k1904);
+  const Cell* zip = book.sheets[0].Find(0, 0);
+  ASSERT_NE(zip, nullptr);
+  EXPECT_EQ(book.FormatIdOf(zip->style), 164u);
+  EXPECT_EQ(book.CustomCode(164), "00000");
+  EXPECT_EQ(book.FormatIdOf(book.sheets[0].Find(0, 1)->style), 10u);
+  EXPECT_EQ(Dump(book, 1), "B2=7");
+}
+
+TEST(XlsxPackage, ActiveTabPastTheSheetsFallsBackToTheFirst) {
+  Parts parts = MinimalParts("");
+  std::string& workbook = parts.at("xl/workbook.xml");
+  workbook.replace(workbook.find("<sheets>"), 8, "<bookViews><workbookView activeTab=\"7\"/></bookViews><sheets>");
+  const Workbook book = Read(parts);
+  EXPECT_EQ(book.active_sheet, 0u);
+  EXPECT_FALSE(book.sheets[0].UsedRange());
+}
+
+// Parts are found through the relationships wherever they lie, with relative, ".." and
+// absolute targets, in the Strict namespaces too.
+TEST(XlsxPackage, PartsAreFoundThroughRelationships) {
+  const std::string strict_rel = "http://purl.oclc.org/ooxml/officeDocument/relationships/";
+  Parts parts;
+  parts["_rels/.rels"] = "<Relationships><Relationship Id=\"a\" Type=\"" + strict_rel +
+                         "officeDocument\" Target=\"book/main%20part.xml\"/></Relationships>";
+  parts["book/main part.xml"] =
+      "<workbook xmlns=\"http://purl.oclc.org/ooxml/spreadsheetml/main\" xmlns:rel=\"" + strict_rel.substr(0, strict_rel.size() - 1) +
+      "\"><sheets><sheet name=\"Data\" sheetId=\"1\" rel:id=\"s1\"/><sheet name=\"Chart\" sheetId=\"2\" rel:id=\"c1\"/>"
+      "</sheets></workbook>";
+  parts["book/_rels/main part.xml.rels"] =
+      "<Relationships><Relationship Id=\"s1\" Type=\"" + strict_rel + "worksheet\" Target=\"../data/./s.xml\"/>"
+      "<Relationship Id=\"c1\" Type=\"" + strict_rel + "chartsheet\" Target=\"/charts/c.xml\"/>"
+      "<Relationship Id=\"x\" Type=\"" + strict_rel + "sharedStrings\" Target=\"/strings.xml\"/>"
+      "<Relationship Id=\"h\" Type=\"" + strict_rel + "hyperlink\" Target=\"http://example.invalid/\" TargetMode=\"External\"/>"
+      "</Relationships>";
+  parts["data/s.xml"] = "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row></sheetData></worksheet>";
+  parts["strings.xml"] = "<sst><si><t>strict</t></si></sst>";
+  // Decoys where a guess would look.
+  parts["xl/workbook.xml"] = "<workbook><sheets><sheet name=\"Wrong\" r:id=\"rId1\"/></sheets></workbook>";
+  parts["xl/worksheets/sheet1.xml"] = "<worksheet/>";
+  const Workbook book = Read(parts);
+  ASSERT_EQ(book.sheets.size(), 2u);
+  EXPECT_EQ(book.sheets[0].Name(), "Data");
+  EXPECT_EQ(Dump(book), "A1=strict");
+  EXPECT_EQ(book.sheets[1].Name(), "Chart");
+  EXPECT_FALSE(book.sheets[1].UsedRange());
+}
+
+struct PackageFailure {
+  std::string_view label;
+  std::function<void(Parts&)> change;
+  XlsxErrorCode code;
+};
+
+TEST(XlsxPackage, BrokenPackagesAreClearErrors) {
+  const PackageFailure cases[] = {
+      {"no package relationships", [](Parts& p) { p.erase("_rels/.rels"); }, XlsxErrorCode::kNotWorkbookPackage},
+      {"an OpenDocument spreadsheet",
+       [](Parts& p) {
+         p = Parts{{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"}, {"content.xml", "<x/>"}};
+       },
+       XlsxErrorCode::kOpenDocument},
+      {"a Word document",
+       [](Parts& p) { p["xl/workbook.xml"] = "<w:document xmlns:w=\"urn:w\"><w:body/></w:document>"; },
+       XlsxErrorCode::kOtherOfficeDocument},
+      {"workbook part missing", [](Parts& p) { p.erase("xl/workbook.xml"); }, XlsxErrorCode::kMissingPart},
+      {"sheet part missing", [](Parts& p) { p.erase("xl/worksheets/sheet1.xml"); }, XlsxErrorCode::kMissingPart},
+      {"shared strings part missing",
+       [](Parts& p) { p.erase("xl/sharedStrings.xml"); }, XlsxErrorCode::kMissingPart},
+      {"sheet without relationship",
+       [](Parts& p) { p.erase("xl/_rels/workbook.xml.rels"); }, XlsxErrorCode::kMissingPart},
+      {"no sheets",
+       [](Parts& p) { p["xl/workbook.xml"] = "<workbook><sheets/></workbook>"; }, XlsxErrorCode::kNoSheets},
+      {"workbook part not XML", [](Parts& p) { p["xl/workbook.xml"] = "\x01\x02 garbage"; }, XlsxErrorCode::kXmlMalformed},
+      {"empty workbook part", [](Parts& p) { p["xl/workbook.xml"] = ""; }, XlsxErrorCode::kXmlMalformed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    Parts parts = MinimalParts(R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)", {"<t>s</t>"});
+    c.change(parts);
+    const XlsxError e = ReadFailure(parts);
+    EXPECT_EQ(e.code, c.code) << e.what();
+    EXPECT_FALSE(std::string(e.what()).empty());
+  }
+}
+
+TEST(XlsxPackage, NotAZipIsAnError) {
+  const std::string text = "PK\x03\x04 but not really a zip archive";
+  std::vector<std::byte> bytes(text.size());
+  std::memcpy(bytes.data(), text.data(), text.size());
+  try {
+    ReadXlsx(bytes);
+    FAIL() << "read succeeded";
+  } catch (const XlsxError& e) {
+    EXPECT_EQ(e.code, XlsxErrorCode::kNotZip);
+  }
+}
+
+TEST(XlsxLimits, AZipBombIsRefusedBeforeItIsInflated) {
+  // 64 MiB of blanks inside the sheet deflate to a few dozen KiB.
+  const std::string sheet =
+      "<worksheet><sheetData>" + std::string(64u << 20, ' ') + "</sheetData></worksheet>";
+  Parts parts = MinimalParts("");
+  parts["xl/worksheets/sheet1.xml"] = sheet;
+  const XlsxError e = ReadFailure(parts);
+  EXPECT_EQ(e.code, XlsxErrorCode::kPartRatioTooHigh) << e.what();
+  EXPECT_NE(std::string(e.what()).find("xl/worksheets/sheet1.xml"), std::string::npos);
+}
+
+TEST(XlsxLimits, CapsOnPartSizeCellsAndStringsHold) {
+  const auto bytes = ZipBytes(MinimalParts(R"(<row r="1"><c r="A1" t="s"><v>0</v></c><c r="B1" t="s"><v>1</v></c></row>)",
+                                           {"<t>a</t>", "<t>b</t>"}));
+  struct LimitCase {
+    std::string_view label;
+    xlsx::PartLimits part;
+    xlsx::WorkbookLimits book;
+    XlsxErrorCode code;
+  };
+  const LimitCase cases[] = {
+      {"part size", {200, 1u << 20, 250}, {}, XlsxErrorCode::kPartTooLarge},
+      {"ratio", {1u << 30, 16, 1}, {}, XlsxErrorCode::kPartRatioTooHigh},
+      {"cells", {}, {1, 100, 100, 100}, XlsxErrorCode::kTooManyCells},
+      {"strings", {}, {100, 1, 100, 100}, XlsxErrorCode::kTooManyStrings},
+      {"styles", {}, {100, 100, 0, 100}, XlsxErrorCode::kBadValue},
+      {"row span", {}, {100, 100, 100, 0}, XlsxErrorCode::kTooManyRows},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    const xlsx::ZipPackage package(bytes, c.part);
+    try {
+      xlsx::ReadPackage(package, c.book);
+      ADD_FAILURE() << "read succeeded";
+    } catch (const XlsxError& e) {
+      EXPECT_EQ(e.code, c.code) << e.what();
+    }
+  }
+}
+
+// Sheets whose cells lie far apart each need a row index as long as the gap; together they
+// are held to a budget.
+TEST(XlsxLimits, RowSpanOfAllSheetsIsCapped) {
+  Parts parts = MinimalParts(R"(<row r="1"><c r="A1"><v>1</v></c></row><row r="1048576"><c r="A1048576"><v>2</v></c></row>)");
+  const auto bytes = ZipBytes(parts);
+  const xlsx::ZipPackage package(bytes);
+  xlsx::WorkbookLimits limits;
+  limits.max_row_span = 1048576;
+  EXPECT_EQ(xlsx::ReadPackage(package, limits).sheets[0].Cells().size(), 2u);
+  limits.max_row_span = 1048575;
+  try {
+    xlsx::ReadPackage(package, limits);
+    ADD_FAILURE() << "read succeeded";
+  } catch (const XlsxError& e) {
+    EXPECT_EQ(e.code, XlsxErrorCode::kTooManyRows) << e.what();
+  }
+}
+
+TEST(XlsxPackage, PasswordProtectedZipEntriesSaySo) {
+  testing::TempDir dir;
+  const std::string path = dir.File("locked.xlsx");
+  const Parts parts = MinimalParts(R"(<row r="1"><c r="A1"><v>1</v></c></row>)");
+  int error = 0;
+  zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  ASSERT_NE(archive, nullptr);
+  for (const auto& [name, content] : parts) {
+    zip_source_t* source = zip_source_buffer(archive, content.data(), content.size(), 0);
+    const zip_int64_t index = zip_file_add(archive, name.c_str(), source, 0);
+    ASSERT_GE(index, 0);
+    if (zip_file_set_encryption(archive, static_cast<zip_uint64_t>(index), ZIP_EM_AES_256, "secret") != 0) {
+      zip_discard(archive);
+      GTEST_SKIP() << "this libzip cannot write encrypted entries";
+    }
+  }
+  ASSERT_EQ(zip_close(archive), 0);
+  try {
+    ReadXlsx(testing::FileBytes(path));
+    FAIL() << "read succeeded";
+  } catch (const XlsxError& e) {
+    EXPECT_EQ(e.code, XlsxErrorCode::kEncrypted) << e.what();
+    EXPECT_NE(std::string(e.what()).find("password-protected"), std::string::npos);
+  }
+}
+
+TEST(XlsxHelpers, CellReferences) {
+  struct Case {
+    std::string_view text;
+    bool ok;
+    std::uint32_t row, column;
+  };
+  constexpr Case kCases[] = {
+      {"A1", true, 0, 0},       {"b12", true, 11, 1},       {"XFD1048576", true, 1048575, 16383},
+      {"XFE1", false, 0, 0},    {"A0", false, 0, 0},        {"A1048577", false, 0, 0},
+      {"AAAA1", false, 0, 0},   {"A", false, 0, 0},         {"1", false, 0, 0},
+      {"A1B", false, 0, 0},     {"$A$1", false, 0, 0},      {"A99999999", false, 0, 0},
+      {"", false, 0, 0},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.text);
+    const auto at = xlsx::ParseCellReference(c.text);
+    ASSERT_EQ(at.has_value(), c.ok);
+    if (c.ok) {
+      EXPECT_EQ(at->first, c.row);
+      EXPECT_EQ(at->second, c.column);
+    }
+  }
+}
+
+TEST(XlsxHelpers, IsoDatesBecomeSerialNumbers) {
+  struct Case {
+    std::string_view text;
+    DateSystem system;
+    std::optional<double> serial;
+  };
+  const Case cases[] = {
+      {"1900-01-01", DateSystem::k1900, 1},
+      {"1900-02-28", DateSystem::k1900, 59},
+      {"1900-03-01", DateSystem::k1900, 61},  // serial 60 is the 29 Feb 1900 that never was
+      {"2024-02-29", DateSystem::k1900, 45351},
+      {"1904-01-01", DateSystem::k1904, 0},
+      {"2024-02-29", DateSystem::k1904, 45351 - 1462},
+      {"2024-02-29T18:00:00Z", DateSystem::k1900, 45351.75},
+      {"T06:00:00", DateSystem::k1900, 0.25},
+      {"2024-13-01", DateSystem::k1900, std::nullopt},
+      {"2023-02-29", DateSystem::k1900, std::nullopt},
+      {"2024-02-29T25:00", DateSystem::k1900, std::nullopt},
+      {"yesterday", DateSystem::k1900, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const auto serial = xlsx::IsoDateSerial(c.text, c.system);
+    ASSERT_EQ(serial.has_value(), c.serial.has_value());
+    if (c.serial) {
+      EXPECT_DOUBLE_EQ(*serial, *c.serial);
+    }
+  }
+}
+
+TEST(XlsxHelpers, EscapedCharactersDecode) {
+  struct Case {
+    std::string_view text;
+    std::string_view decoded;
+  };
+  constexpr Case kCases[] = {
+      {"plain", "plain"},
+      {"a_x000D__x000A_b", "a\r\nb"},
+      {"_x005F_x000D_", "_x000D_"},
+      {"_x00e9_", "\xC3\xA9"},
+      {"_xD83D__xDE00_", "\xF0\x9F\x98\x80"},
+      {"_xD83D_", "\xEF\xBF\xBD"},
+      {"_x12_", "_x12_"},
+      {"_xZZZZ_", "_xZZZZ_"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(xlsx::DecodeXstring(std::string(c.text)), c.decoded);
+  }
+}
+
+}  // namespace
+}  // namespace cw::sheet
