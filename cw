@@ -57,8 +57,10 @@ case "${1:-}" in
   run)
     setup
     build
-    # The window needs a display: run it under X or Wayland, or in a virtual one with
-    # xvfb-run -a ./cw run
+    if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
+      echo "Built. Cardwright needs a display: run it on a desktop, or in a virtual one with: xvfb-run -a ./cw run" >&2
+      exit 1
+    fi
     exec build/app/cardwright
     ;;
   test)

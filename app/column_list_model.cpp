@@ -10,8 +10,18 @@ QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), 
 ColumnListModel::ColumnListModel(mapping::ColumnList& list, QObject* parent) : QAbstractTableModel(parent), list_(list) {}
 
 void ColumnListModel::Reload() {
-  beginResetModel();
-  endResetModel();
+  // Rows out and rows in rather than a reset, so the list keeps its column widths.
+  if (shown_rows_ > 0) {
+    beginRemoveRows(QModelIndex(), 0, shown_rows_ - 1);
+    shown_rows_ = 0;
+    endRemoveRows();
+  }
+  const int rows = static_cast<int>(list_.Count());
+  if (rows > 0) {
+    beginInsertRows(QModelIndex(), 0, rows - 1);
+    shown_rows_ = rows;
+    endInsertRows();
+  }
 }
 
 void ColumnListModel::LineChanged(std::size_t j) {
@@ -21,13 +31,13 @@ void ColumnListModel::LineChanged(std::size_t j) {
 }
 
 int ColumnListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(list_.Count());
+  return parent.isValid() ? 0 : shown_rows_;
 }
 
 int ColumnListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
 
 QVariant ColumnListModel::data(const QModelIndex& index, int role) const {
-  if (role != Qt::DisplayRole || !index.isValid() || index.row() < 0 ||
+  if (role != Qt::DisplayRole || !index.isValid() || index.row() < 0 || index.row() >= shown_rows_ ||
       static_cast<std::size_t>(index.row()) >= list_.Count()) {
     return {};
   }

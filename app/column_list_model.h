@@ -14,6 +14,7 @@ class ColumnListModel : public QAbstractTableModel {
   Q_OBJECT
 
  public:
+  // `list` starts empty; call Reload() after filling or emptying it.
   explicit ColumnListModel(mapping::ColumnList& list, QObject* parent = nullptr);
 
   // The list was emptied or filled: show it anew.
@@ -28,6 +29,7 @@ class ColumnListModel : public QAbstractTableModel {
 
  private:
   mapping::ColumnList& list_;
+  int shown_rows_ = 0;  // the rows the view knows of
 };
 
 }  // namespace cw::app

@@ -214,10 +214,7 @@ void Form1::Form_Load() {
   setWindowTitle(FromUtf8(vcard::kApplicationTitle));                   // 3
   setWindowIcon(AppIcon());                                             // 4
   const QString cursor_file = env_.application_folder + QStringLiteral("/HAND-M.CUR");
-  if (FileExists(cursor_file)) {                                        // 5
-    const QPixmap image(cursor_file);
-    if (!image.isNull()) custom_pointer_ = QCursor(image);
-  }
+  if (FileExists(cursor_file)) custom_pointer_ = LoadCursorFile(cursor_file);  // 5: unreadable: no image
   InitFieldMapping();                                                   // 6
   Text3->setText(GetSetting(env_.settings, QString::fromLatin1(commands::kSettingsSection),  // 7
                             QString::fromLatin1(commands::kOutputFolderKey), env_.desktop_folder));

@@ -1,7 +1,9 @@
 #include "app/main0.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QPixmap>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStandardPaths>
@@ -29,6 +31,32 @@ QString ApplicationFolder() {
   QString folder = QCoreApplication::applicationDirPath();
   while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) folder.chop(1);
   return folder;
+}
+
+std::optional<QPoint> CursorHotSpot(const QByteArray& bytes) {
+  // ICONDIR: reserved (2), type (2), count (2); ICONDIRENTRY: width, height, colours,
+  // reserved (1 each), x hot spot (2), y hot spot (2), size (4), offset (4). Little-endian.
+  constexpr qsizetype kDirSize = 6;
+  constexpr qsizetype kEntrySize = 16;
+  if (bytes.size() < kDirSize + kEntrySize) return std::nullopt;
+  const auto u16 = [&bytes](qsizetype at) {
+    return static_cast<int>(static_cast<unsigned char>(bytes[at]) | (static_cast<unsigned char>(bytes[at + 1]) << 8));
+  };
+  if (u16(0) != 0 || u16(2) != 2 || u16(4) < 1) return std::nullopt;
+  return QPoint(u16(kDirSize + 4), u16(kDirSize + 6));
+}
+
+std::optional<QCursor> LoadCursorFile(const QString& path) {
+  // A pointer image is small; a huge file is not one.
+  constexpr qint64 kMaxCursorBytes = 4 << 20;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxCursorBytes) return std::nullopt;
+  const QByteArray bytes = file.readAll();
+  QPixmap image;
+  if (!image.loadFromData(bytes) || image.isNull()) return std::nullopt;
+  const std::optional<QPoint> hot = CursorHotSpot(bytes);
+  if (hot && hot->x() < image.width() && hot->y() < image.height()) return QCursor(image, hot->x(), hot->y());
+  return QCursor(image);
 }
 
 }  // namespace cw::app

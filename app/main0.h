@@ -2,7 +2,11 @@
 // application folder.
 #pragma once
 
+#include <QByteArray>
+#include <QCursor>
+#include <QPoint>
 #include <QString>
+#include <optional>
 
 class QWidget;
 
@@ -19,5 +23,13 @@ QString GetDesktopFolder();
 
 // The folder holding the executable, without a trailing "/".
 QString ApplicationFolder();
+
+// The hot spot of the first image of a Windows cursor file (.cur): ICONDIR type 2, then the
+// first ICONDIRENTRY's x and y hot spot at +4 and +6 of the entry. Nothing for other data.
+std::optional<QPoint> CursorHotSpot(const QByteArray& bytes);
+
+// The pointer image of a .cur file with its hot spot; nothing when the file cannot be read as
+// an image.
+std::optional<QCursor> LoadCursorFile(const QString& path);
 
 }  // namespace cw::app

@@ -159,8 +159,23 @@ void SheetWindow::FollowSelection() {
   // corner button): it stands for whole columns.
   block.whole_columns = top == 0 && bottom == model_->rowCount() - 1;
   block.whole_rows = left == 0 && right == model_->columnCount() - 1;
+  const bool whole = block.whole_columns || block.whole_rows;
   block_ = ClipToUsedRange(block);
+  // The grid shows what OK will give: a whole row or column shrinks to the used range.
+  if (whole) SelectInGrid(*block_, false);
   ShowBlock();
+}
+
+void SheetWindow::SelectInGrid(const CellBlock& block, bool scroll) {
+  selecting_ = true;
+  const QModelIndex top_left = model_->index(static_cast<int>(block.first_row) - 1, static_cast<int>(block.first_column) - 1);
+  const QModelIndex bottom_right = model_->index(static_cast<int>(block.last_row) - 1, static_cast<int>(block.last_column) - 1);
+  grid_->selectionModel()->select(QItemSelection(top_left, bottom_right), QItemSelectionModel::ClearAndSelect);
+  if (scroll) {
+    grid_->selectionModel()->setCurrentIndex(top_left, QItemSelectionModel::NoUpdate);
+    grid_->scrollTo(top_left);
+  }
+  selecting_ = false;
 }
 
 void SheetWindow::ShowBlock() {
@@ -184,14 +199,7 @@ bool SheetWindow::ApplyAddress(const QString& text) {
   const CellBlock block = ClipToUsedRange(*parsed);
   model_->EnsureExtent(block.last_row, block.last_column);
 
-  selecting_ = true;
-  const QModelIndex top_left = model_->index(static_cast<int>(block.first_row) - 1, static_cast<int>(block.first_column) - 1);
-  const QModelIndex bottom_right = model_->index(static_cast<int>(block.last_row) - 1, static_cast<int>(block.last_column) - 1);
-  grid_->selectionModel()->select(QItemSelection(top_left, bottom_right), QItemSelectionModel::ClearAndSelect);
-  grid_->selectionModel()->setCurrentIndex(top_left, QItemSelectionModel::NoUpdate);
-  grid_->scrollTo(top_left);
-  selecting_ = false;
-
+  SelectInGrid(block, true);
   block_ = block;
   ShowBlock();
   return true;

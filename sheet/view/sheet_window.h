@@ -56,6 +56,7 @@ class SheetWindow : public QDialog {
  private:
   void FollowSelection();
   void ShowBlock();
+  void SelectInGrid(const CellBlock& block, bool scroll);
   void SetAddressValid(bool valid);
   void SizeColumnsToSample();
   CellBlock ClipToUsedRange(CellBlock block) const;

@@ -1,5 +1,6 @@
 // The main window: layout, start-up, hover rules, the list and chooser, the workbook browse
 // and block pick, the sample command, the output folder browse and the help box.
+#include <QBuffer>
 #include <QComboBox>
 #include <QFontInfo>
 #include <QGroupBox>
@@ -18,6 +19,7 @@
 
 #include "app/excel1.h"
 #include "app/form1.h"
+#include "app/main0.h"
 #include "app/qt_dialogs.h"
 #include "commands/encoding_help.h"
 #include "commands/settings_store.h"
@@ -81,6 +83,24 @@ void WhenModalShown(const std::function<void(QWidget*)>& act) {
     }
   });
   timer->start(5);
+}
+
+// A Windows cursor file: an .ico written by Qt with its header turned into a cursor's
+// (type 2, the entry's planes and bit count fields holding the hot spot).
+bool WriteCursorFile(const QString& path, QPoint hot) {
+  QImage hand(32, 32, QImage::Format_ARGB32);
+  hand.fill(Qt::red);
+  QBuffer buffer;
+  buffer.open(QIODevice::WriteOnly);
+  if (!hand.save(&buffer, "ico")) return false;
+  QByteArray bytes = buffer.data();
+  bytes[2] = 2;
+  bytes[10] = static_cast<char>(hot.x());
+  bytes[11] = 0;
+  bytes[12] = static_cast<char>(hot.y());
+  bytes[13] = 0;
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 void MoveMouseOver(QWidget* widget) {
@@ -155,6 +175,7 @@ class Form1Test : public QObject {
   void StartUpRestoresTheOutputFolder();
   void StartUpFillsTheChooserAndTheCaption();
   void StartUpOptionalFiles();
+  void CursorHotSpotFromTheFileHeader();
   void InstalledCheckSpeaksOnlyWithoutAnEngine();
   void HoverRules();
   void HoverLeavesBusyAlone();
@@ -344,9 +365,7 @@ void Form1Test::StartUpOptionalFiles() {
     QFile skin(h.app_folder + QStringLiteral("/x/o.cjs"));
     QVERIFY(skin.open(QIODevice::WriteOnly));
     skin.close();
-    QImage hand(32, 32, QImage::Format_ARGB32);
-    hand.fill(Qt::red);
-    QVERIFY(hand.save(h.app_folder + QStringLiteral("/HAND-M.CUR"), "ico"));
+    QVERIFY(WriteCursorFile(h.app_folder + QStringLiteral("/HAND-M.CUR"), QPoint(6, 1)));
     Form1& form = h.Load();
     QVERIFY(form.SkinApplied());
     const QColor face = form.palette().color(QPalette::Button);
@@ -355,6 +374,37 @@ void Form1Test::StartUpOptionalFiles() {
     QVERIFY(form.HasCustomPointerImage());
     form.ButtonHover();
     QCOMPARE(form.PointerShape(), Qt::BitmapCursor);
+    QCOMPARE(form.PushButton1->cursor().hotSpot(), QPoint(6, 1));
+  }
+  {
+    Harness h;  // a cursor file that is no image: no custom image, start-up goes on
+    QFile junk(h.app_folder + QStringLiteral("/HAND-M.CUR"));
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write("not a cursor at all");
+    junk.close();
+    Form1& form = h.Load();
+    QVERIFY(!form.HasCustomPointerImage());
+    QCOMPARE(form.Text3->text(), h.desktop);
+  }
+}
+
+void Form1Test::CursorHotSpotFromTheFileHeader() {
+  struct Case {
+    const char* what;
+    QByteArray bytes;
+    std::optional<QPoint> hot;
+  };
+  const QByteArray entry = QByteArray::fromHex("20200000050003000000000016000000");  // 32x32, hot spot (5, 3)
+  const Case cases[] = {
+      {"cursor", QByteArray::fromHex("000002000100") + entry, QPoint(5, 3)},
+      {"icon, not a cursor", QByteArray::fromHex("000001000100") + entry, std::nullopt},
+      {"no entries", QByteArray::fromHex("000002000000") + entry, std::nullopt},
+      {"bad reserved word", QByteArray::fromHex("010002000100") + entry, std::nullopt},
+      {"cut inside the entry", QByteArray::fromHex("000002000100") + entry.left(10), std::nullopt},
+      {"empty", QByteArray(), std::nullopt},
+  };
+  for (const Case& c : cases) {
+    QVERIFY2(app::CursorHotSpot(c.bytes) == c.hot, c.what);
   }
 }
 
@@ -464,6 +514,8 @@ void Form1Test::ListAndChooserOnAFilledList() {
   form.PushButton2_Click();
   QAbstractItemModel* list = form.ListView1->model();
   QCOMPARE(list->rowCount(), 4);
+  QCOMPARE(form.ListView1->header()->sectionSize(0), form.Px(4500));  // a new block keeps the widths
+  QCOMPARE(form.ListView1->header()->sectionSize(1), form.Px(2300));
   for (int j = 0; j < 4; ++j) {
     QCOMPARE(list->index(j, 0).data().toString(), QStringLiteral("Column%1").arg(j + 1));
     QCOMPARE(list->index(j, 1).data().toString(), QStringLiteral("Ignore"));

@@ -186,6 +186,10 @@ void SheetWindowTest::HeaderClicksAreClippedToTheUsedRange() {
 
   ClickHeader(window.Grid()->horizontalHeader(), 2);  // column C: rows 2..5 hold data
   QCOMPARE(window.AddressBox()->text(), QStringLiteral("$C$2:$C$5"));
+  QCOMPARE(window.Grid()->selectionModel()->selectedIndexes().size(), 4);  // the grid shows the clipped block
+  QTest::mouseClick(window.Grid()->horizontalHeader()->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                    QPoint(window.Grid()->horizontalHeader()->sectionViewportPosition(3) + 5, 5));
+  QCOMPARE(window.AddressBox()->text(), QStringLiteral("$C$2:$D$5"));  // shift-click widens to column D
   ClickHeader(window.Grid()->verticalHeader(), 2);  // row 3: columns B..D hold data
   QCOMPARE(window.AddressBox()->text(), QStringLiteral("$B$3:$D$3"));
 
