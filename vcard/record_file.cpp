@@ -75,10 +75,12 @@ RecordFile& RecordFile::operator=(RecordFile&& other) noexcept {
 
 RecordFile::~RecordFile() { Discard(); }
 
+const std::string& RecordFile::WritingPath() const { return temp_path_.empty() ? path_ : temp_path_; }
+
 void RecordFile::Discard() noexcept {
   if (fd_ >= 0) {
     ::close(fd_);
-    ::unlink(temp_path_.c_str());
+    ::unlink(WritingPath().c_str());
     fd_ = -1;
   }
 }
@@ -88,24 +90,30 @@ RecordFile RecordFile::Create(const std::string& path) {
   const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   if (name.empty()) throw std::runtime_error("Bad file name: " + path);
-  // Refuse here what the final rename would refuse, so a bad name fails at creation.
-  if (name.size() > 255) FailWithErrno("Cannot create file", path, ENAMETOOLONG);
+  RecordFile file;
+  file.path_ = path;
+  // A new name is written in place: created exclusively, and removed again if the write
+  // does not complete, so no truncated file is left behind.
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd >= 0) {
+    file.fd_ = fd;
+    return file;
+  }
+  if (errno != EEXIST) FailWithErrno("Cannot create file", path, errno);
+  // An existing file is replaced only when the new one is complete: the content goes to a
+  // temporary in the same folder (so the rename never crosses file systems) that is renamed
+  // over it. Refuse here what that rename would refuse, so a bad target fails at creation.
   struct stat target {};
   if (::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) FailWithErrno("Cannot create file", path, EISDIR);
-  // The temporary is a hidden file in the same folder, so the final rename never crosses
-  // file systems. Its name is short so a target name near the length limit still fits.
   static std::atomic<unsigned long> counter{0};
   std::string temp;
-  int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     temp = folder + "/.cw-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) FailWithErrno("Cannot create file", path, errno);
-  RecordFile file;
   file.fd_ = fd;
-  file.path_ = path;
   file.temp_path_ = std::move(temp);
   return file;
 }
@@ -130,9 +138,10 @@ void RecordFile::Close() {
   fd_ = -1;
   if (::close(fd) != 0) {
     const int error = errno;
-    ::unlink(temp_path_.c_str());
+    ::unlink(WritingPath().c_str());
     FailWithErrno("Cannot write file", path_, error);
   }
+  if (temp_path_.empty()) return;
   if (::rename(temp_path_.c_str(), path_.c_str()) != 0) {
     const int error = errno;
     ::unlink(temp_path_.c_str());

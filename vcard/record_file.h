@@ -1,6 +1,7 @@
-// Record files: the bytes of one record in the chosen encoding, written under a temporary
-// name in the target folder and renamed over the target when complete, so a failed write
-// never leaves a truncated .vcf and never destroys the previous file of that name.
+// Record files: the bytes of one record in the chosen encoding. A new file is created
+// exclusively and removed again if its write does not complete; an existing one is replaced
+// by a temporary renamed over it once complete. So a failed write never leaves a truncated
+// .vcf and never destroys the previous file of that name.
 #pragma once
 
 #include <string>
@@ -29,7 +30,8 @@ class RecordFile {
   // A file left unclosed is discarded: its temporary is removed, the target is untouched.
   ~RecordFile();
 
-  // Opens a temporary beside `path` for the new content.
+  // Opens `path` for its new content: in place when no file has that name yet, else a
+  // temporary beside it.
   static RecordFile Create(const std::string& path);
   // Appends bytes; fails when no file is open.
   void Write(std::string_view bytes);
@@ -40,9 +42,10 @@ class RecordFile {
 
  private:
   void Discard() noexcept;
+  const std::string& WritingPath() const;  // the temporary, or the target when written in place
   int fd_ = -1;
   std::string path_;
-  std::string temp_path_;
+  std::string temp_path_;  // empty when the target did not exist and is written in place
 };
 
 // The whole write of one record: the file holds the record in the encoding, then CR LF.

@@ -31,6 +31,10 @@ void Check(lxw_error error, const char* what) {
 
 }  // namespace
 
+std::vector<std::string> ContactsColumnKinds() { return {kHeadings.begin(), kHeadings.end()}; }
+
+std::string ContactsLastColumnLetters() { return "L"; }
+
 void WriteContactsWorkbook(const std::string& path, int rows) {
   lxw_workbook* book = workbook_new(path.c_str());
   if (!book) throw std::runtime_error("cannot create " + path);

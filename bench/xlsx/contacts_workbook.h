@@ -17,10 +17,17 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace cw::bench {
 
 inline constexpr int kContactColumns = 12;
+
+// The field kind of each column, A to L, in the exact texts of the column list (the
+// headings of row 1 are the same texts).
+std::vector<std::string> ContactsColumnKinds();
+// The letters of the last column, "L".
+std::string ContactsLastColumnLetters();
 
 // Writes the workbook at `path` with `rows` contacts. Throws std::runtime_error on failure.
 void WriteContactsWorkbook(const std::string& path, int rows);

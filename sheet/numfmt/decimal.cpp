@@ -80,10 +80,13 @@ Decimal ToDecimal(double magnitude) {
   auto res = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific);
   ParseScientific(buf, res.ptr, d);
   // Below the normal range a double has fewer digits than 15, and its shortest form says
-  // nothing about the 15-digit one.
+  // nothing about the 15-digit one. Otherwise 24 digits are taken and rounded half away
+  // from zero here: the printer would break an exact tie (100000000000000.5) to even.
   if (d.count > 15 || magnitude < 2.2250738585072014e-308) {
-    res = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, 14);
+    res = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, 23);
     ParseScientific(buf, res.ptr, d);
+    d.RoundToSignificant(15);
+    return d;
   }
   const int point = d.point;
   StripTrailingZeros(d);

@@ -53,6 +53,24 @@ bool IsDateLetter(char c) {
   }
 }
 
+// The primary language of a locale tag: a Windows LCID in hex ("407", "F800") or a
+// BCP 47 tag ("de-DE"). 0 when unknown.
+std::uint16_t LanguageOfTag(std::string_view tag) {
+  std::uint32_t lcid = 0;
+  const auto res = std::from_chars(tag.data(), tag.data() + tag.size(), lcid, 16);
+  if (res.ec == std::errc() && res.ptr == tag.data() + tag.size()) return static_cast<std::uint16_t>(lcid & 0x3FF);
+  struct Bcp47 {
+    std::string_view prefix;
+    std::uint16_t language;
+  };
+  constexpr Bcp47 kTags[] = {{"de", 0x07}, {"en", 0x09}, {"es", 0x0A}, {"fr", 0x0C}, {"it", 0x10}, {"nl", 0x13}};
+  const std::string_view primary = tag.substr(0, tag.find('-'));
+  for (const auto& t : kTags) {
+    if (primary.size() == 2 && Lower(primary[0]) == t.prefix[0] && Lower(primary[1]) == t.prefix[1]) return t.language;
+  }
+  return 0;
+}
+
 // Splits a code at the semicolons outside quotes, brackets and escapes. False when a
 // quote or bracket is left open.
 bool SplitSections(std::string_view code, std::vector<std::string_view>& sections) {
@@ -104,12 +122,7 @@ struct SectionLexer {
       // [$USD-409]: currency text, then the locale id in hex.
       const std::size_t dash = b.find('-', 1);
       Literal(b.substr(1, dash == std::string_view::npos ? std::string_view::npos : dash - 1));
-      if (dash != std::string_view::npos) {
-        std::uint32_t lcid = 0;
-        const std::string_view hex = b.substr(dash + 1);
-        const auto res = std::from_chars(hex.data(), hex.data() + hex.size(), lcid, 16);
-        if (res.ec == std::errc()) section.language = static_cast<std::uint16_t>(lcid & 0x3FF);
-      }
+      if (dash != std::string_view::npos) section.language = LanguageOfTag(b.substr(dash + 1));
       return;
     }
     if (b[0] == '<' || b[0] == '>' || b[0] == '=') {

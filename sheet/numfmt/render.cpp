@@ -252,6 +252,13 @@ void RenderFraction(const SectionView& v, double magnitude, const FormatLocale& 
   std::int64_t whole = 0, numerator = 0, denominator = 1;
   const double base = s.mixed_fraction ? std::floor(x) : 0;
   const double rest = x - base;
+  const double largest_denominator =
+      s.fixed_denominator != 0 ? static_cast<double>(s.fixed_denominator) : static_cast<double>(max_denominator);
+  if (rest * largest_denominator >= 1e18) {
+    // A numerator past 64 bits: the value is far beyond the digits a double holds.
+    AppendGeneral(magnitude, locale.decimal_separator, out);
+    return;
+  }
   if (s.fixed_denominator != 0) {
     denominator = s.fixed_denominator;
     numerator = static_cast<std::int64_t>(RoundHalfAway(rest * static_cast<double>(denominator)));

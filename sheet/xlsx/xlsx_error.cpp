@@ -8,7 +8,8 @@ void FailXlsx(XlsxErrorCode code, std::string_view part, std::string_view detail
   std::string text;
   switch (code) {
     case XlsxErrorCode::kNotZip:
-      text = "Not a workbook: the file is neither an .xlsx package nor an .xls workbook.";
+      text = "The workbook is damaged or incomplete: its zip container cannot be read" +
+             (d.empty() ? std::string(".") : " (" + d + ").");
       break;
     case XlsxErrorCode::kNotWorkbookPackage:
       text = "Not a workbook: the file is a zip archive, but it holds no Excel workbook.";

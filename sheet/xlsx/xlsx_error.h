@@ -11,7 +11,7 @@
 namespace cw::sheet {
 
 enum class XlsxErrorCode {
-  kNotZip,               // the bytes are no zip archive
+  kNotZip,               // the bytes are no readable zip archive (damaged, cut short)
   kNotWorkbookPackage,   // a zip archive, but no spreadsheet in it
   kOpenDocument,         // an OpenDocument spreadsheet (.ods)
   kOtherOfficeDocument,  // a Word or PowerPoint package

@@ -476,9 +476,17 @@ class SharedStringsHandler : public XmlHandler {
       item_.End(name);
     }
   }
-  void Text(std::string_view text) override { text_.append(text); }
+  void Text(std::string_view text) override {
+    if (text_.size() + text.size() > kMaxStringBytes) {
+      FailXlsx(XlsxErrorCode::kBadValue, part_,
+               "the shared string " + std::to_string(book_.strings.size()) + " is longer than a cell can hold");
+    }
+    text_.append(text);
+  }
 
  private:
+  // Far above the 32,767 characters a cell can hold, as bytes of UTF-8.
+  static constexpr std::size_t kMaxStringBytes = 1u << 20;
   std::string part_;
   Workbook& book_;
   std::uint64_t max_strings_;
@@ -831,8 +839,8 @@ Workbook ReadPackage(const ZipPackage& package, const WorkbookLimits& limits) {
     const auto rel = std::find_if(rels.begin(), rels.end(),
                                   [&](const Relationship& r) { return !r.external && r.id == entry.relationship_id; });
     if (rel == rels.end()) {
-      FailXlsx(XlsxErrorCode::kMissingPart, RelationshipsPartOf(workbook_part),
-               "the sheet \"" + entry.name + "\" is not listed there");
+      FailXlsx(XlsxErrorCode::kBadValue, RelationshipsPartOf(workbook_part),
+               "the sheet \"" + entry.name + "\" names a relationship that is missing");
     }
     // A chart sheet holds no cells; it keeps its tab so that the active tab still counts right.
     if (EndsWith(rel->type, "/chartsheet")) {

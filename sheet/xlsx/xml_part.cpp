@@ -2,6 +2,7 @@
 
 #include <expat.h>
 
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <type_traits>
@@ -10,6 +11,8 @@
 
 namespace cw::sheet::xlsx {
 namespace {
+
+constexpr std::size_t kMaxItem = std::size_t{4} << 20;
 
 // What the expat callbacks share. An exception must not unwind through expat's C frames,
 // so a handler's exception is kept here, the parser stopped, and the exception rethrown
@@ -95,7 +98,15 @@ void ParsePart(const ZipPackage& package, std::string_view name, XmlHandler& han
       FailXlsx(XlsxErrorCode::kXmlMalformed, name, what, line);
     }
   };
+  // Expat keeps an unfinished tag, comment or attribute in its buffer until it ends, and
+  // scans it again with every chunk; no part of a workbook has one anywhere near 4 MiB long,
+  // so a longer one is refused before it costs memory and quadratic time.
+  std::size_t since_tag_end = 0;
   package.Read(name, [&](std::span<const char> chunk) {
+    const void* last = memrchr(chunk.data(), '>', chunk.size());
+    since_tag_end = last ? static_cast<std::size_t>(chunk.data() + chunk.size() - static_cast<const char*>(last) - 1)
+                         : since_tag_end + chunk.size();
+    if (since_tag_end > kMaxItem) FailXlsx(XlsxErrorCode::kPartTooLarge, name, "4 MiB in a single item");
     check(XML_Parse(parser.get(), chunk.data(), static_cast<int>(chunk.size()), XML_FALSE));
   });
   check(XML_Parse(parser.get(), nullptr, 0, XML_TRUE));

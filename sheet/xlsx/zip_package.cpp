@@ -3,6 +3,7 @@
 #include <zip.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "sheet/xlsx/xlsx_error.h"
@@ -23,13 +24,15 @@ zip_t* OpenSource(zip_source_t* source) {
   zip_error_init(&error);
   zip_t* archive = zip_open_from_source(source, ZIP_RDONLY, &error);
   const int code = zip_error_code_zip(&error);
+  std::string reason = archive ? std::string() : zip_error_strerror(&error);
+  if (!reason.empty() && reason[0] >= 'A' && reason[0] <= 'Z') reason[0] = static_cast<char>(reason[0] - 'A' + 'a');
   zip_error_fini(&error);
   if (!archive) {
     zip_source_free(source);
     if (code == ZIP_ER_ENCRNOTSUPP || code == ZIP_ER_NOPASSWD || code == ZIP_ER_WRONGPASSWD) {
       FailXlsx(XlsxErrorCode::kEncrypted);
     }
-    FailXlsx(XlsxErrorCode::kNotZip);
+    FailXlsx(XlsxErrorCode::kNotZip, {}, reason);
   }
   return archive;
 }

@@ -52,6 +52,13 @@ TEST(RecordFile, WritesWholeFilesOrLeavesTheOldOneAlone) {
   TempFolder dir;
   const CodePage cp(1252);
   const std::string target = dir.File("UTF8_Ann Lee_Row1.vcf");
+  // A new file whose write never completes is not left behind.
+  {
+    RecordFile file = RecordFile::Create(target);
+    file.Write("half a rec");
+  }
+  EXPECT_TRUE(testing::FilesIn(dir.Path()).empty());
+
   WriteRecordFile(target, "BEGIN:VCARD\r\nEND:VCARD", ExportEncoding::Utf8, cp);
   EXPECT_EQ(ReadBytes(target), "\xEF\xBB\xBF" "BEGIN:VCARD\r\nEND:VCARD\r\n");
 

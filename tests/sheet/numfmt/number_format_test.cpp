@@ -60,6 +60,8 @@ TEST(FormatGeneral, PlainUpToFifteenDigitsScientificOutside) {
       {1e14, "100000000000000"},
       {123456789.123456789, "123456789.123457"},
       {9.999999999999999e14, "1E+15"},    // rounds to 16 digits
+      {100000000000000.5, "100000000000001"},  // an exact tie at the 15th digit rounds up
+      {0.30000000000000004, "0.3"},
       {5e-324, "4.94066E-324"},
       {1.7976931348623157e308, "1.79769E+308"},
   };
@@ -109,6 +111,30 @@ TEST(NumberFormat, DigitPlaceholders) {
       {"0.", 3, "3."},
       {"0", 1e15, "1000000000000000"},
       {"0", 123456789012345678.0, "123456789012346000"},
+  };
+  ExpectCases(cases);
+}
+
+// The examples Excel's own help gives for its format codes.
+TEST(NumberFormat, ExcelHelpExamples) {
+  const Case cases[] = {
+      {"#.000", 8.9, "8.900"},
+      {"0.#", 0.631, "0.6"},
+      {"#.0#", 12, "12.0"},
+      {"#.0#", 1234.568, "1234.57"},
+      {"???.???", 44.398, " 44.398"},
+      {"???.???", 102.65, "102.65 "},
+      {"???.???", 2.8, "  2.8  "},
+      {"#,###", 12000, "12,000"},
+      {"#,", 12000, "12"},
+      {"0.0,,", 12200000, "12.2"},
+      {"$0.00 \"Surplus\";$-0.00 \"Shortage\"", 125.74, "$125.74 Surplus"},
+      {"$0.00 \"Surplus\";$-0.00 \"Shortage\"", -125.74, "$-125.74 Shortage"},
+      {"0.00;[Red]-0.00;0.00;\"sales \"@", 12, "12.00"},
+      {"[Red][<=100];[Blue][>100]", 50, ""},
+      {"mmm-dd-yyyy", 44564, "Jan-03-2022"},
+      {"h:mm:ss.00", 0.7654321, "18:22:13.33"},
+      {"[mm]:ss", 0.0416666666666667 * 2, "120:00"},
   };
   ExpectCases(cases);
 }
@@ -208,6 +234,9 @@ TEST(NumberFormat, Fractions) {
       {"0/100", 0.25, "25/100"},
       {"# ?/?", 0.99, "1    "},
       {"#\" \"?/?", 1.5, "1 1/2"},
+      {"?/???????", 1e14 + 0.5, "100000000000001"},  // numerator past 64 bits: General
+      {"?/??????", 123456789012.5, "246913578025/2     "},
+      {"0/100000000", 1e12, "1000000000000"},
   };
   ExpectCases(cases);
 }
@@ -323,6 +352,10 @@ TEST(NumberFormat, Dates) {
       {"[$-407]mmmmm ddd", 44999, "M Di"},
       {"[$-413]d mmmm", 45000, "15 maart"},
       {"[$-411]d mmm", 45000, "15 Mar"},  // languages without names of their own: English
+      {"[$-de-DE]mmmm", 45000, "März"},
+      {"[$-fr]mmmm", 45000, "mars"},
+      {"[$-ja-JP]mmmm", 45000, "March"},
+      {"[$-1040C]mmm", 45000, "mars"},  // calendar bits above the language id
   };
   ExpectCases(cases);
 }

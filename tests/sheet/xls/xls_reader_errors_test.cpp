@@ -27,19 +27,19 @@ Bytes Bof(std::uint16_t version, std::uint16_t kind) {
   return Concat({Le16Bytes(version), Le16Bytes(kind), Bytes(version == 0x0600 ? 12 : 4)});
 }
 
-struct SheetSpec {
+struct SheetPlan {
   std::string name;
   std::uint8_t type = 0;  // BOUNDSHEET dt: 0 worksheet, 2 chart
   Records records;
 };
 
 // A workbook stream of the given BIFF version (0x0600 or 0x0500) with these sheets.
-Bytes BiffStream(std::uint16_t version, const Records& globals_records, const std::vector<SheetSpec>& sheets) {
+Bytes BiffStream(std::uint16_t version, const Records& globals_records, const std::vector<SheetPlan>& sheets) {
   testing::BiffBuilder globals;
   globals.Record(biff::kBof, Bof(version, 0x0005));
   for (const auto& [type, data] : globals_records) globals.Record(type, data);
   std::vector<std::size_t> positions;
-  for (const SheetSpec& s : sheets) {
+  for (const SheetPlan& s : sheets) {
     positions.push_back(globals.Size() + 4);
     Bytes name = version == 0x0600 ? Concat({B({static_cast<int>(s.name.size()), 0}), testing::Latin1(s.name)})
                                    : Concat({B({static_cast<int>(s.name.size())}), testing::Latin1(s.name)});
@@ -235,6 +235,24 @@ TEST(XlsHandBuilt, FormulaResults) {
   }
   ASSERT_NE(wb.sheets[0].Find(0, 6), nullptr);
   EXPECT_NEAR(wb.sheets[0].Find(0, 6)->number, 3.14, 1e-6);
+}
+
+TEST(XlsHandBuilt, InlineStringsOfBiff8) {
+  // LABEL and RSTRING carry their string in the cell record, one-byte or UTF-16; RSTRING
+  // adds formatting runs after it. Older writers use them instead of the SST.
+  const Records records = {
+      {biff::kLabel, Cell(0, 0, Concat({Le16Bytes(3), B({1}), testing::Utf16(u"\u0416\u00e9x")}))},
+      {biff::kRString, Cell(0, 1, Concat({Le16Bytes(4), B({0}), testing::Latin1("bold"), Le16Bytes(1), Bytes(4)}))},
+      {biff::kLabel, Cell(0, 2, Concat({Le16Bytes(0), B({0})}))},  // empty: no cell
+      {biff::kLabel, Cell(0, 3, Concat({Le16Bytes(2), B({1}), Le16Bytes(0xD83D), Le16Bytes(0xDE00)}))},
+      {biff::kLabel, Cell(0, 4, Concat({Le16Bytes(1), B({1}), Le16Bytes(0xDC00)}))},  // lone low surrogate
+  };
+  const Workbook wb = ReadXls(testing::BuildCompoundFile({{u"Workbook", BiffStream(0x0600, {}, {{"S", 0, records}})}}));
+  EXPECT_EQ(Shown(wb, 0, 0, 0), "\u0416\u00e9x");
+  EXPECT_EQ(Shown(wb, 0, 0, 1), "bold");
+  EXPECT_EQ(wb.sheets[0].Find(0, 2), nullptr);
+  EXPECT_EQ(Shown(wb, 0, 0, 3), "\xf0\x9f\x98\x80");
+  EXPECT_EQ(Shown(wb, 0, 0, 4), "\xef\xbf\xbd");  // U+FFFD
 }
 
 TEST(XlsHandBuilt, EmbeddedChartInsideAWorksheetIsSkipped) {

@@ -10,7 +10,7 @@
 
 namespace cw::sheet::testing {
 
-std::vector<std::byte> ZipBytes(const Parts& parts) {
+std::vector<std::byte> ZipBytes(const Parts& parts, bool stored) {
   TempDir dir;
   const std::string path = dir.File("package.zip");
   int error = 0;
@@ -18,11 +18,13 @@ std::vector<std::byte> ZipBytes(const Parts& parts) {
   if (!archive) throw std::runtime_error("zip_open failed");
   for (const auto& [name, content] : parts) {
     zip_source_t* source = zip_source_buffer(archive, content.data(), content.size(), 0);
-    if (!source || zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
+    const zip_int64_t index = source ? zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8) : -1;
+    if (index < 0) {
       zip_source_free(source);
       zip_discard(archive);
       throw std::runtime_error("zip_file_add failed");
     }
+    if (stored) zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
   }
   if (zip_close(archive) != 0) throw std::runtime_error("zip_close failed");
   return FileBytes(path);

@@ -15,8 +15,8 @@ namespace cw::sheet::testing {
 
 using Parts = std::map<std::string, std::string>;
 
-// A zip archive (deflated entries) holding `parts`, name -> content.
-std::vector<std::byte> ZipBytes(const Parts& parts);
+// A zip archive holding `parts`, name -> content; deflated, or stored when `stored`.
+std::vector<std::byte> ZipBytes(const Parts& parts, bool stored = false);
 
 // The parts of a minimal transitional workbook with one sheet "Sheet1" whose <sheetData>
 // content is `sheet_data`; `shared` holds the <si> items of sharedStrings.xml (no part when

@@ -245,7 +245,7 @@ TEST(XlsxPackage, BrokenPackagesAreClearErrors) {
       {"shared strings part missing",
        [](Parts& p) { p.erase("xl/sharedStrings.xml"); }, XlsxErrorCode::kMissingPart},
       {"sheet without relationship",
-       [](Parts& p) { p.erase("xl/_rels/workbook.xml.rels"); }, XlsxErrorCode::kMissingPart},
+       [](Parts& p) { p.erase("xl/_rels/workbook.xml.rels"); }, XlsxErrorCode::kBadValue},
       {"no sheets",
        [](Parts& p) { p["xl/workbook.xml"] = "<workbook><sheets/></workbook>"; }, XlsxErrorCode::kNoSheets},
       {"workbook part not XML", [](Parts& p) { p["xl/workbook.xml"] = "\x01\x02 garbage"; }, XlsxErrorCode::kXmlMalformed},
@@ -274,14 +274,43 @@ TEST(XlsxPackage, NotAZipIsAnError) {
 }
 
 TEST(XlsxLimits, AZipBombIsRefusedBeforeItIsInflated) {
-  // 64 MiB of blanks inside the sheet deflate to a few dozen KiB.
-  const std::string sheet =
-      "<worksheet><sheetData>" + std::string(64u << 20, ' ') + "</sheetData></worksheet>";
+  // 16 MiB of comments deflate to a few KiB.
+  std::string rows;
+  rows.reserve(16u << 20);
+  while (rows.size() < (16u << 20)) rows += "<!-- padding -->";
+  const std::string sheet = "<worksheet><sheetData>" + rows + "</sheetData></worksheet>";
   Parts parts = MinimalParts("");
   parts["xl/worksheets/sheet1.xml"] = sheet;
   const XlsxError e = ReadFailure(parts);
   EXPECT_EQ(e.code, XlsxErrorCode::kPartRatioTooHigh) << e.what();
   EXPECT_NE(std::string(e.what()).find("xl/worksheets/sheet1.xml"), std::string::npos);
+}
+
+// Text and tags far longer than any cell can hold are refused before they are buffered
+// whole (stored, so that the ratio cap stays out of the way).
+TEST(XlsxLimits, OverlongItemsAreRefused) {
+  const std::string long_text(2u << 20, 'x');
+  struct Case {
+    std::string_view label;
+    Parts parts;
+    XlsxErrorCode code;
+  };
+  const Case cases[] = {
+      {"shared string", MinimalParts("", {"<t>" + long_text + "</t>"}), XlsxErrorCode::kBadValue},
+      {"inline string", MinimalParts("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>" + long_text + "</t></is></c></row>"),
+       XlsxErrorCode::kBadValue},
+      {"attribute", MinimalParts("<row r=\"1\"><c r=\"A1\" x=\"" + std::string(5u << 20, 'y') + "\"><v>1</v></c></row>"),
+       XlsxErrorCode::kPartTooLarge},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    try {
+      ReadXlsx(ZipBytes(c.parts, /*stored=*/true));
+      ADD_FAILURE() << "read succeeded";
+    } catch (const XlsxError& e) {
+      EXPECT_EQ(e.code, c.code) << e.what();
+    }
+  }
 }
 
 TEST(XlsxLimits, CapsOnPartSizeCellsAndStringsHold) {
