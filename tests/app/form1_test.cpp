@@ -117,6 +117,7 @@ struct Harness {
   std::unique_ptr<commands::IniSettingsStore> settings;
   QString app_folder, desktop, workbook_path;
   bool engine_available = true;
+  app::SaveRunner save;
   int workbooks_read = 0;
   std::unique_ptr<Form1> form;
 
@@ -144,7 +145,9 @@ struct Harness {
           return MakeBook();
         },
         {},
-        nullptr,
+        [this](vcard::ExportEncoding encoding, const vcard::ExportInputs& inputs, vcard::PointerControl& pointer) {
+          if (save) save(encoding, inputs, pointer);
+        },
     };
     form = std::make_unique<Form1>(std::move(env));
     return *form;
@@ -193,6 +196,7 @@ class Form1Test : public QObject {
   void OutputFolderBrowseFailureIsReported();
   void TypingIntoTheOutputFolderStoresEveryChange();
   void HelpBox();
+  void SaveButtonsRunTheExportOnTheWindowsInputs();
   void QtMessageBoxesShowTheRequestedBox_data();
   void QtMessageBoxesShowTheRequestedBox();
   void QtSheetWindowReturnsTheMarkedBlock();
@@ -742,6 +746,43 @@ void Form1Test::HelpBox() {
   QCOMPARE(h.dialogs.boxes[0].title, std::string("Cardwright"));
   QVERIFY(h.dialogs.boxes[0].icon == vcard::MessageIcon::kNone);
   QVERIFY(h.dialogs.boxes[0].buttons == vcard::MessageButtons::kOk);
+}
+
+void Form1Test::SaveButtonsRunTheExportOnTheWindowsInputs() {
+  Harness h;
+  struct Run {
+    vcard::ExportEncoding encoding;
+    vcard::ExportInputs inputs;
+    vcard::PointerControl* pointer;
+  };
+  std::vector<Run> runs;
+  h.save = [&](vcard::ExportEncoding encoding, const vcard::ExportInputs& inputs, vcard::PointerControl& pointer) {
+    runs.push_back({encoding, inputs, &pointer});
+    pointer.SetPointer(PointerSetting::kBusy);  // as the run does while it works
+    MoveMouseOver(h.form->PushButton1);
+    QCOMPARE(h.form->PointerShape(), Qt::WaitCursor);
+    pointer.SetPointer(PointerSetting::kDefault);
+  };
+  Form1& form = h.Load();
+  h.dialogs.open_answer = h.workbook_path;
+  h.dialogs.pick = [](sheet::SheetWindow& window) { return window.ApplyAddress(QStringLiteral("B2:C3")); };
+  form.PushButton2->click();
+  form.ListView1->setCurrentIndex(form.ListView1->model()->index(1, 0));
+  form.Combo1->setCurrentIndex(form.Combo1->findText(QStringLiteral("Notes")));
+  form.Text3->setText(QStringLiteral("/out/"));
+  form.PushButton1->click();
+  form.PushButton3->click();
+  QCOMPARE(runs.size(), std::size_t{2});
+  QVERIFY(runs[0].encoding == vcard::ExportEncoding::Ansi);
+  QVERIFY(runs[1].encoding == vcard::ExportEncoding::Utf8);
+  for (const Run& run : runs) {
+    QCOMPARE(QString::fromStdString(run.inputs.workbook_path), h.workbook_path);
+    QCOMPARE(run.inputs.block_address, std::string("$B$2:$C$3"));
+    QCOMPARE(run.inputs.output_folder, std::string("/out/"));
+    QCOMPARE(&run.inputs.columns, &form.Columns());
+    QCOMPARE(run.inputs.columns.TypeOf(2), std::string("Notes"));
+    QCOMPARE(run.pointer, static_cast<vcard::PointerControl*>(&form));
+  }
 }
 
 void Form1Test::QtMessageBoxesShowTheRequestedBox_data() {

@@ -187,6 +187,8 @@ void SaveTest::SaveWithAnEmptyListOrAMissingWorkbookSaysSo() {
   QVERIFY(VcfFiles(w.out).isEmpty());
 }
 
+// The sample that ships with the program (Samples/sample.xls, a real .xls) through the sample
+// command's block.
 void SaveTest::ShippedSampleExportsThreeRows() {
   const QString shipped = QStringLiteral(CW_SOURCE_DIR "/Samples/sample.xls");
   if (!QFile::exists(shipped)) QSKIP("Samples/sample.xls is not in the tree");
@@ -194,6 +196,8 @@ void SaveTest::ShippedSampleExportsThreeRows() {
   QVERIFY(QFile::copy(shipped, w.Sample()));
   w.dialogs.open_answer = w.Sample();
   w.dialogs.pick = [](sheet::SheetWindow& window) { return window.ApplyAddress(QStringLiteral("A1:B3")); };
+  w.form->PushButton6->click();
+  QCOMPARE(w.form->Text1->text(), w.Sample());
   w.form->PushButton2->click();
   QCOMPARE(w.form->Columns().Count(), std::size_t{2});
   ChooseKind(*w.form, 1, "First Name");
@@ -202,7 +206,13 @@ void SaveTest::ShippedSampleExportsThreeRows() {
   w.form->PushButton3->click();
   QCOMPARE(w.dialogs.boxes.size(), std::size_t{2});
   QCOMPARE(w.dialogs.boxes[1].text, std::string("Done."));
-  QCOMPARE(VcfFiles(w.out).size(), 6);
+  QCOMPARE(VcfFiles(w.out),
+           QStringList({QStringLiteral("ANSI_John Smith_Row1.vcf"), QStringLiteral("ANSI_Maria Garcia_Row2.vcf"),
+                        QStringLiteral("ANSI_Wei Chen_Row3.vcf"), QStringLiteral("UTF8_John Smith_Row1.vcf"),
+                        QStringLiteral("UTF8_Maria Garcia_Row2.vcf"), QStringLiteral("UTF8_Wei Chen_Row3.vcf")}));
+  QCOMPARE(ReadAll(w.out + QStringLiteral("/UTF8_Wei Chen_Row3.vcf")),
+           QByteArray("\xEF\xBB\xBF" "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Chen;Wei;;\r\nFN:Wei  Chen\r\n"
+                      "REV:20260101T090503\r\nEND:VCARD\r\n"));
 }
 
 QTEST_MAIN(SaveTest)
