@@ -806,6 +806,8 @@ Workbook ReadPackage(const ZipPackage& package, const WorkbookLimits& limits) {
   const Relationship* main = FindByType(package_rels, "/officeDocument");
   if (!main) FailXlsx(XlsxErrorCode::kNotWorkbookPackage);
   const std::string workbook_part = StoredName(package, main->target, "the workbook part");
+  // An .xlsb package has the same relationships, but its parts are binary records.
+  if (EndsWith(workbook_part, ".bin") || EndsWith(workbook_part, ".BIN")) FailXlsx(XlsxErrorCode::kBinaryWorkbook);
 
   Workbook book;
   WorkbookHandler workbook(workbook_part);
