@@ -217,6 +217,10 @@ std::optional<double> IsoDateSerial(std::string_view s, DateSystem system) {
 
 namespace {
 
+// Reservations made from counts a part declares go no further than this; past it the
+// storage grows as the items really come.
+constexpr std::uint64_t kMaxReserve = 16u << 20;
+
 // ---- package relationships ------------------------------------------------------------
 
 struct Relationship {
@@ -443,8 +447,8 @@ class StringItem {
 
 class SharedStringsHandler : public XmlHandler {
  public:
-  SharedStringsHandler(std::string_view part, Workbook& book, std::uint64_t max_strings, std::uint64_t declared)
-      : part_(part), book_(book), max_strings_(max_strings), declared_(declared) {}
+  SharedStringsHandler(std::string_view part, Workbook& book, std::uint64_t max_strings, std::uint64_t size_bound)
+      : part_(part), book_(book), max_strings_(max_strings), size_bound_(size_bound) {}
 
   void Start(std::string_view name, const Attributes& a) override {
     if (name == "si") {
@@ -457,7 +461,7 @@ class SharedStringsHandler : public XmlHandler {
       // Reserve for the count the part declares, but never beyond what its size can hold.
       if (const char* v = a.Get("uniqueCount")) {
         if (const auto n = ParseCount(v)) {
-          const std::uint64_t fits = std::min<std::uint64_t>({*n, declared_ / 13 + 1, max_strings_});
+          const std::uint64_t fits = std::min<std::uint64_t>({*n, size_bound_ / 13 + 1, max_strings_, kMaxReserve});
           book_.strings.reserve(static_cast<std::size_t>(fits));
         }
       }
@@ -490,7 +494,7 @@ class SharedStringsHandler : public XmlHandler {
   std::string part_;
   Workbook& book_;
   std::uint64_t max_strings_;
-  std::uint64_t declared_;
+  std::uint64_t size_bound_;
   bool in_item_ = false;
   StringItem item_;
   std::string text_;
@@ -503,14 +507,14 @@ enum class ValueType : std::uint8_t { kNumber, kShared, kInline, kFormulaString,
 class WorksheetHandler : public XmlHandler {
  public:
   WorksheetHandler(std::string_view part, Workbook& book, Worksheet& sheet, std::size_t shared_count,
-                   std::uint64_t& cells_left, std::uint64_t max_cells, std::uint64_t declared_size)
+                   std::uint64_t& cells_left, std::uint64_t max_cells, std::uint64_t size_bound)
       : part_(part),
         book_(book),
         sheet_(sheet),
         shared_count_(shared_count),
         cells_left_(cells_left),
         max_cells_(max_cells),
-        declared_size_(declared_size) {}
+        size_bound_(size_bound) {}
 
   // The rows from the first to the last that hold a cell; the sheet's row index takes one
   // entry for each.
@@ -586,7 +590,7 @@ class WorksheetHandler : public XmlHandler {
     if (!first || !last || last->first < first->first || last->second < first->second) return;
     const std::uint64_t area = std::uint64_t{last->first - first->first + 1} * (last->second - first->second + 1);
     // A stored cell takes at least "<c><v>0</v></c>" of the sheet's XML.
-    const std::uint64_t fits = std::min<std::uint64_t>({area, declared_size_ / 15 + 1, cells_left_});
+    const std::uint64_t fits = std::min<std::uint64_t>({area, size_bound_ / 15 + 1, cells_left_, kMaxReserve});
     sheet_.Reserve(static_cast<std::size_t>(fits));
   }
 
@@ -761,7 +765,7 @@ class WorksheetHandler : public XmlHandler {
   std::size_t shared_count_;
   std::uint64_t& cells_left_;
   std::uint64_t max_cells_;
-  std::uint64_t declared_size_;
+  std::uint64_t size_bound_;
   std::uint32_t first_row_ = kMaxRows;
   std::uint32_t last_row_ = 0;
 
@@ -825,7 +829,7 @@ Workbook ReadPackage(const ZipPackage& package, const WorkbookLimits& limits) {
   }
   if (const Relationship* strings = FindByType(rels, "/sharedStrings")) {
     if (const auto stored = package.Find(strings->target)) {
-      SharedStringsHandler handler(*stored, book, limits.max_strings, package.DeclaredSize(*stored));
+      SharedStringsHandler handler(*stored, book, limits.max_strings, package.SizeBound(*stored));
       ParsePart(package, *stored, handler);
     } else {
       FailXlsx(XlsxErrorCode::kMissingPart, strings->target, "the shared strings");
@@ -850,7 +854,7 @@ Workbook ReadPackage(const ZipPackage& package, const WorkbookLimits& limits) {
       continue;
     }
     const std::string part = StoredName(package, rel->target, "the sheet \"" + entry.name + "\"");
-    WorksheetHandler handler(part, book, sheet, shared_count, cells_left, limits.max_cells, package.DeclaredSize(part));
+    WorksheetHandler handler(part, book, sheet, shared_count, cells_left, limits.max_cells, package.SizeBound(part));
     ParsePart(package, part, handler);
     // Many sheets with one cell in row 1 and one in row 1048576 would each cost a full row index.
     if (handler.RowSpan() > row_span_left) FailXlsx(XlsxErrorCode::kTooManyRows, part, std::to_string(limits.max_row_span));
