@@ -1,4 +1,5 @@
 #include "sheet/xlsx/xlsx_reader.h"
+#include "sheet/xlsx/xlsx_values.h"
 
 #include <gtest/gtest.h>
 #include <zip.h>
