@@ -21,6 +21,10 @@ void FailXlsx(XlsxErrorCode code, std::string_view part, std::string_view detail
     case XlsxErrorCode::kOtherOfficeDocument:
       text = "Not a workbook: the file is " + d + ", not an Excel workbook.";
       break;
+    case XlsxErrorCode::kBinaryWorkbook:
+      text = "This workbook is in the Excel binary format (.xlsb), which this program does not read. "
+             "Save it as an Excel workbook (.xlsx) and try again.";
+      break;
     case XlsxErrorCode::kEncrypted:
       text = "This workbook is password-protected. Save it without a password and try again.";
       break;

@@ -15,6 +15,7 @@ enum class XlsxErrorCode {
   kNotWorkbookPackage,   // a zip archive, but no spreadsheet in it
   kOpenDocument,         // an OpenDocument spreadsheet (.ods)
   kOtherOfficeDocument,  // a Word or PowerPoint package
+  kBinaryWorkbook,       // an Excel binary workbook (.xlsb)
   kEncrypted,            // zip entries with a password
   kMissingPart,          // a part the relationships name is not in the package
   kPartDamaged,          // the zip entry cannot be inflated (bad data, CRC)

@@ -5,11 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
-#include <string>
-#include <string_view>
-#include <utility>
 
 #include "sheet/workbook.h"
 #include "sheet/xlsx/xlsx_error.h"
@@ -26,13 +22,6 @@ struct WorkbookLimits {
   std::uint64_t max_styles = 1'048'576;     // cell formats (cellXfs), and number formats
   std::uint64_t max_row_span = 64u << 20;   // rows spanned by the cells of all sheets together
 };
-
-// "B12" -> (11, 1), 0-based row and column; nothing when malformed or beyond XFD1048576.
-std::optional<std::pair<std::uint32_t, std::uint32_t>> ParseCellReference(std::string_view text);
-// Text with its "_xHHHH_" escapes (ECMA-376 Part 1, 22.9.2.19 ST_Xstring) decoded.
-std::string DecodeXstring(std::string text);
-// The serial number of an ISO 8601 date-time (a t="d" cell) in `system`, or nothing.
-std::optional<double> IsoDateSerial(std::string_view text, DateSystem system);
 
 // Reads the workbook held in an opened package.
 Workbook ReadPackage(const ZipPackage& package, const WorkbookLimits& limits = {});

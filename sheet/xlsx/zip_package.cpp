@@ -2,6 +2,7 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -73,12 +74,15 @@ std::optional<std::string> ZipPackage::Find(std::string_view name) const {
   return stored ? std::optional<std::string>(stored) : std::nullopt;
 }
 
-std::uint64_t ZipPackage::DeclaredSize(std::string_view name) const {
+std::uint64_t ZipPackage::SizeBound(std::string_view name) const {
   const std::string wanted(name);
   zip_stat_t st;
   zip_stat_init(&st);
   if (zip_stat(archive_, wanted.c_str(), ZIP_FL_NOCASE | ZIP_FL_ENC_GUESS, &st) != 0) return 0;
-  return (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
+  if (!(st.valid & ZIP_STAT_SIZE) || !(st.valid & ZIP_STAT_COMP_SIZE)) return 0;
+  const std::uint64_t by_ratio =
+      st.comp_size > limits_.max_size / limits_.max_ratio ? limits_.max_size : st.comp_size * limits_.max_ratio;
+  return std::min({st.size, std::max(by_ratio, limits_.ratio_floor), limits_.max_size});
 }
 
 void ZipPackage::Read(std::string_view name, const std::function<void(std::span<const char>)>& sink) const {

@@ -38,8 +38,10 @@ class ZipPackage {
 
   // The entry name of part `name` as stored (part names match case-insensitively), or nothing.
   std::optional<std::string> Find(std::string_view name) const;
-  // The inflated size the archive declares for a part (0 when absent); a hint only.
-  std::uint64_t DeclaredSize(std::string_view name) const;
+  // The most a part can inflate to within the limits: its declared size, held to what its
+  // stored size allows (0 when absent). Sizes in the archive are the writer's word, so
+  // this is for sizing reservations, never for trusting.
+  std::uint64_t SizeBound(std::string_view name) const;
   // Inflates part `name` and feeds it to `sink` in chunks. Throws XlsxError when the part is
   // missing, damaged, encrypted or over the limits.
   void Read(std::string_view name, const std::function<void(std::span<const char>)>& sink) const;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <xlsxwriter.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "tests/sheet/xlsx/test_package.h"
@@ -157,6 +158,59 @@ TEST_F(EngineTest, WorkbookListCountsOpenWorkbooksAndTheLastIsTheNewest) {
   EXPECT_THROW(app.Open(other), EngineError);
 }
 
+// The contacts of a real export: the texts come out as the cells show them, with the
+// application's regional settings and the workbook's date system.
+TEST(EngineText, FormattedCellsShowAsTheWorkbookShowsThem) {
+  TempDir dir;
+  const std::string path = dir.File("formats.xlsx");
+  testing::WriteWorkbook(path, [](lxw_workbook* book) {
+    lxw_worksheet* s = workbook_add_worksheet(book, "Contacts");
+    const auto format = [&](const char* code) {
+      lxw_format* f = workbook_add_format(book);
+      format_set_num_format(f, code);
+      return f;
+    };
+    lxw_format* short_date = workbook_add_format(book);
+    format_set_num_format_index(short_date, 14);
+    worksheet_write_number(s, 0, 0, 5551234567, format("(###) ###-####"));
+    worksheet_write_number(s, 0, 1, 2134, format("00000"));
+    worksheet_write_number(s, 0, 2, 30884, format("yyyy-mm-dd"));
+    worksheet_write_number(s, 0, 3, 30884, short_date);
+    worksheet_write_number(s, 0, 4, 1234.5, format("#,##0.00"));
+  });
+  struct Case {
+    std::string_view label;
+    FormatLocale locale;
+    std::string_view a1, b1, c1, d1, e1;
+  };
+  const Case cases[] = {
+      {"United States", {}, "(555) 123-4567", "02134", "1984-07-21", "7/21/1984", "1,234.50"},
+      {"Germany", {DateOrder::kDayMonthYear, '.', ',', '.'}, "(555) 123-4567", "02134", "1984-07-21", "21.07.1984",
+       "1.234,50"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    Application app(c.locale);
+    OpenedWorkbook& book = app.Open(path);
+    const Range row = book.GetRange("A1:E1");
+    EXPECT_EQ(book.CellText(row, 1, 1), c.a1);
+    EXPECT_EQ(book.CellText(row, 1, 2), c.b1);
+    EXPECT_EQ(book.CellText(row, 1, 3), c.c1);
+    EXPECT_EQ(book.CellText(row, 1, 4), c.d1);
+    EXPECT_EQ(book.CellText(row, 1, 5), c.e1);
+  }
+
+  // The same serial number in a 1904 workbook is four years and a day later.
+  testing::Parts parts = testing::ReadParts(path);
+  std::string& workbook = parts.at("xl/workbook.xml");
+  workbook.insert(workbook.find("<workbookPr") + 11, " date1904=\"1\"");
+  const std::string path_1904 = dir.File("1904.xlsx");
+  testing::WriteFile(path_1904, testing::ZipBytes(parts));
+  Application app;
+  OpenedWorkbook& book = app.Open(path_1904);
+  EXPECT_EQ(book.CellText(book.GetRange("C1"), 1, 3), "1988-07-22");
+}
+
 TEST_F(EngineTest, AWorkbookOpensByItsContentWhateverItsExtension) {
   const std::string renamed = dir_.File("really xlsx.xls");
   std::filesystem::copy_file(path_, renamed);
@@ -164,6 +218,25 @@ TEST_F(EngineTest, AWorkbookOpensByItsContentWhateverItsExtension) {
   OpenedWorkbook& book = app.Open(renamed);
   EXPECT_EQ(book.Model().sheets.size(), 3u);
   EXPECT_EQ(book.Model().active_sheet, 1u);
+}
+
+// An .xls workbook (written by xlwt) under an .xlsx name goes to the .xls reader.
+TEST(EngineOpen, AnXlsWorkbookUnderAnXlsxNameOpens) {
+  TempDir dir;
+  const std::string path = dir.File("really xls.xlsx");
+  const std::string script =
+      "import sys, xlwt\n"
+      "book = xlwt.Workbook()\n"
+      "book.add_sheet('Names').write(1, 2, 'Ann')\n"
+      "book.save(sys.argv[1])\n";
+  testing::WriteFile(dir.File("make.py"), script);
+  if (std::system(("/usr/bin/python3 '" + dir.File("make.py") + "' '" + path + "'").c_str()) != 0) {
+    GTEST_SKIP() << "python3-xlwt is not installed";
+  }
+  Application app;
+  OpenedWorkbook& book = app.Open(path);
+  EXPECT_EQ(book.Model().sheets.at(0).Name(), "Names");
+  EXPECT_EQ(book.CellText(book.GetRange("A1"), 2, 3), "Ann");
 }
 
 }  // namespace

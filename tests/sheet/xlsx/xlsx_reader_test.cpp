@@ -1,4 +1,5 @@
 #include "sheet/xlsx/xlsx_reader.h"
+#include "sheet/xlsx/xlsx_values.h"
 
 #include <gtest/gtest.h>
 #include <zip.h>
@@ -240,6 +241,14 @@ TEST(XlsxPackage, BrokenPackagesAreClearErrors) {
       {"a Word document",
        [](Parts& p) { p["xl/workbook.xml"] = "<w:document xmlns:w=\"urn:w\"><w:body/></w:document>"; },
        XlsxErrorCode::kOtherOfficeDocument},
+      {"an Excel binary workbook",
+       [](Parts& p) {
+         p["_rels/.rels"] = "<Relationships><Relationship Id=\"r\" Type=\"http://schemas.openxmlformats.org/"
+                            "officeDocument/2006/relationships/officeDocument\" Target=\"xl/workbook.bin\"/>"
+                            "</Relationships>";
+         p["xl/workbook.bin"] = std::string("\x83\x01\x00\x80\x01", 5);
+       },
+       XlsxErrorCode::kBinaryWorkbook},
       {"workbook part missing", [](Parts& p) { p.erase("xl/workbook.xml"); }, XlsxErrorCode::kMissingPart},
       {"sheet part missing", [](Parts& p) { p.erase("xl/worksheets/sheet1.xml"); }, XlsxErrorCode::kMissingPart},
       {"shared strings part missing",

@@ -1,0 +1,206 @@
+#include "sheet/xlsx/xlsx_values.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace cw::sheet::xlsx {
+namespace {
+
+void AppendUtf8(std::string& out, std::uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// The UTF-16 unit escaped as "_xHHHH_" at s[i], or -1.
+int EscapeAt(std::string_view s, std::size_t i) {
+  if (i + 7 > s.size() || s[i] != '_' || (s[i + 1] != 'x' && s[i + 1] != 'X') || s[i + 6] != '_') return -1;
+  int value = 0;
+  for (std::size_t k = 2; k < 6; ++k) {
+    const int h = HexValue(s[i + k]);
+    if (h < 0) return -1;
+    value = value * 16 + h;
+  }
+  return value;
+}
+
+}  // namespace
+
+bool EndsWith(std::string_view s, std::string_view tail) {
+  return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
+}
+
+std::string_view TrimSpace(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n')) {
+    s.remove_prefix(1);
+  }
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) {
+    s.remove_suffix(1);
+  }
+  return s;
+}
+
+std::optional<std::uint64_t> ParseCount(std::string_view s) {
+  s = TrimSpace(s);
+  if (s.empty() || s.size() > 18) return std::nullopt;
+  std::uint64_t value = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+  if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
+  return value;
+}
+
+std::optional<double> ParseNumber(std::string_view s) {
+  s = TrimSpace(s);
+  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+  if (s.empty()) return std::nullopt;
+  double value = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+  if (ec != std::errc() || end != s.data() + s.size() || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Text in OOXML strings escapes characters XML cannot carry as "_xHHHH_" (a UTF-16 unit;
+// "_x005F_" escapes the underscore itself), ECMA-376 Part 1, 22.9.2.19 ST_Xstring.
+std::string DecodeXstring(std::string text) {
+  if (text.find("_x") == std::string::npos && text.find("_X") == std::string::npos) return text;
+  std::string out;
+  out.reserve(text.size());
+  const std::string_view s(text);
+  std::size_t i = 0;
+  while (i < s.size()) {
+    const int unit = EscapeAt(s, i);
+    if (unit < 0) {
+      out += s[i++];
+      continue;
+    }
+    i += 7;
+    std::uint32_t cp = static_cast<std::uint32_t>(unit);
+    if (cp >= 0xD800 && cp <= 0xDBFF) {
+      const int low = EscapeAt(s, i);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<std::uint32_t>(low) - 0xDC00);
+        i += 7;
+      } else {
+        cp = 0xFFFD;
+      }
+    } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
+      cp = 0xFFFD;
+    }
+    AppendUtf8(out, cp);
+  }
+  return out;
+}
+
+// "B12" -> (11, 1), 0-based; nothing when malformed or beyond XFD1048576.
+std::optional<std::pair<std::uint32_t, std::uint32_t>> ParseCellReference(std::string_view s) {
+  std::size_t i = 0;
+  std::uint32_t column = 0;
+  while (i < s.size() && i < 4) {
+    char c = s[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c < 'A' || c > 'Z') break;
+    column = column * 26 + static_cast<std::uint32_t>(c - 'A' + 1);
+    ++i;
+  }
+  if (i == 0 || i > 3 || column > kMaxColumns) return std::nullopt;
+  const std::size_t digits_at = i;
+  std::uint32_t row = 0;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9' && i - digits_at < 8) {
+    row = row * 10 + static_cast<std::uint32_t>(s[i] - '0');
+    ++i;
+  }
+  if (i == digits_at || i != s.size() || row < 1 || row > kMaxRows) return std::nullopt;
+  return std::make_pair(row - 1, column - 1);
+}
+
+namespace {
+
+// Days from 1970-01-01 to a civil date (proleptic Gregorian).
+std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const auto yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+bool ReadDigits(std::string_view s, std::size_t& i, std::size_t count, unsigned& out) {
+  out = 0;
+  for (std::size_t k = 0; k < count; ++k, ++i) {
+    if (i >= s.size() || s[i] < '0' || s[i] > '9') return false;
+    out = out * 10 + static_cast<unsigned>(s[i] - '0');
+  }
+  return true;
+}
+
+}  // namespace
+
+// The serial number of an ISO 8601 date-time as a t="d" cell stores it
+// ("2024-02-29", "2024-02-29T13:45:00Z", "T08:30:00"), in the workbook's date system.
+std::optional<double> IsoDateSerial(std::string_view s, DateSystem system) {
+  s = TrimSpace(s);
+  std::size_t i = 0;
+  double serial = 0;
+  if (!s.empty() && s[0] != 'T') {
+    unsigned y = 0, m = 0, d = 0;
+    if (!ReadDigits(s, i, 4, y) || i >= s.size() || s[i++] != '-' || !ReadDigits(s, i, 2, m) || i >= s.size() ||
+        s[i++] != '-' || !ReadDigits(s, i, 2, d)) {
+      return std::nullopt;
+    }
+    static constexpr unsigned kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (m < 1 || m > 12 || d < 1 || d > kDays[m - 1]) return std::nullopt;
+    if (m == 2 && d == 29 && !((y % 4 == 0 && y % 100 != 0) || y % 400 == 0)) return std::nullopt;
+    const std::int64_t days = DaysFromCivil(y, m, d);
+    if (system == DateSystem::k1904) {
+      serial = static_cast<double>(days - DaysFromCivil(1904, 1, 1));
+    } else {
+      serial = static_cast<double>(days - DaysFromCivil(1899, 12, 30));
+      if (serial < 61) serial -= 1;  // the 1900 system counts a 29 Feb 1900 that never was
+    }
+  }
+  if (i < s.size()) {
+    if (s[i++] != 'T') return std::nullopt;
+    unsigned h = 0, mi = 0, sec = 0;
+    if (!ReadDigits(s, i, 2, h) || i >= s.size() || s[i++] != ':' || !ReadDigits(s, i, 2, mi)) return std::nullopt;
+    double seconds = 0;
+    if (i < s.size() && s[i] == ':') {
+      ++i;
+      if (!ReadDigits(s, i, 2, sec)) return std::nullopt;
+      seconds = sec;
+      if (i < s.size() && s[i] == '.') {
+        const std::size_t start = i;
+        ++i;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i;
+        double fraction = 0;
+        std::from_chars(s.data() + start, s.data() + i, fraction);
+        seconds += fraction;
+      }
+    }
+    if (i < s.size() && s[i] == 'Z') ++i;
+    if (i != s.size() || h > 24 || mi > 59 || sec > 60) return std::nullopt;
+    serial += (h * 3600.0 + mi * 60.0 + seconds) / 86400.0;
+  }
+  return serial;
+}
+
+}  // namespace cw::sheet::xlsx

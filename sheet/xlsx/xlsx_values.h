@@ -1,0 +1,36 @@
+// The text forms inside .xlsx parts: counts and numbers as attributes and <v> hold them,
+// cell references, ISO 8601 dates of t="d" cells, and the "_xHHHH_" escapes of strings.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "sheet/workbook.h"
+
+namespace cw::sheet::xlsx {
+
+// Reservations made from counts a part declares go no further than this; past it the
+// storage grows as the items really come.
+inline constexpr std::uint64_t kMaxReserve = 16u << 20;
+
+bool EndsWith(std::string_view s, std::string_view tail);
+// `s` without the XML blanks (space, tab, CR, LF) around it.
+std::string_view TrimSpace(std::string_view s);
+// A decimal count such as an index or a row number; nothing when malformed or too large.
+std::optional<std::uint64_t> ParseCount(std::string_view s);
+// A finite number in the xsd:double form <v> holds; nothing otherwise.
+std::optional<double> ParseNumber(std::string_view s);
+// The value of a hex digit, or -1.
+int HexValue(char c);
+
+// Text with its "_xHHHH_" escapes (ECMA-376 Part 1, 22.9.2.19 ST_Xstring) decoded.
+std::string DecodeXstring(std::string text);
+// "B12" -> (11, 1), 0-based row and column; nothing when malformed or beyond XFD1048576.
+std::optional<std::pair<std::uint32_t, std::uint32_t>> ParseCellReference(std::string_view text);
+// The serial number of an ISO 8601 date-time (a t="d" cell) in `system`, or nothing.
+std::optional<double> IsoDateSerial(std::string_view text, DateSystem system);
+
+}  // namespace cw::sheet::xlsx
