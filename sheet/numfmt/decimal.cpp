@@ -55,24 +55,28 @@ void Decimal::RoundToPlaces(int places) { RoundToCount(*this, point + places); }
 
 void Decimal::RoundToSignificant(int significant) { RoundToCount(*this, significant); }
 
+Decimal FromScaledInteger(std::uint64_t n, int places) {
+  Decimal d;
+  if (n == 0) return d;
+  char tmp[24];
+  int len = 0;
+  while (n > 0) {
+    tmp[len++] = static_cast<char>('0' + n % 10);
+    n /= 10;
+  }
+  for (int i = 0; i < len; ++i) d.digits[i] = tmp[len - 1 - i];
+  d.count = len;
+  d.point = len - places;
+  StripTrailingZeros(d);
+  return d;
+}
+
 Decimal ToDecimal(double magnitude) {
   Decimal d;
   if (!(magnitude > 0) || !std::isfinite(magnitude)) return d;
   if (magnitude < 1e15 && magnitude == std::floor(magnitude)) {
     // Whole numbers (ZIP codes, phone numbers, date serials) skip the float printer.
-    std::uint64_t n = static_cast<std::uint64_t>(magnitude);
-    char tmp[24];
-    int len = 0;
-    while (n > 0) {
-      tmp[len++] = static_cast<char>('0' + n % 10);
-      n /= 10;
-    }
-    for (int i = 0; i < len; ++i) d.digits[i] = tmp[len - 1 - i];
-    d.count = len;
-    d.point = len;
-    StripTrailingZeros(d);
-    d.point = len;
-    return d;
+    return FromScaledInteger(static_cast<std::uint64_t>(magnitude), 0);
   }
   char buf[64];
   // The shortest form that reads back as the same double is the 15-digit rounding

@@ -4,6 +4,7 @@
 // just below it).
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace cw::sheet::numfmt {
@@ -27,6 +28,8 @@ struct Decimal {
 
 // The magnitude of a finite value with at most 15 significant digits.
 Decimal ToDecimal(double magnitude);
+// The decimal of the whole number n standing for n / 10^places, trailing zeros dropped.
+Decimal FromScaledInteger(std::uint64_t n, int places);
 
 // `value` as General shows it, appended to `out`: plain notation with up to 15 significant
 // digits for magnitudes in [1E-9, 1E+15), otherwise the short scientific form with up to

@@ -14,23 +14,6 @@ constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8
                              1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21,
                              1e22, 1e23, 1e24, 1e25, 1e26, 1e27, 1e28, 1e29, 1e30};
 
-// A decimal from a whole number n standing for n / 10^places.
-Decimal FromScaledInteger(std::uint64_t n, int places) {
-  Decimal d;
-  if (n == 0) return d;
-  char tmp[24];
-  int len = 0;
-  while (n > 0) {
-    tmp[len++] = static_cast<char>('0' + n % 10);
-    n /= 10;
-  }
-  for (int i = 0; i < len; ++i) d.digits[i] = tmp[len - 1 - i];
-  d.count = len;
-  d.point = len - places;
-  while (d.count > 0 && d.digits[d.count - 1] == '0') --d.count;
-  return d;
-}
-
 // |value| x 10^shift rounded to `places` decimals, half away from zero on the value's
 // 15-digit decimal form.
 Decimal RoundedDecimal(double magnitude, int shift, int places) {
