@@ -110,25 +110,21 @@ class NoPointer : public cw::vcard::PointerControl {
   void SetPointer(cw::vcard::PointerSetting) override {}
 };
 
-// The field kind of each column of the benchmark workbook, A to L.
-constexpr std::string_view kColumnKinds[cw::bench::kContactColumns] = {
-    "First Name", "Last Name", "Email",        "Home Voice", "Cellular", "Home Address",
-    "Home City",  "Home Zip",  "Home Country", "Birthday",   "Title",    "Notes"};
-
 double Export(const std::string& workbook, const std::string& folder, int rows) {
   fs::create_directories(folder);
   using namespace cw::vcard;
   const RegionalSettings regional = RegionalSettings::ForLocale("en_US.UTF-8");
   const auto engine = MakeSheetEngine(regional.format);
   cw::mapping::ColumnList columns;
-  columns.FillColumnList(cw::bench::kContactColumns);
-  for (std::size_t j = 0; j < std::size(kColumnKinds); ++j) columns.SetType(j + 1, kColumnKinds[j]);
+  const auto kinds = cw::bench::ContactsColumnKinds();
+  columns.FillColumnList(static_cast<int>(kinds.size()));
+  for (std::size_t j = 0; j < kinds.size(); ++j) columns.SetType(j + 1, kinds[j]);
   QuietMessages messages;
   CountingReporter reporter;
   SystemClock clock;
   NoPointer pointer;
   ExportServices services{messages, reporter, clock, pointer, *engine, regional.code_page, regional.dates};
-  const std::string address = "A2:L" + std::to_string(rows + 1);
+  const std::string address = "A2:" + cw::bench::ContactsLastColumnLetters() + std::to_string(rows + 1);
   const auto start = Clock::now();
   ExportRun(ExportEncoding::Utf8, ExportInputs{workbook, address, columns, folder}, services);
   const double seconds = Seconds(start);
@@ -147,7 +143,7 @@ int main(int argc, char** argv) {
   fs::create_directories(root);
   const std::string workbook = (root / "contacts.xlsx").string();
   cw::bench::WriteContactsWorkbook(workbook, rows);
-  std::printf("workbook: %d rows x %zu columns, %.1f MB\n", rows, std::size(kColumnKinds),
+  std::printf("workbook: %d rows x %zu columns, %.1f MB\n", rows, cw::bench::ContactsColumnKinds().size(),
               static_cast<double>(fs::file_size(workbook)) / 1e6);
 
   // One untimed export gives the names and bytes of the files the floor creates.
