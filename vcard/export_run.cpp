@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "vcard/record_writer.h"
 #include "vcard/vcard_record.h"
 
 namespace cw::vcard {
@@ -24,12 +25,13 @@ struct EncodingTable {
   int done_box;
   int file_not_found_box;
   int no_columns_box;
+  FileStatements files;
 };
 
 constexpr EncodingTable kAnsi = {"ANSI_", "in Tabulon5/20/2014.Form1.PushButton1_Click ", 358, 360, 362, 364, 366,
-                                 372, 374, 376};
+                                 372, 374, 376, {352, 354, 356}};
 constexpr EncodingTable kUtf8 = {"UTF8_", "in Tabulon5/20/2014.Form1.PushButton3_Click ", 360, 362, 364, 366, 368,
-                                 374, 376, 378};
+                                 374, 376, 378, {354, 356, 358}};
 
 const EncodingTable& TableFor(ExportEncoding encoding) { return encoding == ExportEncoding::Ansi ? kAnsi : kUtf8; }
 
@@ -58,7 +60,9 @@ std::string_view ExportLocation(ExportEncoding encoding) { return TableFor(encod
 
 void ExportRun(ExportEncoding encoding, const ExportInputs& inputs, ExportServices& services) {
   const EncodingTable& t = TableFor(encoding);
-  Statements s(services.reporter, t.location);
+  RecordWriter writer(t.files, std::string(t.location));
+  OrderedReporter reporter(services.reporter, writer);
+  Statements s(reporter, t.location);
   const auto message = [&](std::string_view text, std::string_view title, MessageIcon icon) {
     services.messages.Show(text, title, icon, MessageButtons::kOk);
   };
@@ -169,26 +173,25 @@ void ExportRun(ExportEncoding encoding, const ExportInputs& inputs, ExportServic
 
     const std::string record = BuildVCardRecord(fields, services.clock.Now(), services.dates, &s);
 
-    std::string path;
-    std::string bytes;
-    RecordFile file;
-    const auto form_path = [&] { path = inputs.output_folder + "/" + base_name + ".vcf"; };
+    // The file statements themselves run on the writer's thread (see RecordWriter).
+    RecordWriter::Job job;
     if (encoding == ExportEncoding::Ansi) {
-      s.Step(350, form_path);
-      s.Step(352, [&] { file = RecordFile::Create(path); });
-      s.Step(354, [&] { file.Write(services.code_page.Encode(record) + "\r\n"); });
-      s.Step(356, [&] { file.Close(); });
+      s.Step(350, [&] { job.path = inputs.output_folder + "/" + base_name + ".vcf"; });
+      try {
+        job.bytes = services.code_page.Encode(record) + "\r\n";
+      } catch (const std::exception& e) {
+        job.bytes_error = e.what();
+      }
     } else {
-      s.Step(350, [&] { bytes = EncodeUtf8(record); });
-      s.Step(352, [&] { bytes.insert(0, kUtf8ByteOrderMark); });
-      s.Step(354, [&] {
-        form_path();
-        file = RecordFile::Create(path);
-      });
-      s.Step(356, [&] { file.Write(bytes + "\r\n"); });
-      s.Step(358, [&] { file.Close(); });
+      s.Step(350, [&] { job.bytes = EncodeUtf8(record); });
+      s.Step(352, [&] { job.bytes.insert(0, kUtf8ByteOrderMark); });
+      job.path = inputs.output_folder + "/" + base_name + ".vcf";
+      job.bytes += "\r\n";
     }
+    writer.Submit(std::move(job));
+    reporter.Flush(t.location, /*wait=*/false);
   }
+  reporter.Flush(t.location, /*wait=*/true);
 
   s.Step(t.pointer_default, [&] { services.pointer.SetPointer(PointerSetting::kDefault); });
   if (workbook) s.Step(t.close_workbook, [&] { workbook->Close(); });

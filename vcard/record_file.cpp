@@ -42,9 +42,20 @@ std::size_t Utf8SequenceLength(std::string_view s, std::size_t i) {
 }  // namespace
 
 std::string EncodeUtf8(std::string_view record) {
-  std::string out;
-  out.reserve(record.size());
-  for (std::size_t i = 0; i < record.size();) {
+  // Text from the readers is nearly always well-formed: find the first ill-formed byte, copy
+  // everything before it at once, and repair only from there on.
+  std::size_t i = 0;
+  while (i < record.size()) {
+    if (static_cast<unsigned char>(record[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    const std::size_t n = Utf8SequenceLength(record, i);
+    if (n == 0) break;
+    i += n;
+  }
+  std::string out(record.substr(0, i));
+  while (i < record.size()) {
     const std::size_t n = Utf8SequenceLength(record, i);
     if (n == 0) {
       out += "\xEF\xBF\xBD";

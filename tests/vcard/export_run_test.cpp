@@ -236,6 +236,19 @@ TEST_F(ExportRunTest, AFolderVanishingMidRunGivesCreateAndWriteReportsPerRow) {
   for (const auto& r : reporter_.reports) EXPECT_EQ(r.location, "in Tabulon5/20/2014.Form1.PushButton3_Click ");
 }
 
+TEST_F(ExportRunTest, ReportsKeepTheOrderOfTheStatementsAcrossRows) {
+  // Row 1's file fails (the folder goes during its read), then row 2's cell fails: the
+  // reports come in the order the statements ran, whatever thread wrote the files.
+  columns_.FillColumnList(1);
+  columns_.SetType(1, "Notes");
+  script_.last_row = 3;
+  script_.failing_cell = {2, 1};
+  script_.on_read = [&](std::uint32_t) { std::filesystem::remove_all(out_.File("out")); };
+  Run(ExportEncoding::Ansi);
+  EXPECT_EQ(reporter_.Statements(), (std::vector<int>{352, 354, 276, 352, 354, 352, 354}));
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Done."});
+}
+
 TEST_F(ExportRunTest, AFailureBeforeTheFirstRowIsReportedOnceAndEverythingIsClosed) {
   columns_.FillColumnList(2);
   script_.last_column = 2;

@@ -1,0 +1,81 @@
+// Writes the export's record files on a second thread, so creating files (the slow part of
+// an export, spent in the file system) overlaps with reading and composing the next rows.
+// The file statements keep their numbers and their order: the writer runs them under the
+// statement protocol with a collecting reporter, and the export forwards what they report
+// on its own thread, before anything it reports itself.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "vcard/environment.h"
+
+namespace cw::vcard {
+
+// The numbers of the three file statements of one save command.
+struct FileStatements {
+  int create;
+  int write;
+  int close;
+};
+
+class RecordWriter {
+ public:
+  struct Job {
+    std::string path;
+    std::string bytes;                       // the whole file content
+    std::optional<std::string> bytes_error;  // why the content could not be made, if it could not
+  };
+  struct Report {
+    int statement;
+    std::string description;
+  };
+
+  RecordWriter(FileStatements statements, std::string location);
+  ~RecordWriter();
+  RecordWriter(const RecordWriter&) = delete;
+  RecordWriter& operator=(const RecordWriter&) = delete;
+
+  // Queues one file; waits while many are queued, so memory stays bounded.
+  void Submit(Job job);
+  // The reports of the files written so far, in order, without waiting for the rest.
+  std::vector<Report> TakeFinished();
+  // Waits until every queued file is written and returns the reports not yet taken.
+  std::vector<Report> Drain();
+
+ private:
+  void Run();
+  std::vector<Report> Write(const Job& job) const;
+
+  const FileStatements statements_;
+  const std::string location_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Job> queue_;
+  std::vector<Report> reports_;
+  std::size_t busy_ = 0;  // jobs taken from the queue and not finished
+  bool stopping_ = false;
+  std::thread thread_;  // not joinable when no thread could be started: files are then written in Submit
+};
+
+// A reporter that forwards the writer's reports before each of its own, keeping the order
+// in which the statements ran.
+class OrderedReporter : public FailureReporter {
+ public:
+  OrderedReporter(FailureReporter& target, RecordWriter& writer) : target_(target), writer_(writer) {}
+  void ShowApplicationError(std::string_view location, int statement, std::string_view description) override;
+  // Forwards what the writer has reported so far; with `wait`, after all queued files are done.
+  void Flush(std::string_view location, bool wait);
+
+ private:
+  FailureReporter& target_;
+  RecordWriter& writer_;
+};
+
+}  // namespace cw::vcard
