@@ -34,23 +34,8 @@ std::string ApplicationErrorText(std::string_view location, int statement, std::
   return text;
 }
 
-bool Statements::Step(int number, const std::function<void()>& body) {
-  try {
-    body();
-    return true;
-  } catch (...) {
-    reporter_.ShowApplicationError(location_, number, DescribeCurrentException());
-    return false;
-  }
-}
-
-bool Statements::Test(int number, const std::function<bool()>& test) {
-  try {
-    return test();
-  } catch (...) {
-    reporter_.ShowApplicationError(location_, number, DescribeCurrentException());
-    return true;
-  }
+void Statements::ReportCurrentFailure(int number) {
+  reporter_.ShowApplicationError(location_, number, DescribeCurrentException());
 }
 
 }  // namespace cw::vcard

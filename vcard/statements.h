@@ -3,7 +3,6 @@
 // number and the failure's description, and the command goes on with the next statement.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -23,13 +22,33 @@ class Statements {
   Statements(FailureReporter& reporter, std::string_view location) : reporter_(reporter), location_(location) {}
 
   // Runs one statement; a failure inside it is reported under `number`. True when it ran through.
-  bool Step(int number, const std::function<void()>& body);
+  template <typename Body>
+  bool Step(int number, Body&& body) {
+    try {
+      body();
+      return true;
+    } catch (...) {
+      ReportCurrentFailure(number);
+      return false;
+    }
+  }
   // Runs a branch test; a failing test is reported and counts as held.
-  bool Test(int number, const std::function<bool()>& test);
+  template <typename Condition>
+  bool Test(int number, Condition&& test) {
+    try {
+      return static_cast<bool>(test());
+    } catch (...) {
+      ReportCurrentFailure(number);
+      return true;
+    }
+  }
 
   std::string_view Location() const { return location_; }
 
  private:
+  // Reports the failure being handled under `number`; called only from a handler.
+  void ReportCurrentFailure(int number);
+
   FailureReporter& reporter_;
   std::string location_;
 };

@@ -1,7 +1,6 @@
 #include "vcard/vcard_record.h"
 
 #include <cstdio>
-#include <functional>
 #include <optional>
 
 namespace cw::vcard {
@@ -72,10 +71,12 @@ class LineRunner {
  public:
   explicit LineRunner(Statements* statements) : statements_(statements) {}
 
-  bool Test(int number, const std::function<bool()>& test) {
+  template <typename Condition>
+  bool Test(int number, Condition&& test) {
     return statements_ ? statements_->Test(number, test) : test();
   }
-  void Add(int number, const std::function<std::string()>& compose) {
+  template <typename Compose>
+  void Add(int number, Compose&& compose) {
     std::string line;
     if (statements_) {
       if (!statements_->Step(number, [&] { line = compose(); })) return;
