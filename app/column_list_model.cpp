@@ -7,7 +7,8 @@ QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), 
 
 }  // namespace
 
-ColumnListModel::ColumnListModel(mapping::ColumnList& list, QObject* parent) : QAbstractTableModel(parent), list_(list) {}
+ColumnListModel::ColumnListModel(mapping::ColumnList& list, QObject* parent)
+    : QAbstractTableModel(parent), list_(list) {}
 
 void ColumnListModel::Reload() {
   // Rows out and rows in rather than a reset, so the list keeps its column widths.
@@ -30,9 +31,7 @@ void ColumnListModel::LineChanged(std::size_t j) {
   emit dataChanged(index(row, 1), index(row, 1), {Qt::DisplayRole});
 }
 
-int ColumnListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : shown_rows_;
-}
+int ColumnListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : shown_rows_; }
 
 int ColumnListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
 

@@ -24,8 +24,8 @@ bool ExcelIsRunning(const QString& workbook_path) {
 
 bool WarnIfExcelOpen(const QString& workbook_path, vcard::MessageSink& messages) {
   if (!ExcelIsRunning(workbook_path)) return false;
-  const vcard::MessageAnswer answer = messages.Show(kExcelOpenText, vcard::kApplicationTitle,
-                                                    vcard::MessageIcon::kNone, vcard::MessageButtons::kYesNo);
+  const vcard::MessageAnswer answer =
+      messages.Show(kExcelOpenText, vcard::kApplicationTitle, vcard::MessageIcon::kNone, vcard::MessageButtons::kYesNo);
   return answer != vcard::MessageAnswer::kYes;
 }
 

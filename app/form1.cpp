@@ -199,9 +199,9 @@ void Form1::BuildControls() {
   // Mouse-move notifications of the buttons, the frames, the text boxes and the list feed the
   // hover rules; the window's own moves arrive in mouseMoveEvent. Combo1 has no rule.
   setMouseTracking(true);
-  for (QWidget* widget : std::initializer_list<QWidget*>{PushButton1, PushButton2, PushButton3, PushButton4, PushButton5,
-                                                         PushButton6, Frame1, Frame2, Frame3, Frame4, Text1, Text2,
-                                                         Text3, ListView1->viewport(), ListView1->header()}) {
+  for (QWidget* widget : std::initializer_list<QWidget*>{
+           PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6, Frame1, Frame2, Frame3, Frame4,
+           Text1, Text2, Text3, ListView1->viewport(), ListView1->header()}) {
     widget->setMouseTracking(true);
     widget->installEventFilter(this);
     // Each move reaches one rule: a button that ignores a move must not pass it on to the
@@ -218,16 +218,16 @@ void Form1::BuildControls() {
 }
 
 void Form1::Form_Load() {
-  CenterForm(*this);                                                    // 1
-  ApplySkin();                                                          // 2
-  setWindowTitle(FromUtf8(vcard::kApplicationTitle));                   // 3
-  setWindowIcon(AppIcon());                                             // 4
+  CenterForm(*this);                                   // 1
+  ApplySkin();                                         // 2
+  setWindowTitle(FromUtf8(vcard::kApplicationTitle));  // 3
+  setWindowIcon(AppIcon());                            // 4
   const QString cursor_file = env_.application_folder + QStringLiteral("/HAND-M.CUR");
-  if (FileExists(cursor_file)) custom_pointer_ = LoadCursorFile(cursor_file);  // 5: unreadable: no image
-  InitFieldMapping();                                                   // 6
+  if (FileExists(cursor_file)) custom_pointer_ = LoadCursorFile(cursor_file);                // 5: unreadable: no image
+  InitFieldMapping();                                                                        // 6
   Text3->setText(GetSetting(env_.settings, QString::fromLatin1(commands::kSettingsSection),  // 7
                             QString::fromLatin1(commands::kOutputFolderKey), env_.desktop_folder));
-  CheckExcelInstalled(env_.make_engine, env_.dialogs);                  // 8
+  CheckExcelInstalled(env_.make_engine, env_.dialogs);  // 8
 }
 
 void Form1::ApplySkin() {
@@ -333,7 +333,8 @@ void Form1::Combo1_Change() { Combo1_Click(); }
 void Form1::PushButton2_Click() {
   // Any failure ends the command without a message, as a cancelled dialog does.
   try {
-    const QString path = env_.dialogs.OpenFile(QString::fromLatin1(kOpenDialogTitle), QString::fromLatin1(kOpenDialogFilter));
+    const QString path =
+        env_.dialogs.OpenFile(QString::fromLatin1(kOpenDialogTitle), QString::fromLatin1(kOpenDialogFilter));
     if (path.isEmpty()) return;
     if (WarnIfExcelOpen(path, env_.dialogs)) return;
     Text2->clear();

@@ -3,8 +3,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QPixmap>
 #include <QGuiApplication>
+#include <QPixmap>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QWidget>

@@ -46,7 +46,8 @@ Range OpenedWorkbook::GetRange(std::string_view address) const {
 
 std::string OpenedWorkbook::CellText(const Range& on, std::uint32_t row, std::uint32_t column) {
   CheckOpen();
-  if (on.SheetIndex() >= model_.sheets.size()) throw EngineError("The range lies on a sheet this workbook does not have.");
+  if (on.SheetIndex() >= model_.sheets.size())
+    throw EngineError("The range lies on a sheet this workbook does not have.");
   if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns) {
     throw EngineError("Cells(" + std::to_string(row) + ", " + std::to_string(column) +
                       ") lies outside the sheet (rows 1 to 1048576, columns 1 to 16384).");
@@ -95,8 +96,8 @@ OpenedWorkbook& Application::Workbooks(int index) {
   for (auto& book : books_) {
     if (book->IsOpen() && ++seen == index) return *book;
   }
-  throw EngineError("There is no workbook number " + std::to_string(index) + " (" +
-                    std::to_string(WorkbooksCount()) + " open).");
+  throw EngineError("There is no workbook number " + std::to_string(index) + " (" + std::to_string(WorkbooksCount()) +
+                    " open).");
 }
 
 void Application::Quit() {

@@ -32,7 +32,10 @@ class Range {
  public:
   Range(std::size_t sheet, std::uint32_t first_row, std::uint32_t first_column, std::uint32_t last_row,
         std::uint32_t last_column)
-      : sheet_(sheet), first_row_(first_row), first_column_(first_column), last_row_(last_row),
+      : sheet_(sheet),
+        first_row_(first_row),
+        first_column_(first_column),
+        last_row_(last_row),
         last_column_(last_column) {}
 
   std::size_t SheetIndex() const { return sheet_; }

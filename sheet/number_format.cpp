@@ -46,7 +46,8 @@ struct NumberFormatter::Impl {
     auto it = by_code.find(code);
     if (it == by_code.end()) {
       if (by_code.size() >= kMaxCachedCodes) by_code.clear();
-      it = by_code.emplace(std::string(code), std::make_unique<numfmt::CompiledFormat>(numfmt::CompileFormat(code))).first;
+      it = by_code.emplace(std::string(code), std::make_unique<numfmt::CompiledFormat>(numfmt::CompileFormat(code)))
+               .first;
     }
     last_code.assign(code);
     last = it->second.get();

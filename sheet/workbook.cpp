@@ -48,9 +48,7 @@ std::optional<CellError> ErrorFromBiffCode(std::uint8_t code) {
 }
 
 void Worksheet::Finish() {
-  const auto before = [](const Cell& a, const Cell& b) {
-    return a.row != b.row ? a.row < b.row : a.column < b.column;
-  };
+  const auto before = [](const Cell& a, const Cell& b) { return a.row != b.row ? a.row < b.row : a.column < b.column; };
   // Readers nearly always deliver row-major order; only sort when they did not.
   if (!std::is_sorted(cells_.begin(), cells_.end(), before)) {
     std::stable_sort(cells_.begin(), cells_.end(), before);

@@ -89,8 +89,8 @@ class Workbook {
   std::vector<Worksheet> sheets;
   std::size_t active_sheet = 0;  // index into sheets
   DateSystem date_system = DateSystem::k1900;
-  std::vector<std::string> strings;             // shared strings, then inline strings
-  std::vector<std::uint32_t> style_formats;     // cell style index -> number format id
+  std::vector<std::string> strings;                     // shared strings, then inline strings
+  std::vector<std::uint32_t> style_formats;             // cell style index -> number format id
   std::map<std::uint32_t, std::string> custom_formats;  // number format id -> format code
 
   // Adds a string to the pool and returns its index.

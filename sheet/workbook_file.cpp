@@ -1,5 +1,7 @@
 #include "sheet/workbook_file.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -9,8 +11,6 @@
 #include <string_view>
 #include <system_error>
 #include <vector>
-
-#include <sys/stat.h>
 
 #include "sheet/xls/xls_reader.h"
 #include "sheet/xlsx/xlsx_reader.h"
@@ -61,8 +61,10 @@ Container ContainerOf(std::span<const std::byte> head) {
       text = "The workbook " + named + " is too large to read (over 2 GiB).";
       break;
     case WorkbookFileErrorCode::kText:
-      text = "Not a workbook: the file holds plain text, such as comma-separated values (CSV), under a "
-             "workbook's name." + resave;
+      text =
+          "Not a workbook: the file holds plain text, such as comma-separated values (CSV), under a "
+          "workbook's name." +
+          resave;
       break;
     case WorkbookFileErrorCode::kHtml:
       text = "Not a workbook: the file is a web page (HTML) saved under a workbook's name." + resave;
@@ -129,10 +131,12 @@ std::optional<WorkbookFileErrorCode> SniffNonWorkbook(std::span<const std::byte>
     return u < 0x20 && c != '\t' && c != '\r' && c != '\n' && c != '\f';
   });
   if (!is_text) return WorkbookFileErrorCode::kUnknown;
-  while (!body.empty() && (body.front() == ' ' || body.front() == '\t' || body.front() == '\r' || body.front() == '\n')) {
+  while (!body.empty() &&
+         (body.front() == ' ' || body.front() == '\t' || body.front() == '\r' || body.front() == '\n')) {
     body.remove_prefix(1);
   }
-  if (ContainsNoCase(body, "urn:schemas-microsoft-com:office:spreadsheet")) return WorkbookFileErrorCode::kSpreadsheetXml;
+  if (ContainsNoCase(body, "urn:schemas-microsoft-com:office:spreadsheet"))
+    return WorkbookFileErrorCode::kSpreadsheetXml;
   if (StartsWithNoCase(body, "MIME-Version")) return WorkbookFileErrorCode::kHtml;  // a single-file web page
   if (!body.empty() && body.front() == '<') {
     for (const std::string_view tag : {"<html", "<!doctype html", "<table", "<head", "<body", "<meta", "<style"}) {

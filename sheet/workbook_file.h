@@ -24,13 +24,12 @@ enum class WorkbookFileErrorCode {
   kSpreadsheetXml,  // Excel 2003 XML Spreadsheet
   kXml,             // other XML
   kPdf,
-  kOldExcel,        // a bare BIFF2-4 worksheet stream
+  kOldExcel,  // a bare BIFF2-4 worksheet stream
   kUnknown,
 };
 
 struct WorkbookFileError : ReadError {
-  WorkbookFileError(WorkbookFileErrorCode c, const std::string& description)
-      : ReadError(description, 0), code(c) {}
+  WorkbookFileError(WorkbookFileErrorCode c, const std::string& description) : ReadError(description, 0), code(c) {}
   WorkbookFileErrorCode code;
 };
 

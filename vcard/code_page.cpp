@@ -66,9 +66,10 @@ std::string CodePage::Encode(std::string_view utf8) const {
   std::string out(static_cast<std::size_t>(wide_len) * 2 + 16, '\0');
   status = U_ZERO_ERROR;
   ucnv_resetFromUnicode(converter_->handle);
-  const int32_t len = ucnv_fromUChars(converter_->handle, out.data(), static_cast<int32_t>(out.size()), wide.data(),
-                                      wide_len, &status);
-  if (U_FAILURE(status)) throw std::runtime_error("The text cannot be converted to code page " + std::to_string(number_));
+  const int32_t len =
+      ucnv_fromUChars(converter_->handle, out.data(), static_cast<int32_t>(out.size()), wide.data(), wide_len, &status);
+  if (U_FAILURE(status))
+    throw std::runtime_error("The text cannot be converted to code page " + std::to_string(number_));
   out.resize(static_cast<std::size_t>(len));
   return out;
 }

@@ -41,9 +41,9 @@ void AddNames(std::unordered_map<std::string, int>& map, const icu::UnicodeStrin
   }
 }
 
-constexpr std::array<std::string_view, 12> kEnglishMonths = {"january", "february", "march",     "april",
-                                                             "may",     "june",     "july",      "august",
-                                                             "september", "october", "november", "december"};
+constexpr std::array<std::string_view, 12> kEnglishMonths = {"january",   "february", "march",    "april",
+                                                             "may",       "june",     "july",     "august",
+                                                             "september", "october",  "november", "december"};
 constexpr std::array<std::string_view, 7> kEnglishWeekdays = {"sunday",   "monday", "tuesday", "wednesday",
                                                               "thursday", "friday", "saturday"};
 
@@ -51,7 +51,8 @@ constexpr std::array<std::string_view, 7> kEnglishWeekdays = {"sunday",   "monda
 constexpr std::array<std::string_view, 6> kFillerWords = {"de", "del", "of", "г", "года", "the"};
 
 // Separators of the parts of a date, in UTF-8. The CJK year/month/day signs end a number.
-constexpr std::array<std::string_view, 12> kSeparators = {"/", "-", ".", ",", " ", "\t", "年", "月", "日", "년", "월", "일"};
+constexpr std::array<std::string_view, 12> kSeparators = {"/",  "-",  ".",  ",",  " ",  "\t",
+                                                          "年", "月", "日", "년", "월", "일"};
 
 std::vector<std::string_view> Tokenize(std::string_view text) {
   std::vector<std::string_view> tokens;

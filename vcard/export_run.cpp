@@ -28,10 +28,10 @@ struct EncodingTable {
   FileStatements files;
 };
 
-constexpr EncodingTable kAnsi = {"ANSI_", "in Tabulon5/20/2014.Form1.PushButton1_Click ", 358, 360, 362, 364, 366,
-                                 372, 374, 376, {352, 354, 356}};
-constexpr EncodingTable kUtf8 = {"UTF8_", "in Tabulon5/20/2014.Form1.PushButton3_Click ", 360, 362, 364, 366, 368,
-                                 374, 376, 378, {354, 356, 358}};
+constexpr EncodingTable kAnsi = {
+    "ANSI_", "in Tabulon5/20/2014.Form1.PushButton1_Click ", 358, 360, 362, 364, 366, 372, 374, 376, {352, 354, 356}};
+constexpr EncodingTable kUtf8 = {
+    "UTF8_", "in Tabulon5/20/2014.Form1.PushButton3_Click ", 360, 362, 364, 366, 368, 374, 376, 378, {354, 356, 358}};
 
 const EncodingTable& TableFor(ExportEncoding encoding) { return encoding == ExportEncoding::Ansi ? kAnsi : kUtf8; }
 
@@ -68,13 +68,13 @@ void ExportRun(ExportEncoding encoding, const ExportInputs& inputs, ExportServic
   };
 
   if (!s.Test(100, [&] { return inputs.columns.Count() != 0; })) {
-    s.Step(t.no_columns_box, [&] { message("No columns found in the list.", kApplicationTitle, MessageIcon::kExclamation); });
+    s.Step(t.no_columns_box,
+           [&] { message("No columns found in the list.", kApplicationTitle, MessageIcon::kExclamation); });
     return;
   }
   if (!s.Test(102, [&] { return FileExists(inputs.workbook_path); })) {
-    s.Step(t.file_not_found_box, [&] {
-      message(inputs.workbook_path + " file not found.", "File Not Found", MessageIcon::kExclamation);
-    });
+    s.Step(t.file_not_found_box,
+           [&] { message(inputs.workbook_path + " file not found.", "File Not Found", MessageIcon::kExclamation); });
     return;
   }
   // Checked once here rather than failing twice for every row.
@@ -114,9 +114,9 @@ void ExportRun(ExportEncoding encoding, const ExportInputs& inputs, ExportServic
   if (ready) {
     const std::size_t block_columns = last_column >= first_column ? last_column - first_column + 1 : 0;
     if (block_columns != inputs.columns.Count()) {
-      mismatch = "The marked block has " + std::to_string(block_columns) + (block_columns == 1 ? " column" : " columns") +
-                 " but the column list has " + std::to_string(inputs.columns.Count()) +
-                 (inputs.columns.Count() == 1 ? " line" : " lines") +
+      mismatch = "The marked block has " + std::to_string(block_columns) +
+                 (block_columns == 1 ? " column" : " columns") + " but the column list has " +
+                 std::to_string(inputs.columns.Count()) + (inputs.columns.Count() == 1 ? " line" : " lines") +
                  ". Mark the block again so that the list matches it. No files were written.";
       row_count = 0;
     }
@@ -150,9 +150,8 @@ void ExportRun(ExportEncoding encoding, const ExportInputs& inputs, ExportServic
 
     std::string base_name;
     const std::string row_number = std::to_string(r + 1);
-    const bool unnamed = s.Test(280, [&] {
-      return TrimSpaces(fields[FieldKind::kFirstName] + " " + fields[FieldKind::kLastName]).empty();
-    });
+    const bool unnamed = s.Test(
+        280, [&] { return TrimSpaces(fields[FieldKind::kFirstName] + " " + fields[FieldKind::kLastName]).empty(); });
     if (unnamed) {
       s.Step(282, [&] { base_name = std::string(t.prefix) + "Row" + row_number; });
     } else {

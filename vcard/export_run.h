@@ -17,10 +17,10 @@ namespace cw::vcard {
 
 // What the window holds when a save command runs.
 struct ExportInputs {
-  std::string workbook_path;          // Text1
-  std::string block_address;          // Text2
+  std::string workbook_path;           // Text1
+  std::string block_address;           // Text2
   const mapping::ColumnList& columns;  // ListView1
-  std::string output_folder;          // Text3
+  std::string output_folder;           // Text3
 };
 
 // The outside world of the run.

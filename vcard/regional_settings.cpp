@@ -20,8 +20,8 @@ char AsciiSymbol(const icu::DecimalFormatSymbols& symbols, icu::DecimalFormatSym
 }  // namespace
 
 RegionalSettings RegionalSettings::ForLocale(std::string_view locale_name) {
-  RegionalSettings settings{std::string(locale_name), CodePage(CodePage::ForLocale(locale_name)),
-                            DateRecognizer(locale_name), {}};
+  RegionalSettings settings{
+      std::string(locale_name), CodePage(CodePage::ForLocale(locale_name)), DateRecognizer(locale_name), {}};
   settings.format.date_order = settings.dates.Order();
   settings.format.date_separator = settings.dates.Separator();
   std::string base(locale_name.substr(0, locale_name.find_first_of(".@")));
@@ -29,8 +29,7 @@ RegionalSettings RegionalSettings::ForLocale(std::string_view locale_name) {
   UErrorCode status = U_ZERO_ERROR;
   const icu::DecimalFormatSymbols symbols(icu::Locale(base.c_str()), status);
   if (U_SUCCESS(status)) {
-    settings.format.decimal_separator =
-        AsciiSymbol(symbols, icu::DecimalFormatSymbols::kDecimalSeparatorSymbol, '.');
+    settings.format.decimal_separator = AsciiSymbol(symbols, icu::DecimalFormatSymbols::kDecimalSeparatorSymbol, '.');
     settings.format.thousands_separator =
         AsciiSymbol(symbols, icu::DecimalFormatSymbols::kGroupingSeparatorSymbol, ' ');
   }

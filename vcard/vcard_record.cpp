@@ -17,10 +17,17 @@ std::string QuotedPrintableBreaks(std::string_view value) {
   out.reserve(value.size() + 16);
   for (char c : value) {
     switch (c) {
-      case '\r': out += "=0D"; break;
-      case '\n': out += "=0A"; break;
-      case '=': out += "=3D"; break;
-      default: out += c;
+      case '\r':
+        out += "=0D";
+        break;
+      case '\n':
+        out += "=0A";
+        break;
+      case '=':
+        out += "=3D";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -59,11 +66,13 @@ constexpr AddressLine kAddressLines[] = {
     {"ADR;WORK",
      {FieldKind::kWorkAddress, FieldKind::kWorkCity, FieldKind::kWorkRegion, FieldKind::kWorkZip,
       FieldKind::kWorkCountry},
-     334, 336},
+     334,
+     336},
     {"ADR;HOME",
      {FieldKind::kHomeAddress, FieldKind::kHomeCity, FieldKind::kHomeRegion, FieldKind::kHomeZip,
       FieldKind::kHomeCountry},
-     338, 340},
+     338,
+     340},
 };
 
 // Runs the tests and compositions of one record, under the statement protocol when given one.
@@ -107,13 +116,20 @@ std::string CleanVCardValue(std::string_view value) {
 
 std::string_view TelTypeName(FieldKind kind) {
   switch (kind) {
-    case FieldKind::kHomeVoice: return "HOME;VOICE";
-    case FieldKind::kWorkVoice: return "WORK;VOICE";
-    case FieldKind::kCellular: return "CELL";
-    case FieldKind::kHomeFax: return "HOME;FAX";
-    case FieldKind::kWorkFax: return "WORK;FAX";
-    case FieldKind::kPager: return "PAGER";
-    default: return "";
+    case FieldKind::kHomeVoice:
+      return "HOME;VOICE";
+    case FieldKind::kWorkVoice:
+      return "WORK;VOICE";
+    case FieldKind::kCellular:
+      return "CELL";
+    case FieldKind::kHomeFax:
+      return "HOME;FAX";
+    case FieldKind::kWorkFax:
+      return "WORK;FAX";
+    case FieldKind::kPager:
+      return "PAGER";
+    default:
+      return "";
   }
 }
 

@@ -178,10 +178,11 @@ int main(int argc, char** argv) {
                 create_floor.back(), parse_floor.back(), read_time.back(), export_time.back());
   }
   const double floors = Median(create_floor) + Median(parse_floor);
-  std::printf("median: create %.3f s + inflate+expat %.3f s = floors %.3f s; engine read %.3f s; export %.3f s; "
-              "ratio %.2f\n",
-              Median(create_floor), Median(parse_floor), floors, Median(read_time), Median(export_time),
-              Median(export_time) / floors);
+  std::printf(
+      "median: create %.3f s + inflate+expat %.3f s = floors %.3f s; engine read %.3f s; export %.3f s; "
+      "ratio %.2f\n",
+      Median(create_floor), Median(parse_floor), floors, Median(read_time), Median(export_time),
+      Median(export_time) / floors);
   fs::remove_all(root);
   return 0;
 }

@@ -36,10 +36,18 @@ std::vector<double> MakeValues(Values kind) {
         break;
       case Values::kMixed:
         switch (rng() % 4) {
-          case 0: v = static_cast<double>(rng() % 100000); break;
-          case 1: v = static_cast<double>(491700000000ULL + rng() % 100000000); break;
-          case 2: v = static_cast<double>(rng() % 1000000) / 1000.0; break;
-          default: v = std::ldexp(static_cast<double>(rng() % (1ULL << 52)), -40); break;
+          case 0:
+            v = static_cast<double>(rng() % 100000);
+            break;
+          case 1:
+            v = static_cast<double>(491700000000ULL + rng() % 100000000);
+            break;
+          case 2:
+            v = static_cast<double>(rng() % 1000000) / 1000.0;
+            break;
+          default:
+            v = std::ldexp(static_cast<double>(rng() % (1ULL << 52)), -40);
+            break;
         }
         break;
     }

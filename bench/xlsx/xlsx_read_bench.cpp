@@ -2,20 +2,20 @@
 // a bare pass over the same parts (libzip inflate + expat with no handlers), in interleaved
 // rounds; then the reader's peak memory, measured in a child process of its own.
 //   xlsx_read_bench [--rows N] [--rounds N]
+#include <expat.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zip.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <expat.h>
 #include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
-#include <zip.h>
 
 #include "bench/xlsx/contacts_workbook.h"
 #include "sheet/workbook_file.h"
@@ -91,9 +91,12 @@ int main(int argc, char** argv) {
   int rounds = 5;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string flag = argv[i];
-    if (flag == "--rows") rows = std::atoi(argv[i + 1]);
-    else if (flag == "--rounds") rounds = std::atoi(argv[i + 1]);
-    else if (flag == "--measure-read") return MeasureRead(argv[i + 1]);
+    if (flag == "--rows")
+      rows = std::atoi(argv[i + 1]);
+    else if (flag == "--rounds")
+      rounds = std::atoi(argv[i + 1]);
+    else if (flag == "--measure-read")
+      return MeasureRead(argv[i + 1]);
   }
   try {
     std::random_device random;
@@ -108,8 +111,8 @@ int main(int argc, char** argv) {
       zip_stat_t sheet, strings;
       zip_stat(archive, "xl/worksheets/sheet1.xml", 0, &sheet);
       zip_stat(archive, "xl/sharedStrings.xml", 0, &strings);
-      std::printf("file %.1f MB; sheet XML %.1f MB, shared strings %.1f MB\n",
-                  std::filesystem::file_size(path) / 1e6, sheet.size / 1e6, strings.size / 1e6);
+      std::printf("file %.1f MB; sheet XML %.1f MB, shared strings %.1f MB\n", std::filesystem::file_size(path) / 1e6,
+                  sheet.size / 1e6, strings.size / 1e6);
       zip_discard(archive);
     }
     std::vector<double> bare, read;
@@ -120,8 +123,8 @@ int main(int argc, char** argv) {
       std::printf("round %d: bare %.3f s, read %.3f s\n", r + 1, bare.back(), read.back());
     }
     const double b = Median(bare), rd = Median(read);
-    std::printf("median of %d: bare inflate+expat %.3f s, reader %.3f s, ratio %.2f (aim <= 2.00); %zu cells\n",
-                rounds, b, rd, rd / b, cells);
+    std::printf("median of %d: bare inflate+expat %.3f s, reader %.3f s, ratio %.2f (aim <= 2.00); %zu cells\n", rounds,
+                b, rd, rd / b, cells);
 
     // Peak memory of a read, in a fresh process.
     const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
@@ -130,9 +133,10 @@ int main(int argc, char** argv) {
     long peak = 0;
     if (pipe && std::fscanf(pipe, "%zu %ld %zu %zu", &child_cells, &peak, &strings_bytes, &strings_count) == 4) {
       const double per_cell = static_cast<double>(peak - static_cast<long>(strings_bytes)) / child_cells;
-      std::printf("peak memory of a read: %.1f MB for %zu cells and %zu shared strings (%.1f MB); "
-                  "%.1f bytes per cell beyond the strings (aim < 40)\n",
-                  peak / 1e6, child_cells, strings_count, strings_bytes / 1e6, per_cell);
+      std::printf(
+          "peak memory of a read: %.1f MB for %zu cells and %zu shared strings (%.1f MB); "
+          "%.1f bytes per cell beyond the strings (aim < 40)\n",
+          peak / 1e6, child_cells, strings_count, strings_bytes / 1e6, per_cell);
     }
     if (pipe) pclose(pipe);
     std::filesystem::remove_all(dir);

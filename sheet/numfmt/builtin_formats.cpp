@@ -10,63 +10,66 @@ namespace {
 // codes Excel writes for them under an English locale without a currency of its own
 // (5-8 and 41-44 as the currency-free accounting forms).
 constexpr std::array<std::string_view, 50> kCodes = {
-    "General",                                          // 0
-    "0",                                                // 1
-    "0.00",                                             // 2
-    "#,##0",                                            // 3
-    "#,##0.00",                                         // 4
-    "#,##0 ;(#,##0)",                                   // 5
-    "#,##0 ;[Red](#,##0)",                              // 6
-    "#,##0.00;(#,##0.00)",                              // 7
-    "#,##0.00;[Red](#,##0.00)",                         // 8
-    "0%",                                               // 9
-    "0.00%",                                            // 10
-    "0.00E+00",                                         // 11
-    "# ?/?",                                            // 12
-    "# ?\?/?\?",                                        // 13
-    "",                                                 // 14: short date of the locale
-    "d-mmm-yy",                                         // 15
-    "d-mmm",                                            // 16
-    "mmm-yy",                                           // 17
-    "h:mm AM/PM",                                       // 18
-    "h:mm:ss AM/PM",                                    // 19
-    "h:mm",                                             // 20
-    "h:mm:ss",                                          // 21
-    "",                                                 // 22: short date and time of the locale
-    "General",                                          // 23-26: East Asian currency forms
+    "General",                   // 0
+    "0",                         // 1
+    "0.00",                      // 2
+    "#,##0",                     // 3
+    "#,##0.00",                  // 4
+    "#,##0 ;(#,##0)",            // 5
+    "#,##0 ;[Red](#,##0)",       // 6
+    "#,##0.00;(#,##0.00)",       // 7
+    "#,##0.00;[Red](#,##0.00)",  // 8
+    "0%",                        // 9
+    "0.00%",                     // 10
+    "0.00E+00",                  // 11
+    "# ?/?",                     // 12
+    "# ?\?/?\?",                 // 13
+    "",                          // 14: short date of the locale
+    "d-mmm-yy",                  // 15
+    "d-mmm",                     // 16
+    "mmm-yy",                    // 17
+    "h:mm AM/PM",                // 18
+    "h:mm:ss AM/PM",             // 19
+    "h:mm",                      // 20
+    "h:mm:ss",                   // 21
+    "",                          // 22: short date and time of the locale
+    "General",                   // 23-26: East Asian currency forms
     "General",
     "General",
     "General",
-    "",                                                 // 27-31: East Asian dates, as id 14
+    "",  // 27-31: East Asian dates, as id 14
     "",
     "",
     "",
     "",
-    "h:mm",                                             // 32
-    "h:mm:ss",                                          // 33
-    "",                                                 // 34, 35: dates, as id 14
+    "h:mm",     // 32
+    "h:mm:ss",  // 33
+    "",         // 34, 35: dates, as id 14
     "",
-    "",                                                 // 36: date, as id 14
-    "#,##0 ;(#,##0)",                                   // 37
-    "#,##0 ;[Red](#,##0)",                              // 38
-    "#,##0.00;(#,##0.00)",                              // 39
-    "#,##0.00;[Red](#,##0.00)",                         // 40
-    "_(* #,##0_);_(* \\(#,##0\\);_(* \"-\"_);_(@_)",        // 41
-    "_(* #,##0_);_(* \\(#,##0\\);_(* \"-\"_);_(@_)",        // 42
+    "",                                                       // 36: date, as id 14
+    "#,##0 ;(#,##0)",                                         // 37
+    "#,##0 ;[Red](#,##0)",                                    // 38
+    "#,##0.00;(#,##0.00)",                                    // 39
+    "#,##0.00;[Red](#,##0.00)",                               // 40
+    "_(* #,##0_);_(* \\(#,##0\\);_(* \"-\"_);_(@_)",          // 41
+    "_(* #,##0_);_(* \\(#,##0\\);_(* \"-\"_);_(@_)",          // 42
     "_(* #,##0.00_);_(* \\(#,##0.00\\);_(* \"-\"??_);_(@_)",  // 43
     "_(* #,##0.00_);_(* \\(#,##0.00\\);_(* \"-\"??_);_(@_)",  // 44
-    "mm:ss",                                            // 45
-    "[h]:mm:ss",                                        // 46
-    "mmss.0",                                           // 47
-    "##0.0E+0",                                         // 48
-    "@",                                                // 49
+    "mm:ss",                                                  // 45
+    "[h]:mm:ss",                                              // 46
+    "mmss.0",                                                 // 47
+    "##0.0E+0",                                               // 48
+    "@",                                                      // 49
 };
 
 std::string ShortDate(const FormatLocale& locale) {
   switch (locale.date_order) {
-    case DateOrder::kDayMonthYear: return "dd/mm/yyyy";
-    case DateOrder::kYearMonthDay: return "yyyy/mm/dd";
-    case DateOrder::kMonthDayYear: break;
+    case DateOrder::kDayMonthYear:
+      return "dd/mm/yyyy";
+    case DateOrder::kYearMonthDay:
+      return "yyyy/mm/dd";
+    case DateOrder::kMonthDayYear:
+      break;
   }
   return "m/d/yyyy";
 }
@@ -76,27 +79,72 @@ std::string ShortDate(const FormatLocale& locale) {
 std::string BuiltinFormatCode(std::uint32_t id, const FormatLocale& locale) {
   // Ids 50-81 are East Asian forms; those Excel maps onto the common ones are mapped here.
   switch (id) {
-    case 50: case 51: case 52: case 53: case 54: case 57: case 58: case 71: case 72:
+    case 50:
+    case 51:
+    case 52:
+    case 53:
+    case 54:
+    case 57:
+    case 58:
+    case 71:
+    case 72:
       id = 14;
       break;
-    case 55: case 56: case 77: id = 21; break;
-    case 59: id = 1; break;
-    case 60: id = 2; break;
-    case 61: id = 3; break;
-    case 62: id = 4; break;
-    case 67: id = 9; break;
-    case 68: id = 10; break;
-    case 69: id = 12; break;
-    case 70: id = 13; break;
-    case 73: id = 15; break;
-    case 74: id = 16; break;
-    case 75: id = 17; break;
-    case 76: id = 20; break;
-    case 78: id = 22; break;
-    case 79: id = 45; break;
-    case 80: id = 46; break;
-    case 81: id = 47; break;
-    default: break;
+    case 55:
+    case 56:
+    case 77:
+      id = 21;
+      break;
+    case 59:
+      id = 1;
+      break;
+    case 60:
+      id = 2;
+      break;
+    case 61:
+      id = 3;
+      break;
+    case 62:
+      id = 4;
+      break;
+    case 67:
+      id = 9;
+      break;
+    case 68:
+      id = 10;
+      break;
+    case 69:
+      id = 12;
+      break;
+    case 70:
+      id = 13;
+      break;
+    case 73:
+      id = 15;
+      break;
+    case 74:
+      id = 16;
+      break;
+    case 75:
+      id = 17;
+      break;
+    case 76:
+      id = 20;
+      break;
+    case 78:
+      id = 22;
+      break;
+    case 79:
+      id = 45;
+      break;
+    case 80:
+      id = 46;
+      break;
+    case 81:
+      id = 47;
+      break;
+    default:
+      break;
   }
   if (id >= kCodes.size()) return "General";
   if (id == 22) {

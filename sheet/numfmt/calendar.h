@@ -10,8 +10,8 @@ namespace cw::sheet::numfmt {
 
 struct CivilDate {
   int year = 1900;
-  int month = 1;  // 1..12
-  int day = 0;    // 0 only for serial 0 of the 1900 system ("1/0/1900")
+  int month = 1;    // 1..12
+  int day = 0;      // 0 only for serial 0 of the 1900 system ("1/0/1900")
   int weekday = 0;  // 0 Sunday .. 6 Saturday
 };
 

@@ -16,14 +16,25 @@ constexpr int kMaxDecimalDigits = 30;
 constexpr int kMaxDenominatorDigits = 7;
 
 enum class Raw : std::uint8_t {
-  kLiteral, kDigit, kPoint, kComma, kPercent, kSlash, kExponent, kGeneral, kText, kDate, kElapsed, kAmPm,
+  kLiteral,
+  kDigit,
+  kPoint,
+  kComma,
+  kPercent,
+  kSlash,
+  kExponent,
+  kGeneral,
+  kText,
+  kDate,
+  kElapsed,
+  kAmPm,
 };
 
 struct RawToken {
   Raw kind = Raw::kLiteral;
-  char ch = 0;          // placeholder, date letter (lower case), exponent letter
-  int count = 0;        // run length of a date letter; 1 for "E+" (plus shown)
-  std::string text;     // literal text; the source text of other tokens; AM/PM: "AMPM"
+  char ch = 0;       // placeholder, date letter (lower case), exponent letter
+  int count = 0;     // run length of a date letter; 1 for "E+" (plus shown)
+  std::string text;  // literal text; the source text of other tokens; AM/PM: "AMPM"
 };
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -40,16 +51,26 @@ bool StartsWithNoCase(std::string_view s, std::size_t at, std::string_view word)
 std::size_t CharLength(std::string_view s, std::size_t at) {
   const auto b = static_cast<unsigned char>(s[at]);
   std::size_t len = 1;
-  if (b >= 0xF0) len = 4;
-  else if (b >= 0xE0) len = 3;
-  else if (b >= 0xC0) len = 2;
+  if (b >= 0xF0)
+    len = 4;
+  else if (b >= 0xE0)
+    len = 3;
+  else if (b >= 0xC0)
+    len = 2;
   return std::min(len, s.size() - at);
 }
 
 bool IsDateLetter(char c) {
   switch (Lower(c)) {
-    case 'y': case 'm': case 'd': case 'h': case 's': case 'e': return true;
-    default: return false;
+    case 'y':
+    case 'm':
+    case 'd':
+    case 'h':
+    case 's':
+    case 'e':
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -131,8 +152,10 @@ struct SectionLexer {
       Op op = Op::kEqual;
       if (b[0] == '<') {
         op = Op::kLess;
-        if (b.size() > 1 && b[1] == '=') op = Op::kLessEqual, n = 2;
-        else if (b.size() > 1 && b[1] == '>') op = Op::kNotEqual, n = 2;
+        if (b.size() > 1 && b[1] == '=')
+          op = Op::kLessEqual, n = 2;
+        else if (b.size() > 1 && b[1] == '>')
+          op = Op::kNotEqual, n = 2;
       } else if (b[0] == '>') {
         op = Op::kGreater;
         if (b.size() > 1 && b[1] == '=') op = Op::kGreaterEqual, n = 2;
@@ -210,7 +233,9 @@ struct SectionLexer {
           i = end + 1;
           break;
         }
-        case '0': case '#': case '?':
+        case '0':
+        case '#':
+        case '?':
           digit_seen = true;
           Push(Raw::kDigit, c, 1, s.substr(i, 1));
           ++i;
@@ -302,8 +327,10 @@ class SectionBuilder {
     if (is_text) {
       section_.kind = SectionKind::kText;
       for (auto& t : raw) {
-        if (t.kind == Raw::kText) Emit(TokenKind::kText);
-        else AddLiteral(t.text);
+        if (t.kind == Raw::kText)
+          Emit(TokenKind::kText);
+        else
+          AddLiteral(t.text);
       }
     } else if (is_date) {
       BuildDate(raw);
@@ -311,8 +338,10 @@ class SectionBuilder {
       section_.kind = SectionKind::kGeneral;
       for (auto& t : raw) {
         // Everything beside the word General is shown as written.
-        if (t.kind == Raw::kGeneral) Emit(TokenKind::kGeneral);
-        else AddLiteral(t.text);
+        if (t.kind == Raw::kGeneral)
+          Emit(TokenKind::kGeneral);
+        else
+          AddLiteral(t.text);
       }
     } else {
       BuildNumber(raw);
@@ -333,7 +362,8 @@ class SectionBuilder {
 
   void AddLiteral(std::string_view text) {
     if (text.empty()) return;
-    const bool merge = format_.tokens.size() > section_.first_token && format_.tokens.back().kind == TokenKind::kLiteral &&
+    const bool merge = format_.tokens.size() > section_.first_token &&
+                       format_.tokens.back().kind == TokenKind::kLiteral &&
                        format_.tokens.back().offset + format_.tokens.back().length == format_.text.size();
     if (merge) {
       format_.tokens.back().length += static_cast<std::uint32_t>(text.size());
@@ -362,7 +392,7 @@ class SectionBuilder {
           break;
         case Raw::kElapsed: {
           section_.elapsed = true;
-          Token& e = Emit(t.ch == 'h' ? TokenKind::kElapsedHours
+          Token& e = Emit(t.ch == 'h'   ? TokenKind::kElapsedHours
                           : t.ch == 'm' ? TokenKind::kElapsedMinutes
                                         : TokenKind::kElapsedSeconds);
           e.index = static_cast<std::uint16_t>(t.count);
@@ -441,7 +471,8 @@ class SectionBuilder {
       if (!minutes) {
         for (std::size_t j = i + 1; j < raw.size(); ++j) {
           if (!is_time_unit(raw[j])) continue;
-          minutes = (raw[j].kind == Raw::kDate && raw[j].ch == 's') || (raw[j].kind == Raw::kElapsed && raw[j].ch == 's');
+          minutes =
+              (raw[j].kind == Raw::kDate && raw[j].ch == 's') || (raw[j].kind == Raw::kElapsed && raw[j].ch == 's');
           break;
         }
       }
@@ -452,7 +483,7 @@ class SectionBuilder {
       return;
     }
     section_.has_date = true;
-    Emit(n == 1 ? TokenKind::kMonth
+    Emit(n == 1   ? TokenKind::kMonth
          : n == 2 ? TokenKind::kMonth2
          : n == 3 ? TokenKind::kMonthAbbr
          : n == 5 ? TokenKind::kMonthLetter
@@ -460,8 +491,7 @@ class SectionBuilder {
   }
 
   static std::size_t SkipSpaces(const std::vector<RawToken>& raw, std::size_t i, int step) {
-    while (i < raw.size() && raw[i].kind == Raw::kLiteral &&
-           raw[i].text.find_first_not_of(' ') == std::string::npos) {
+    while (i < raw.size() && raw[i].kind == Raw::kLiteral && raw[i].text.find_first_not_of(' ') == std::string::npos) {
       i += static_cast<std::size_t>(step);
     }
     return i;
@@ -475,9 +505,10 @@ class SectionBuilder {
       const std::size_t before = i == 0 ? raw.size() : SkipSpaces(raw, i - 1, -1);
       const std::size_t after = SkipSpaces(raw, i + 1, 1);
       const bool digit_before = before < raw.size() && raw[before].kind == Raw::kDigit;
-      const bool digit_after = after < raw.size() &&
-                               (raw[after].kind == Raw::kDigit ||
-                                (raw[after].kind == Raw::kLiteral && raw[after].text[0] >= '1' && raw[after].text[0] <= '9'));
+      const bool digit_after =
+          after < raw.size() &&
+          (raw[after].kind == Raw::kDigit ||
+           (raw[after].kind == Raw::kLiteral && raw[after].text[0] >= '1' && raw[after].text[0] <= '9'));
       if (digit_before && digit_after) return i;
       return raw.size();
     }
@@ -626,12 +657,14 @@ class SectionBuilder {
       // The lexer gathers "16" into one literal; the digits may go on with '0' placeholders.
       const std::string& text = raw[den_begin].text;
       std::size_t k = 0;
-      while (k < text.size() && text[k] >= '0' && text[k] <= '9' && fixed < 100000000) fixed = fixed * 10 + (text[k++] - '0');
+      while (k < text.size() && text[k] >= '0' && text[k] <= '9' && fixed < 100000000)
+        fixed = fixed * 10 + (text[k++] - '0');
       if (k < text.size()) {
         raw[den_begin].text.erase(0, k);  // the rest is text after the denominator
       } else {
         den_end = den_begin + 1;
-        while (den_end < raw.size() && raw[den_end].kind == Raw::kDigit && raw[den_end].ch == '0' && fixed < 100000000) {
+        while (den_end < raw.size() && raw[den_end].kind == Raw::kDigit && raw[den_end].ch == '0' &&
+               fixed < 100000000) {
           fixed *= 10;
           ++den_end;
         }
@@ -664,7 +697,8 @@ class SectionBuilder {
         Emit(TokenKind::kFractionSlash);
         continue;
       }
-      if (section_.fixed_denominator != 0 && i >= den_begin && (i < den_end || (i == den_begin && den_end == den_begin))) {
+      if (section_.fixed_denominator != 0 && i >= den_begin &&
+          (i < den_end || (i == den_begin && den_end == den_begin))) {
         if (!fixed_emitted) {
           Token& d = Emit(TokenKind::kFixedDenominator);
           d.value = section_.fixed_denominator;
@@ -691,7 +725,8 @@ class SectionBuilder {
       if (t.kind == Raw::kComma && i < num_begin) continue;  // grouping in the whole part is not shown
       AddLiteral(t.text);
     }
-    section_.denominator_digits = section_.fixed_denominator != 0 ? 0 : std::min(denominator_seen, kMaxDenominatorDigits);
+    section_.denominator_digits =
+        section_.fixed_denominator != 0 ? 0 : std::min(denominator_seen, kMaxDenominatorDigits);
     if (section_.fixed_denominator == 0 && denominator_seen == 0) section_.denominator_digits = 1;
     section_.decimal_shift = std::clamp(section_.decimal_shift, -400, 400);
   }
@@ -704,13 +739,20 @@ class SectionBuilder {
 
 bool Condition::Holds(double value) const {
   switch (op) {
-    case Op::kNone: return true;
-    case Op::kLess: return value < limit;
-    case Op::kLessEqual: return value <= limit;
-    case Op::kGreater: return value > limit;
-    case Op::kGreaterEqual: return value >= limit;
-    case Op::kEqual: return value == limit;
-    case Op::kNotEqual: return value != limit;
+    case Op::kNone:
+      return true;
+    case Op::kLess:
+      return value < limit;
+    case Op::kLessEqual:
+      return value <= limit;
+    case Op::kGreater:
+      return value > limit;
+    case Op::kGreaterEqual:
+      return value >= limit;
+    case Op::kEqual:
+      return value == limit;
+    case Op::kNotEqual:
+      return value != limit;
   }
   return false;
 }

@@ -13,14 +13,14 @@
 namespace cw::sheet::numfmt {
 
 enum class TokenKind : std::uint8_t {
-  kLiteral,           // text [offset, offset + length) of CompiledFormat::text
-  kDigit,             // placeholder `ch` ('0', '#', '?') of role `role`, index `index`
+  kLiteral,  // text [offset, offset + length) of CompiledFormat::text
+  kDigit,    // placeholder `ch` ('0', '#', '?') of role `role`, index `index`
   kDecimalPoint,
-  kExponent,          // 'E' or 'e' (ch), '+' shown when `index` is 1; then the exponent digits
+  kExponent,  // 'E' or 'e' (ch), '+' shown when `index` is 1; then the exponent digits
   kFractionSlash,
   kFixedDenominator,  // the denominator `value` written in the code ("# ?/8")
   kGeneral,
-  kText,              // '@': the cell's text
+  kText,  // '@': the cell's text
   kYear2,
   kYear4,
   kMonth,
@@ -38,12 +38,12 @@ enum class TokenKind : std::uint8_t {
   kMinute2,
   kSecond,
   kSecond2,
-  kElapsedHours,      // [h]: `index` is the least digit count
+  kElapsedHours,  // [h]: `index` is the least digit count
   kElapsedMinutes,
   kElapsedSeconds,
-  kSubsecond,         // .0 .00 .000 after seconds: `index` digits
-  kAmPm,              // AM text at [offset, offset + length), PM text right after it
-  kDateSeparator,     // '/' in a date: the locale's date separator
+  kSubsecond,      // .0 .00 .000 after seconds: `index` digits
+  kAmPm,           // AM text at [offset, offset + length), PM text right after it
+  kDateSeparator,  // '/' in a date: the locale's date separator
 };
 
 enum class DigitRole : std::uint8_t { kInteger, kDecimal, kExponent, kNumerator, kDenominator };
@@ -55,7 +55,7 @@ struct Token {
   std::uint16_t index = 0;   // integer digits: position from the right; decimals: from the left
   std::uint32_t offset = 0;  // literal text
   std::uint32_t length = 0;
-  std::uint32_t value = 0;   // fixed denominator
+  std::uint32_t value = 0;  // fixed denominator
 };
 
 enum class SectionKind : std::uint8_t { kNumber, kScientific, kFraction, kDate, kGeneral, kText };
@@ -82,10 +82,10 @@ struct Section {
   int denominator_digits = 0;
   int decimal_shift = 0;  // +2 per percent sign, -3 per scaling comma
   bool grouping = false;
-  bool engineering = false;      // "##0.0E+0": exponent a multiple of the integer digits
-  bool has_date = false;         // shows a calendar part (y, m, d), not only a time
-  bool elapsed = false;          // shows [h], [m] or [s]
-  bool mixed_fraction = false;   // "# ?/?": a whole part before the fraction
+  bool engineering = false;     // "##0.0E+0": exponent a multiple of the integer digits
+  bool has_date = false;        // shows a calendar part (y, m, d), not only a time
+  bool elapsed = false;         // shows [h], [m] or [s]
+  bool mixed_fraction = false;  // "# ?/?": a whole part before the fraction
   bool has_decimal_point = false;
   std::uint32_t fixed_denominator = 0;
   // Dates and times.
@@ -96,8 +96,8 @@ struct Section {
 };
 
 struct CompiledFormat {
-  bool valid = false;       // false: the code is malformed and numbers show as General
-  std::string text;         // literal text of all tokens
+  bool valid = false;  // false: the code is malformed and numbers show as General
+  std::string text;    // literal text of all tokens
   std::vector<Token> tokens;
   Section sections[4];
   int section_count = 0;

@@ -55,7 +55,12 @@ void AppendTwo(int n, std::string& out) {
 class IntegerPlacer {
  public:
   IntegerPlacer(const char* digits, int length, int placeholders, bool grouping, char separator, std::string& out)
-      : digits_(digits), length_(length), placeholders_(placeholders), grouping_(grouping), separator_(separator), out_(out) {}
+      : digits_(digits),
+        length_(length),
+        placeholders_(placeholders),
+        grouping_(grouping),
+        separator_(separator),
+        out_(out) {}
 
   void Place(int position, char placeholder) {
     if (position == placeholders_ - 1) {
@@ -128,8 +133,10 @@ void RenderDigits(const SectionView& v, const Decimal& d, int exponent, const Fo
         out.append(v.Text(t));
         break;
       case TokenKind::kDigit:
-        if (t.role == DigitRole::kInteger) placer.Place(t.index, t.ch);
-        else if (t.role == DigitRole::kDecimal) AppendDecimalDigit(d, t.index, last_nonzero, t.ch, out);
+        if (t.role == DigitRole::kInteger)
+          placer.Place(t.index, t.ch);
+        else if (t.role == DigitRole::kDecimal)
+          AppendDecimalDigit(d, t.index, last_nonzero, t.ch, out);
         break;
       case TokenKind::kDecimalPoint:
         if (s.integer_digits == 0) placer.PlaceAll();
@@ -137,8 +144,10 @@ void RenderDigits(const SectionView& v, const Decimal& d, int exponent, const Fo
         break;
       case TokenKind::kExponent:
         out += t.ch;
-        if (exponent < 0) out += '-';
-        else if (t.index == 1) out += '+';
+        if (exponent < 0)
+          out += '-';
+        else if (t.index == 1)
+          out += '+';
         AppendUnsigned(static_cast<std::uint64_t>(exponent < 0 ? -exponent : exponent), s.exponent_digits, out);
         break;
       default:
@@ -209,7 +218,8 @@ void Approximate(double x, std::int64_t max_denominator, std::int64_t& numerator
   const std::int64_t pb = p0 + k * p1;
   const std::int64_t qb = q0 + k * q1;
   const double error_convergent = std::fabs(static_cast<double>(p1) / static_cast<double>(q1) - x);
-  const double error_semi = qb > 0 ? std::fabs(static_cast<double>(pb) / static_cast<double>(qb) - x) : error_convergent + 1;
+  const double error_semi =
+      qb > 0 ? std::fabs(static_cast<double>(pb) / static_cast<double>(qb) - x) : error_convergent + 1;
   if (error_semi < error_convergent) {
     numerator = pb;
     denominator = qb;
@@ -285,15 +295,18 @@ void RenderFraction(const SectionView& v, double magnitude, const FormatLocale& 
             whole_placer.Place(t.index, t.ch);
             break;
           case DigitRole::kNumerator:
-            if (blank_fraction) out += ' ';
-            else numerator_placer.Place(t.index, t.ch == '#' && numerator == 0 ? '0' : t.ch);
+            if (blank_fraction)
+              out += ' ';
+            else
+              numerator_placer.Place(t.index, t.ch == '#' && numerator == 0 ? '0' : t.ch);
             break;
           case DigitRole::kDenominator:
             if (blank_fraction) {
               out += ' ';
             } else if (t.index < denominator_length) {
               out += denominator_digits[t.index];
-              if (t.index == denominator_count - 1) out.append(denominator_digits + t.index + 1, denominator_digits + denominator_length);
+              if (t.index == denominator_count - 1)
+                out.append(denominator_digits + t.index + 1, denominator_digits + denominator_length);
             } else if (t.ch == '?') {
               out += ' ';
             }
@@ -306,8 +319,10 @@ void RenderFraction(const SectionView& v, double magnitude, const FormatLocale& 
         out += blank_fraction ? ' ' : '/';
         break;
       case TokenKind::kFixedDenominator:
-        if (blank_fraction) out.append(static_cast<std::size_t>(denominator_length), ' ');
-        else out.append(denominator_digits, static_cast<std::size_t>(denominator_length));
+        if (blank_fraction)
+          out.append(static_cast<std::size_t>(denominator_length), ' ');
+        else
+          out.append(denominator_digits, static_cast<std::size_t>(denominator_length));
         break;
       default:
         break;
@@ -317,8 +332,10 @@ void RenderFraction(const SectionView& v, double magnitude, const FormatLocale& 
 
 void RenderGeneralSection(const SectionView& v, double magnitude, const FormatLocale& locale, std::string& out) {
   for (const Token& t : v) {
-    if (t.kind == TokenKind::kLiteral) out.append(v.Text(t));
-    else if (t.kind == TokenKind::kGeneral) AppendGeneral(magnitude, locale.decimal_separator, out);
+    if (t.kind == TokenKind::kLiteral)
+      out.append(v.Text(t));
+    else if (t.kind == TokenKind::kGeneral)
+      AppendGeneral(magnitude, locale.decimal_separator, out);
   }
 }
 
@@ -349,14 +366,30 @@ bool RenderDate(const SectionView& v, double value, const RenderContext& context
   }
   for (const Token& t : v) {
     switch (t.kind) {
-      case TokenKind::kLiteral: out.append(v.Text(t)); break;
-      case TokenKind::kDateSeparator: out += context.locale.date_separator; break;
-      case TokenKind::kYear2: AppendTwo(date.year % 100, out); break;
-      case TokenKind::kYear4: AppendUnsigned(static_cast<std::uint64_t>(date.year), 4, out); break;
-      case TokenKind::kMonth: AppendUnsigned(static_cast<std::uint64_t>(date.month), 1, out); break;
-      case TokenKind::kMonth2: AppendTwo(date.month, out); break;
-      case TokenKind::kMonthAbbr: out.append(MonthAbbreviation(s.language, date.month)); break;
-      case TokenKind::kMonthName: out.append(MonthName(s.language, date.month)); break;
+      case TokenKind::kLiteral:
+        out.append(v.Text(t));
+        break;
+      case TokenKind::kDateSeparator:
+        out += context.locale.date_separator;
+        break;
+      case TokenKind::kYear2:
+        AppendTwo(date.year % 100, out);
+        break;
+      case TokenKind::kYear4:
+        AppendUnsigned(static_cast<std::uint64_t>(date.year), 4, out);
+        break;
+      case TokenKind::kMonth:
+        AppendUnsigned(static_cast<std::uint64_t>(date.month), 1, out);
+        break;
+      case TokenKind::kMonth2:
+        AppendTwo(date.month, out);
+        break;
+      case TokenKind::kMonthAbbr:
+        out.append(MonthAbbreviation(s.language, date.month));
+        break;
+      case TokenKind::kMonthName:
+        out.append(MonthName(s.language, date.month));
+        break;
       case TokenKind::kMonthLetter: {
         const std::string_view name = MonthName(s.language, date.month);
         std::size_t len = 1;
@@ -365,19 +398,45 @@ bool RenderDate(const SectionView& v, double value, const RenderContext& context
         out.append(name.substr(0, len));
         break;
       }
-      case TokenKind::kDay: AppendUnsigned(static_cast<std::uint64_t>(date.day), 1, out); break;
-      case TokenKind::kDay2: AppendTwo(date.day, out); break;
-      case TokenKind::kDayAbbr: out.append(DayAbbreviation(s.language, date.weekday)); break;
-      case TokenKind::kDayName: out.append(DayName(s.language, date.weekday)); break;
-      case TokenKind::kHour: AppendUnsigned(static_cast<std::uint64_t>(shown_hour), 1, out); break;
-      case TokenKind::kHour2: AppendTwo(shown_hour, out); break;
-      case TokenKind::kMinute: AppendUnsigned(static_cast<std::uint64_t>(minute), 1, out); break;
-      case TokenKind::kMinute2: AppendTwo(minute, out); break;
-      case TokenKind::kSecond: AppendUnsigned(static_cast<std::uint64_t>(second), 1, out); break;
-      case TokenKind::kSecond2: AppendTwo(second, out); break;
-      case TokenKind::kElapsedHours: AppendUnsigned(static_cast<std::uint64_t>(total_seconds / 3600), t.index, out); break;
-      case TokenKind::kElapsedMinutes: AppendUnsigned(static_cast<std::uint64_t>(total_seconds / 60), t.index, out); break;
-      case TokenKind::kElapsedSeconds: AppendUnsigned(static_cast<std::uint64_t>(total_seconds), t.index, out); break;
+      case TokenKind::kDay:
+        AppendUnsigned(static_cast<std::uint64_t>(date.day), 1, out);
+        break;
+      case TokenKind::kDay2:
+        AppendTwo(date.day, out);
+        break;
+      case TokenKind::kDayAbbr:
+        out.append(DayAbbreviation(s.language, date.weekday));
+        break;
+      case TokenKind::kDayName:
+        out.append(DayName(s.language, date.weekday));
+        break;
+      case TokenKind::kHour:
+        AppendUnsigned(static_cast<std::uint64_t>(shown_hour), 1, out);
+        break;
+      case TokenKind::kHour2:
+        AppendTwo(shown_hour, out);
+        break;
+      case TokenKind::kMinute:
+        AppendUnsigned(static_cast<std::uint64_t>(minute), 1, out);
+        break;
+      case TokenKind::kMinute2:
+        AppendTwo(minute, out);
+        break;
+      case TokenKind::kSecond:
+        AppendUnsigned(static_cast<std::uint64_t>(second), 1, out);
+        break;
+      case TokenKind::kSecond2:
+        AppendTwo(second, out);
+        break;
+      case TokenKind::kElapsedHours:
+        AppendUnsigned(static_cast<std::uint64_t>(total_seconds / 3600), t.index, out);
+        break;
+      case TokenKind::kElapsedMinutes:
+        AppendUnsigned(static_cast<std::uint64_t>(total_seconds / 60), t.index, out);
+        break;
+      case TokenKind::kElapsedSeconds:
+        AppendUnsigned(static_cast<std::uint64_t>(total_seconds), t.index, out);
+        break;
       case TokenKind::kSubsecond: {
         out += context.locale.decimal_separator;
         // The code may show fewer digits than the rounding kept: cut, as they were rounded there.
@@ -471,10 +530,18 @@ void RenderNumber(const CompiledFormat& format, double value, const RenderContex
   if (section.token_count == 0) return;
   if (minus) out += '-';
   switch (section.kind) {
-    case SectionKind::kNumber: RenderFixed(view, magnitude, context.locale, out); break;
-    case SectionKind::kScientific: RenderScientific(view, magnitude, context.locale, out); break;
-    case SectionKind::kFraction: RenderFraction(view, magnitude, context.locale, out); break;
-    case SectionKind::kGeneral: RenderGeneralSection(view, magnitude, context.locale, out); break;
+    case SectionKind::kNumber:
+      RenderFixed(view, magnitude, context.locale, out);
+      break;
+    case SectionKind::kScientific:
+      RenderScientific(view, magnitude, context.locale, out);
+      break;
+    case SectionKind::kFraction:
+      RenderFraction(view, magnitude, context.locale, out);
+      break;
+    case SectionKind::kGeneral:
+      RenderGeneralSection(view, magnitude, context.locale, out);
+      break;
     case SectionKind::kText:
     case SectionKind::kDate:
       if (minus) out.pop_back();
@@ -495,8 +562,10 @@ void RenderString(const CompiledFormat& format, std::string_view text, std::stri
   constexpr int kMaxTextCopies = 8;
   int copies = 0;
   for (const Token& t : view) {
-    if (t.kind == TokenKind::kText && copies++ < kMaxTextCopies) out.append(text);
-    else if (t.kind == TokenKind::kLiteral) out.append(view.Text(t));
+    if (t.kind == TokenKind::kText && copies++ < kMaxTextCopies)
+      out.append(text);
+    else if (t.kind == TokenKind::kLiteral)
+      out.append(view.Text(t));
   }
 }
 

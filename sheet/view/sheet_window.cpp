@@ -18,7 +18,9 @@
 namespace cw::sheet {
 namespace {
 
-QString ToQString(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString ToQString(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 // Column widths come from a small sample of rows, never from the whole sheet.
 constexpr int kSampleRows = 60;
@@ -83,7 +85,8 @@ SheetWindow::SheetWindow(const Workbook& workbook, FormatLocale locale, QWidget*
   connect(buttons_, &QDialogButtonBox::accepted, this, &SheetWindow::accept);
   connect(buttons_, &QDialogButtonBox::rejected, this, &SheetWindow::reject);
   connect(tabs_, &QTabBar::currentChanged, this, [this](int index) {
-    if (index >= 0 && static_cast<std::size_t>(index) != model_->SheetIndex()) ShowSheet(static_cast<std::size_t>(index));
+    if (index >= 0 && static_cast<std::size_t>(index) != model_->SheetIndex())
+      ShowSheet(static_cast<std::size_t>(index));
   });
   connect(grid_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { FollowSelection(); });
   connect(address_box_, &QLineEdit::textEdited, this, [this] { SetAddressValid(true); });
@@ -168,8 +171,10 @@ void SheetWindow::FollowSelection() {
 
 void SheetWindow::SelectInGrid(const CellBlock& block, bool scroll) {
   selecting_ = true;
-  const QModelIndex top_left = model_->index(static_cast<int>(block.first_row) - 1, static_cast<int>(block.first_column) - 1);
-  const QModelIndex bottom_right = model_->index(static_cast<int>(block.last_row) - 1, static_cast<int>(block.last_column) - 1);
+  const QModelIndex top_left =
+      model_->index(static_cast<int>(block.first_row) - 1, static_cast<int>(block.first_column) - 1);
+  const QModelIndex bottom_right =
+      model_->index(static_cast<int>(block.last_row) - 1, static_cast<int>(block.last_column) - 1);
   grid_->selectionModel()->select(QItemSelection(top_left, bottom_right), QItemSelectionModel::ClearAndSelect);
   if (scroll) {
     grid_->selectionModel()->setCurrentIndex(top_left, QItemSelectionModel::NoUpdate);
@@ -187,7 +192,8 @@ void SheetWindow::ShowBlock() {
 
 bool SheetWindow::ApplyAddress(const QString& text) {
   const QByteArray utf8 = text.toUtf8();
-  std::optional<CellBlock> parsed = ParseAddress(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+  std::optional<CellBlock> parsed =
+      ParseAddress(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
   std::optional<std::size_t> sheet_index = model_->SheetIndex();
   if (parsed && parsed->sheet) sheet_index = workbook_.FindSheet(*parsed->sheet);
   if (!parsed || !sheet_index || *sheet_index >= workbook_.sheets.size()) {

@@ -11,17 +11,27 @@ namespace {
 // CODEPAGE values that are not plain Windows code page numbers ([MS-XLS] 2.4.52).
 std::string ConverterNameFor(std::uint16_t code_page) {
   switch (code_page) {
-    case 367: return "US-ASCII";
-    case 1200: return "UTF-16LE";
+    case 367:
+      return "US-ASCII";
+    case 1200:
+      return "UTF-16LE";
     case 10000:
-    case 0x8000: return "macintosh";
-    case 0x8001: return "windows-1252";
-    case 874: return "windows-874";
-    case 932: return "windows-932";
-    case 936: return "windows-936";
-    case 949: return "windows-949";
-    case 950: return "windows-950";
-    default: break;
+    case 0x8000:
+      return "macintosh";
+    case 0x8001:
+      return "windows-1252";
+    case 874:
+      return "windows-874";
+    case 932:
+      return "windows-932";
+    case 936:
+      return "windows-936";
+    case 949:
+      return "windows-949";
+    case 950:
+      return "windows-950";
+    default:
+      break;
   }
   if (code_page >= 1250 && code_page <= 1258) return "windows-" + std::to_string(code_page);
   return "cp" + std::to_string(code_page);

@@ -47,12 +47,12 @@ CompoundFile::CompoundFile(std::span<const std::byte> bytes) : bytes_(bytes) {
   if (!HasSignature(bytes)) FailXls(XlsErrorCode::kNotXls, 0);
   if (bytes.size() < kHeaderSize) FailXls(XlsErrorCode::kCompoundFileTruncated, bytes.size());
 
-  const std::uint16_t major_version = U16(bytes, 0x1A);    // header +0x1A
-  const std::uint16_t sector_shift = U16(bytes, 0x1E);     // header +0x1E: 9 (v3) or 12 (v4)
-  const std::uint16_t mini_sector_shift = U16(bytes, 0x20);  // header +0x20: always 6
-  const std::uint32_t fat_sector_count = U32(bytes, 0x2C);   // header +0x2C
-  const std::uint32_t first_dir_sector = U32(bytes, 0x30);   // header +0x30
-  const std::uint32_t mini_cutoff = U32(bytes, 0x38);        // header +0x38: always 4096
+  const std::uint16_t major_version = U16(bytes, 0x1A);          // header +0x1A
+  const std::uint16_t sector_shift = U16(bytes, 0x1E);           // header +0x1E: 9 (v3) or 12 (v4)
+  const std::uint16_t mini_sector_shift = U16(bytes, 0x20);      // header +0x20: always 6
+  const std::uint32_t fat_sector_count = U32(bytes, 0x2C);       // header +0x2C
+  const std::uint32_t first_dir_sector = U32(bytes, 0x30);       // header +0x30
+  const std::uint32_t mini_cutoff = U32(bytes, 0x38);            // header +0x38: always 4096
   const std::uint32_t first_mini_fat_sector = U32(bytes, 0x3C);  // header +0x3C
   const std::uint32_t mini_fat_sector_count = U32(bytes, 0x40);  // header +0x40
   const std::uint32_t first_difat_sector = U32(bytes, 0x44);     // header +0x44

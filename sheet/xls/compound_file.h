@@ -47,8 +47,8 @@ class CompoundFile {
   };
 
   std::span<const std::byte> Sector(std::uint32_t sector, std::size_t needed) const;
-  std::vector<std::uint32_t> Chain(std::uint32_t start, const std::vector<std::uint32_t>& table,
-                                   std::size_t max_steps, std::size_t offset_for_errors) const;
+  std::vector<std::uint32_t> Chain(std::uint32_t start, const std::vector<std::uint32_t>& table, std::size_t max_steps,
+                                   std::size_t offset_for_errors) const;
   std::vector<std::byte> ReadEntry(const Entry& entry) const;
   std::optional<std::span<const std::byte>> ContiguousEntry(const Entry& entry) const;
   std::vector<std::size_t> RootChildren() const;

@@ -73,8 +73,8 @@ class BiffWorkbookReader {
   }
   void AddCell(Worksheet& sheet, const BiffRecord& r, std::uint32_t row, std::uint32_t column, std::uint32_t style,
                Cell cell);
-  void AddString(Worksheet& sheet, const BiffRecord& r, std::uint32_t row, std::uint32_t column,
-                 std::uint32_t style, std::string text);
+  void AddString(Worksheet& sheet, const BiffRecord& r, std::uint32_t row, std::uint32_t column, std::uint32_t style,
+                 std::string text);
 
   std::span<const std::byte> stream_;
   BiffVersion version_ = BiffVersion::kBiff8;
@@ -96,11 +96,16 @@ std::uint16_t ReadBof(BiffCursor& cursor, BiffVersion& version) {
   const std::size_t at = cursor.Position();
   const BiffRecord r = cursor.Next();
   switch (r.type) {
-    case biff::kBofBiff2: FailXls(XlsErrorCode::kBiff2, at);
-    case biff::kBofBiff3: FailXls(XlsErrorCode::kBiff3, at);
-    case biff::kBofBiff4: FailXls(XlsErrorCode::kBiff4, at);
-    case biff::kBof: break;
-    default: FailXls(XlsErrorCode::kRecordDamaged, at);
+    case biff::kBofBiff2:
+      FailXls(XlsErrorCode::kBiff2, at);
+    case biff::kBofBiff3:
+      FailXls(XlsErrorCode::kBiff3, at);
+    case biff::kBofBiff4:
+      FailXls(XlsErrorCode::kBiff4, at);
+    case biff::kBof:
+      break;
+    default:
+      FailXls(XlsErrorCode::kRecordDamaged, at);
   }
   if (r.data.size() < 4) FailXls(XlsErrorCode::kRecordDamaged, at);
   const std::uint16_t vers = Le16(r.data, 0);

@@ -28,7 +28,8 @@ class WorkbookHandler : public XmlHandler {
     if (name == "sheets") {
       in_sheets_ = true;
     } else if (name == "sheet" && in_sheets_) {
-      if (sheets.size() >= kMaxSheets) FailXlsx(XlsxErrorCode::kBadValue, part_, "more sheets than a workbook can hold");
+      if (sheets.size() >= kMaxSheets)
+        FailXlsx(XlsxErrorCode::kBadValue, part_, "more sheets than a workbook can hold");
       const char* sheet_name = a.Get("name");
       const char* id = a.Get("id");
       sheets.push_back({sheet_name ? sheet_name : "", id ? id : ""});
@@ -162,8 +163,7 @@ void ReadStyles(const ZipPackage& package, const std::string& part, Workbook& bo
   ParsePart(package, part, handler);
 }
 
-void ReadSharedStrings(const ZipPackage& package, const std::string& part, Workbook& book,
-                       std::uint64_t max_strings) {
+void ReadSharedStrings(const ZipPackage& package, const std::string& part, Workbook& book, std::uint64_t max_strings) {
   SharedStringsHandler handler(part, book, max_strings, package.SizeBound(part));
   ParsePart(package, part, handler);
 }

@@ -29,7 +29,6 @@ WorkbookPart ReadWorkbookPart(const ZipPackage& package, const std::string& part
 // Fills book.custom_formats (numFmts) and book.style_formats (cellXfs).
 void ReadStyles(const ZipPackage& package, const std::string& part, Workbook& book, std::uint64_t max_styles);
 // Appends the shared strings to book.strings.
-void ReadSharedStrings(const ZipPackage& package, const std::string& part, Workbook& book,
-                       std::uint64_t max_strings);
+void ReadSharedStrings(const ZipPackage& package, const std::string& part, Workbook& book, std::uint64_t max_strings);
 
 }  // namespace cw::sheet::xlsx

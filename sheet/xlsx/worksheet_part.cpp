@@ -157,7 +157,8 @@ class WorksheetHandler : public XmlHandler {
     next_column_ = cell_column_ + 1;
     if (style) {
       const auto s = ParseCount(style);
-      if (!s) FailXlsx(XlsxErrorCode::kStyleIndex, part_, "the format index \"" + std::string(style) + "\" of " + CellName());
+      if (!s)
+        FailXlsx(XlsxErrorCode::kStyleIndex, part_, "the format index \"" + std::string(style) + "\" of " + CellName());
       if (*s != 0 && *s >= book_.style_formats.size()) {
         FailXlsx(XlsxErrorCode::kStyleIndex, part_, "the format index " + std::to_string(*s) + " of " + CellName());
       }
@@ -174,7 +175,8 @@ class WorksheetHandler : public XmlHandler {
     if (t == "b") return ValueType::kBoolean;
     if (t == "e") return ValueType::kError;
     if (t == "d") return ValueType::kDate;
-    FailXlsx(XlsxErrorCode::kBadValue, part_, "the cell " + CellName() + " has the unknown type \"" + std::string(t) + "\"");
+    FailXlsx(XlsxErrorCode::kBadValue, part_,
+             "the cell " + CellName() + " has the unknown type \"" + std::string(t) + "\"");
   }
 
   std::string CellName() const {

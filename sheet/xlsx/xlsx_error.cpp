@@ -15,15 +15,17 @@ void FailXlsx(XlsxErrorCode code, std::string_view part, std::string_view detail
       text = "Not a workbook: the file is a zip archive, but it holds no Excel workbook.";
       break;
     case XlsxErrorCode::kOpenDocument:
-      text = "Not an Excel workbook: the file is an OpenDocument spreadsheet (.ods). "
-             "Save it in the .xlsx format and try again.";
+      text =
+          "Not an Excel workbook: the file is an OpenDocument spreadsheet (.ods). "
+          "Save it in the .xlsx format and try again.";
       break;
     case XlsxErrorCode::kOtherOfficeDocument:
       text = "Not a workbook: the file is " + d + ", not an Excel workbook.";
       break;
     case XlsxErrorCode::kBinaryWorkbook:
-      text = "This workbook is in the Excel binary format (.xlsb), which this program does not read. "
-             "Save it as an Excel workbook (.xlsx) and try again.";
+      text =
+          "This workbook is in the Excel binary format (.xlsb), which this program does not read. "
+          "Save it as an Excel workbook (.xlsx) and try again.";
       break;
     case XlsxErrorCode::kEncrypted:
       text = "This workbook is password-protected. Save it without a password and try again.";
@@ -38,8 +40,8 @@ void FailXlsx(XlsxErrorCode code, std::string_view part, std::string_view detail
       text = "The workbook is too large to read: its part " + p + " unpacks to more than " + d + ".";
       break;
     case XlsxErrorCode::kPartRatioTooHigh:
-      text = "The workbook looks hostile: its part " + p +
-             " unpacks to far more than a workbook's data ever does (" + d + ").";
+      text = "The workbook looks hostile: its part " + p + " unpacks to far more than a workbook's data ever does (" +
+             d + ").";
       break;
     case XlsxErrorCode::kDoctype:
       text = "The workbook is damaged or hostile: its part " + p +
@@ -56,8 +58,8 @@ void FailXlsx(XlsxErrorCode code, std::string_view part, std::string_view detail
              " is malformed or lies beyond XFD1048576.";
       break;
     case XlsxErrorCode::kBadRowNumber:
-      text = "The workbook is damaged: the row number \"" + d + "\" in " + p +
-             " is malformed or lies beyond row 1048576.";
+      text =
+          "The workbook is damaged: the row number \"" + d + "\" in " + p + " is malformed or lies beyond row 1048576.";
       break;
     case XlsxErrorCode::kBadValue:
       text = "The workbook is damaged: " + d + " in " + p + ".";

@@ -35,8 +35,7 @@ enum class XlsxErrorCode {
 };
 
 struct XlsxError : ReadError {
-  XlsxError(XlsxErrorCode c, const std::string& description, std::size_t at)
-      : ReadError(description, at), code(c) {}
+  XlsxError(XlsxErrorCode c, const std::string& description, std::size_t at) : ReadError(description, at), code(c) {}
   XlsxErrorCode code;
 };
 

@@ -17,10 +17,10 @@ class ZipPackage;
 
 // Caps on what one workbook may hold, beyond the caps on each part.
 struct WorkbookLimits {
-  std::uint64_t max_cells = 100'000'000;    // about 2.4 GB of cell records
-  std::uint64_t max_strings = 16'777'216;   // shared strings
-  std::uint64_t max_styles = 1'048'576;     // cell formats (cellXfs), and number formats
-  std::uint64_t max_row_span = 64u << 20;   // rows spanned by the cells of all sheets together
+  std::uint64_t max_cells = 100'000'000;   // about 2.4 GB of cell records
+  std::uint64_t max_strings = 16'777'216;  // shared strings
+  std::uint64_t max_styles = 1'048'576;    // cell formats (cellXfs), and number formats
+  std::uint64_t max_row_span = 64u << 20;  // rows spanned by the cells of all sheets together
 };
 
 // Reads the workbook held in an opened package.

@@ -93,8 +93,8 @@ void ParsePart(const ZipPackage& package, std::string_view name, XmlHandler& han
     if (session.failure) std::rethrow_exception(session.failure);
     if (status != XML_STATUS_OK) {
       const auto line = static_cast<std::size_t>(XML_GetCurrentLineNumber(parser.get()));
-      const std::string what = std::string(XML_ErrorString(XML_GetErrorCode(parser.get()))) + " at line " +
-                               std::to_string(line);
+      const std::string what =
+          std::string(XML_ErrorString(XML_GetErrorCode(parser.get()))) + " at line " + std::to_string(line);
       FailXlsx(XlsxErrorCode::kXmlMalformed, name, what, line);
     }
   };

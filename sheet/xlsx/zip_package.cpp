@@ -43,7 +43,8 @@ zip_t* OpenSource(zip_source_t* source) {
 ZipPackage::ZipPackage(std::span<const std::byte> bytes, PartLimits limits) : limits_(limits) {
   zip_error_t error;
   zip_error_init(&error);
-  zip_source_t* source = zip_source_buffer_create(bytes.empty() ? static_cast<const void*>("") : static_cast<const void*>(bytes.data()), bytes.size(), 0, &error);
+  zip_source_t* source = zip_source_buffer_create(
+      bytes.empty() ? static_cast<const void*>("") : static_cast<const void*>(bytes.data()), bytes.size(), 0, &error);
   zip_error_fini(&error);
   if (!source) FailXlsx(XlsxErrorCode::kNotZip);
   archive_ = OpenSource(source);

@@ -40,8 +40,8 @@ int main(int argc, char** argv) {
   form.show();
   for (int i = 0; i < 5; ++i) QApplication::processEvents();
 
-  const QList<QWidget*> targets = {form.PushButton1, form.Frame1, form.PushButton2, form.Frame4, form.PushButton6,
-                                   form.Frame2,      form.PushButton4, form.Frame3};
+  const QList<QWidget*> targets = {form.PushButton1, form.Frame1, form.PushButton2, form.Frame4,
+                                   form.PushButton6, form.Frame2, form.PushButton4, form.Frame3};
   constexpr int kMoves = 10000;
   QElapsedTimer timer;
   timer.start();

@@ -1,5 +1,7 @@
 // The main window: layout, start-up, hover rules, the list and chooser, the workbook browse
 // and block pick, the sample command, the output folder browse and the help box.
+#include "app/form1.h"
+
 #include <QBuffer>
 #include <QComboBox>
 #include <QFontInfo>
@@ -7,18 +9,17 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QTimer>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeView>
 #include <QtTest>
 #include <memory>
 
 #include "app/excel1.h"
-#include "app/form1.h"
 #include "app/main0.h"
 #include "app/qt_dialogs.h"
 #include "commands/encoding_help.h"
@@ -43,7 +44,8 @@ class NullEngine : public vcard::SheetEngine {
   }
 };
 
-void AddText(sheet::Workbook& book, sheet::Worksheet& sheet, std::uint32_t row, std::uint16_t column, const char* text) {
+void AddText(sheet::Workbook& book, sheet::Worksheet& sheet, std::uint32_t row, std::uint16_t column,
+             const char* text) {
   sheet::Cell cell;
   cell.row = row;
   cell.column = column;
@@ -158,9 +160,7 @@ struct Harness {
     return *form;
   }
 
-  QString Stored() const {
-    return settings->Read(kSection, kKey).value_or(QStringLiteral("<absent>"));
-  }
+  QString Stored() const { return settings->Read(kSection, kKey).value_or(QStringLiteral("<absent>")); }
 };
 
 }  // namespace
@@ -238,8 +238,8 @@ void Form1Test::LayoutMatchesTheTableInTwips() {
   QWidget* widget = form.findChild<QWidget*>(name);
   QVERIFY(widget);
   QCOMPARE(widget->parentWidget()->objectName(), container);
-  QCOMPARE(widget->geometry(), QRect(form.Px(twips.x()), form.Px(twips.y()), form.Px(twips.width()),
-                                     form.Px(twips.height())));
+  QCOMPARE(widget->geometry(),
+           QRect(form.Px(twips.x()), form.Px(twips.y()), form.Px(twips.width()), form.Px(twips.height())));
   if (auto* button = qobject_cast<QPushButton*>(widget)) QCOMPARE(button->text(), caption);
   if (auto* frame = qobject_cast<QGroupBox*>(widget)) QCOMPARE(frame->title(), caption);
   if (auto* text = qobject_cast<QLineEdit*>(widget); text && name != QStringLiteral("Text3")) {
@@ -278,9 +278,16 @@ void Form1Test::FontsAndColours() {
     QWidget* widget;
     double points;
   };
-  const Case cases[] = {{&form, 9},           {form.Text1, 9},       {form.Combo1, 9},      {form.Frame2, 9},
-                        {form.ListView1, 9},  {form.PushButton1, 11.25}, {form.PushButton2, 11.25},
-                        {form.PushButton3, 11.25}, {form.PushButton4, 11.25}, {form.PushButton5, 11.25},
+  const Case cases[] = {{&form, 9},
+                        {form.Text1, 9},
+                        {form.Combo1, 9},
+                        {form.Frame2, 9},
+                        {form.ListView1, 9},
+                        {form.PushButton1, 11.25},
+                        {form.PushButton2, 11.25},
+                        {form.PushButton3, 11.25},
+                        {form.PushButton4, 11.25},
+                        {form.PushButton5, 11.25},
                         {form.PushButton6, 11.25}};
   for (const Case& c : cases) {
     const QString what = c.widget->objectName();
@@ -441,8 +448,9 @@ void Form1Test::HoverRules() {
   Form1& form = h.Load();
   const QList<QWidget*> buttons = {form.PushButton1, form.PushButton2, form.PushButton3,
                                    form.PushButton4, form.PushButton5, form.PushButton6};
-  const QList<QWidget*> plain = {&form,       form.Frame1, form.Frame2, form.Frame3, form.Frame4,
-                                 form.Text1,  form.Text2,  form.Text3,  form.ListView1->viewport()};
+  const QList<QWidget*> plain = {&form,       form.Frame1, form.Frame2,
+                                 form.Frame3, form.Frame4, form.Text1,
+                                 form.Text2,  form.Text3,  form.ListView1->viewport()};
   for (QWidget* button : buttons) {
     for (QWidget* area : plain) {
       MoveMouseOver(button);
@@ -596,8 +604,9 @@ void Form1Test::BrowseOwnerFileAnswered() {
   };
   form.PushButton2_Click();
   QCOMPARE(h.dialogs.boxes.size(), std::size_t{1});
-  QCOMPARE(h.dialogs.boxes[0].text, std::string("Excel may be open. It is recommended that you close Excel first.\r\n\r\n"
-                                                "Would you like to proceed anyway?"));
+  QCOMPARE(h.dialogs.boxes[0].text,
+           std::string("Excel may be open. It is recommended that you close Excel first.\r\n\r\n"
+                       "Would you like to proceed anyway?"));
   QCOMPARE(h.dialogs.boxes[0].title, std::string("Cardwright"));
   QVERIFY(h.dialogs.boxes[0].icon == vcard::MessageIcon::kNone);
   QVERIFY(h.dialogs.boxes[0].buttons == vcard::MessageButtons::kYesNo);
@@ -819,8 +828,8 @@ void Form1Test::QtMessageBoxesShowTheRequestedBox() {
                        QString::fromLatin1(vcard::kSupportAddress.data(), vcard::kSupportAddress.size()));
     return;
   }
-  const vcard::MessageAnswer answer =
-      dialogs.Show(app::kExcelOpenText, vcard::kApplicationTitle, vcard::MessageIcon::kNone, vcard::MessageButtons::kYesNo);
+  const vcard::MessageAnswer answer = dialogs.Show(app::kExcelOpenText, vcard::kApplicationTitle,
+                                                   vcard::MessageIcon::kNone, vcard::MessageButtons::kYesNo);
   QVERIFY(answer == (kind == 0 ? vcard::MessageAnswer::kYes : vcard::MessageAnswer::kNo));
   QCOMPARE(title, QStringLiteral("Cardwright"));
   QCOMPARE(icon, QMessageBox::NoIcon);
@@ -837,7 +846,10 @@ void Form1Test::QtSheetWindowReturnsTheMarkedBlock() {
       auto* window = qobject_cast<sheet::SheetWindow*>(modal);
       if (!window) return;
       window->ApplyAddress(QStringLiteral("'Back Sheet'!A2:C4"));
-      if (confirm) window->accept(); else window->reject();
+      if (confirm)
+        window->accept();
+      else
+        window->reject();
     });
     const std::optional<std::string> address = dialogs.PickBlock(book, {});
     if (confirm) {

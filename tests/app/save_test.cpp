@@ -1,6 +1,8 @@
 // Both save buttons end to end: a real workbook written by libxlsxwriter as the program's sample,
 // the block picked in the real sheet window, kinds chosen in the chooser, the real engine and
 // export run, and the files checked byte for byte.
+#include <xlsxwriter.h>
+
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
@@ -9,7 +11,6 @@
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
-#include <xlsxwriter.h>
 
 #include "app/form1.h"
 #include "app/save_command.h"
@@ -36,12 +37,12 @@ bool WriteContacts(const QString& path) {
   lxw_worksheet* notes = workbook_add_worksheet(book, "Notes");
   worksheet_write_string(notes, 0, 0, "not contacts", nullptr);
   lxw_worksheet* sheet = workbook_add_worksheet(book, "Contacts");
-  const char* rows[3][3] = {{"Ann", "Lee", "ann@example.com"},
-                            {"J\xC3\xB6rg", "M\xC3\xBCller", ""},
-                            {"", "Kim", "kim@example.com"}};
+  const char* rows[3][3] = {
+      {"Ann", "Lee", "ann@example.com"}, {"J\xC3\xB6rg", "M\xC3\xBCller", ""}, {"", "Kim", "kim@example.com"}};
   for (int r = 0; r < 3; ++r) {
     for (int c = 0; c < 3; ++c) {
-      if (*rows[r][c]) worksheet_write_string(sheet, static_cast<lxw_row_t>(r), static_cast<lxw_col_t>(c), rows[r][c], nullptr);
+      if (*rows[r][c])
+        worksheet_write_string(sheet, static_cast<lxw_row_t>(r), static_cast<lxw_col_t>(c), rows[r][c], nullptr);
     }
   }
   worksheet_activate(sheet);
@@ -89,11 +90,11 @@ class SaveTest : public QObject {
       QDir().mkpath(out);
       settings = std::make_unique<commands::IniSettingsStore>(dir.filePath(QStringLiteral("settings.ini")));
       settings->Write(QStringLiteral("Cardwright"), QStringLiteral("Text3"), out + QLatin1Char('/'));
-      form = std::make_unique<app::Form1>(app::Form1Environment{
-          dialogs, *settings, app_folder, dir.filePath(QStringLiteral("Desktop/")),
-          [this] { return vcard::MakeSheetEngine(regional.format); },
-          [](const std::string& path) { return sheet::ReadWorkbookFile(path); }, regional.format,
-          app::ExportSaveRunner(dialogs, clock, regional)});
+      form = std::make_unique<app::Form1>(
+          app::Form1Environment{dialogs, *settings, app_folder, dir.filePath(QStringLiteral("Desktop/")),
+                                [this] { return vcard::MakeSheetEngine(regional.format); },
+                                [](const std::string& path) { return sheet::ReadWorkbookFile(path); }, regional.format,
+                                app::ExportSaveRunner(dialogs, clock, regional)});
       form->Form_Load();
     }
     QString Sample() const { return app_folder + QStringLiteral("/Samples/sample.xls"); }
@@ -128,10 +129,12 @@ void SaveTest::BothSaveButtonsWriteTheRowsOfThePickedBlock() {
   QCOMPARE(w.dialogs.boxes[1].text, std::string("Done."));
   QCOMPARE(w.form->Pointer(), vcard::PointerSetting::kDefault);
 
-  const QStringList expected_names = {
-      QStringLiteral("ANSI_ Kim_Row3.vcf"),  QStringLiteral("ANSI_Ann Lee_Row1.vcf"),
-      QString::fromUtf8("ANSI_J\u00f6rg M\u00fcller_Row2.vcf"), QStringLiteral("UTF8_ Kim_Row3.vcf"),
-      QStringLiteral("UTF8_Ann Lee_Row1.vcf"), QString::fromUtf8("UTF8_J\u00f6rg M\u00fcller_Row2.vcf")};
+  const QStringList expected_names = {QStringLiteral("ANSI_ Kim_Row3.vcf"),
+                                      QStringLiteral("ANSI_Ann Lee_Row1.vcf"),
+                                      QString::fromUtf8("ANSI_J\u00f6rg M\u00fcller_Row2.vcf"),
+                                      QStringLiteral("UTF8_ Kim_Row3.vcf"),
+                                      QStringLiteral("UTF8_Ann Lee_Row1.vcf"),
+                                      QString::fromUtf8("UTF8_J\u00f6rg M\u00fcller_Row2.vcf")};
   QCOMPARE(VcfFiles(w.out), expected_names);
 
   const QByteArray ann =
@@ -144,7 +147,8 @@ void SaveTest::BothSaveButtonsWriteTheRowsOfThePickedBlock() {
            QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN:M\xFCller;J\xF6rg;;\r\nFN:J\xF6rg  M\xFCller\r\n"
                       "REV:20260101T090503\r\nEND:VCARD\r\n"));
   QCOMPARE(ReadAll(w.out + QString::fromUtf8("/UTF8_J\u00f6rg M\u00fcller_Row2.vcf")),
-           QByteArray("\xEF\xBB\xBF" "BEGIN:VCARD\r\nVERSION:2.1\r\nN:M\xC3\xBCller;J\xC3\xB6rg;;\r\n"
+           QByteArray("\xEF\xBB\xBF"
+                      "BEGIN:VCARD\r\nVERSION:2.1\r\nN:M\xC3\xBCller;J\xC3\xB6rg;;\r\n"
                       "FN:J\xC3\xB6rg  M\xC3\xBCller\r\nREV:20260101T090503\r\nEND:VCARD\r\n"));
   QCOMPARE(ReadAll(w.out + QStringLiteral("/ANSI_ Kim_Row3.vcf")),
            QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Kim;;;\r\nFN:  Kim\r\nEMAIL;INTERNET;PREF:kim@example.com\r\n"
@@ -211,7 +215,8 @@ void SaveTest::ShippedSampleExportsThreeRows() {
                         QStringLiteral("ANSI_Wei Chen_Row3.vcf"), QStringLiteral("UTF8_John Smith_Row1.vcf"),
                         QStringLiteral("UTF8_Maria Garcia_Row2.vcf"), QStringLiteral("UTF8_Wei Chen_Row3.vcf")}));
   QCOMPARE(ReadAll(w.out + QStringLiteral("/UTF8_Wei Chen_Row3.vcf")),
-           QByteArray("\xEF\xBB\xBF" "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Chen;Wei;;\r\nFN:Wei  Chen\r\n"
+           QByteArray("\xEF\xBB\xBF"
+                      "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Chen;Wei;;\r\nFN:Wei  Chen\r\n"
                       "REV:20260101T090503\r\nEND:VCARD\r\n"));
 }
 

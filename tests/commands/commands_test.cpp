@@ -54,7 +54,8 @@ void CommandsTest::HelpIsThreeBlocksSeparatedByTwoCarriageReturns() {
   QCOMPARE(blocks[0], QStringLiteral("ANSI Vs. UTF8"));
   QVERIFY(blocks[1].contains(QStringLiteral("Wikipedia")));
   QVERIFY(!blocks[1].contains(QLatin1Char('\r')));
-  QVERIFY(blocks[2].startsWith(QStringLiteral("Most Windows text files use a form of ANSI, OEM or Unicode encoding. ")));
+  QVERIFY(
+      blocks[2].startsWith(QStringLiteral("Most Windows text files use a form of ANSI, OEM or Unicode encoding. ")));
   QCOMPARE(blocks[2].count(QStringLiteral(". ")) + (blocks[2].endsWith(QLatin1Char('.')) ? 1 : 0), 6);
   for (const char* topic : {"ISO-8859", "double-byte", "Unicode", "IBM PC", "line-drawing", "UTF-16LE", "UTF-8"}) {
     QVERIFY2(blocks[2].contains(QString::fromLatin1(topic)), topic);
@@ -77,7 +78,8 @@ void CommandsTest::HelpFailureIsReportedUnderStatement100() {
   sink.fail = true;
   commands::ShowEncodingHelp(sink, sink);
   QCOMPARE(sink.reports.size(), std::size_t{1});
-  QCOMPARE(sink.reports[0], vcard::ApplicationErrorText("in Tabulon5/20/2014.Form1.PushButton4_Click ", 100, "no display"));
+  QCOMPARE(sink.reports[0],
+           vcard::ApplicationErrorText("in Tabulon5/20/2014.Form1.PushButton4_Click ", 100, "no display"));
 }
 
 void CommandsTest::SettingsTellAbsentFromEmpty_data() {
@@ -87,8 +89,8 @@ void CommandsTest::SettingsTellAbsentFromEmpty_data() {
   QTest::newRow("absent gives the default") << false << QString() << QStringLiteral("/home/u/Desktop/");
   QTest::newRow("stored empty stays empty") << true << QString() << QString();
   QTest::newRow("stored folder") << true << QStringLiteral("/data/out/") << QStringLiteral("/data/out/");
-  QTest::newRow("characters INI files escape") << true << QStringLiteral("/a;b=c\\d/\u00e9t\u00e9 #1/")
-                                               << QStringLiteral("/a;b=c\\d/\u00e9t\u00e9 #1/");
+  QTest::newRow("characters INI files escape")
+      << true << QStringLiteral("/a;b=c\\d/\u00e9t\u00e9 #1/") << QStringLiteral("/a;b=c\\d/\u00e9t\u00e9 #1/");
 }
 
 void CommandsTest::SettingsTellAbsentFromEmpty() {

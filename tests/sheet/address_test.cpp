@@ -41,9 +41,9 @@ TEST(ParseAddress, AcceptsRelativeAbsoluteAndSheetQualifiedForms) {
 }
 
 TEST(ParseAddress, RefusesWhatIsNotAnAddressOnTheSheet) {
-  for (std::string_view bad : {"", "  ", "A", "1", "A0", "XFE1", "A1048577", "AAAA1", "A1:", ":B2", "A1:B2:C3",
-                               "A$", "$$A1", "'Open!A1", "''!A1", "!A1", "A1B2", "1A", "A1:C", "hello world",
-                               "A-1", "A1.5"}) {
+  for (std::string_view bad :
+       {"",   "  ",   "A",        "1",     "A0",  "XFE1", "A1048577", "AAAA1", "A1:",         ":B2", "A1:B2:C3",
+        "A$", "$$A1", "'Open!A1", "''!A1", "!A1", "A1B2", "1A",       "A1:C",  "hello world", "A-1", "A1.5"}) {
     SCOPED_TRACE(bad);
     EXPECT_FALSE(ParseAddress(bad));
   }

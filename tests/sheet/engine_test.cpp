@@ -107,9 +107,14 @@ TEST_F(EngineTest, CellTextIsTheDisplayedTextOnTheRangesSheet) {
     std::string_view text;
   };
   constexpr Case kCases[] = {
-      {"A1", 2, 2, "Ann"},        {"A1", 2, 3, "Lee"},         {"A1", 6, 4, "42"},
-      {"A1", 1, 1, ""},           {"First!A1", 1, 1, "first-a1"}, {"First!A1", 2, 2, "2.5"},
-      {"Sheet2!A1", 2, 2, ""},    {"A1", 1048576, 16384, ""},
+      {"A1", 2, 2, "Ann"},
+      {"A1", 2, 3, "Lee"},
+      {"A1", 6, 4, "42"},
+      {"A1", 1, 1, ""},
+      {"First!A1", 1, 1, "first-a1"},
+      {"First!A1", 2, 2, "2.5"},
+      {"Sheet2!A1", 2, 2, ""},
+      {"A1", 1048576, 16384, ""},
   };
   Application app;
   OpenedWorkbook& book = app.Open(path_);
@@ -185,7 +190,12 @@ TEST(EngineText, FormattedCellsShowAsTheWorkbookShowsThem) {
   };
   const Case cases[] = {
       {"United States", {}, "(555) 123-4567", "02134", "1984-07-21", "7/21/1984", "1,234.50"},
-      {"Germany", {DateOrder::kDayMonthYear, '.', ',', '.'}, "(555) 123-4567", "02134", "1984-07-21", "21.07.1984",
+      {"Germany",
+       {DateOrder::kDayMonthYear, '.', ',', '.'},
+       "(555) 123-4567",
+       "02134",
+       "1984-07-21",
+       "21.07.1984",
        "1.234,50"},
   };
   for (const auto& c : cases) {

@@ -40,7 +40,11 @@ TEST(WorkbookFile, NonWorkbooksSayWhatTheyLookLike) {
       {"PDF", "%PDF-1.7\n", WorkbookFileErrorCode::kPdf, "PDF"},
       {"Excel 4 worksheet", std::string("\x09\x04\x06\x00\x00\x00\x10\x00", 8), WorkbookFileErrorCode::kOldExcel,
        "Excel 4.0"},
-      {"binary junk", std::string("\x7F" "ELF\x02\x01\x01\x00", 8), WorkbookFileErrorCode::kUnknown, "neither"},
+      {"binary junk",
+       std::string("\x7F"
+                   "ELF\x02\x01\x01\x00",
+                   8),
+       WorkbookFileErrorCode::kUnknown, "neither"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
@@ -94,7 +98,8 @@ TEST(WorkbookFile, ContainersGoToTheirReaders) {
     ADD_FAILURE() << "not passed to the .xls reader: " << e.what();
   } catch (const ReadError&) {
   }
-  const Workbook book = ReadWorkbook(testing::ZipBytes(testing::MinimalParts("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>")));
+  const Workbook book =
+      ReadWorkbook(testing::ZipBytes(testing::MinimalParts("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>")));
   EXPECT_EQ(book.sheets.size(), 1u);
 }
 

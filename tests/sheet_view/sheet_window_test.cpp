@@ -1,9 +1,11 @@
 // The sheet window: what the grid shows, which sheet it opens on, and the address it reports
 // for a marked block (mouse, header clicks, typed addresses).
+#include "sheet/view/sheet_window.h"
+
 #include <QDialogButtonBox>
 #include <QHeaderView>
-#include <QLabel>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabBar>
@@ -12,7 +14,6 @@
 
 #include "sheet/cell_text.h"
 #include "sheet/view/sheet_table_model.h"
-#include "sheet/view/sheet_window.h"
 
 using cw::sheet::Cell;
 using cw::sheet::CellKind;
@@ -75,7 +76,7 @@ void SelectCells(SheetWindow& window, int top, int left, int bottom, int right) 
 void ClickHeader(QHeaderView* header, int section) {
   const int position = header->sectionViewportPosition(section) + header->sectionSize(section) / 2;
   const QPoint point = header->orientation() == Qt::Horizontal ? QPoint(position, header->height() / 2)
-                                                                : QPoint(header->width() / 2, position);
+                                                               : QPoint(header->width() / 2, position);
   QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, point);
 }
 
@@ -190,7 +191,7 @@ void SheetWindowTest::HeaderClicksAreClippedToTheUsedRange() {
   QTest::mouseClick(window.Grid()->horizontalHeader()->viewport(), Qt::LeftButton, Qt::ShiftModifier,
                     QPoint(window.Grid()->horizontalHeader()->sectionViewportPosition(3) + 5, 5));
   QCOMPARE(window.AddressBox()->text(), QStringLiteral("$C$2:$D$5"));  // shift-click widens to column D
-  ClickHeader(window.Grid()->verticalHeader(), 2);  // row 3: columns B..D hold data
+  ClickHeader(window.Grid()->verticalHeader(), 2);                     // row 3: columns B..D hold data
   QCOMPARE(window.AddressBox()->text(), QStringLiteral("$B$3:$D$3"));
 
   window.Tabs()->setCurrentIndex(2);  // an empty sheet: a whole column shrinks to its first cell
@@ -206,8 +207,8 @@ void SheetWindowTest::TypedAddressMarksTheBlock_data() {
   QTest::newRow("relative") << QStringLiteral("b2:c3") << true << 1 << QStringLiteral("$B$2:$C$3");
   QTest::newRow("absolute, spaces around") << QStringLiteral("  $C$3 ") << true << 1 << QStringLiteral("$C$3");
   QTest::newRow("reversed corners") << QStringLiteral("D5:B2") << true << 1 << QStringLiteral("$B$2:$D$5");
-  QTest::newRow("other sheet switches the tab") << QStringLiteral("'My Sheet'!A1:B2") << true << 0
-                                                << QStringLiteral("'My Sheet'!$A$1:$B$2");
+  QTest::newRow("other sheet switches the tab")
+      << QStringLiteral("'My Sheet'!A1:B2") << true << 0 << QStringLiteral("'My Sheet'!$A$1:$B$2");
   QTest::newRow("sheet name in any case") << QStringLiteral("empty!A1") << true << 2 << QStringLiteral("Empty!$A$1");
   QTest::newRow("whole columns clipped") << QStringLiteral("B:C") << true << 1 << QStringLiteral("$B$2:$C$5");
   QTest::newRow("whole rows clipped") << QStringLiteral("3:4") << true << 1 << QStringLiteral("$B$3:$D$4");

@@ -35,7 +35,8 @@ void WriteWorkbook(const std::string& path, const std::vector<CellSpec>& cells, 
 
 class ExportEngineTest : public ::testing::Test {
  protected:
-  ExportEngineTest() : regional_(RegionalSettings::ForLocale("en_US.UTF-8")), engine_(MakeSheetEngine(regional_.format)) {
+  ExportEngineTest()
+      : regional_(RegionalSettings::ForLocale("en_US.UTF-8")), engine_(MakeSheetEngine(regional_.format)) {
     book_ = dir_.File("contacts.xlsx");
     out_ = dir_.File("out");
     std::filesystem::create_directory(out_);
@@ -63,17 +64,22 @@ class ExportEngineTest : public ::testing::Test {
 };
 
 TEST_F(ExportEngineTest, RowsBecomeNamedFilesWithExactBytes) {
-  WriteWorkbook(book_, {{0, 0, "Ann"}, {0, 1, "Lee"}, {0, 2, "ann@example.com"}, {0, 3, "3/7/1980"},
+  WriteWorkbook(book_, {{0, 0, "Ann"},
+                        {0, 1, "Lee"},
+                        {0, 2, "ann@example.com"},
+                        {0, 3, "3/7/1980"},
                         {2, 1, "Kim"},
-                        {3, 0, "A/B"}, {3, 1, "C:D"},
-                        {4, 0, "Ren\xC3\xA9"}, {4, 1, "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD"}});
+                        {3, 0, "A/B"},
+                        {3, 1, "C:D"},
+                        {4, 0, "Ren\xC3\xA9"},
+                        {4, 1, "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD"}});
   Run(ExportEncoding::Ansi, "A1:D5", {"First Name", "Last Name", "Email", "Birthday"});
   EXPECT_TRUE(reporter_.reports.empty());
   ASSERT_EQ(messages_.shown.size(), 1u);
   EXPECT_EQ(messages_.shown[0].text, "Done.");
-  EXPECT_EQ(FilesIn(out_), (std::vector<std::string>{"ANSI_ Kim_Row3.vcf", "ANSI_A B C D_Row4.vcf",
-                                                      "ANSI_Ann Lee_Row1.vcf", "ANSI_Ren\xC3\xA9 \xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD_Row5.vcf",
-                                                      "ANSI_Row2.vcf"}));
+  EXPECT_EQ(FilesIn(out_),
+            (std::vector<std::string>{"ANSI_ Kim_Row3.vcf", "ANSI_A B C D_Row4.vcf", "ANSI_Ann Lee_Row1.vcf",
+                                      "ANSI_Ren\xC3\xA9 \xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD_Row5.vcf", "ANSI_Row2.vcf"}));
   EXPECT_TRUE(testing::SameBytes(
       "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Lee;Ann;;\r\nFN:Ann  Lee\r\nEMAIL;INTERNET;PREF:ann@example.com\r\n"
       "BDAY:19800307\r\nREV:20260101T090503\r\nEND:VCARD\r\n",
@@ -87,7 +93,8 @@ TEST_F(ExportEngineTest, RowsBecomeNamedFilesWithExactBytes) {
 
   Run(ExportEncoding::Utf8, "A5:D5", {"First Name", "Last Name", "Email", "Birthday"});
   EXPECT_EQ(ReadBytes(out_ + "/UTF8_Ren\xC3\xA9 \xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD_Row1.vcf"),
-            "\xEF\xBB\xBF" "BEGIN:VCARD\r\nVERSION:2.1\r\nN:\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD;Ren\xC3\xA9;;\r\n"
+            "\xEF\xBB\xBF"
+            "BEGIN:VCARD\r\nVERSION:2.1\r\nN:\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD;Ren\xC3\xA9;;\r\n"
             "FN:Ren\xC3\xA9  \xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\r\nREV:20260101T090503\r\nEND:VCARD\r\n");
 }
 

@@ -205,8 +205,8 @@ TEST_F(ExportRunTest, ABlockThatDoesNotMatchTheListSaysBothCountsAndWritesNothin
 
 TEST_F(ExportRunTest, AnUnreadableCellIsReportedAtItsStatementAndTheRowGoesOn) {
   columns_.FillColumnList(2);
-  columns_.SetType(1, "Email");   // kind 6: read at 200
-  columns_.SetType(2, "Notes");   // kind 25: read at 276
+  columns_.SetType(1, "Email");  // kind 6: read at 200
+  columns_.SetType(2, "Notes");  // kind 25: read at 276
   script_.last_row = 2;
   script_.last_column = 2;
   script_.cells = {{{1, 2}, "note one"}, {{2, 1}, "b@example.com"}};

@@ -17,10 +17,10 @@ TEST(Encoders, AnsiUsesTheLocalesCodePageAndQuestionMarksWhatItLacks) {
   EXPECT_EQ(western.Number(), 1252);
   EXPECT_EQ(cyrillic.Number(), 1251);
   EXPECT_EQ(western.Encode("Ren\xC3\xA9"), "Ren\xE9");
-  EXPECT_EQ(western.Encode("\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD"), "????");                  // Иван
-  EXPECT_EQ(cyrillic.Encode("\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD"), "\xC8\xE2\xE0\xED");     // Иван in cp1251
-  EXPECT_EQ(western.Encode("\xE2\x82\xAC 5"), "\x80 5");                                   // € is 0x80
-  EXPECT_EQ(western.Encode("\xF0\x9F\x98\x80"), "?");                                      // one character, one "?"
+  EXPECT_EQ(western.Encode("\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD"), "????");               // Иван
+  EXPECT_EQ(cyrillic.Encode("\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD"), "\xC8\xE2\xE0\xED");  // Иван in cp1251
+  EXPECT_EQ(western.Encode("\xE2\x82\xAC 5"), "\x80 5");                               // € is 0x80
+  EXPECT_EQ(western.Encode("\xF0\x9F\x98\x80"), "?");                                  // one character, one "?"
   EXPECT_EQ(western.Encode(""), "");
   EXPECT_EQ(CodePage(CodePage::ForLocale("ja_JP")).Encode("\xE6\x97\xA5"), "\x93\xFA");  // 日 in cp932
 
@@ -34,11 +34,11 @@ struct LocaleCase {
   std::string_view locale;
   int code_page;
 };
-constexpr LocaleCase kLocales[] = {{"C", 1252},        {"", 1252},           {"de_DE.UTF-8", 1252}, {"uk_UA", 1251},
-                                   {"pl_PL", 1250},    {"el_GR", 1253},      {"tr_TR", 1254},       {"he_IL", 1255},
-                                   {"ar_EG", 1256},    {"lt_LT", 1257},      {"vi_VN", 1258},       {"th_TH", 874},
-                                   {"ja_JP.UTF-8", 932}, {"zh_CN", 936},     {"zh_SG", 936},        {"ko_KR", 949},
-                                   {"zh_TW", 950},     {"zh_HK.UTF-8", 950}, {"sr_RS@latin", 1251}, {"pt_BR", 1252}};
+constexpr LocaleCase kLocales[] = {{"C", 1252},          {"", 1252},           {"de_DE.UTF-8", 1252}, {"uk_UA", 1251},
+                                   {"pl_PL", 1250},      {"el_GR", 1253},      {"tr_TR", 1254},       {"he_IL", 1255},
+                                   {"ar_EG", 1256},      {"lt_LT", 1257},      {"vi_VN", 1258},       {"th_TH", 874},
+                                   {"ja_JP.UTF-8", 932}, {"zh_CN", 936},       {"zh_SG", 936},        {"ko_KR", 949},
+                                   {"zh_TW", 950},       {"zh_HK.UTF-8", 950}, {"sr_RS@latin", 1251}, {"pt_BR", 1252}};
 
 TEST(Encoders, LocaleGivesTheWindowsCodePage) {
   for (const auto& c : kLocales) {
@@ -60,14 +60,18 @@ TEST(RecordFile, WritesWholeFilesOrLeavesTheOldOneAlone) {
   EXPECT_TRUE(testing::FilesIn(dir.Path()).empty());
 
   WriteRecordFile(target, "BEGIN:VCARD\r\nEND:VCARD", ExportEncoding::Utf8, cp);
-  EXPECT_EQ(ReadBytes(target), "\xEF\xBB\xBF" "BEGIN:VCARD\r\nEND:VCARD\r\n");
+  EXPECT_EQ(ReadBytes(target),
+            "\xEF\xBB\xBF"
+            "BEGIN:VCARD\r\nEND:VCARD\r\n");
 
   // A write that never completes leaves the previous file as it was and no temporary behind.
   {
     RecordFile file = RecordFile::Create(target);
     file.Write("half a rec");
   }
-  EXPECT_EQ(ReadBytes(target), "\xEF\xBB\xBF" "BEGIN:VCARD\r\nEND:VCARD\r\n");
+  EXPECT_EQ(ReadBytes(target),
+            "\xEF\xBB\xBF"
+            "BEGIN:VCARD\r\nEND:VCARD\r\n");
   EXPECT_EQ(testing::FilesIn(dir.Path()), std::vector<std::string>{"UTF8_Ann Lee_Row1.vcf"});
 
   // A completed write replaces it.

@@ -108,8 +108,8 @@ inline ::testing::AssertionResult SameBytes(const std::string& expected, const s
   for (std::size_t i = 0; i < std::min(expected.size(), actual.size()); ++i) {
     if (expected[i] != actual[i]) {
       const auto end_of = [&](const std::string& s) { return s.substr(start, s.find("\r\n", start) - start); };
-      return ::testing::AssertionFailure() << "line " << line << " differs:\n  expected: " << end_of(expected)
-                                           << "\n  actual:   " << end_of(actual);
+      return ::testing::AssertionFailure()
+             << "line " << line << " differs:\n  expected: " << end_of(expected) << "\n  actual:   " << end_of(actual);
     }
     if (expected[i] == '\n') {
       ++line;

@@ -36,9 +36,9 @@ TEST(BuildVCardRecord, WorkedExampleInBothEncodings) {
   f[FieldKind::kHomeCity] = "Springfield";
   f[FieldKind::kBirthday] = "3/7/1980";
   const std::string record = BuildVCardRecord(f, kBuilt, UsDates());
-  const std::string expected = Join({"BEGIN:VCARD", "VERSION:2.1", "N:Lee;Ann;;", "FN:Ann  Lee",
-                                     "TEL;HOME;VOICE:555 0100", "ADR;HOME:;;;Springfield;;;", "BDAY:19800307",
-                                     "REV:20260101T090503", "END:VCARD"});
+  const std::string expected =
+      Join({"BEGIN:VCARD", "VERSION:2.1", "N:Lee;Ann;;", "FN:Ann  Lee", "TEL;HOME;VOICE:555 0100",
+            "ADR;HOME:;;;Springfield;;;", "BDAY:19800307", "REV:20260101T090503", "END:VCARD"});
   EXPECT_TRUE(SameBytes(expected, record));
 
   testing::TempFolder dir;
@@ -51,8 +51,8 @@ TEST(BuildVCardRecord, WorkedExampleInBothEncodings) {
 
 TEST(BuildVCardRecord, EmptyFieldsStillGiveACompleteRecord) {
   const std::string record = BuildVCardRecord(ContactFields{}, {2026, 12, 31, 0, 0, 7}, UsDates());
-  EXPECT_TRUE(SameBytes(Join({"BEGIN:VCARD", "VERSION:2.1", "N:;;;", "FN:  ", "REV:20261231T000007", "END:VCARD"}),
-                        record));
+  EXPECT_TRUE(
+      SameBytes(Join({"BEGIN:VCARD", "VERSION:2.1", "N:;;;", "FN:  ", "REV:20261231T000007", "END:VCARD"}), record));
 }
 
 TEST(BuildVCardRecord, EveryLineInOrderWithCleaningWhereItApplies) {
@@ -75,13 +75,13 @@ TEST(BuildVCardRecord, EveryLineInOrderWithCleaningWhereItApplies) {
   f[FieldKind::kHomeAddress] = "1 Main St, Apt 2\\3";
   f[FieldKind::kHomeZip] = "02134";
   f[FieldKind::kBirthday] = "1990-02-01";
-  EXPECT_TRUE(SameBytes(Join({"BEGIN:VCARD", "VERSION:2.1", "N:Lee Smith; Ann ;Q;Dr.", "FN: Ann  Q Lee Smith",
-                              "TEL;HOME;VOICE:1", "TEL;WORK;VOICE:2", "TEL;CELL:3", "TEL;HOME;FAX:4",
-                              "TEL;WORK;FAX:5 5", "TEL;PAGER: ", "EMAIL;INTERNET;PREF:a;b:c@example.com",
-                              "NOTE:a b c", "URL;HOME:http://home.example", "URL;WORK:https://work.example/x;y",
-                              "ADR;WORK:;;;;;;NZ", "ADR;HOME:;;1 Main St, Apt 2\\3;;;02134;", "BDAY:19900201",
-                              "REV:20260101T090503", "END:VCARD"}),
-                        BuildVCardRecord(f, kBuilt, UsDates())));
+  EXPECT_TRUE(
+      SameBytes(Join({"BEGIN:VCARD", "VERSION:2.1", "N:Lee Smith; Ann ;Q;Dr.", "FN: Ann  Q Lee Smith",
+                      "TEL;HOME;VOICE:1", "TEL;WORK;VOICE:2", "TEL;CELL:3", "TEL;HOME;FAX:4", "TEL;WORK;FAX:5 5",
+                      "TEL;PAGER: ", "EMAIL;INTERNET;PREF:a;b:c@example.com", "NOTE:a b c",
+                      "URL;HOME:http://home.example", "URL;WORK:https://work.example/x;y", "ADR;WORK:;;;;;;NZ",
+                      "ADR;HOME:;;1 Main St, Apt 2\\3;;;02134;", "BDAY:19900201", "REV:20260101T090503", "END:VCARD"}),
+                BuildVCardRecord(f, kBuilt, UsDates())));
 }
 
 TEST(BuildVCardRecord, UnrecognisedBirthdayLeavesOnlyThatLineOut) {
@@ -102,8 +102,7 @@ TEST(BuildVCardRecord, LineBreaksMakeTheLineQuotedPrintable) {
   EXPECT_NE(record.find("\r\nNOTE;ENCODING=QUOTED-PRINTABLE:Line one =0D=0ALine=3Dtwo=0Athree=0Dfour\r\n"),
             std::string::npos)
       << record;
-  EXPECT_NE(record.find("\r\nADR;HOME;ENCODING=QUOTED-PRINTABLE:;;12 High St=0AFlat 3;Leeds;;;\r\n"),
-            std::string::npos)
+  EXPECT_NE(record.find("\r\nADR;HOME;ENCODING=QUOTED-PRINTABLE:;;12 High St=0AFlat 3;Leeds;;;\r\n"), std::string::npos)
       << record;
   // No bare line break remains: every line of the record is a property line.
   for (std::size_t i = 0; i < record.size(); ++i) {

@@ -14,8 +14,8 @@ struct BuiltinCase {
   std::string_view positive;  // 1234.5678
   std::string_view negative;  // -1234.5678
   std::string_view zero;
-  std::string_view date;      // 45000.75
-  std::string_view text;      // "abc"
+  std::string_view date;  // 45000.75
+  std::string_view text;  // "abc"
 };
 
 constexpr BuiltinCase kBuiltins[] = {

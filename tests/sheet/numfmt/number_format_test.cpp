@@ -37,7 +37,7 @@ TEST(FormatGeneral, PlainUpToFifteenDigitsScientificOutside) {
       {-0.0, "0"},
       {1, "1"},
       {-1, "-1"},
-      {491701234567, "491701234567"},        // a phone number stays whole
+      {491701234567, "491701234567"},  // a phone number stays whole
       {123456789012345, "123456789012345"},
       {999999999999999, "999999999999999"},
       {1e15, "1E+15"},
@@ -59,7 +59,7 @@ TEST(FormatGeneral, PlainUpToFifteenDigitsScientificOutside) {
       {100, "100"},
       {1e14, "100000000000000"},
       {123456789.123456789, "123456789.123457"},
-      {9.999999999999999e14, "1E+15"},    // rounds to 16 digits
+      {9.999999999999999e14, "1E+15"},         // rounds to 16 digits
       {100000000000000.5, "100000000000001"},  // an exact tie at the 15th digit rounds up
       {0.30000000000000004, "0.3"},
       {5e-324, "4.94066E-324"},
@@ -83,7 +83,7 @@ TEST(NumberFormat, DigitPlaceholders) {
       {"0", -2.5, "-3"},
       {"0", -0.4, "-0"},
       {"0.00", 3.14159, "3.14"},
-      {"0.00", 2.675, "2.68"},   // the double lies below 2.675; spreadsheets round the decimal
+      {"0.00", 2.675, "2.68"},  // the double lies below 2.675; spreadsheets round the decimal
       {"0.00", 1.005, "1.01"},
       {"0.00", -1.005, "-1.01"},
       {"0.00", 0, "0.00"},
@@ -98,7 +98,7 @@ TEST(NumberFormat, DigitPlaceholders) {
       {"0.0#", 1.2549, "1.25"},
       {"?.??", 1.5, "1.5 "},
       {"??0.0", 5, "  5.0"},
-      {"00000", 1234, "01234"},     // ZIP code
+      {"00000", 1234, "01234"},  // ZIP code
       {"00000", 0, "00000"},
       {"00000", 123456, "123456"},
       {"00000-0000", 123456789, "12345-6789"},
@@ -179,37 +179,24 @@ TEST(NumberFormat, ThousandsFollowLocale) {
 
 TEST(NumberFormat, Percent) {
   const Case cases[] = {
-      {"0%", 0.125, "13%"},
-      {"0%", 0.124, "12%"},
-      {"0.00%", 0.12345, "12.35%"},
-      {"0.00%", -0.5, "-50.00%"},
-      {"0%", 1.005, "101%"},  // 100.5 decimal, not 100.49999...
-      {"0%%", 0.01, "100%%"},
-      {"#%", 0, "%"},
+      {"0%", 0.125, "13%"},       {"0%", 0.124, "12%"},  {"0.00%", 0.12345, "12.35%"},
+      {"0.00%", -0.5, "-50.00%"}, {"0%", 1.005, "101%"},  // 100.5 decimal, not 100.49999...
+      {"0%%", 0.01, "100%%"},     {"#%", 0, "%"},
   };
   ExpectCases(cases);
 }
 
 TEST(NumberFormat, Scientific) {
   const Case cases[] = {
-      {"0.00E+00", 12345, "1.23E+04"},
-      {"0.00E+00", 0.00012345, "1.23E-04"},
-      {"0.00E+00", 0, "0.00E+00"},
-      {"0.00E+00", -12345, "-1.23E+04"},
-      {"0.00E+00", 9.999, "1.00E+01"},
-      {"0.00E-00", 12345, "1.23E04"},
-      {"0.00E-00", 0.012345, "1.23E-02"},
-      {"0.0E+0", 1e100, "1.0E+100"},
-      {"##0.0E+0", 12345, "12.3E+3"},
-      {"##0.0E+0", 1234567, "1.2E+6"},
-      {"##0.0E+0", 0.001234, "1.2E-3"},
-      {"##0.0E+0", 0, "0.0E+0"},
-      {"00.00E+00", 12345, "01.23E+04"},
-      {"00.00E+00", 123456, "12.35E+04"},
-      {"00.0E+0", 99999, "10.0E+4"},
-      {"0E+0", 5, "5E+0"},
-      {"0.00e+00", 12345, "1.23e+04"},
-      {"\"E+\"0", 5, "E+5"},
+      {"0.00E+00", 12345, "1.23E+04"},    {"0.00E+00", 0.00012345, "1.23E-04"},
+      {"0.00E+00", 0, "0.00E+00"},        {"0.00E+00", -12345, "-1.23E+04"},
+      {"0.00E+00", 9.999, "1.00E+01"},    {"0.00E-00", 12345, "1.23E04"},
+      {"0.00E-00", 0.012345, "1.23E-02"}, {"0.0E+0", 1e100, "1.0E+100"},
+      {"##0.0E+0", 12345, "12.3E+3"},     {"##0.0E+0", 1234567, "1.2E+6"},
+      {"##0.0E+0", 0.001234, "1.2E-3"},   {"##0.0E+0", 0, "0.0E+0"},
+      {"00.00E+00", 12345, "01.23E+04"},  {"00.00E+00", 123456, "12.35E+04"},
+      {"00.0E+0", 99999, "10.0E+4"},      {"0E+0", 5, "5E+0"},
+      {"0.00e+00", 12345, "1.23e+04"},    {"\"E+\"0", 5, "E+5"},
   };
   ExpectCases(cases);
 }
@@ -337,7 +324,7 @@ TEST(NumberFormat, Dates) {
       {"dddd", 1, "Sunday"},
       {"dddd", 61, "Thursday"},
       {"m/d/yyyy", 2958465, "12/31/9999"},
-      {"m/d/yyyy", 2958466, "2958466"},   // past the calendar: the value as General
+      {"m/d/yyyy", 2958466, "2958466"},  // past the calendar: the value as General
       {"m/d/yyyy", -1, "-1"},
       {"m/d/yyyy", 45000.99, "3/15/2023"},
       {"MM/DD/YYYY", 45000, "03/15/2023"},
@@ -348,7 +335,7 @@ TEST(NumberFormat, Dates) {
       {"[$-409]mmm d", 45000, "Mar 15"},
       {"d\\/m", 45000, "15/3"},
       {"\"Born \"d.m.yyyy", 45000, "Born 15.3.2023"},
-      {"[$-40C]mmmmm", 44973, "f"},      // février: the first character, not its first byte
+      {"[$-40C]mmmmm", 44973, "f"},  // février: the first character, not its first byte
       {"[$-407]mmmmm ddd", 44999, "M Di"},
       {"[$-413]d mmmm", 45000, "15 maart"},
       {"[$-411]d mmm", 45000, "15 Mar"},  // languages without names of their own: English
@@ -375,12 +362,8 @@ TEST(NumberFormat, DateSeparatorFollowsLocale) {
 
 TEST(NumberFormat, Date1904System) {
   const Case cases[] = {
-      {"m/d/yyyy", 0, "1/1/1904"},
-      {"m/d/yyyy", 1, "1/2/1904"},
-      {"dddd", 0, "Friday"},
-      {"m/d/yyyy", 43538, "3/15/2023"},
-      {"m/d/yyyy", 2957003, "12/31/9999"},
-      {"m/d/yyyy", 2957004, "2957004"},
+      {"m/d/yyyy", 0, "1/1/1904"},      {"m/d/yyyy", 1, "1/2/1904"},         {"dddd", 0, "Friday"},
+      {"m/d/yyyy", 43538, "3/15/2023"}, {"m/d/yyyy", 2957003, "12/31/9999"}, {"m/d/yyyy", 2957004, "2957004"},
   };
   ExpectCases(cases, {}, DateSystem::k1904);
 }
@@ -468,7 +451,7 @@ TEST(NumberFormat, ExtremeScalingStaysBounded) {
   EXPECT_EQ(formatter.FormatNumber(1e300, 164, "0" + std::string(60000, ',')), "0");
   EXPECT_EQ(formatter.FormatNumber(1.5, 164, "0" + std::string(60000, '%')).size(), 401u + 60000u);
   EXPECT_EQ(formatter.FormatNumber(1e300, 164, "# ?/?" + std::string(10, '%')), "1E+300");  // too large for a fraction
-  EXPECT_EQ(formatter.FormatNumber(1.5, 164, std::string(70000, '0')), "1.5");  // past the length limit
+  EXPECT_EQ(formatter.FormatNumber(1.5, 164, std::string(70000, '0')), "1.5");              // past the length limit
   std::string letters;
   for (int i = 0; i < 16000; ++i) letters += "dmye";
   EXPECT_EQ(formatter.FormatNumber(45000, 164, letters).substr(0, 12), "153232023153");

@@ -10,14 +10,15 @@
 namespace cw::sheet {
 namespace {
 
-using testing::Bytes;
 using testing::BuildCompoundFile;
+using testing::Bytes;
 using testing::CompoundLayout;
 using testing::PutU32;
 
 Bytes Pattern(std::size_t size, int seed) {
   Bytes b(size);
-  for (std::size_t i = 0; i < size; ++i) b[i] = static_cast<std::byte>((i * 31 + static_cast<std::size_t>(seed)) & 0xFF);
+  for (std::size_t i = 0; i < size; ++i)
+    b[i] = static_cast<std::byte>((i * 31 + static_cast<std::size_t>(seed)) & 0xFF);
   return b;
 }
 
@@ -39,9 +40,15 @@ TEST(CompoundFile, ReadsStreamsOfEverySizeInBothVersions) {
     const char* where;
   };
   constexpr Case kCases[] = {
-      {3, 1, "mini stream"},     {3, 64, "mini stream, one full mini sector"}, {3, 4095, "mini stream, largest"},
-      {3, 4096, "FAT, smallest"}, {3, 70000, "FAT, many sectors"},             {4, 100, "mini stream"},
-      {4, 4096, "FAT, one sector"}, {4, 4097, "FAT, second sector holds one byte"}, {4, 50000, "FAT"},
+      {3, 1, "mini stream"},
+      {3, 64, "mini stream, one full mini sector"},
+      {3, 4095, "mini stream, largest"},
+      {3, 4096, "FAT, smallest"},
+      {3, 70000, "FAT, many sectors"},
+      {4, 100, "mini stream"},
+      {4, 4096, "FAT, one sector"},
+      {4, 4097, "FAT, second sector holds one byte"},
+      {4, 50000, "FAT"},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(::testing::Message() << "version " << c.version << ", " << c.size << " bytes, " << c.where);
@@ -106,7 +113,9 @@ TEST(CompoundFile, DamagedFilesGiveTheirError) {
        [](Bytes& f, const CompoundLayout& l) { PutU32(f, l.fat_offset + 4 * l.first_sector[0], l.first_sector[0]); },
        XlsErrorCode::kChainLoops},
       {"FAT chain runs back to its start",
-       [](Bytes& f, const CompoundLayout& l) { PutU32(f, l.fat_offset + 4 * (l.first_sector[0] + 3), l.first_sector[0]); },
+       [](Bytes& f, const CompoundLayout& l) {
+         PutU32(f, l.fat_offset + 4 * (l.first_sector[0] + 3), l.first_sector[0]);
+       },
        XlsErrorCode::kChainLoops},
       {"FAT chain points past the FAT",
        [](Bytes& f, const CompoundLayout& l) { PutU32(f, l.fat_offset + 4 * l.first_sector[0], 0x00FFFFFF); },
@@ -121,10 +130,8 @@ TEST(CompoundFile, DamagedFilesGiveTheirError) {
        [](Bytes& f, const CompoundLayout& l) { PutU32(f, l.dir_offset + 128 + 0x78, 0x7FFFFFFF); },
        XlsErrorCode::kCompoundFileTruncated},
       {"directory sibling points at itself",
-       [](Bytes& f, const CompoundLayout& l) { PutU32(f, l.dir_offset + 128 + 0x48, 1); },
-       XlsErrorCode::kChainLoops},
-      {"directory child out of range",
-       [](Bytes& f, const CompoundLayout& l) { PutU32(f, l.dir_offset + 0x4C, 5000); },
+       [](Bytes& f, const CompoundLayout& l) { PutU32(f, l.dir_offset + 128 + 0x48, 1); }, XlsErrorCode::kChainLoops},
+      {"directory child out of range", [](Bytes& f, const CompoundLayout& l) { PutU32(f, l.dir_offset + 0x4C, 5000); },
        XlsErrorCode::kCompoundFileDamaged},
       {"directory chain loops",
        [](Bytes& f, const CompoundLayout& l) {

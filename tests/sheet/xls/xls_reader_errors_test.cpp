@@ -199,9 +199,11 @@ TEST(XlsHandBuilt, ActiveSheetCountsChartSheetsInTheTabOrder) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.selected_tab);
     const Bytes window1 = Concat({Bytes(10), Le16Bytes(c.selected_tab), Le16Bytes(0), Le16Bytes(1), Le16Bytes(600)});
-    const Bytes stream = BiffStream(
-        0x0600, {{biff::kWindow1, window1}},
-        {{"Chart1", 2, {}}, {"Data", 0, {{biff::kRk, Cell(0, 0, Le32Bytes((1u << 2) | 2))}}}, {"Chart2", 2, {}}, {"More", 0, {}}});
+    const Bytes stream = BiffStream(0x0600, {{biff::kWindow1, window1}},
+                                    {{"Chart1", 2, {}},
+                                     {"Data", 0, {{biff::kRk, Cell(0, 0, Le32Bytes((1u << 2) | 2))}}},
+                                     {"Chart2", 2, {}},
+                                     {"More", 0, {}}});
     const Workbook wb = ReadXls(testing::BuildCompoundFile({{u"Workbook", stream}}));
     ASSERT_EQ(wb.sheets.size(), 2u);
     EXPECT_EQ(wb.sheets[0].Name(), "Data");
@@ -224,7 +226,7 @@ TEST(XlsHandBuilt, FormulaResults) {
       {biff::kFormula, formula(3, special(3, 0))},
       {biff::kFormula, formula(4, special(0, 0))},  // string result whose STRING never comes
       {biff::kRk, Cell(0, 5, Le32Bytes((5u << 2) | 2))},
-      {biff::kString, Concat({Le16Bytes(3), B({0}), testing::Latin1("odd")})},  // no FORMULA before it
+      {biff::kString, Concat({Le16Bytes(3), B({0}), testing::Latin1("odd")})},      // no FORMULA before it
       {biff::kFormula, formula(6, Concat({Le32Bytes(0), Le32Bytes(0x40091EB8)}))},  // 3.14 as a double
   };
   const Workbook wb = ReadXls(testing::BuildCompoundFile({{u"Workbook", BiffStream(0x0600, {}, {{"S", 0, records}})}}));
@@ -316,7 +318,8 @@ TEST(XlsTruncation, EveryPrefixFailsCleanlyOrReadsTheWholeWorkbook) {
     std::size_t step;
   };
   constexpr Case kCases[] = {
-      {"xlwt_cells.xls", 1}, {"gnumeric_biff5.xls", 1}, {"xlwt_1904.xls", 3}, {"lo_biff8.xls", 13}, {"gnumeric_dual.xls", 5},
+      {"xlwt_cells.xls", 1}, {"gnumeric_biff5.xls", 1}, {"xlwt_1904.xls", 3},
+      {"lo_biff8.xls", 13},  {"gnumeric_dual.xls", 5},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.file);

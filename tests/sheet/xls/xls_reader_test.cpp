@@ -291,11 +291,13 @@ Bytes WorkbookWithSheet(const std::vector<std::pair<std::uint16_t, Bytes>>& glob
 // An SST record and its CONTINUE records, from raw pieces, in a workbook whose one sheet
 // shows string i in cell A(i+1).
 Bytes WorkbookWithSst(const std::vector<Bytes>& sst_pieces, std::uint32_t count) {
-  std::vector<std::pair<std::uint16_t, Bytes>> globals{{biff::kSst, Concat({Le32Bytes(count), Le32Bytes(count), sst_pieces[0]})}};
+  std::vector<std::pair<std::uint16_t, Bytes>> globals{
+      {biff::kSst, Concat({Le32Bytes(count), Le32Bytes(count), sst_pieces[0]})}};
   for (std::size_t i = 1; i < sst_pieces.size(); ++i) globals.emplace_back(biff::kContinue, sst_pieces[i]);
   std::vector<std::pair<std::uint16_t, Bytes>> cells;
   for (std::uint32_t i = 0; i < count; ++i) {
-    cells.emplace_back(biff::kLabelSst, Concat({Le16Bytes(static_cast<std::uint16_t>(i)), Le16Bytes(0), Le16Bytes(0), Le32Bytes(i)}));
+    cells.emplace_back(biff::kLabelSst,
+                       Concat({Le16Bytes(static_cast<std::uint16_t>(i)), Le16Bytes(0), Le16Bytes(0), Le32Bytes(i)}));
   }
   return WorkbookWithSheet(globals, cells);
 }
@@ -323,7 +325,8 @@ TEST(XlsSharedStrings, SplitsAtRecordBoundaries) {
         Concat({Bytes(3), Bytes(6), Le16Bytes(2), B({0x00}), testing::Latin1("ok")})},
        {"hi", "ok"}},
       {"next string starts a fresh record, no option byte",
-       {Concat({Le16Bytes(1), B({0x00}), testing::Latin1("x")}), Concat({Le16Bytes(1), B({0x01}), testing::Utf16(u"y")})},
+       {Concat({Le16Bytes(1), B({0x00}), testing::Latin1("x")}),
+        Concat({Le16Bytes(1), B({0x01}), testing::Utf16(u"y")})},
        {"x", "y"}},
       {"empty CONTINUE record in between",
        {Concat({Le16Bytes(2), B({0x00}), testing::Latin1("a")}), Bytes{}, Concat({B({0x00}), testing::Latin1("b")})},
@@ -346,14 +349,21 @@ TEST(XlsSharedStrings, BrokenTablesGiveTheirError) {
     XlsErrorCode expected;
   };
   const Case kCases[] = {
-      {"characters run out", {Concat({Le16Bytes(5), B({0x00}), testing::Latin1("ab")})}, 1,
+      {"characters run out",
+       {Concat({Le16Bytes(5), B({0x00}), testing::Latin1("ab")})},
+       1,
        XlsErrorCode::kRecordTruncated},
-      {"phonetic block longer than the data", {Concat({Le16Bytes(1), B({0x04}), Le32Bytes(0x7FFFFFFF), testing::Latin1("a")})},
-       1, XlsErrorCode::kRecordTruncated},
+      {"phonetic block longer than the data",
+       {Concat({Le16Bytes(1), B({0x04}), Le32Bytes(0x7FFFFFFF), testing::Latin1("a")})},
+       1,
+       XlsErrorCode::kRecordTruncated},
       {"half a UTF-16 character before the boundary",
-       {Concat({Le16Bytes(2), B({0x01}), B({0x41})}), Concat({B({0x01}), testing::Utf16(u"AB")})}, 1,
+       {Concat({Le16Bytes(2), B({0x01}), B({0x41})}), Concat({B({0x01}), testing::Utf16(u"AB")})},
+       1,
        XlsErrorCode::kRecordDamaged},
-      {"cell refers past the table", {Concat({Le16Bytes(1), B({0x00}), testing::Latin1("a")})}, 2,
+      {"cell refers past the table",
+       {Concat({Le16Bytes(1), B({0x00}), testing::Latin1("a")})},
+       2,
        XlsErrorCode::kRecordDamaged},
   };
   for (const Case& c : kCases) {
@@ -370,13 +380,13 @@ TEST(XlsNumbers, RkValuesOfAllFourKinds) {
     double value;
   };
   constexpr Case kCases[] = {
-      {0x3FF00000, 1.0},              // double, top 30 bits
-      {0x3FF00001, 0.01},             // double / 100
-      {(42u << 2) | 2, 42.0},         // 30-bit integer
-      {(1234u << 2) | 3, 12.34},      // 30-bit integer / 100
-      {0xFFFFFFFE, -1.0},             // negative integer
-      {0x80000002, -536870912.0},     // smallest integer
-      {0xC0000000, -2.0},             // negative double
+      {0x3FF00000, 1.0},           // double, top 30 bits
+      {0x3FF00001, 0.01},          // double / 100
+      {(42u << 2) | 2, 42.0},      // 30-bit integer
+      {(1234u << 2) | 3, 12.34},   // 30-bit integer / 100
+      {0xFFFFFFFE, -1.0},          // negative integer
+      {0x80000002, -536870912.0},  // smallest integer
+      {0xC0000000, -2.0},          // negative double
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.rk);
@@ -407,12 +417,12 @@ TEST(XlsNumbers, RealWritersUseTheIntegerRkKinds) {
 }
 
 TEST(XlsNumbers, MulRkWithAllFourKinds) {
-  const Bytes mulrk = Concat({Le16Bytes(3), Le16Bytes(1),                      // row 4, from column B
-                              Le16Bytes(0), Le32Bytes(0x3FE00000),             // 0.5: double
-                              Le16Bytes(0), Le32Bytes(0x3FF40001),             // 1.25 / 100: double / 100
-                              Le16Bytes(0), Le32Bytes((7u << 2) | 2),          // 7: integer
-                              Le16Bytes(0), Le32Bytes((12345u << 2) | 3),      // 123.45: integer / 100
-                              Le16Bytes(4)});                                  // last column E
+  const Bytes mulrk = Concat({Le16Bytes(3), Le16Bytes(1),                  // row 4, from column B
+                              Le16Bytes(0), Le32Bytes(0x3FE00000),         // 0.5: double
+                              Le16Bytes(0), Le32Bytes(0x3FF40001),         // 1.25 / 100: double / 100
+                              Le16Bytes(0), Le32Bytes((7u << 2) | 2),      // 7: integer
+                              Le16Bytes(0), Le32Bytes((12345u << 2) | 3),  // 123.45: integer / 100
+                              Le16Bytes(4)});                              // last column E
   const Workbook wb = Read(WorkbookWithSheet({}, {{biff::kMulRk, mulrk}}));
   EXPECT_EQ(Shown(wb, "S", "B4"), "0.5");
   EXPECT_EQ(Shown(wb, "S", "C4"), "0.0125");

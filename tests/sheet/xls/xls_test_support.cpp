@@ -111,7 +111,8 @@ Bytes BuildCompoundFile(const std::vector<Stream>& streams, int version, Compoun
   PutU32(out, 0x40, static_cast<std::uint32_t>(mini_fat_sectors));
   PutU32(out, 0x44, difat_start);
   PutU32(out, 0x48, static_cast<std::uint32_t>(difat_sectors));
-  for (std::size_t i = 0; i < 109; ++i) PutU32(out, 0x4C + 4 * i, i < fat_sectors ? static_cast<std::uint32_t>(i) : kFree);
+  for (std::size_t i = 0; i < 109; ++i)
+    PutU32(out, 0x4C + 4 * i, i < fat_sectors ? static_cast<std::uint32_t>(i) : kFree);
 
   auto sector_offset = [&](std::uint32_t sector) { return (static_cast<std::size_t>(sector) + 1) * s; };
   for (std::size_t d = 0; d < difat_sectors; ++d) {
@@ -120,7 +121,8 @@ Bytes BuildCompoundFile(const std::vector<Stream>& streams, int version, Compoun
       const std::size_t fat_index = 109 + d * per_difat + k;
       PutU32(out, at + 4 * k, fat_index < fat_sectors ? static_cast<std::uint32_t>(fat_index) : kFree);
     }
-    PutU32(out, at + 4 * per_difat, d + 1 < difat_sectors ? static_cast<std::uint32_t>(difat_start + d + 1) : kEndOfChain);
+    PutU32(out, at + 4 * per_difat,
+           d + 1 < difat_sectors ? static_cast<std::uint32_t>(difat_start + d + 1) : kEndOfChain);
   }
   for (std::size_t i = 0; i < fat.size(); ++i) PutU32(out, s + 4 * i, fat[i]);
   if (mini_fat_start != kEndOfChain) {
@@ -129,7 +131,8 @@ Bytes BuildCompoundFile(const std::vector<Stream>& streams, int version, Compoun
     }
   }
   if (mini_stream_start != kEndOfChain) {
-    std::copy(mini_stream.begin(), mini_stream.end(), out.begin() + static_cast<std::ptrdiff_t>(sector_offset(mini_stream_start)));
+    std::copy(mini_stream.begin(), mini_stream.end(),
+              out.begin() + static_cast<std::ptrdiff_t>(sector_offset(mini_stream_start)));
   }
   for (std::size_t i = 0; i < streams.size(); ++i) {
     if (streams[i].data.size() >= 4096) {

@@ -26,8 +26,8 @@ struct Stream {
 // Where the writer put things, so a test can damage them on purpose.
 struct CompoundLayout {
   std::size_t sector_size = 512;
-  std::size_t fat_offset = 0;  // file offset of FAT entry 0 (FAT sectors are contiguous)
-  std::size_t dir_offset = 0;  // file offset of directory entry 0
+  std::size_t fat_offset = 0;               // file offset of FAT entry 0 (FAT sectors are contiguous)
+  std::size_t dir_offset = 0;               // file offset of directory entry 0
   std::vector<std::uint32_t> first_sector;  // per stream: first sector, or first mini sector
 };
 

@@ -1,10 +1,10 @@
 // sheetdump's output and exit codes, run as the program it is.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <xlsxwriter.h>
 
 #include <array>
 #include <cstdio>
-#include <sys/wait.h>
 
 #include "tests/sheet/xlsx/test_package.h"
 

@@ -30,8 +30,8 @@ std::vector<std::byte> ZipBytes(const Parts& parts, bool stored) {
   return FileBytes(path);
 }
 
-Parts MinimalParts(const std::string& sheet_data, const std::vector<std::string>& shared,
-                   const std::string& num_fmts, const std::string& cell_xfs) {
+Parts MinimalParts(const std::string& sheet_data, const std::vector<std::string>& shared, const std::string& num_fmts,
+                   const std::string& cell_xfs) {
   const std::string ns = "http://schemas.openxmlformats.org/";
   const std::string rel = ns + "officeDocument/2006/relationships/";
   Parts parts;
@@ -40,8 +40,8 @@ Parts MinimalParts(const std::string& sheet_data, const std::vector<std::string>
   parts["_rels/.rels"] = "<?xml version=\"1.0\"?><Relationships xmlns=\"" + ns +
                          "package/2006/relationships\"><Relationship Id=\"rId1\" Type=\"" + rel +
                          "officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>";
-  parts["xl/workbook.xml"] = "<?xml version=\"1.0\"?><workbook xmlns=\"" + ns +
-                             "spreadsheetml/2006/main\" xmlns:r=\"" + ns +
+  parts["xl/workbook.xml"] = "<?xml version=\"1.0\"?><workbook xmlns=\"" + ns + "spreadsheetml/2006/main\" xmlns:r=\"" +
+                             ns +
                              "officeDocument/2006/relationships\"><sheets><sheet name=\"Sheet1\" sheetId=\"1\" "
                              "r:id=\"rId1\"/></sheets></workbook>";
   std::string rels = "<?xml version=\"1.0\"?><Relationships xmlns=\"" + ns +
@@ -60,8 +60,7 @@ Parts MinimalParts(const std::string& sheet_data, const std::vector<std::string>
                            "<cellStyleXfs><xf numFmtId=\"0\"/></cellStyleXfs><cellXfs>" + cell_xfs +
                            "</cellXfs></styleSheet>";
   parts["xl/worksheets/sheet1.xml"] = "<?xml version=\"1.0\"?><worksheet xmlns=\"" + ns +
-                                      "spreadsheetml/2006/main\"><sheetData>" + sheet_data +
-                                      "</sheetData></worksheet>";
+                                      "spreadsheetml/2006/main\"><sheetData>" + sheet_data + "</sheetData></worksheet>";
   return parts;
 }
 

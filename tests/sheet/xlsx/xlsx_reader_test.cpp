@@ -1,5 +1,4 @@
 #include "sheet/xlsx/xlsx_reader.h"
-#include "sheet/xlsx/xlsx_values.h"
 
 #include <gtest/gtest.h>
 #include <zip.h>
@@ -10,6 +9,7 @@
 
 #include "sheet/address.h"
 #include "sheet/cell_text.h"
+#include "sheet/xlsx/xlsx_values.h"
 #include "sheet/xlsx/zip_package.h"
 #include "tests/sheet/xlsx/test_package.h"
 
@@ -53,44 +53,76 @@ struct CellCase {
 
 TEST(XlsxCells, EveryValueTypeReadsAsItsDisplayedText) {
   const CellCase cases[] = {
-      {"number", R"(<row r="1"><c r="A1"><v>42</v></c><c r="B1"><v>-0.5</v></c><c r="C1"><v> 12 </v></c></row>)",
-       {}, "A1=42|B1=-0.5|C1=12"},
+      {"number",
+       R"(<row r="1"><c r="A1"><v>42</v></c><c r="B1"><v>-0.5</v></c><c r="C1"><v> 12 </v></c></row>)",
+       {},
+       "A1=42|B1=-0.5|C1=12"},
       {"shared string", R"(<row r="1"><c r="A1" t="s"><v>1</v></c></row>)", {"<t>zero</t>", "<t>one</t>"}, "A1=one"},
-      {"rich-text runs joined", R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)",
-       {R"(<r><rPr><b/></rPr><t>Bold</t></r><r><t xml:space="preserve"> plain</t></r>)"}, "A1=Bold plain"},
-      {"phonetic reading left out", R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)",
-       {"<t>東京</t><rPh sb=\"0\" eb=\"2\"><t>トウキョウ</t></rPh>"}, "A1=東京"},
+      {"rich-text runs joined",
+       R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)",
+       {R"(<r><rPr><b/></rPr><t>Bold</t></r><r><t xml:space="preserve"> plain</t></r>)"},
+       "A1=Bold plain"},
+      {"phonetic reading left out",
+       R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)",
+       {"<t>東京</t><rPh sb=\"0\" eb=\"2\"><t>トウキョウ</t></rPh>"},
+       "A1=東京"},
       {"inline string", R"(<row r="1"><c r="A1" t="inlineStr"><is><t>inline</t></is></c></row>)", {}, "A1=inline"},
-      {"inline rich text", R"(<row r="1"><c r="A1" t="inlineStr"><is><r><t>in</t></r><r><t>line</t></r></is></c></row>)",
-       {}, "A1=inline"},
+      {"inline rich text",
+       R"(<row r="1"><c r="A1" t="inlineStr"><is><r><t>in</t></r><r><t>line</t></r></is></c></row>)",
+       {},
+       "A1=inline"},
       {"formula string result", R"(<row r="1"><c r="A1" t="str"><f>"a"&amp;"b"</f><v>ab</v></c></row>)", {}, "A1=ab"},
       {"formula number result", R"(<row r="1"><c r="A1"><f>1+2</f><v>3</v></c></row>)", {}, "A1=3"},
-      {"formula without cached result is empty", R"(<row r="1"><c r="A1"><f>1+2</f></c><c r="B1"><v>1</v></c></row>)",
-       {}, "B1=1"},
-      {"booleans", R"(<row r="1"><c r="A1" t="b"><v>1</v></c><c r="B1" t="b"><v>0</v></c></row>)", {},
+      {"formula without cached result is empty",
+       R"(<row r="1"><c r="A1"><f>1+2</f></c><c r="B1"><v>1</v></c></row>)",
+       {},
+       "B1=1"},
+      {"booleans",
+       R"(<row r="1"><c r="A1" t="b"><v>1</v></c><c r="B1" t="b"><v>0</v></c></row>)",
+       {},
        "A1=TRUE|B1=FALSE"},
-      {"errors", R"(<row r="1"><c r="A1" t="e"><v>#DIV/0!</v></c><c r="B1" t="e"><f>A1</f><v>#N/A</v></c></row>)", {},
+      {"errors",
+       R"(<row r="1"><c r="A1" t="e"><v>#DIV/0!</v></c><c r="B1" t="e"><f>A1</f><v>#N/A</v></c></row>)",
+       {},
        "A1=#DIV/0!|B1=#N/A"},
-      {"newer error codes show as their text", R"(<row r="1"><c r="A1" t="e"><v>#SPILL!</v></c></row>)", {},
+      {"newer error codes show as their text",
+       R"(<row r="1"><c r="A1" t="e"><v>#SPILL!</v></c></row>)",
+       {},
        "A1=#SPILL!"},
-      {"ISO date cell", R"(<row r="1"><c r="A1" t="d"><v>2024-02-29</v></c><c r="B1" t="d"><v>1900-01-01T12:00:00</v></c></row>)",
-       {}, "A1=45351|B1=1.5"},
+      {"ISO date cell",
+       R"(<row r="1"><c r="A1" t="d"><v>2024-02-29</v></c><c r="B1" t="d"><v>1900-01-01T12:00:00</v></c></row>)",
+       {},
+       "A1=45351|B1=1.5"},
       {"formatted empty cell stays empty", R"(<row r="1"><c r="A1" s="0"/><c r="B1"><v>5</v></c></row>)", {}, "B1=5"},
-      {"escaped characters decoded", R"(<row r="1"><c r="A1" t="inlineStr"><is><t>a_x000D_b_x005F_x0041_</t></is></c></row>)",
-       {}, "A1=a\rb_x0041_"},
-      {"cells without r follow each other", R"(<row><c><v>1</v></c><c><v>2</v></c></row><row><c><v>3</v></c></row>)",
-       {}, "A1=1|B1=2|A2=3"},
-      {"a cell without r follows a cell with one", R"(<row r="3"><c r="C3"><v>1</v></c><c><v>2</v></c></row>)", {},
+      {"escaped characters decoded",
+       R"(<row r="1"><c r="A1" t="inlineStr"><is><t>a_x000D_b_x005F_x0041_</t></is></c></row>)",
+       {},
+       "A1=a\rb_x0041_"},
+      {"cells without r follow each other",
+       R"(<row><c><v>1</v></c><c><v>2</v></c></row><row><c><v>3</v></c></row>)",
+       {},
+       "A1=1|B1=2|A2=3"},
+      {"a cell without r follows a cell with one",
+       R"(<row r="3"><c r="C3"><v>1</v></c><c><v>2</v></c></row>)",
+       {},
        "C3=1|D3=2"},
-      {"a row without r follows a numbered row", R"(<row r="5"><c><v>1</v></c></row><row><c><v>2</v></c></row>)", {},
+      {"a row without r follows a numbered row",
+       R"(<row r="5"><c><v>1</v></c></row><row><c><v>2</v></c></row>)",
+       {},
        "A5=1|A6=2"},
-      {"prefixed elements", R"(<x:row xmlns:x="urn:x" r="1"><x:c r="A1" t="s"><x:v>0</x:v></x:c></x:row>)",
-       {"<t>p</t>"}, "A1=p"},
+      {"prefixed elements",
+       R"(<x:row xmlns:x="urn:x" r="1"><x:c r="A1" t="s"><x:v>0</x:v></x:c></x:row>)",
+       {"<t>p</t>"},
+       "A1=p"},
       {"a row without r follows the references of the row before",
-       R"(<row><c r="B4"><v>1</v></c></row><row><c><v>2</v></c></row>)", {}, "B4=1|A5=2"},
+       R"(<row><c r="B4"><v>1</v></c></row><row><c><v>2</v></c></row>)",
+       {},
+       "B4=1|A5=2"},
       {"inline string without its type", R"(<row r="1"><c r="A1"><is><t>bare</t></is></c></row>)", {}, "A1=bare"},
-      {"cells out of order are sorted", R"(<row r="2"><c r="B2"><v>2</v></c></row><row r="1"><c r="A1"><v>1</v></c></row>)",
-       {}, "A1=1|B2=2"},
+      {"cells out of order are sorted",
+       R"(<row r="2"><c r="B2"><v>2</v></c></row><row r="1"><c r="A1"><v>1</v></c></row>)",
+       {},
+       "A1=1|B2=2"},
       {"last cell of the sheet", R"(<row r="1048576"><c r="XFD1048576"><v>9</v></c></row>)", {}, "XFD1048576=9"},
   };
   for (const auto& c : cases) {
@@ -109,25 +141,48 @@ struct FailureCase {
 
 TEST(XlsxCells, BadCellsAreErrorsNamingPartAndCell) {
   const FailureCase cases[] = {
-      {"column beyond XFD", R"(<row r="1"><c r="XFE1"><v>1</v></c></row>)", {}, XlsxErrorCode::kBadCellReference, "XFE1"},
-      {"row beyond 1048576", R"(<row r="1"><c r="A1048577"><v>1</v></c></row>)", {}, XlsxErrorCode::kBadCellReference,
+      {"column beyond XFD",
+       R"(<row r="1"><c r="XFE1"><v>1</v></c></row>)",
+       {},
+       XlsxErrorCode::kBadCellReference,
+       "XFE1"},
+      {"row beyond 1048576",
+       R"(<row r="1"><c r="A1048577"><v>1</v></c></row>)",
+       {},
+       XlsxErrorCode::kBadCellReference,
        "A1048577"},
       {"malformed reference", R"(<row r="1"><c r="1A"><v>1</v></c></row>)", {}, XlsxErrorCode::kBadCellReference, "1A"},
       {"row zero", R"(<row r="0"><c><v>1</v></c></row>)", {}, XlsxErrorCode::kBadRowNumber, "\"0\""},
       {"row not a number", R"(<row r="x"><c><v>1</v></c></row>)", {}, XlsxErrorCode::kBadRowNumber, "\"x\""},
-      {"shared string past the table", R"(<row r="1"><c r="B1" t="s"><v>1</v></c></row>)", {"<t>only</t>"},
-       XlsxErrorCode::kStringIndex, "B1"},
-      {"shared string without a table", R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)", {},
-       XlsxErrorCode::kStringIndex, "A1"},
+      {"shared string past the table",
+       R"(<row r="1"><c r="B1" t="s"><v>1</v></c></row>)",
+       {"<t>only</t>"},
+       XlsxErrorCode::kStringIndex,
+       "B1"},
+      {"shared string without a table",
+       R"(<row r="1"><c r="A1" t="s"><v>0</v></c></row>)",
+       {},
+       XlsxErrorCode::kStringIndex,
+       "A1"},
       {"style past cellXfs", R"(<row r="1"><c r="C1" s="3"><v>1</v></c></row>)", {}, XlsxErrorCode::kStyleIndex, "C1"},
       {"number that is not", R"(<row r="1"><c r="A1"><v>abc</v></c></row>)", {}, XlsxErrorCode::kBadValue, "abc"},
       {"number that is infinite", R"(<row r="1"><c r="A1"><v>1e999</v></c></row>)", {}, XlsxErrorCode::kBadValue, "A1"},
       {"boolean that is not", R"(<row r="1"><c r="A1" t="b"><v>2</v></c></row>)", {}, XlsxErrorCode::kBadValue, "A1"},
       {"unknown cell type", R"(<row r="1"><c r="A1" t="zz"><v>1</v></c></row>)", {}, XlsxErrorCode::kBadValue, "zz"},
-      {"date that is not", R"(<row r="1"><c r="A1" t="d"><v>2023-02-29</v></c></row>)", {}, XlsxErrorCode::kBadValue, "A1"},
-      {"a cell after XFD", "<row r=\"1\"><c r=\"XFD1\"><v>1</v></c><c><v>2</v></c></row>", {},
-       XlsxErrorCode::kBadCellReference, "XFD1"},
-      {"unclosed element", R"(<row r="1"><c r="A1"><v>1</v></row>)", {}, XlsxErrorCode::kXmlMalformed,
+      {"date that is not",
+       R"(<row r="1"><c r="A1" t="d"><v>2023-02-29</v></c></row>)",
+       {},
+       XlsxErrorCode::kBadValue,
+       "A1"},
+      {"a cell after XFD",
+       "<row r=\"1\"><c r=\"XFD1\"><v>1</v></c><c><v>2</v></c></row>",
+       {},
+       XlsxErrorCode::kBadCellReference,
+       "XFD1"},
+      {"unclosed element",
+       R"(<row r="1"><c r="A1"><v>1</v></row>)",
+       {},
+       XlsxErrorCode::kXmlMalformed,
        "xl/worksheets/sheet1.xml"},
   };
   for (const auto& c : cases) {
@@ -164,12 +219,14 @@ TEST(XlsxPackage, WorkbookFactsAreRead) {
   workbook.replace(workbook.find("<sheets>"), 8,
                    "<workbookPr date1904=\"1\"/><bookViews><workbookView activeTab=\"1\"/>"
                    "<workbookView activeTab=\"0\"/></bookViews><sheets>");
-  workbook.replace(workbook.find("</sheets>"), 9, "<sheet name=\"Zweite Seite\" sheetId=\"2\" r:id=\"rId9\"/></sheets>");
+  workbook.replace(workbook.find("</sheets>"), 9,
+                   "<sheet name=\"Zweite Seite\" sheetId=\"2\" r:id=\"rId9\"/></sheets>");
   std::string& rels = parts.at("xl/_rels/workbook.xml.rels");
   rels.replace(rels.find("</Relationships>"), 16,
                "<Relationship Id=\"rId9\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
                "relationships/worksheet\" Target=\"/xl/worksheets/other.xml\"/></Relationships>");
-  parts["xl/worksheets/other.xml"] = "<worksheet><sheetData><row r=\"2\"><c r=\"B2\"><v>7</v></c></row></sheetData></worksheet>";
+  parts["xl/worksheets/other.xml"] =
+      "<worksheet><sheetData><row r=\"2\"><c r=\"B2\"><v>7</v></c></row></sheetData></worksheet>";
 
   const Workbook book = Read(parts);
   ASSERT_EQ(book.sheets.size(), 2u);
@@ -202,16 +259,24 @@ TEST(XlsxPackage, PartsAreFoundThroughRelationships) {
   parts["_rels/.rels"] = "<Relationships><Relationship Id=\"a\" Type=\"" + strict_rel +
                          "officeDocument\" Target=\"book/main%20part.xml\"/></Relationships>";
   parts["book/main part.xml"] =
-      "<workbook xmlns=\"http://purl.oclc.org/ooxml/spreadsheetml/main\" xmlns:rel=\"" + strict_rel.substr(0, strict_rel.size() - 1) +
+      "<workbook xmlns=\"http://purl.oclc.org/ooxml/spreadsheetml/main\" xmlns:rel=\"" +
+      strict_rel.substr(0, strict_rel.size() - 1) +
       "\"><sheets><sheet name=\"Data\" sheetId=\"1\" rel:id=\"s1\"/><sheet name=\"Chart\" sheetId=\"2\" rel:id=\"c1\"/>"
       "</sheets></workbook>";
-  parts["book/_rels/main part.xml.rels"] =
-      "<Relationships><Relationship Id=\"s1\" Type=\"" + strict_rel + "worksheet\" Target=\"../data/./s.xml\"/>"
-      "<Relationship Id=\"c1\" Type=\"" + strict_rel + "chartsheet\" Target=\"/charts/c.xml\"/>"
-      "<Relationship Id=\"x\" Type=\"" + strict_rel + "sharedStrings\" Target=\"/strings.xml\"/>"
-      "<Relationship Id=\"h\" Type=\"" + strict_rel + "hyperlink\" Target=\"http://example.invalid/\" TargetMode=\"External\"/>"
-      "</Relationships>";
-  parts["data/s.xml"] = "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row></sheetData></worksheet>";
+  parts["book/_rels/main part.xml.rels"] = "<Relationships><Relationship Id=\"s1\" Type=\"" + strict_rel +
+                                           "worksheet\" Target=\"../data/./s.xml\"/>"
+                                           "<Relationship Id=\"c1\" Type=\"" +
+                                           strict_rel +
+                                           "chartsheet\" Target=\"/charts/c.xml\"/>"
+                                           "<Relationship Id=\"x\" Type=\"" +
+                                           strict_rel +
+                                           "sharedStrings\" Target=\"/strings.xml\"/>"
+                                           "<Relationship Id=\"h\" Type=\"" +
+                                           strict_rel +
+                                           "hyperlink\" Target=\"http://example.invalid/\" TargetMode=\"External\"/>"
+                                           "</Relationships>";
+  parts["data/s.xml"] =
+      "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row></sheetData></worksheet>";
   parts["strings.xml"] = "<sst><si><t>strict</t></si></sst>";
   // Decoys where a guess would look.
   parts["xl/workbook.xml"] = "<workbook><sheets><sheet name=\"Wrong\" r:id=\"rId1\"/></sheets></workbook>";
@@ -243,21 +308,21 @@ TEST(XlsxPackage, BrokenPackagesAreClearErrors) {
        XlsxErrorCode::kOtherOfficeDocument},
       {"an Excel binary workbook",
        [](Parts& p) {
-         p["_rels/.rels"] = "<Relationships><Relationship Id=\"r\" Type=\"http://schemas.openxmlformats.org/"
-                            "officeDocument/2006/relationships/officeDocument\" Target=\"xl/workbook.bin\"/>"
-                            "</Relationships>";
+         p["_rels/.rels"] =
+             "<Relationships><Relationship Id=\"r\" Type=\"http://schemas.openxmlformats.org/"
+             "officeDocument/2006/relationships/officeDocument\" Target=\"xl/workbook.bin\"/>"
+             "</Relationships>";
          p["xl/workbook.bin"] = std::string("\x83\x01\x00\x80\x01", 5);
        },
        XlsxErrorCode::kBinaryWorkbook},
       {"workbook part missing", [](Parts& p) { p.erase("xl/workbook.xml"); }, XlsxErrorCode::kMissingPart},
       {"sheet part missing", [](Parts& p) { p.erase("xl/worksheets/sheet1.xml"); }, XlsxErrorCode::kMissingPart},
-      {"shared strings part missing",
-       [](Parts& p) { p.erase("xl/sharedStrings.xml"); }, XlsxErrorCode::kMissingPart},
-      {"sheet without relationship",
-       [](Parts& p) { p.erase("xl/_rels/workbook.xml.rels"); }, XlsxErrorCode::kBadValue},
-      {"no sheets",
-       [](Parts& p) { p["xl/workbook.xml"] = "<workbook><sheets/></workbook>"; }, XlsxErrorCode::kNoSheets},
-      {"workbook part not XML", [](Parts& p) { p["xl/workbook.xml"] = "\x01\x02 garbage"; }, XlsxErrorCode::kXmlMalformed},
+      {"shared strings part missing", [](Parts& p) { p.erase("xl/sharedStrings.xml"); }, XlsxErrorCode::kMissingPart},
+      {"sheet without relationship", [](Parts& p) { p.erase("xl/_rels/workbook.xml.rels"); }, XlsxErrorCode::kBadValue},
+      {"no sheets", [](Parts& p) { p["xl/workbook.xml"] = "<workbook><sheets/></workbook>"; },
+       XlsxErrorCode::kNoSheets},
+      {"workbook part not XML", [](Parts& p) { p["xl/workbook.xml"] = "\x01\x02 garbage"; },
+       XlsxErrorCode::kXmlMalformed},
       {"empty workbook part", [](Parts& p) { p["xl/workbook.xml"] = ""; }, XlsxErrorCode::kXmlMalformed},
   };
   for (const auto& c : cases) {
@@ -306,9 +371,11 @@ TEST(XlsxLimits, OverlongItemsAreRefused) {
   };
   const Case cases[] = {
       {"shared string", MinimalParts("", {"<t>" + long_text + "</t>"}), XlsxErrorCode::kBadValue},
-      {"inline string", MinimalParts("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>" + long_text + "</t></is></c></row>"),
+      {"inline string",
+       MinimalParts("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>" + long_text + "</t></is></c></row>"),
        XlsxErrorCode::kBadValue},
-      {"attribute", MinimalParts("<row r=\"1\"><c r=\"A1\" x=\"" + std::string(5u << 20, 'y') + "\"><v>1</v></c></row>"),
+      {"attribute",
+       MinimalParts("<row r=\"1\"><c r=\"A1\" x=\"" + std::string(5u << 20, 'y') + "\"><v>1</v></c></row>"),
        XlsxErrorCode::kPartTooLarge},
   };
   for (const auto& c : cases) {
@@ -323,8 +390,8 @@ TEST(XlsxLimits, OverlongItemsAreRefused) {
 }
 
 TEST(XlsxLimits, CapsOnPartSizeCellsAndStringsHold) {
-  const auto bytes = ZipBytes(MinimalParts(R"(<row r="1"><c r="A1" t="s"><v>0</v></c><c r="B1" t="s"><v>1</v></c></row>)",
-                                           {"<t>a</t>", "<t>b</t>"}));
+  const auto bytes = ZipBytes(MinimalParts(
+      R"(<row r="1"><c r="A1" t="s"><v>0</v></c><c r="B1" t="s"><v>1</v></c></row>)", {"<t>a</t>", "<t>b</t>"}));
   struct LimitCase {
     std::string_view label;
     xlsx::PartLimits part;
@@ -354,7 +421,8 @@ TEST(XlsxLimits, CapsOnPartSizeCellsAndStringsHold) {
 // Sheets whose cells lie far apart each need a row index as long as the gap; together they
 // are held to a budget.
 TEST(XlsxLimits, RowSpanOfAllSheetsIsCapped) {
-  Parts parts = MinimalParts(R"(<row r="1"><c r="A1"><v>1</v></c></row><row r="1048576"><c r="A1048576"><v>2</v></c></row>)");
+  Parts parts =
+      MinimalParts(R"(<row r="1"><c r="A1"><v>1</v></c></row><row r="1048576"><c r="A1048576"><v>2</v></c></row>)");
   const auto bytes = ZipBytes(parts);
   const xlsx::ZipPackage package(bytes);
   xlsx::WorkbookLimits limits;
@@ -402,10 +470,10 @@ TEST(XlsxHelpers, CellReferences) {
     std::uint32_t row, column;
   };
   constexpr Case kCases[] = {
-      {"A1", true, 0, 0},       {"b12", true, 11, 1},       {"XFD1048576", true, 1048575, 16383},
-      {"XFE1", false, 0, 0},    {"A0", false, 0, 0},        {"A1048577", false, 0, 0},
-      {"AAAA1", false, 0, 0},   {"A", false, 0, 0},         {"1", false, 0, 0},
-      {"A1B", false, 0, 0},     {"$A$1", false, 0, 0},      {"A99999999", false, 0, 0},
+      {"A1", true, 0, 0},     {"b12", true, 11, 1},  {"XFD1048576", true, 1048575, 16383},
+      {"XFE1", false, 0, 0},  {"A0", false, 0, 0},   {"A1048577", false, 0, 0},
+      {"AAAA1", false, 0, 0}, {"A", false, 0, 0},    {"1", false, 0, 0},
+      {"A1B", false, 0, 0},   {"$A$1", false, 0, 0}, {"A99999999", false, 0, 0},
       {"", false, 0, 0},
   };
   for (const auto& c : kCases) {

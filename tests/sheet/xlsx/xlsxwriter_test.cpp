@@ -39,7 +39,7 @@ void FillEveryType(lxw_workbook* book) {
   worksheet_write_boolean(s, 2, 1, 0, nullptr);
   worksheet_write_formula_num(s, 3, 0, "=1+2", nullptr, 3);
   worksheet_write_formula_str(s, 3, 1, "=\"a\"&\"b\"", nullptr, "ab");
-  worksheet_write_blank(s, 4, 0, bold);  // formatted but empty: no cell
+  worksheet_write_blank(s, 4, 0, bold);          // formatted but empty: no cell
   worksheet_write_string(s, 4, 1, "", nullptr);  // libxlsxwriter writes nothing for ""
   lxw_rich_string_tuple plain = {nullptr, const_cast<char*>("plain ")};
   lxw_rich_string_tuple strong = {bold, const_cast<char*>("bold")};
@@ -77,8 +77,8 @@ TEST(XlsxWriterWorkbooks, NumberFormatsReachTheRenderer) {
       int builtin;
       double value;
     };
-    const Entry entries[] = {{"00000", -1, 1234}, {"yyyy-mm-dd", -1, 45000}, {"(###) ###-####", -1, 5551234567},
-                             {nullptr, 14, 45000}, {nullptr, 10, 0.5}, {nullptr, 49, 7}};
+    const Entry entries[] = {{"00000", -1, 1234},  {"yyyy-mm-dd", -1, 45000}, {"(###) ###-####", -1, 5551234567},
+                             {nullptr, 14, 45000}, {nullptr, 10, 0.5},        {nullptr, 49, 7}};
     lxw_row_t row = 0;
     for (const auto& e : entries) {
       lxw_format* f = workbook_add_format(book);
@@ -96,8 +96,12 @@ TEST(XlsxWriterWorkbooks, NumberFormatsReachTheRenderer) {
     std::optional<std::uint32_t> id;  // built-in id, or custom when nothing
     std::string_view code;
   };
-  constexpr Expected kExpected[] = {{0, std::nullopt, "00000"}, {1, std::nullopt, "yyyy-mm-dd"},
-                                    {2, std::nullopt, "(###) ###-####"}, {3, 14, ""}, {4, 10, ""}, {5, 49, ""}};
+  constexpr Expected kExpected[] = {{0, std::nullopt, "00000"},
+                                    {1, std::nullopt, "yyyy-mm-dd"},
+                                    {2, std::nullopt, "(###) ###-####"},
+                                    {3, 14, ""},
+                                    {4, 10, ""},
+                                    {5, 49, ""}};
   NumberFormatter formatter({}, book.date_system);
   CellTextRenderer renderer(book);
   for (const auto& e : kExpected) {
