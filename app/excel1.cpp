@@ -22,23 +22,22 @@ bool ExcelIsRunning(const QString& workbook_path) {
   return false;
 }
 
-bool WarnIfExcelOpen(const QString& workbook_path, vcard::MessageSink& messages) {
+bool WarnIfExcelOpen(const QString& workbook_path, run::MessageSink& messages) {
   if (!ExcelIsRunning(workbook_path)) return false;
-  const vcard::MessageAnswer answer =
-      messages.Show(kExcelOpenText, vcard::kApplicationTitle, vcard::MessageIcon::kNone, vcard::MessageButtons::kYesNo);
-  return answer != vcard::MessageAnswer::kYes;
+  const run::MessageAnswer answer =
+      messages.Show(kExcelOpenText, run::kApplicationTitle, run::MessageIcon::kNone, run::MessageButtons::kYesNo);
+  return answer != run::MessageAnswer::kYes;
 }
 
-void CheckExcelInstalled(const EngineFactory& make_engine, vcard::MessageSink& messages) {
-  std::unique_ptr<vcard::SheetEngine> engine;
+void CheckExcelInstalled(const EngineFactory& make_engine, run::MessageSink& messages) {
+  std::unique_ptr<run::SheetEngine> engine;
   try {
     if (make_engine) engine = make_engine();
   } catch (const std::exception&) {
     engine.reset();
   }
   if (!engine) {
-    messages.Show(kExcelNotInstalledText, vcard::kApplicationTitle, vcard::MessageIcon::kNone,
-                  vcard::MessageButtons::kOk);
+    messages.Show(kExcelNotInstalledText, run::kApplicationTitle, run::MessageIcon::kNone, run::MessageButtons::kOk);
   }
 }
 

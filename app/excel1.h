@@ -8,8 +8,8 @@
 #include <functional>
 #include <memory>
 
-#include "vcard/environment.h"
-#include "vcard/spreadsheet.h"
+#include "run/environment.h"
+#include "run/spreadsheet.h"
 
 namespace cw::app {
 
@@ -25,11 +25,11 @@ QStringList OwnerFilePaths(const QString& workbook_path);
 bool ExcelIsRunning(const QString& workbook_path);
 
 // Asks whether to go on when the workbook is open elsewhere. True means stop (the user said No).
-bool WarnIfExcelOpen(const QString& workbook_path, vcard::MessageSink& messages);
+bool WarnIfExcelOpen(const QString& workbook_path, run::MessageSink& messages);
 
-using EngineFactory = std::function<std::unique_ptr<vcard::SheetEngine>()>;
+using EngineFactory = std::function<std::unique_ptr<run::SheetEngine>()>;
 
 // Tries to create the engine; when none comes back, says so in a box. Never fails.
-void CheckExcelInstalled(const EngineFactory& make_engine, vcard::MessageSink& messages);
+void CheckExcelInstalled(const EngineFactory& make_engine, run::MessageSink& messages);
 
 }  // namespace cw::app

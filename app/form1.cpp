@@ -18,8 +18,8 @@
 #include "app/main0.h"
 #include "commands/encoding_help.h"
 #include "commands/output_folder.h"
+#include "run/statements.h"
 #include "sheet/address.h"
-#include "vcard/statements.h"
 
 namespace cw::app {
 namespace {
@@ -218,10 +218,10 @@ void Form1::BuildControls() {
 }
 
 void Form1::Form_Load() {
-  CenterForm(*this);                                   // 1
-  ApplySkin();                                         // 2
-  setWindowTitle(FromUtf8(vcard::kApplicationTitle));  // 3
-  setWindowIcon(AppIcon());                            // 4
+  CenterForm(*this);                                 // 1
+  ApplySkin();                                       // 2
+  setWindowTitle(FromUtf8(run::kApplicationTitle));  // 3
+  setWindowIcon(AppIcon());                          // 4
   const QString cursor_file = env_.application_folder + QStringLiteral("/HAND-M.CUR");
   if (FileExists(cursor_file)) custom_pointer_ = LoadCursorFile(cursor_file);                // 5: unreadable: no image
   InitFieldMapping();                                                                        // 6
@@ -252,7 +252,7 @@ void Form1::InitFieldMapping() {
 
 // --- pointer -----------------------------------------------------------------------------
 
-void Form1::SetPointer(vcard::PointerSetting setting) {
+void Form1::SetPointer(run::PointerSetting setting) {
   pointer_ = setting;
   // Only a change reaches the widgets, so the many moves of the hover rules cost nothing.
   if (setting != applied_pointer_) ApplyPointer();
@@ -262,17 +262,17 @@ void Form1::ApplyPointer() {
   applied_pointer_ = pointer_;
   for (PointerTarget& target : pointer_targets_) {
     switch (pointer_) {
-      case vcard::PointerSetting::kDefault:
+      case run::PointerSetting::kDefault:
         if (target.own_cursor) {
           target.widget->setCursor(target.own);
         } else {
           target.widget->unsetCursor();
         }
         break;
-      case vcard::PointerSetting::kBusy:
+      case run::PointerSetting::kBusy:
         target.widget->setCursor(Qt::WaitCursor);
         break;
-      case vcard::PointerSetting::kCustom:
+      case run::PointerSetting::kCustom:
         target.widget->setCursor(custom_pointer_.value_or(QCursor(Qt::PointingHandCursor)));
         break;
     }
@@ -282,13 +282,13 @@ void Form1::ApplyPointer() {
 Qt::CursorShape Form1::PointerShape() const { return PushButton1->cursor().shape(); }
 
 void Form1::ButtonHover() {
-  if (Pointer() == vcard::PointerSetting::kBusy) return;  // a running operation keeps its hourglass
-  SetPointer(vcard::PointerSetting::kCustom);
+  if (Pointer() == run::PointerSetting::kBusy) return;  // a running operation keeps its hourglass
+  SetPointer(run::PointerSetting::kCustom);
 }
 
 void Form1::PlainAreaHover() {
-  if (Pointer() == vcard::PointerSetting::kBusy) return;
-  SetPointer(vcard::PointerSetting::kDefault);
+  if (Pointer() == run::PointerSetting::kBusy) return;
+  SetPointer(run::PointerSetting::kDefault);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
@@ -345,10 +345,10 @@ void Form1::PushButton2_Click() {
 }
 
 void Form1::PickCellBlock(const QString& path) {
-  SetPointer(vcard::PointerSetting::kBusy);
+  SetPointer(run::PointerSetting::kBusy);
   try {
     const sheet::Workbook workbook = env_.open_workbook(path.toStdString());  // OpenWorkbook
-    SetPointer(vcard::PointerSetting::kBusy);
+    SetPointer(run::PointerSetting::kBusy);
     const std::optional<std::string> address = env_.dialogs.PickBlock(workbook, env_.format);
     const std::optional<sheet::CellBlock> block = address ? sheet::ParseAddress(*address) : std::nullopt;
     if (block) {
@@ -362,11 +362,11 @@ void Form1::PickCellBlock(const QString& path) {
   } catch (const std::exception&) {
     // A workbook that cannot be read, or a cancelled pick, leaves everything as it was.
   }
-  SetPointer(vcard::PointerSetting::kDefault);  // closing steps
+  SetPointer(run::PointerSetting::kDefault);  // closing steps
 }
 
 void Form1::PushButton6_Click() {
-  vcard::Statements s(env_.dialogs, kPushButton6Location);
+  run::Statements s(env_.dialogs, kPushButton6Location);
   s.Step(100, [&] { Text1->setText(env_.application_folder + QStringLiteral("/Samples/sample.xls")); });
   s.Step(102, [&] { Text2->setText(QStringLiteral("A1:B3")); });
 }
@@ -392,8 +392,8 @@ void Form1::PushButton3_Click() { Save(vcard::ExportEncoding::Utf8); }
 
 void Form1::Save(vcard::ExportEncoding encoding) {
   if (!env_.save) return;
-  const vcard::ExportInputs inputs{Text1->text().toStdString(), Text2->text().toStdString(), columns_,
-                                   Text3->text().toStdString()};
+  const run::ExportInputs inputs{Text1->text().toStdString(), Text2->text().toStdString(), columns_,
+                                 Text3->text().toStdString()};
   env_.save(encoding, inputs, *this);
 }
 

@@ -17,10 +17,10 @@
 #include "commands/dialogs.h"
 #include "commands/settings_store.h"
 #include "mapping/column_list.h"
+#include "run/environment.h"
+#include "run/export_run.h"
 #include "sheet/number_format.h"
 #include "sheet/workbook.h"
-#include "vcard/environment.h"
-#include "vcard/export_run.h"
 
 class QComboBox;
 class QGroupBox;
@@ -41,8 +41,8 @@ inline constexpr const char* kOpenDialogFilter = "Excel Files(*.xls*)";
 using WorkbookOpener = std::function<sheet::Workbook(const std::string& path)>;
 
 // A save command: runs the export with the window's inputs; Form1 passes itself as the pointer.
-using SaveRunner = std::function<void(vcard::ExportEncoding encoding, const vcard::ExportInputs& inputs,
-                                      vcard::PointerControl& pointer)>;
+using SaveRunner =
+    std::function<void(vcard::ExportEncoding encoding, const run::ExportInputs& inputs, run::PointerControl& pointer)>;
 
 // What the window needs of the world outside it.
 struct Form1Environment {
@@ -56,7 +56,7 @@ struct Form1Environment {
   SaveRunner save;
 };
 
-class Form1 : public QWidget, public vcard::PointerControl {
+class Form1 : public QWidget, public run::PointerControl {
   Q_OBJECT
 
  public:
@@ -75,8 +75,8 @@ class Form1 : public QWidget, public vcard::PointerControl {
   int Px(int twips) const;
 
   // The window's pointer setting.
-  vcard::PointerSetting Pointer() const override { return pointer_; }
-  void SetPointer(vcard::PointerSetting setting) override;
+  run::PointerSetting Pointer() const override { return pointer_; }
+  void SetPointer(run::PointerSetting setting) override;
   // The shape the window's widgets show now.
   Qt::CursorShape PointerShape() const;
   bool HasCustomPointerImage() const { return custom_pointer_.has_value(); }
@@ -140,8 +140,8 @@ class Form1 : public QWidget, public vcard::PointerControl {
   Form1Environment env_;
   mapping::ColumnList columns_;
   ColumnListModel* list_model_ = nullptr;
-  vcard::PointerSetting pointer_ = vcard::PointerSetting::kDefault;
-  vcard::PointerSetting applied_pointer_ = vcard::PointerSetting::kDefault;
+  run::PointerSetting pointer_ = run::PointerSetting::kDefault;
+  run::PointerSetting applied_pointer_ = run::PointerSetting::kDefault;
   std::optional<QCursor> custom_pointer_;
   std::vector<PointerTarget> pointer_targets_;
   std::vector<QObject*> buttons_;

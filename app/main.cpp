@@ -7,9 +7,9 @@
 #include "app/qt_dialogs.h"
 #include "app/save_command.h"
 #include "commands/settings_store.h"
+#include "run/regional_settings.h"
+#include "run/spreadsheet.h"
 #include "sheet/workbook_file.h"
-#include "vcard/regional_settings.h"
-#include "vcard/spreadsheet.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
@@ -17,17 +17,17 @@ int main(int argc, char** argv) {
   QApplication::setOrganizationName(QStringLiteral("Marrowind"));
   QApplication::setDesktopFileName(QStringLiteral("cardwright"));
 
-  const cw::vcard::RegionalSettings regional = cw::vcard::RegionalSettings::FromEnvironment();
+  const cw::run::RegionalSettings regional = cw::run::RegionalSettings::FromEnvironment();
   cw::app::QtDialogs dialogs;
   cw::commands::IniSettingsStore settings;
-  cw::vcard::SystemClock clock;
+  cw::run::SystemClock clock;
 
   cw::app::Form1 form({
       dialogs,
       settings,
       cw::app::ApplicationFolder(),
       cw::app::GetDesktopFolder(),
-      [&regional] { return cw::vcard::MakeSheetEngine(regional.format); },
+      [&regional] { return cw::run::MakeSheetEngine(regional.format); },
       [](const std::string& path) { return cw::sheet::ReadWorkbookFile(path); },
       regional.format,
       cw::app::ExportSaveRunner(dialogs, clock, regional),

@@ -15,24 +15,24 @@ QString DisplayText(std::string_view text) {
   return shown;
 }
 
-vcard::MessageAnswer QtDialogs::Show(std::string_view text, std::string_view title, vcard::MessageIcon icon,
-                                     vcard::MessageButtons buttons) {
+run::MessageAnswer QtDialogs::Show(std::string_view text, std::string_view title, run::MessageIcon icon,
+                                   run::MessageButtons buttons) {
   QMessageBox box(owner_);
-  box.setWindowTitle(title.empty() ? QString::fromUtf8(vcard::kApplicationTitle.data(), vcard::kApplicationTitle.size())
+  box.setWindowTitle(title.empty() ? QString::fromUtf8(run::kApplicationTitle.data(), run::kApplicationTitle.size())
                                    : QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
   box.setTextFormat(Qt::PlainText);
   box.setText(DisplayText(text));
-  box.setIcon(icon == vcard::MessageIcon::kExclamation ? QMessageBox::Warning : QMessageBox::NoIcon);
-  if (buttons == vcard::MessageButtons::kYesNo) {
+  box.setIcon(icon == run::MessageIcon::kExclamation ? QMessageBox::Warning : QMessageBox::NoIcon);
+  if (buttons == run::MessageButtons::kYesNo) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::Yes);
   } else {
     box.setStandardButtons(QMessageBox::Ok);
   }
   const int answer = box.exec();
-  if (answer == QMessageBox::Yes) return vcard::MessageAnswer::kYes;
-  if (answer == QMessageBox::No) return vcard::MessageAnswer::kNo;
-  return vcard::MessageAnswer::kOk;
+  if (answer == QMessageBox::Yes) return run::MessageAnswer::kYes;
+  if (answer == QMessageBox::No) return run::MessageAnswer::kNo;
+  return run::MessageAnswer::kOk;
 }
 
 QString QtDialogs::OpenFile(const QString& title, const QString& filter) {

@@ -13,8 +13,8 @@ class QtDialogs : public commands::Dialogs {
  public:
   void SetOwner(QWidget* owner) { owner_ = owner; }
 
-  vcard::MessageAnswer Show(std::string_view text, std::string_view title, vcard::MessageIcon icon,
-                            vcard::MessageButtons buttons) override;
+  run::MessageAnswer Show(std::string_view text, std::string_view title, run::MessageIcon icon,
+                          run::MessageButtons buttons) override;
   QString OpenFile(const QString& title, const QString& filter) override;
   QString BrowseFolder(const QString& title) override;
   std::optional<std::string> PickBlock(const sheet::Workbook& workbook, sheet::FormatLocale locale) override;

@@ -5,12 +5,12 @@
 
 #include "app/form1.h"
 #include "commands/dialogs.h"
-#include "vcard/environment.h"
-#include "vcard/regional_settings.h"
+#include "run/environment.h"
+#include "run/regional_settings.h"
 
 namespace cw::app {
 
 // A SaveRunner for Form1. `dialogs`, `clock` and `regional` must outlive it.
-SaveRunner ExportSaveRunner(commands::Dialogs& dialogs, vcard::Clock& clock, const vcard::RegionalSettings& regional);
+SaveRunner ExportSaveRunner(commands::Dialogs& dialogs, run::Clock& clock, const run::RegionalSettings& regional);
 
 }  // namespace cw::app

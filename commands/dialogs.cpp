@@ -1,12 +1,12 @@
 #include "commands/dialogs.h"
 
-#include "vcard/statements.h"
+#include "run/statements.h"
 
 namespace cw::commands {
 
 void Dialogs::ShowApplicationError(std::string_view location, int statement, std::string_view description) {
-  Show(vcard::ApplicationErrorText(location, statement, description), kApplicationErrorTitle,
-       vcard::MessageIcon::kExclamation, vcard::MessageButtons::kOk);
+  Show(run::ApplicationErrorText(location, statement, description), kApplicationErrorTitle,
+       run::MessageIcon::kExclamation, run::MessageButtons::kOk);
 }
 
 }  // namespace cw::commands

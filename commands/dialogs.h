@@ -9,15 +9,15 @@
 #include <string>
 #include <string_view>
 
+#include "run/environment.h"
 #include "sheet/number_format.h"
 #include "sheet/workbook.h"
-#include "vcard/environment.h"
 
 namespace cw::commands {
 
 inline constexpr std::string_view kApplicationErrorTitle = "Application Error";
 
-class Dialogs : public vcard::MessageSink, public vcard::FailureReporter {
+class Dialogs : public run::MessageSink, public run::FailureReporter {
  public:
   // The file-open dialog: the chosen file's full path, "" when the user cancels.
   virtual QString OpenFile(const QString& title, const QString& filter) = 0;

@@ -1,6 +1,6 @@
 #include "commands/encoding_help.h"
 
-#include "vcard/statements.h"
+#include "run/statements.h"
 
 namespace cw::commands {
 
@@ -22,10 +22,10 @@ std::string EncodingHelpText() {
   return text;
 }
 
-void ShowEncodingHelp(vcard::MessageSink& messages, vcard::FailureReporter& reporter) {
-  vcard::Statements s(reporter, kPushButton4Location);
+void ShowEncodingHelp(run::MessageSink& messages, run::FailureReporter& reporter) {
+  run::Statements s(reporter, kPushButton4Location);
   s.Step(100, [&] {
-    messages.Show(EncodingHelpText(), vcard::kApplicationTitle, vcard::MessageIcon::kNone, vcard::MessageButtons::kOk);
+    messages.Show(EncodingHelpText(), run::kApplicationTitle, run::MessageIcon::kNone, run::MessageButtons::kOk);
   });
 }
 

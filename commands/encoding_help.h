@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "vcard/environment.h"
+#include "run/environment.h"
 
 namespace cw::commands {
 
@@ -15,6 +15,6 @@ std::string EncodingHelpText();
 
 // PushButton4_Click: statement 100 shows the help in a box with OK only, no icon and the
 // application title.
-void ShowEncodingHelp(vcard::MessageSink& messages, vcard::FailureReporter& reporter);
+void ShowEncodingHelp(run::MessageSink& messages, run::FailureReporter& reporter);
 
 }  // namespace cw::commands

@@ -1,13 +1,13 @@
 #include "commands/output_folder.h"
 
-#include "vcard/statements.h"
+#include "run/statements.h"
 
 namespace cw::commands {
 
 QString BrowseForFolder(Dialogs& dialogs, const QString& title) { return dialogs.BrowseFolder(title); }
 
 void ChooseOutputFolder(Dialogs& dialogs, const std::function<void(const QString&)>& set_text3) {
-  vcard::Statements s(dialogs, kPushButton5Location);
+  run::Statements s(dialogs, kPushButton5Location);
   QString path;
   s.Step(100, [&] { path = BrowseForFolder(dialogs, QString::fromLatin1(kFolderBrowserTitle)); });
   if (s.Test(102, [&] { return path.isEmpty(); })) return;  // cancelled: box and setting stay

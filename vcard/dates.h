@@ -23,6 +23,16 @@ struct Date {
   friend bool operator==(const Date&, const Date&) = default;
 };
 
+// A local date and time, as the record's REV line needs it.
+struct LocalTime {
+  int year = 1970;
+  int month = 1;  // 1..12
+  int day = 1;    // 1..31
+  int hour = 0;   // 0..23
+  int minute = 0;
+  int second = 0;
+};
+
 class DateRecognizer {
  public:
   // `locale_name` as the system writes it: "en_US.UTF-8", "de_DE", "ja_JP", "C".

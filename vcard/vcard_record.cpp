@@ -75,20 +75,20 @@ constexpr AddressLine kAddressLines[] = {
      340},
 };
 
-// Runs the tests and compositions of one record, under the statement protocol when given one.
+// Runs the tests and compositions of one record, through the caller's steps when given.
 class LineRunner {
  public:
-  explicit LineRunner(Statements* statements) : statements_(statements) {}
+  explicit LineRunner(RecordSteps* steps) : steps_(steps) {}
 
   template <typename Condition>
   bool Test(int number, Condition&& test) {
-    return statements_ ? statements_->Test(number, test) : test();
+    return steps_ ? steps_->Test(number, test) : test();
   }
   template <typename Compose>
   void Add(int number, Compose&& compose) {
     std::string line;
-    if (statements_) {
-      if (!statements_->Step(number, [&] { line = compose(); })) return;
+    if (steps_) {
+      if (!steps_->Step(number, [&] { line = compose(); })) return;
     } else {
       line = compose();
     }
@@ -98,7 +98,7 @@ class LineRunner {
   std::string Take() { return std::move(record_); }
 
  private:
-  Statements* statements_;
+  RecordSteps* steps_;
   std::string record_;
 };
 
@@ -146,10 +146,10 @@ std::string FormatTimeHMS(const LocalTime& time) {
 }
 
 std::string BuildVCardRecord(const ContactFields& fields, const LocalTime& build_time, const DateRecognizer& dates,
-                             Statements* statements) {
+                             RecordSteps* steps) {
   const auto c = [&](FieldKind kind) { return CleanVCardValue(fields[kind]); };
   const auto present = [&](FieldKind kind) { return !fields[kind].empty(); };
-  LineRunner lines(statements);
+  LineRunner lines(steps);
 
   lines.Add(304, [] { return std::string("BEGIN:VCARD"); });
   lines.Add(306, [] { return std::string("VERSION:2.1"); });

@@ -3,13 +3,12 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 #include <string_view>
 
 #include "mapping/field_kind.h"
 #include "vcard/dates.h"
-#include "vcard/environment.h"
-#include "vcard/statements.h"
 
 namespace cw::vcard {
 
@@ -36,10 +35,22 @@ std::string FormatDateYMD(const Date& date);
 // 210503 for 9:05:03 in the evening.
 std::string FormatTimeHMS(const LocalTime& time);
 
+// Runs the record's numbered tests and line compositions. The export runs them under its
+// statement protocol, so that a failing one is reported under its number and the record
+// goes on without that line.
+class RecordSteps {
+ public:
+  virtual ~RecordSteps() = default;
+  // A failing test counts as held.
+  virtual bool Test(int statement, const std::function<bool()>& test) = 0;
+  // True when the step ran through.
+  virtual bool Step(int statement, const std::function<void()>& step) = 0;
+};
+
 // The record, "BEGIN:VCARD" through "END:VCARD", lines joined by CR LF, no CR LF after the
-// last. With `statements`, a line whose test or composition fails is reported under its
-// number and left out; without, the failure propagates.
+// last. With `steps`, each numbered test and line runs through it; without, a failure
+// propagates.
 std::string BuildVCardRecord(const ContactFields& fields, const LocalTime& build_time, const DateRecognizer& dates,
-                             Statements* statements = nullptr);
+                             RecordSteps* steps = nullptr);
 
 }  // namespace cw::vcard

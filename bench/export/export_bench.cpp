@@ -21,8 +21,8 @@
 
 #include "bench/xlsx/contacts_workbook.h"
 #include "mapping/column_list.h"
-#include "vcard/export_run.h"
-#include "vcard/regional_settings.h"
+#include "run/export_run.h"
+#include "run/regional_settings.h"
 
 namespace {
 
@@ -88,31 +88,31 @@ double CreateFiles(const std::string& folder, const std::vector<FileSpec>& files
   return Seconds(start);
 }
 
-class QuietMessages : public cw::vcard::MessageSink {
+class QuietMessages : public cw::run::MessageSink {
  public:
-  cw::vcard::MessageAnswer Show(std::string_view text, std::string_view, cw::vcard::MessageIcon,
-                                cw::vcard::MessageButtons) override {
+  cw::run::MessageAnswer Show(std::string_view text, std::string_view, cw::run::MessageIcon,
+                              cw::run::MessageButtons) override {
     last = text;
-    return cw::vcard::MessageAnswer::kOk;
+    return cw::run::MessageAnswer::kOk;
   }
   std::string last;
 };
 
-class CountingReporter : public cw::vcard::FailureReporter {
+class CountingReporter : public cw::run::FailureReporter {
  public:
   void ShowApplicationError(std::string_view, int, std::string_view) override { ++count; }
   int count = 0;
 };
 
-class NoPointer : public cw::vcard::PointerControl {
+class NoPointer : public cw::run::PointerControl {
  public:
-  cw::vcard::PointerSetting Pointer() const override { return cw::vcard::PointerSetting::kDefault; }
-  void SetPointer(cw::vcard::PointerSetting) override {}
+  cw::run::PointerSetting Pointer() const override { return cw::run::PointerSetting::kDefault; }
+  void SetPointer(cw::run::PointerSetting) override {}
 };
 
 // Opening the workbook alone, as the export's first step does it.
 double Read(const std::string& workbook) {
-  const auto engine = cw::vcard::MakeSheetEngine(cw::vcard::RegionalSettings::ForLocale("en_US.UTF-8").format);
+  const auto engine = cw::run::MakeSheetEngine(cw::run::RegionalSettings::ForLocale("en_US.UTF-8").format);
   const auto start = Clock::now();
   engine->OpenWorkbook(workbook);
   return Seconds(start);
@@ -120,7 +120,8 @@ double Read(const std::string& workbook) {
 
 double Export(const std::string& workbook, const std::string& folder, int rows) {
   fs::create_directories(folder);
-  using namespace cw::vcard;
+  using namespace cw::run;
+  using cw::vcard::ExportEncoding;
   const RegionalSettings regional = RegionalSettings::ForLocale("en_US.UTF-8");
   const auto engine = MakeSheetEngine(regional.format);
   cw::mapping::ColumnList columns;

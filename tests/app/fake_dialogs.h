@@ -15,14 +15,14 @@ namespace cw::test {
 struct ShownBox {
   std::string text;
   std::string title;
-  vcard::MessageIcon icon;
-  vcard::MessageButtons buttons;
+  run::MessageIcon icon;
+  run::MessageButtons buttons;
 };
 
 class FakeDialogs : public commands::Dialogs {
  public:
   std::vector<ShownBox> boxes;
-  std::deque<vcard::MessageAnswer> answers;  // answers for Yes/No boxes, in order
+  std::deque<run::MessageAnswer> answers;  // answers for Yes/No boxes, in order
   std::vector<std::pair<QString, QString>> open_requests;
   QString open_answer;
   std::vector<QString> folder_requests;
@@ -32,12 +32,12 @@ class FakeDialogs : public commands::Dialogs {
   // Works the real sheet window as a user would; returns whether to press OK. Unset: Cancel.
   std::function<bool(sheet::SheetWindow&)> pick;
 
-  vcard::MessageAnswer Show(std::string_view text, std::string_view title, vcard::MessageIcon icon,
-                            vcard::MessageButtons buttons) override {
+  run::MessageAnswer Show(std::string_view text, std::string_view title, run::MessageIcon icon,
+                          run::MessageButtons buttons) override {
     boxes.push_back({std::string(text), std::string(title), icon, buttons});
-    if (buttons == vcard::MessageButtons::kOk) return vcard::MessageAnswer::kOk;
+    if (buttons == run::MessageButtons::kOk) return run::MessageAnswer::kOk;
     if (answers.empty()) throw std::logic_error("unexpected Yes/No box");
-    const vcard::MessageAnswer answer = answers.front();
+    const run::MessageAnswer answer = answers.front();
     answers.pop_front();
     return answer;
   }

@@ -14,9 +14,9 @@ namespace {
 
 class SilentDialogs : public cw::commands::Dialogs {
  public:
-  cw::vcard::MessageAnswer Show(std::string_view, std::string_view, cw::vcard::MessageIcon,
-                                cw::vcard::MessageButtons) override {
-    return cw::vcard::MessageAnswer::kOk;
+  cw::run::MessageAnswer Show(std::string_view, std::string_view, cw::run::MessageIcon,
+                              cw::run::MessageButtons) override {
+    return cw::run::MessageAnswer::kOk;
   }
   QString OpenFile(const QString&, const QString&) override { return {}; }
   QString BrowseFolder(const QString&) override { return {}; }

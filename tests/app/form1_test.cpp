@@ -25,11 +25,11 @@
 #include "commands/encoding_help.h"
 #include "commands/settings_store.h"
 #include "fake_dialogs.h"
-#include "vcard/statements.h"
+#include "run/statements.h"
 
 using namespace cw;
 using app::Form1;
-using vcard::PointerSetting;
+using run::PointerSetting;
 
 namespace {
 
@@ -37,9 +37,9 @@ const QString kSection = QStringLiteral("Cardwright");
 const QString kKey = QStringLiteral("Text3");
 
 // An engine that exists; the installed check only needs one to come back.
-class NullEngine : public vcard::SheetEngine {
+class NullEngine : public run::SheetEngine {
  public:
-  std::unique_ptr<vcard::SheetApplication> OpenWorkbook(const std::string&) override {
+  std::unique_ptr<run::SheetApplication> OpenWorkbook(const std::string&) override {
     throw std::runtime_error("not used here");
   }
 };
@@ -137,7 +137,7 @@ struct Harness {
         *settings,
         app_folder,
         desktop,
-        [this]() -> std::unique_ptr<vcard::SheetEngine> {
+        [this]() -> std::unique_ptr<run::SheetEngine> {
           if (!engine_available) return nullptr;
           return std::make_unique<NullEngine>();
         },
@@ -147,7 +147,7 @@ struct Harness {
           return MakeBook();
         },
         {},
-        [this](vcard::ExportEncoding encoding, const vcard::ExportInputs& inputs, vcard::PointerControl& pointer) {
+        [this](vcard::ExportEncoding encoding, const run::ExportInputs& inputs, run::PointerControl& pointer) {
           if (save) save(encoding, inputs, pointer);
         },
     };
@@ -432,13 +432,13 @@ void Form1Test::InstalledCheckSpeaksOnlyWithoutAnEngine() {
     QCOMPARE(h.dialogs.boxes.size(), std::size_t{1});
     QCOMPARE(h.dialogs.boxes[0].text, std::string(app::kExcelNotInstalledText));
     QCOMPARE(h.dialogs.boxes[0].title, std::string("Cardwright"));
-    QVERIFY(h.dialogs.boxes[0].icon == vcard::MessageIcon::kNone);
-    QVERIFY(h.dialogs.boxes[0].buttons == vcard::MessageButtons::kOk);
+    QVERIFY(h.dialogs.boxes[0].icon == run::MessageIcon::kNone);
+    QVERIFY(h.dialogs.boxes[0].buttons == run::MessageButtons::kOk);
     QCOMPARE(form.Text3->text(), h.desktop);  // start-up went on
   }
   {
     test::FakeDialogs dialogs;  // a factory that throws counts as no engine
-    app::CheckExcelInstalled([]() -> std::unique_ptr<vcard::SheetEngine> { throw std::runtime_error("x"); }, dialogs);
+    app::CheckExcelInstalled([]() -> std::unique_ptr<run::SheetEngine> { throw std::runtime_error("x"); }, dialogs);
     QCOMPARE(dialogs.boxes.size(), std::size_t{1});
   }
 }
@@ -597,7 +597,7 @@ void Form1Test::BrowseOwnerFileAnswered() {
   form.Text1->setText(QStringLiteral("/old.xls"));
   form.Text2->setText(QStringLiteral("$A$1"));
   h.dialogs.open_answer = h.workbook_path;
-  h.dialogs.answers = {yes ? vcard::MessageAnswer::kYes : vcard::MessageAnswer::kNo};
+  h.dialogs.answers = {yes ? run::MessageAnswer::kYes : run::MessageAnswer::kNo};
   h.dialogs.pick = [](sheet::SheetWindow& window) {
     SelectCells(window, 0, 0, 0, 1);
     return true;
@@ -608,8 +608,8 @@ void Form1Test::BrowseOwnerFileAnswered() {
            std::string("Excel may be open. It is recommended that you close Excel first.\r\n\r\n"
                        "Would you like to proceed anyway?"));
   QCOMPARE(h.dialogs.boxes[0].title, std::string("Cardwright"));
-  QVERIFY(h.dialogs.boxes[0].icon == vcard::MessageIcon::kNone);
-  QVERIFY(h.dialogs.boxes[0].buttons == vcard::MessageButtons::kYesNo);
+  QVERIFY(h.dialogs.boxes[0].icon == run::MessageIcon::kNone);
+  QVERIFY(h.dialogs.boxes[0].buttons == run::MessageButtons::kYesNo);
   if (yes) {
     QCOMPARE(form.Text1->text(), h.workbook_path);
     QCOMPARE(form.Text2->text(), QStringLiteral("$A$1:$B$1"));
@@ -726,12 +726,12 @@ void Form1Test::OutputFolderBrowseFailureIsReported() {
   QCOMPARE(h.dialogs.boxes.size(), std::size_t{1});
   const test::ShownBox& box = h.dialogs.boxes[0];
   QCOMPARE(box.title, std::string("Application Error"));
-  QVERIFY(box.icon == vcard::MessageIcon::kExclamation);
-  QVERIFY(box.buttons == vcard::MessageButtons::kOk);
+  QVERIFY(box.icon == run::MessageIcon::kExclamation);
+  QVERIFY(box.buttons == run::MessageButtons::kOk);
   QCOMPARE(box.text, std::string("The folder browser is not available\r\n"
                                  "in Tabulon5/20/2014.Form1.PushButton5_Click at line 100\r\r"
                                  "Please email screenshot of this message to ") +
-                         std::string(vcard::kSupportAddress));
+                         std::string(run::kSupportAddress));
   QCOMPARE(form.Text3->text(), h.desktop);  // the empty path then ended the command
 }
 
@@ -753,19 +753,19 @@ void Form1Test::HelpBox() {
   QCOMPARE(h.dialogs.boxes.size(), std::size_t{1});
   QCOMPARE(h.dialogs.boxes[0].text, commands::EncodingHelpText());
   QCOMPARE(h.dialogs.boxes[0].title, std::string("Cardwright"));
-  QVERIFY(h.dialogs.boxes[0].icon == vcard::MessageIcon::kNone);
-  QVERIFY(h.dialogs.boxes[0].buttons == vcard::MessageButtons::kOk);
+  QVERIFY(h.dialogs.boxes[0].icon == run::MessageIcon::kNone);
+  QVERIFY(h.dialogs.boxes[0].buttons == run::MessageButtons::kOk);
 }
 
 void Form1Test::SaveButtonsRunTheExportOnTheWindowsInputs() {
   Harness h;
   struct Run {
     vcard::ExportEncoding encoding;
-    vcard::ExportInputs inputs;
-    vcard::PointerControl* pointer;
+    run::ExportInputs inputs;
+    run::PointerControl* pointer;
   };
   std::vector<Run> runs;
-  h.save = [&](vcard::ExportEncoding encoding, const vcard::ExportInputs& inputs, vcard::PointerControl& pointer) {
+  h.save = [&](vcard::ExportEncoding encoding, const run::ExportInputs& inputs, run::PointerControl& pointer) {
     runs.push_back({encoding, inputs, &pointer});
     pointer.SetPointer(PointerSetting::kBusy);  // as the run does while it works
     MoveMouseOver(h.form->PushButton1);
@@ -790,7 +790,7 @@ void Form1Test::SaveButtonsRunTheExportOnTheWindowsInputs() {
     QCOMPARE(run.inputs.output_folder, std::string("/out/"));
     QCOMPARE(&run.inputs.columns, &form.Columns());
     QCOMPARE(run.inputs.columns.TypeOf(2), std::string("Notes"));
-    QCOMPARE(run.pointer, static_cast<vcard::PointerControl*>(&form));
+    QCOMPARE(run.pointer, static_cast<run::PointerControl*>(&form));
   }
 }
 
@@ -825,12 +825,12 @@ void Form1Test::QtMessageBoxesShowTheRequestedBox() {
     // CR LF and the two lone CRs each break the line.
     QCOMPARE(text, QStringLiteral("Disk full\nin Tabulon5/20/2014.Form1.PushButton1_Click at line 114\n\n"
                                   "Please email screenshot of this message to ") +
-                       QString::fromLatin1(vcard::kSupportAddress.data(), vcard::kSupportAddress.size()));
+                       QString::fromLatin1(run::kSupportAddress.data(), run::kSupportAddress.size()));
     return;
   }
-  const vcard::MessageAnswer answer = dialogs.Show(app::kExcelOpenText, vcard::kApplicationTitle,
-                                                   vcard::MessageIcon::kNone, vcard::MessageButtons::kYesNo);
-  QVERIFY(answer == (kind == 0 ? vcard::MessageAnswer::kYes : vcard::MessageAnswer::kNo));
+  const run::MessageAnswer answer =
+      dialogs.Show(app::kExcelOpenText, run::kApplicationTitle, run::MessageIcon::kNone, run::MessageButtons::kYesNo);
+  QVERIFY(answer == (kind == 0 ? run::MessageAnswer::kYes : run::MessageAnswer::kNo));
   QCOMPARE(title, QStringLiteral("Cardwright"));
   QCOMPARE(icon, QMessageBox::NoIcon);
   QCOMPARE(buttons, QMessageBox::Yes | QMessageBox::No);

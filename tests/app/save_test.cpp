@@ -16,15 +16,15 @@
 #include "app/save_command.h"
 #include "commands/settings_store.h"
 #include "fake_dialogs.h"
+#include "run/regional_settings.h"
+#include "run/spreadsheet.h"
 #include "sheet/workbook_file.h"
-#include "vcard/regional_settings.h"
-#include "vcard/spreadsheet.h"
 
 using namespace cw;
 
 namespace {
 
-class FixedClock : public vcard::Clock {
+class FixedClock : public run::Clock {
  public:
   vcard::LocalTime Now() override { return {2026, 1, 1, 9, 5, 3}; }
 };
@@ -78,7 +78,7 @@ class SaveTest : public QObject {
     QTemporaryDir dir;
     test::FakeDialogs dialogs;
     std::unique_ptr<commands::IniSettingsStore> settings;
-    vcard::RegionalSettings regional = vcard::RegionalSettings::ForLocale("en_US.UTF-8");
+    run::RegionalSettings regional = run::RegionalSettings::ForLocale("en_US.UTF-8");
     FixedClock clock;
     QString app_folder, out;
     std::unique_ptr<app::Form1> form;
@@ -92,7 +92,7 @@ class SaveTest : public QObject {
       settings->Write(QStringLiteral("Cardwright"), QStringLiteral("Text3"), out + QLatin1Char('/'));
       form = std::make_unique<app::Form1>(
           app::Form1Environment{dialogs, *settings, app_folder, dir.filePath(QStringLiteral("Desktop/")),
-                                [this] { return vcard::MakeSheetEngine(regional.format); },
+                                [this] { return run::MakeSheetEngine(regional.format); },
                                 [](const std::string& path) { return sheet::ReadWorkbookFile(path); }, regional.format,
                                 app::ExportSaveRunner(dialogs, clock, regional)});
       form->Form_Load();
@@ -127,7 +127,7 @@ void SaveTest::BothSaveButtonsWriteTheRowsOfThePickedBlock() {
   QCOMPARE(w.dialogs.boxes.size(), std::size_t{2});
   QCOMPARE(w.dialogs.boxes[0].text, std::string("Done."));
   QCOMPARE(w.dialogs.boxes[1].text, std::string("Done."));
-  QCOMPARE(w.form->Pointer(), vcard::PointerSetting::kDefault);
+  QCOMPARE(w.form->Pointer(), run::PointerSetting::kDefault);
 
   const QStringList expected_names = {QStringLiteral("ANSI_ Kim_Row3.vcf"),
                                       QStringLiteral("ANSI_Ann Lee_Row1.vcf"),

@@ -4,7 +4,7 @@
 
 #include "commands/encoding_help.h"
 #include "commands/settings_store.h"
-#include "vcard/statements.h"
+#include "run/statements.h"
 
 using namespace cw;
 
@@ -12,23 +12,23 @@ namespace {
 
 struct Shown {
   std::string text, title;
-  vcard::MessageIcon icon;
-  vcard::MessageButtons buttons;
+  run::MessageIcon icon;
+  run::MessageButtons buttons;
 };
 
-class RecordingSink : public vcard::MessageSink, public vcard::FailureReporter {
+class RecordingSink : public run::MessageSink, public run::FailureReporter {
  public:
   std::vector<Shown> shown;
   std::vector<std::string> reports;
   bool fail = false;
-  vcard::MessageAnswer Show(std::string_view text, std::string_view title, vcard::MessageIcon icon,
-                            vcard::MessageButtons buttons) override {
+  run::MessageAnswer Show(std::string_view text, std::string_view title, run::MessageIcon icon,
+                          run::MessageButtons buttons) override {
     if (fail) throw std::runtime_error("no display");
     shown.push_back({std::string(text), std::string(title), icon, buttons});
-    return vcard::MessageAnswer::kOk;
+    return run::MessageAnswer::kOk;
   }
   void ShowApplicationError(std::string_view location, int statement, std::string_view description) override {
-    reports.push_back(vcard::ApplicationErrorText(location, statement, description));
+    reports.push_back(run::ApplicationErrorText(location, statement, description));
   }
 };
 
@@ -68,8 +68,8 @@ void CommandsTest::HelpShowsOneBoxWithTheApplicationTitle() {
   QCOMPARE(sink.shown.size(), std::size_t{1});
   QCOMPARE(sink.shown[0].text, commands::EncodingHelpText());
   QCOMPARE(sink.shown[0].title, std::string("Cardwright"));
-  QVERIFY(sink.shown[0].icon == vcard::MessageIcon::kNone);
-  QVERIFY(sink.shown[0].buttons == vcard::MessageButtons::kOk);
+  QVERIFY(sink.shown[0].icon == run::MessageIcon::kNone);
+  QVERIFY(sink.shown[0].buttons == run::MessageButtons::kOk);
   QVERIFY(sink.reports.empty());
 }
 
@@ -79,7 +79,7 @@ void CommandsTest::HelpFailureIsReportedUnderStatement100() {
   commands::ShowEncodingHelp(sink, sink);
   QCOMPARE(sink.reports.size(), std::size_t{1});
   QCOMPARE(sink.reports[0],
-           vcard::ApplicationErrorText("in Tabulon5/20/2014.Form1.PushButton4_Click ", 100, "no display"));
+           run::ApplicationErrorText("in Tabulon5/20/2014.Form1.PushButton4_Click ", 100, "no display"));
 }
 
 void CommandsTest::SettingsTellAbsentFromEmpty_data() {

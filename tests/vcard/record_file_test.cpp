@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "test_support.h"
-#include "vcard/regional_settings.h"
+#include "run/regional_settings.h"
+#include "tests/support/test_support.h"
 
 namespace cw::vcard {
 namespace {
@@ -92,19 +92,6 @@ TEST(RecordFile, FailuresAreRaisedAtTheirOwnStep) {
   EXPECT_THROW(none.Write("x"), std::runtime_error);
   EXPECT_NO_THROW(none.Close());
   EXPECT_EQ(testing::FilesIn(dir.Path()), std::vector<std::string>{"sub.vcf"});
-}
-
-TEST(RegionalSettings, FollowTheLocale) {
-  const auto de = RegionalSettings::ForLocale("de_DE.UTF-8");
-  EXPECT_EQ(de.code_page.Number(), 1252);
-  EXPECT_EQ(de.format.date_order, sheet::DateOrder::kDayMonthYear);
-  EXPECT_EQ(de.format.date_separator, '.');
-  EXPECT_EQ(de.format.decimal_separator, ',');
-  EXPECT_EQ(de.format.thousands_separator, '.');
-  const auto c = RegionalSettings::ForLocale("C");
-  EXPECT_EQ(c.format.date_order, sheet::DateOrder::kMonthDayYear);
-  EXPECT_EQ(c.format.decimal_separator, '.');
-  EXPECT_EQ(c.format.thousands_separator, ',');
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "test_support.h"
+#include "tests/support/test_support.h"
 #include "vcard/code_page.h"
 #include "vcard/record_file.h"
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "test_support.h"
+#include "tests/support/test_support.h"
 #include "vcard/record_file.h"
 #include "vcard/vcard_record.h"
 

@@ -8,13 +8,14 @@
 #include <string>
 
 #include "mapping/column_list.h"
-#include "vcard/export_run.h"
-#include "vcard/regional_settings.h"
-#include "vcard/statements.h"
+#include "run/export_run.h"
+#include "run/regional_settings.h"
+#include "run/statements.h"
 
 namespace {
 
-using namespace cw::vcard;
+using namespace cw::run;
+using cw::vcard::ExportEncoding;
 
 class ConsoleMessages : public MessageSink {
  public:

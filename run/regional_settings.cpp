@@ -1,11 +1,11 @@
-#include "vcard/regional_settings.h"
+#include "run/regional_settings.h"
 
 #include <unicode/dcfmtsym.h>
 #include <unicode/locid.h>
 
 #include <cstdlib>
 
-namespace cw::vcard {
+namespace cw::run {
 namespace {
 
 // The ASCII character a locale uses for a number symbol, or `fallback` where it uses a
@@ -20,8 +20,10 @@ char AsciiSymbol(const icu::DecimalFormatSymbols& symbols, icu::DecimalFormatSym
 }  // namespace
 
 RegionalSettings RegionalSettings::ForLocale(std::string_view locale_name) {
-  RegionalSettings settings{
-      std::string(locale_name), CodePage(CodePage::ForLocale(locale_name)), DateRecognizer(locale_name), {}};
+  RegionalSettings settings{std::string(locale_name),
+                            vcard::CodePage(vcard::CodePage::ForLocale(locale_name)),
+                            vcard::DateRecognizer(locale_name),
+                            {}};
   settings.format.date_order = settings.dates.Order();
   settings.format.date_separator = settings.dates.Separator();
   std::string base(locale_name.substr(0, locale_name.find_first_of(".@")));
@@ -44,4 +46,4 @@ RegionalSettings RegionalSettings::FromEnvironment() {
   return ForLocale("C");
 }
 
-}  // namespace cw::vcard
+}  // namespace cw::run

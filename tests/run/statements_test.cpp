@@ -1,12 +1,12 @@
-#include "vcard/statements.h"
+#include "run/statements.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
-#include "test_support.h"
+#include "tests/support/test_support.h"
 
-namespace cw::vcard {
+namespace cw::run {
 namespace {
 
 TEST(ApplicationErrorText, IsDescriptionLocationLineNumberAndRequest) {
@@ -36,4 +36,4 @@ TEST(Statements, ReportEachFailureAndGoOn) {
 }
 
 }  // namespace
-}  // namespace cw::vcard
+}  // namespace cw::run

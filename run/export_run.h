@@ -7,13 +7,13 @@
 #include <string_view>
 
 #include "mapping/column_list.h"
+#include "run/environment.h"
+#include "run/spreadsheet.h"
 #include "vcard/code_page.h"
 #include "vcard/dates.h"
-#include "vcard/environment.h"
 #include "vcard/record_file.h"
-#include "vcard/spreadsheet.h"
 
-namespace cw::vcard {
+namespace cw::run {
 
 // What the window holds when a save command runs.
 struct ExportInputs {
@@ -30,14 +30,14 @@ struct ExportServices {
   Clock& clock;
   PointerControl& pointer;
   SheetEngine& engine;
-  const CodePage& code_page;
-  const DateRecognizer& dates;
+  const vcard::CodePage& code_page;
+  const vcard::DateRecognizer& dates;
 };
 
 // The location text each save command reports failures under.
-std::string_view ExportLocation(ExportEncoding encoding);
+std::string_view ExportLocation(vcard::ExportEncoding encoding);
 
 // PushButton1_Click (Ansi) and PushButton3_Click (Utf8).
-void ExportRun(ExportEncoding encoding, const ExportInputs& inputs, ExportServices& services);
+void ExportRun(vcard::ExportEncoding encoding, const ExportInputs& inputs, ExportServices& services);
 
-}  // namespace cw::vcard
+}  // namespace cw::run

@@ -2,10 +2,10 @@
 // on the workbook opened last, as the automation model resolves them on the active one.
 #include <memory>
 
+#include "run/spreadsheet.h"
 #include "sheet/engine.h"
-#include "vcard/spreadsheet.h"
 
-namespace cw::vcard {
+namespace cw::run {
 namespace {
 
 class EngineRange : public SheetRange {
@@ -65,4 +65,4 @@ class Engine : public SheetEngine {
 
 std::unique_ptr<SheetEngine> MakeSheetEngine(sheet::FormatLocale locale) { return std::make_unique<Engine>(locale); }
 
-}  // namespace cw::vcard
+}  // namespace cw::run

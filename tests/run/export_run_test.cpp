@@ -1,5 +1,5 @@
 // The export run against a scripted spreadsheet engine, so every step can be made to fail.
-#include "vcard/export_run.h"
+#include "run/export_run.h"
 
 #include <gtest/gtest.h>
 
@@ -7,10 +7,14 @@
 #include <map>
 #include <stdexcept>
 
-#include "test_support.h"
+#include "tests/support/test_support.h"
 
-namespace cw::vcard {
+namespace cw::run {
 namespace {
+
+using vcard::CodePage;
+using vcard::DateRecognizer;
+using vcard::ExportEncoding;
 
 using testing::FilesIn;
 using testing::ReadBytes;
@@ -271,4 +275,4 @@ TEST_F(ExportRunTest, AFailureBeforeTheFirstRowIsReportedOnceAndEverythingIsClos
 }
 
 }  // namespace
-}  // namespace cw::vcard
+}  // namespace cw::run

@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "vcard/environment.h"
+#include "run/environment.h"
 
-namespace cw::vcard {
+namespace cw::run {
 
 // The address the report asks the user to send a screenshot to.
 inline constexpr std::string_view kSupportAddress = "support@marrowind.com";
@@ -53,4 +53,4 @@ class Statements {
   std::string location_;
 };
 
-}  // namespace cw::vcard
+}  // namespace cw::run

@@ -1,13 +1,13 @@
-#include "vcard/record_writer.h"
+#include "run/record_writer.h"
 
 #include <stdexcept>
 #include <system_error>
 #include <utility>
 
+#include "run/statements.h"
 #include "vcard/record_file.h"
-#include "vcard/statements.h"
 
-namespace cw::vcard {
+namespace cw::run {
 namespace {
 
 constexpr std::size_t kMaxQueued = 512;
@@ -43,8 +43,8 @@ RecordWriter::~RecordWriter() {
 std::vector<RecordWriter::Report> RecordWriter::Write(const Job& job) const {
   CollectingReporter collected;
   Statements s(collected, location_);
-  RecordFile file;
-  s.Step(statements_.create, [&] { file = RecordFile::Create(job.path); });
+  vcard::RecordFile file;
+  s.Step(statements_.create, [&] { file = vcard::RecordFile::Create(job.path); });
   s.Step(statements_.write, [&] {
     if (job.bytes_error) throw std::runtime_error(*job.bytes_error);
     file.Write(job.bytes);
@@ -104,4 +104,4 @@ void OrderedReporter::ShowApplicationError(std::string_view location, int statem
   target_.ShowApplicationError(location, statement, description);
 }
 
-}  // namespace cw::vcard
+}  // namespace cw::run

@@ -1,4 +1,4 @@
-// Fakes and helpers shared by the vcard tests.
+// Fakes of the run's outside world and file helpers shared by the tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,17 +10,17 @@
 #include <string>
 #include <vector>
 
-#include "vcard/environment.h"
+#include "run/environment.h"
 
-namespace cw::vcard::testing {
+namespace cw::testing {
 
-class FixedClock : public Clock {
+class FixedClock : public run::Clock {
  public:
-  explicit FixedClock(LocalTime t) : time_(t) {}
-  LocalTime Now() override { return time_; }
+  explicit FixedClock(run::LocalTime t) : time_(t) {}
+  run::LocalTime Now() override { return time_; }
 
  private:
-  LocalTime time_;
+  run::LocalTime time_;
 };
 
 struct Report {
@@ -29,7 +29,7 @@ struct Report {
   std::string description;
 };
 
-class RecordingReporter : public FailureReporter {
+class RecordingReporter : public run::FailureReporter {
  public:
   void ShowApplicationError(std::string_view location, int statement, std::string_view description) override {
     reports.push_back({std::string(location), statement, std::string(description)});
@@ -45,27 +45,28 @@ class RecordingReporter : public FailureReporter {
 struct Message {
   std::string text;
   std::string title;
-  MessageIcon icon;
+  run::MessageIcon icon;
 };
 
-class RecordingMessages : public MessageSink {
+class RecordingMessages : public run::MessageSink {
  public:
-  MessageAnswer Show(std::string_view text, std::string_view title, MessageIcon icon, MessageButtons) override {
+  run::MessageAnswer Show(std::string_view text, std::string_view title, run::MessageIcon icon,
+                          run::MessageButtons) override {
     shown.push_back({std::string(text), std::string(title), icon});
-    return MessageAnswer::kOk;
+    return run::MessageAnswer::kOk;
   }
   std::vector<Message> shown;
 };
 
-class RecordingPointer : public PointerControl {
+class RecordingPointer : public run::PointerControl {
  public:
-  PointerSetting Pointer() const override { return current; }
-  void SetPointer(PointerSetting setting) override {
+  run::PointerSetting Pointer() const override { return current; }
+  void SetPointer(run::PointerSetting setting) override {
     current = setting;
     history.push_back(setting);
   }
-  PointerSetting current = PointerSetting::kDefault;
-  std::vector<PointerSetting> history;
+  run::PointerSetting current = run::PointerSetting::kDefault;
+  std::vector<run::PointerSetting> history;
 };
 
 // A fresh folder under the system's temporary folder, removed with the object.
@@ -121,4 +122,4 @@ inline ::testing::AssertionResult SameBytes(const std::string& expected, const s
                                        << " agree)";
 }
 
-}  // namespace cw::vcard::testing
+}  // namespace cw::testing

@@ -14,9 +14,9 @@
 #include <thread>
 #include <vector>
 
-#include "vcard/environment.h"
+#include "run/environment.h"
 
-namespace cw::vcard {
+namespace cw::run {
 
 // The numbers of the three file statements of one save command.
 struct FileStatements {
@@ -78,4 +78,4 @@ class OrderedReporter : public FailureReporter {
   RecordWriter& writer_;
 };
 
-}  // namespace cw::vcard
+}  // namespace cw::run

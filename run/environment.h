@@ -6,7 +6,9 @@
 #include <string>
 #include <string_view>
 
-namespace cw::vcard {
+#include "vcard/dates.h"
+
+namespace cw::run {
 
 enum class MessageIcon { kNone, kExclamation };
 enum class MessageButtons { kOk, kYesNo };
@@ -29,15 +31,7 @@ class FailureReporter {
   virtual void ShowApplicationError(std::string_view location, int statement, std::string_view description) = 0;
 };
 
-// A local date and time, as the record's REV line and the file names need it.
-struct LocalTime {
-  int year = 1970;
-  int month = 1;  // 1..12
-  int day = 1;    // 1..31
-  int hour = 0;   // 0..23
-  int minute = 0;
-  int second = 0;
-};
+using vcard::LocalTime;
 
 class Clock {
  public:
@@ -61,4 +55,4 @@ class PointerControl {
   virtual void SetPointer(PointerSetting setting) = 0;
 };
 
-}  // namespace cw::vcard
+}  // namespace cw::run

@@ -1,16 +1,31 @@
-#include "vcard/export_run.h"
+#include "run/export_run.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 
-#include "vcard/record_writer.h"
+#include "run/record_writer.h"
+#include "run/statements.h"
 #include "vcard/vcard_record.h"
 
-namespace cw::vcard {
+namespace cw::run {
 namespace {
 
 using mapping::FieldKind;
+using vcard::ContactFields;
+using vcard::ExportEncoding;
+
+// The record's numbered steps run under the command's statement protocol.
+class StatementSteps : public vcard::RecordSteps {
+ public:
+  explicit StatementSteps(Statements& statements) : statements_(statements) {}
+  bool Test(int statement, const std::function<bool()>& test) override { return statements_.Test(statement, test); }
+  bool Step(int statement, const std::function<void()>& step) override { return statements_.Step(statement, step); }
+
+ private:
+  Statements& statements_;
+};
 
 // What differs between the two save commands: texts and the numbers of the statements
 // after the record's file statements, which shift by one file statement for UTF-8.
@@ -63,6 +78,7 @@ void ExportRun(ExportEncoding encoding, const ExportInputs& inputs, ExportServic
   RecordWriter writer(t.files, std::string(t.location));
   OrderedReporter reporter(services.reporter, writer);
   Statements s(reporter, t.location);
+  StatementSteps steps(s);
   const auto message = [&](std::string_view text, std::string_view title, MessageIcon icon) {
     services.messages.Show(text, title, icon, MessageButtons::kOk);
   };
@@ -170,7 +186,7 @@ void ExportRun(ExportEncoding encoding, const ExportInputs& inputs, ExportServic
       statement += 2;
     }
 
-    const std::string record = BuildVCardRecord(fields, services.clock.Now(), services.dates, &s);
+    const std::string record = vcard::BuildVCardRecord(fields, services.clock.Now(), services.dates, &steps);
 
     // The file statements themselves run on the writer's thread (see RecordWriter).
     RecordWriter::Job job;
@@ -182,8 +198,8 @@ void ExportRun(ExportEncoding encoding, const ExportInputs& inputs, ExportServic
         job.bytes_error = e.what();
       }
     } else {
-      s.Step(350, [&] { job.bytes = EncodeUtf8(record); });
-      s.Step(352, [&] { job.bytes.insert(0, kUtf8ByteOrderMark); });
+      s.Step(350, [&] { job.bytes = vcard::EncodeUtf8(record); });
+      s.Step(352, [&] { job.bytes.insert(0, vcard::kUtf8ByteOrderMark); });
       job.path = inputs.output_folder + "/" + base_name + ".vcf";
       job.bytes += "\r\n";
     }
@@ -206,4 +222,4 @@ void ExportRun(ExportEncoding encoding, const ExportInputs& inputs, ExportServic
   s.Step(t.done_box, [&] { message("Done.", kApplicationTitle, MessageIcon::kNone); });
 }
 
-}  // namespace cw::vcard
+}  // namespace cw::run

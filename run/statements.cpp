@@ -1,9 +1,9 @@
-#include "vcard/statements.h"
+#include "run/statements.h"
 
 #include <exception>
 #include <new>
 
-namespace cw::vcard {
+namespace cw::run {
 namespace {
 
 // The description a failure carries: its own text for our errors, the platform's
@@ -38,4 +38,4 @@ void Statements::ReportCurrentFailure(int number) {
   reporter_.ShowApplicationError(location_, number, DescribeCurrentException());
 }
 
-}  // namespace cw::vcard
+}  // namespace cw::run

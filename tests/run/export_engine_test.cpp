@@ -2,12 +2,16 @@
 #include <gtest/gtest.h>
 #include <xlsxwriter.h>
 
-#include "test_support.h"
-#include "vcard/export_run.h"
-#include "vcard/regional_settings.h"
+#include "run/export_run.h"
+#include "run/regional_settings.h"
+#include "tests/support/test_support.h"
 
-namespace cw::vcard {
+namespace cw::run {
 namespace {
+
+using vcard::CodePage;
+using vcard::DateRecognizer;
+using vcard::ExportEncoding;
 
 using testing::FilesIn;
 using testing::ReadBytes;
@@ -161,4 +165,4 @@ TEST_F(ExportEngineTest, AWorkbookVanishingAfterTheCheckIsReportedAtTheOpen) {
 }
 
 }  // namespace
-}  // namespace cw::vcard
+}  // namespace cw::run

@@ -10,7 +10,7 @@
 
 #include "sheet/number_format.h"
 
-namespace cw::vcard {
+namespace cw::run {
 
 class SheetRange {
  public:
@@ -50,4 +50,4 @@ class SheetEngine {
 // The engine of sheet/ behind this interface, rendering under `locale`.
 std::unique_ptr<SheetEngine> MakeSheetEngine(sheet::FormatLocale locale);
 
-}  // namespace cw::vcard
+}  // namespace cw::run

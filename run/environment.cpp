@@ -1,8 +1,8 @@
-#include "vcard/environment.h"
+#include "run/environment.h"
 
 #include <ctime>
 
-namespace cw::vcard {
+namespace cw::run {
 
 LocalTime SystemClock::Now() {
   const std::time_t now = std::time(nullptr);
@@ -11,4 +11,4 @@ LocalTime SystemClock::Now() {
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
 }
 
-}  // namespace cw::vcard
+}  // namespace cw::run

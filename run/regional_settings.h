@@ -9,12 +9,12 @@
 #include "vcard/code_page.h"
 #include "vcard/dates.h"
 
-namespace cw::vcard {
+namespace cw::run {
 
 struct RegionalSettings {
   std::string locale_name;
-  CodePage code_page;
-  DateRecognizer dates;
+  vcard::CodePage code_page;
+  vcard::DateRecognizer dates;
   sheet::FormatLocale format;
 
   // The settings of a locale named as the system names it: "de_DE.UTF-8", "en_GB", "C".
@@ -23,4 +23,4 @@ struct RegionalSettings {
   static RegionalSettings FromEnvironment();
 };
 
-}  // namespace cw::vcard
+}  // namespace cw::run
