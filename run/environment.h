@@ -3,6 +3,7 @@
 // implements them with Qt; tests implement them with fakes that record and answer.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -43,6 +44,16 @@ class Clock {
 class SystemClock : public Clock {
  public:
   LocalTime Now() override;
+};
+
+// How a long run shows that it works, and how the user stops it.
+class RunProgress {
+ public:
+  virtual ~RunProgress() = default;
+  // After each row: `done` rows of the block's `total` are through.
+  virtual void RowsDone(std::size_t done, std::size_t total) = 0;
+  // True once the user asked the run to stop; it stops before the next row.
+  virtual bool CancelRequested() = 0;
 };
 
 // The main window's one pointer setting, with the toolkit's values.

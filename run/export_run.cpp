@@ -73,153 +73,224 @@ constexpr char kReplacedInBaseName[] = {'/', '\\', '*', ':', '?', '<', '>', '|'}
 
 std::string_view ExportLocation(ExportEncoding encoding) { return TableFor(encoding).location; }
 
-void ExportRun(ExportEncoding encoding, const ExportInputs& inputs, ExportServices& services) {
-  const EncodingTable& t = TableFor(encoding);
-  RecordWriter writer(t.files, std::string(t.location));
-  OrderedReporter reporter(services.reporter, writer);
-  Statements s(reporter, t.location);
-  StatementSteps steps(s);
-  const auto message = [&](std::string_view text, std::string_view title, MessageIcon icon) {
-    services.messages.Show(text, title, icon, MessageButtons::kOk);
-  };
+namespace {
 
-  if (!s.Test(100, [&] { return inputs.columns.Count() != 0; })) {
-    s.Step(t.no_columns_box,
-           [&] { message("No columns found in the list.", kApplicationTitle, MessageIcon::kExclamation); });
-    return;
-  }
-  if (!s.Test(102, [&] { return FileExists(inputs.workbook_path); })) {
-    s.Step(t.file_not_found_box,
-           [&] { message(inputs.workbook_path + " file not found.", "File Not Found", MessageIcon::kExclamation); });
-    return;
-  }
-  // Checked once here rather than failing twice for every row.
-  if (!FolderExists(inputs.output_folder)) {
-    message(inputs.output_folder + " folder not found.", "Folder Not Found", MessageIcon::kExclamation);
-    return;
-  }
+// One run of a save command: its inputs, its outside world, and what its phases hand on.
+class Run {
+ public:
+  Run(ExportEncoding encoding, const ExportInputs& inputs, ExportServices& services)
+      : encoding_(encoding),
+        t_(TableFor(encoding)),
+        inputs_(inputs),
+        services_(services),
+        writer_(t_.files, std::string(t_.location)),
+        reporter_(services.reporter, writer_),
+        s_(reporter_, t_.location),
+        steps_(s_) {}
 
-  std::unique_ptr<SheetApplication> app;
-  std::unique_ptr<SheetWorkbook> workbook;
-  std::unique_ptr<SheetRange> block;
-  std::uint32_t first_row = 0;
-  std::uint32_t first_column = 0;
-  std::uint32_t last_row = 0;
-  std::uint32_t last_column = 0;
-
-  // Opening, resolving and measuring the block: a failure here is reported once and the
-  // run ends after closing what it opened.
-  bool ready = true;
-  s.Step(104, [&] { services.pointer.SetPointer(PointerSetting::kBusy); });
-  ready = ready && s.Step(106, [&] { app = services.engine.OpenWorkbook(inputs.workbook_path); });
-  s.Step(108, [&] { services.pointer.SetPointer(PointerSetting::kBusy); });
-  ready = ready && s.Step(110, [&] { workbook = app->Workbooks(app->WorkbooksCount()); });
-  s.Step(112, [&] { services.pointer.SetPointer(PointerSetting::kBusy); });
-  ready = ready && s.Step(114, [&] { block = app->Range(inputs.block_address); });
-  ready = ready && s.Step(116, [&] { last_row = block->LastRow(); });
-  ready = ready && s.Step(118, [&] { last_column = block->LastColumn(); });
-
-  // The block must have one column per list line; otherwise every row would be skipped.
-  std::optional<std::string> mismatch;
-  std::size_t row_count = 0;
-  ready = ready && s.Step(120, [&] {
-    first_row = block->Row();
-    first_column = block->Column();
-    row_count = last_row >= first_row ? last_row - first_row + 1 : 0;
-  });
-  if (ready) {
-    const std::size_t block_columns = last_column >= first_column ? last_column - first_column + 1 : 0;
-    if (block_columns != inputs.columns.Count()) {
-      mismatch = "The marked block has " + std::to_string(block_columns) +
-                 (block_columns == 1 ? " column" : " columns") + " but the column list has " +
-                 std::to_string(inputs.columns.Count()) + (inputs.columns.Count() == 1 ? " line" : " lines") +
-                 ". Mark the block again so that the list matches it. No files were written.";
-      row_count = 0;
+  void Go() {
+    if (!CheckInputs()) return;
+    const bool ready = OpenAndMeasure();
+    const std::size_t rows_done = WriteRows();
+    CloseAll();
+    if (!ready) return;
+    if (mismatch_) {
+      Message(*mismatch_, kApplicationTitle, MessageIcon::kExclamation);
+    } else if (rows_done < row_count_) {
+      Message(CancelledText(), kApplicationTitle, MessageIcon::kNone);
+    } else {
+      s_.Step(t_.done_box, [&] { Message("Done.", kApplicationTitle, MessageIcon::kNone); });
     }
   }
 
-  // Each list line's kind, looked up once; a text that matches no kind reads nothing.
-  std::vector<std::optional<FieldKind>> kinds;
-  kinds.reserve(inputs.columns.Count());
-  for (std::size_t j = 1; j <= inputs.columns.Count(); ++j) {
-    auto kind = mapping::FieldKindFromText(inputs.columns.TypeOf(j));
-    if (kind == FieldKind::kIgnore) kind.reset();
-    kinds.push_back(kind);
+ private:
+  void Message(std::string_view text, std::string_view title, MessageIcon icon) {
+    services_.messages.Show(text, title, icon, MessageButtons::kOk);
   }
 
-  ContactFields fields;
-  for (std::size_t r = 0; r < row_count; ++r) {
-    s.Step(122, [&] { fields.Clear(); });
-    const bool skip = s.Test(174, [&] { return last_column - first_column + 1 != inputs.columns.Count(); });
-    if (skip) continue;
+  // The list, the workbook and the output folder, before anything is opened.
+  bool CheckInputs() {
+    if (!s_.Test(100, [&] { return inputs_.columns.Count() != 0; })) {
+      s_.Step(t_.no_columns_box,
+              [&] { Message("No columns found in the list.", kApplicationTitle, MessageIcon::kExclamation); });
+      return false;
+    }
+    if (!s_.Test(102, [&] { return FileExists(inputs_.workbook_path); })) {
+      s_.Step(t_.file_not_found_box, [&] {
+        Message(inputs_.workbook_path + " file not found.", "File Not Found", MessageIcon::kExclamation);
+      });
+      return false;
+    }
+    // Checked once here rather than failing twice for every row.
+    if (!FolderExists(inputs_.output_folder)) {
+      Message(inputs_.output_folder + " folder not found.", "Folder Not Found", MessageIcon::kExclamation);
+      return false;
+    }
+    return true;
+  }
+
+  // Opening, resolving and measuring the block: a failure here is reported once and the run
+  // ends after closing what it opened. False when the rows cannot be walked.
+  bool OpenAndMeasure() {
+    bool ready = true;
+    s_.Step(104, [&] { services_.pointer.SetPointer(PointerSetting::kBusy); });
+    ready = ready && s_.Step(106, [&] { app_ = services_.engine.OpenWorkbook(inputs_.workbook_path); });
+    s_.Step(108, [&] { services_.pointer.SetPointer(PointerSetting::kBusy); });
+    ready = ready && s_.Step(110, [&] { workbook_ = app_->Workbooks(app_->WorkbooksCount()); });
+    s_.Step(112, [&] { services_.pointer.SetPointer(PointerSetting::kBusy); });
+    ready = ready && s_.Step(114, [&] { block_ = app_->Range(inputs_.block_address); });
+    ready = ready && s_.Step(116, [&] { last_row_ = block_->LastRow(); });
+    ready = ready && s_.Step(118, [&] { last_column_ = block_->LastColumn(); });
+    ready = ready && s_.Step(120, [&] {
+      first_row_ = block_->Row();
+      first_column_ = block_->Column();
+      row_count_ = last_row_ >= first_row_ ? last_row_ - first_row_ + 1 : 0;
+    });
+    if (!ready) {
+      row_count_ = 0;
+      return false;
+    }
+    // The block must have one column per list line; otherwise every row would be skipped.
+    const std::size_t block_columns = last_column_ >= first_column_ ? last_column_ - first_column_ + 1 : 0;
+    const std::size_t lines = inputs_.columns.Count();
+    if (block_columns != lines) {
+      mismatch_ = "The marked block has " + std::to_string(block_columns) +
+                  (block_columns == 1 ? " column" : " columns") + " but the column list has " + std::to_string(lines) +
+                  (lines == 1 ? " line" : " lines") +
+                  ". Mark the block again so that the list matches it. No files were written.";
+      row_count_ = 0;
+    }
+    return true;
+  }
+
+  // Every row of the block: its fields, its base name, its record, its file. Returns the
+  // number of rows walked, fewer than the block's when the user cancelled.
+  std::size_t WriteRows() {
+    // Each list line's kind, looked up once; a text that matches no kind reads nothing.
+    std::vector<std::optional<FieldKind>> kinds;
+    kinds.reserve(inputs_.columns.Count());
+    for (std::size_t j = 1; j <= inputs_.columns.Count(); ++j) {
+      auto kind = mapping::FieldKindFromText(inputs_.columns.TypeOf(j));
+      if (kind == FieldKind::kIgnore) kind.reset();
+      kinds.push_back(kind);
+    }
+
+    ContactFields fields;
+    std::size_t r = 0;
+    for (; r < row_count_; ++r) {
+      if (services_.progress && services_.progress->CancelRequested()) break;
+      WriteRow(r, kinds, fields);
+      reporter_.Flush(t_.location, /*wait=*/false);
+      if (services_.progress) services_.progress->RowsDone(r + 1, row_count_);
+    }
+    reporter_.Flush(t_.location, /*wait=*/true);
+    return r;
+  }
+
+  void WriteRow(std::size_t r, const std::vector<std::optional<FieldKind>>& kinds, ContactFields& fields) {
+    s_.Step(122, [&] { fields.Clear(); });
+    const bool skip = s_.Test(174, [&] { return last_column_ - first_column_ + 1 != inputs_.columns.Count(); });
+    if (skip) return;
     std::size_t line_count = 0;
-    s.Step(176, [&] { line_count = inputs.columns.Count(); });
+    s_.Step(176, [&] { line_count = inputs_.columns.Count(); });
     for (std::size_t i = 1; i <= line_count && i <= kinds.size(); ++i) {
       const auto& kind = kinds[i - 1];
       if (!kind) continue;
       const int read_statement = 180 + 4 * (static_cast<int>(*kind) - 1);
-      s.Step(read_statement, [&] {
-        fields[*kind] = block->CellText(first_row + static_cast<std::uint32_t>(r),
-                                        first_column + static_cast<std::uint32_t>(i) - 1);
+      s_.Step(read_statement, [&] {
+        fields[*kind] = block_->CellText(first_row_ + static_cast<std::uint32_t>(r),
+                                         first_column_ + static_cast<std::uint32_t>(i) - 1);
       });
     }
 
+    const std::string base_name = BaseName(r, fields);
+    const std::string record = vcard::BuildVCardRecord(fields, services_.clock.Now(), services_.dates, &steps_);
+
+    // The file statements themselves run on the writer's thread (see RecordWriter).
+    RecordWriter::Job job;
+    if (encoding_ == ExportEncoding::Ansi) {
+      s_.Step(350, [&] { job.path = inputs_.output_folder + "/" + base_name + ".vcf"; });
+      try {
+        job.bytes = services_.code_page.Encode(record) + "\r\n";
+      } catch (const std::exception& e) {
+        job.bytes_error = e.what();
+      }
+    } else {
+      s_.Step(350, [&] { job.bytes = vcard::EncodeUtf8(record); });
+      s_.Step(352, [&] { job.bytes.insert(0, vcard::kUtf8ByteOrderMark); });
+      job.path = inputs_.output_folder + "/" + base_name + ".vcf";
+      job.bytes += "\r\n";
+    }
+    writer_.Submit(std::move(job));
+  }
+
+  // "ANSI_First Last_Row3", or "ANSI_Row3" for a row without names, with the characters a
+  // file name may not hold replaced by spaces.
+  std::string BaseName(std::size_t r, const ContactFields& fields) {
     std::string base_name;
     const std::string row_number = std::to_string(r + 1);
-    const bool unnamed = s.Test(
+    const bool unnamed = s_.Test(
         280, [&] { return TrimSpaces(fields[FieldKind::kFirstName] + " " + fields[FieldKind::kLastName]).empty(); });
     if (unnamed) {
-      s.Step(282, [&] { base_name = std::string(t.prefix) + "Row" + row_number; });
+      s_.Step(282, [&] { base_name = std::string(t_.prefix) + "Row" + row_number; });
     } else {
-      s.Step(284, [&] {
-        base_name = std::string(t.prefix) + TrimSpaces(fields[FieldKind::kFirstName]) + " " +
+      s_.Step(284, [&] {
+        base_name = std::string(t_.prefix) + TrimSpaces(fields[FieldKind::kFirstName]) + " " +
                     TrimSpaces(fields[FieldKind::kLastName]) + "_Row" + row_number;
       });
     }
     int statement = 286;
     for (const char bad : kReplacedInBaseName) {
-      s.Step(statement, [&] {
+      s_.Step(statement, [&] {
         for (char& c : base_name) {
           if (c == bad) c = ' ';
         }
       });
       statement += 2;
     }
-
-    const std::string record = vcard::BuildVCardRecord(fields, services.clock.Now(), services.dates, &steps);
-
-    // The file statements themselves run on the writer's thread (see RecordWriter).
-    RecordWriter::Job job;
-    if (encoding == ExportEncoding::Ansi) {
-      s.Step(350, [&] { job.path = inputs.output_folder + "/" + base_name + ".vcf"; });
-      try {
-        job.bytes = services.code_page.Encode(record) + "\r\n";
-      } catch (const std::exception& e) {
-        job.bytes_error = e.what();
-      }
-    } else {
-      s.Step(350, [&] { job.bytes = vcard::EncodeUtf8(record); });
-      s.Step(352, [&] { job.bytes.insert(0, vcard::kUtf8ByteOrderMark); });
-      job.path = inputs.output_folder + "/" + base_name + ".vcf";
-      job.bytes += "\r\n";
-    }
-    writer.Submit(std::move(job));
-    reporter.Flush(t.location, /*wait=*/false);
+    return base_name;
   }
-  reporter.Flush(t.location, /*wait=*/true);
 
-  s.Step(t.pointer_default, [&] { services.pointer.SetPointer(PointerSetting::kDefault); });
-  if (workbook) s.Step(t.close_workbook, [&] { workbook->Close(); });
-  if (app) s.Step(t.quit, [&] { app->Quit(); });
-  s.Step(t.release_block, [&] { block.reset(); });
-  s.Step(t.release_block + 2, [&] { workbook.reset(); });
-  s.Step(t.release_block + 4, [&] { app.reset(); });
-  if (!ready) return;
-  if (mismatch) {
-    message(*mismatch, kApplicationTitle, MessageIcon::kExclamation);
-    return;
+  // The pointer back, then the workbook, the instance and the references let go.
+  void CloseAll() {
+    s_.Step(t_.pointer_default, [&] { services_.pointer.SetPointer(PointerSetting::kDefault); });
+    if (workbook_) s_.Step(t_.close_workbook, [&] { workbook_->Close(); });
+    if (app_) s_.Step(t_.quit, [&] { app_->Quit(); });
+    s_.Step(t_.release_block, [&] { block_.reset(); });
+    s_.Step(t_.release_block + 2, [&] { workbook_.reset(); });
+    s_.Step(t_.release_block + 4, [&] { app_.reset(); });
   }
-  s.Step(t.done_box, [&] { message("Done.", kApplicationTitle, MessageIcon::kNone); });
+
+  std::string CancelledText() const {
+    const std::size_t written = writer_.FilesWritten();
+    return "Export cancelled. " + std::to_string(written) + (written == 1 ? " file was" : " files were") +
+           " written to " + inputs_.output_folder + ".";
+  }
+
+  const ExportEncoding encoding_;
+  const EncodingTable& t_;
+  const ExportInputs& inputs_;
+  ExportServices& services_;
+  RecordWriter writer_;
+  OrderedReporter reporter_;
+  Statements s_;
+  StatementSteps steps_;
+
+  std::unique_ptr<SheetApplication> app_;
+  std::unique_ptr<SheetWorkbook> workbook_;
+  std::unique_ptr<SheetRange> block_;
+  std::uint32_t first_row_ = 0;
+  std::uint32_t first_column_ = 0;
+  std::uint32_t last_row_ = 0;
+  std::uint32_t last_column_ = 0;
+  std::size_t row_count_ = 0;
+  std::optional<std::string> mismatch_;
+};
+
+}  // namespace
+
+void ExportRun(ExportEncoding encoding, const ExportInputs& inputs, ExportServices& services) {
+  Run(encoding, inputs, services).Go();
 }
 
 }  // namespace cw::run

@@ -32,6 +32,7 @@ struct ExportServices {
   SheetEngine& engine;
   const vcard::CodePage& code_page;
   const vcard::DateRecognizer& dates;
+  RunProgress* progress = nullptr;  // none: the run shows no progress and cannot be cancelled
 };
 
 // The location text each save command reports failures under.

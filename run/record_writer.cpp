@@ -40,7 +40,7 @@ RecordWriter::~RecordWriter() {
   if (thread_.joinable()) thread_.join();
 }
 
-std::vector<RecordWriter::Report> RecordWriter::Write(const Job& job) const {
+std::vector<RecordWriter::Report> RecordWriter::Write(const Job& job) {
   CollectingReporter collected;
   Statements s(collected, location_);
   vcard::RecordFile file;
@@ -50,6 +50,10 @@ std::vector<RecordWriter::Report> RecordWriter::Write(const Job& job) const {
     file.Write(job.bytes);
   });
   s.Step(statements_.close, [&] { file.Close(); });
+  if (collected.reports.empty()) {
+    std::lock_guard lock(mutex_);
+    ++written_;
+  }
   return std::move(collected.reports);
 }
 
@@ -73,7 +77,9 @@ void RecordWriter::Run() {
 
 void RecordWriter::Submit(Job job) {
   if (!thread_.joinable()) {
-    for (auto& r : Write(job)) reports_.push_back(std::move(r));
+    auto reports = Write(job);
+    std::lock_guard lock(mutex_);
+    for (auto& r : reports) reports_.push_back(std::move(r));
     return;
   }
   std::unique_lock lock(mutex_);
@@ -91,6 +97,11 @@ std::vector<RecordWriter::Report> RecordWriter::Drain() {
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [&] { return queue_.empty() && busy_ == 0; });
   return std::exchange(reports_, {});
+}
+
+std::size_t RecordWriter::FilesWritten() const {
+  std::lock_guard lock(mutex_);
+  return written_;
 }
 
 void OrderedReporter::Flush(std::string_view location, bool wait) {

@@ -48,18 +48,21 @@ class RecordWriter {
   std::vector<Report> TakeFinished();
   // Waits until every queued file is written and returns the reports not yet taken.
   std::vector<Report> Drain();
+  // Files completed so far (created, written and closed without a failure).
+  std::size_t FilesWritten() const;
 
  private:
   void Run();
-  std::vector<Report> Write(const Job& job) const;
+  std::vector<Report> Write(const Job& job);
 
   const FileStatements statements_;
   const std::string location_;
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Job> queue_;
   std::vector<Report> reports_;
   std::size_t busy_ = 0;  // jobs taken from the queue and not finished
+  std::size_t written_ = 0;
   bool stopping_ = false;
   std::thread thread_;  // not joinable when no thread could be started: files are then written in Submit
 };

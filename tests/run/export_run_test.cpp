@@ -99,7 +99,7 @@ class ExportRunTest : public ::testing::Test {
 
   void Run(ExportEncoding encoding, std::string folder = {}) {
     ExportInputs inputs{workbook_, "A1:B3", columns_, folder.empty() ? out_.File("out") : folder};
-    ExportServices services{messages_, reporter_, clock_, pointer_, engine_, code_page_, dates_};
+    ExportServices services{messages_, reporter_, clock_, pointer_, engine_, code_page_, dates_, progress_};
     ExportRun(encoding, inputs, services);
   }
 
@@ -120,7 +120,35 @@ class ExportRunTest : public ::testing::Test {
   FakeEngine engine_;
   CodePage code_page_{1252};
   DateRecognizer dates_{"en_US"};
+  RunProgress* progress_ = nullptr;
 };
+
+// Counts the rows reported and asks to stop once `stop_after` rows are through.
+class StoppingProgress : public RunProgress {
+ public:
+  explicit StoppingProgress(std::size_t stop_after) : stop_after_(stop_after) {}
+  void RowsDone(std::size_t done, std::size_t total) override { seen.emplace_back(done, total); }
+  bool CancelRequested() override { return seen.size() >= stop_after_; }
+  std::vector<std::pair<std::size_t, std::size_t>> seen;
+
+ private:
+  std::size_t stop_after_;
+};
+
+TEST_F(ExportRunTest, CancelStopsAfterTheCurrentRowAndSaysWhatWasWritten) {
+  columns_.FillColumnList(1);
+  columns_.SetType(1, "First Name");
+  script_.last_row = 5;
+  StoppingProgress progress(2);
+  progress_ = &progress;
+  Run(ExportEncoding::Utf8);
+  EXPECT_EQ(progress.seen, (std::vector<std::pair<std::size_t, std::size_t>>{{1, 5}, {2, 5}}));
+  EXPECT_EQ(FilesIn(out_.File("out")), (std::vector<std::string>{"UTF8_Row1.vcf", "UTF8_Row2.vcf"}));
+  EXPECT_EQ(Messages(),
+            std::vector<std::string>{"Export cancelled. 2 files were written to " + out_.File("out") + "."});
+  EXPECT_EQ(script_.calls.back(), "quit");
+  EXPECT_EQ(pointer_.current, PointerSetting::kDefault);
+}
 
 TEST_F(ExportRunTest, EmptyListOnlySaysSo) {
   Run(ExportEncoding::Ansi);
