@@ -12,6 +12,7 @@ PACKAGES=(
   libxlsxwriter-dev python3 python3-xlwt python3-vobject
   clang libclang-rt-14-dev
   xvfb xauth fonts-liberation
+  clang-format
 )
 
 setup() {
@@ -29,15 +30,27 @@ setup() {
 }
 
 build() {
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
   cmake --build build -j2
+}
+
+# Every C++ file laid out as .clang-format says.
+format_check() {
+  local unformatted
+  unformatted=$(git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run 2>&1 | grep -c 'warning:' || true)
+  if [ "$unformatted" -gt 0 ]; then
+    git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run 2>&1 | grep 'warning:' | cut -d: -f1 | sort -u >&2
+    echo "clang-format would change $unformatted places in the files above: run clang-format -i on them." >&2
+    exit 1
+  fi
+  echo "== layout: every file as .clang-format says"
 }
 
 # The cores again with clang, AddressSanitizer, UndefinedBehaviorSanitizer and libFuzzer:
 # their unit tests, the saved corpora, then a short fuzzing run per target.
 sanitized() {
   CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-    -DCW_BUILD_GUI=OFF -DCW_SANITIZE=ON -DCW_FUZZ=ON >/dev/null
+    -DCW_BUILD_GUI=OFF -DCW_SANITIZE=ON -DCW_FUZZ=ON -DCW_WERROR=ON >/dev/null
   cmake --build build-asan -j2
   local seconds="${CW_FUZZ_SECONDS:-10}"
   for target in build-asan/fuzz/*/fuzz_*; do
@@ -56,7 +69,7 @@ sanitized() {
 case "${1:-}" in
   run)
     setup
-    build
+    build -DCW_WERROR=OFF
     if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
       echo "Built. Cardwright needs a display: run it on a desktop, or in a virtual one with: xvfb-run -a ./cw run" >&2
       exit 1
@@ -65,7 +78,8 @@ case "${1:-}" in
     ;;
   test)
     setup
-    build
+    format_check
+    build -DCW_WERROR=ON
     ctest --test-dir build --output-on-failure -j2
     sanitized
     ;;
