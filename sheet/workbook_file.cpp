@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -12,6 +11,7 @@
 #include <system_error>
 #include <vector>
 
+#include "sheet/xls/compound_file.h"
 #include "sheet/xls/xls_reader.h"
 #include "sheet/xlsx/xlsx_reader.h"
 #include "sheet/xlsx/zip_package.h"
@@ -23,8 +23,6 @@ namespace {
 constexpr std::uint64_t kMaxFileSize = std::uint64_t{2} << 30;
 constexpr std::size_t kSniffSize = 4096;
 
-constexpr std::array<unsigned char, 8> kCompoundMagic = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-
 enum class Container { kZip, kCompound, kOther };
 
 Container ContainerOf(std::span<const std::byte> head) {
@@ -32,11 +30,7 @@ Container ContainerOf(std::span<const std::byte> head) {
   if (b(0) == 'P' && b(1) == 'K' && (b(2) == 3 || b(2) == 5 || b(2) == 7) && (b(3) == 4 || b(3) == 6 || b(3) == 8)) {
     return Container::kZip;
   }
-  if (head.size() >= kCompoundMagic.size() &&
-      std::equal(kCompoundMagic.begin(), kCompoundMagic.end(), head.begin(),
-                 [](unsigned char m, std::byte x) { return m == static_cast<unsigned char>(x); })) {
-    return Container::kCompound;
-  }
+  if (CompoundFile::HasSignature(head)) return Container::kCompound;
   return Container::kOther;
 }
 
