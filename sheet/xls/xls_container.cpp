@@ -2,10 +2,22 @@
 
 #include <optional>
 
+#include "sheet/xls/biff_decrypt.h"
 #include "sheet/xls/compound_file.h"
 #include "sheet/xls/xls_error.h"
 
 namespace cw::sheet {
+namespace {
+
+// Excel 2.1 to 4.0 wrote bare BIFF streams, not compound files; some tools still write a
+// bare BIFF5 or BIFF8 stream, which reads like the stream inside a compound file.
+bool IsBareBiffStream(std::span<const std::byte> bytes) {
+  if (bytes.size() < 4 || std::to_integer<unsigned>(bytes[0]) != 0x09) return false;
+  const unsigned second = std::to_integer<unsigned>(bytes[1]);
+  return second == 0x00 || second == 0x02 || second == 0x04 || second == 0x08;
+}
+
+}  // namespace
 
 XlsWorkbookStream OpenXlsContainer(std::span<const std::byte> bytes) {
   XlsWorkbookStream out;
@@ -20,18 +32,17 @@ XlsWorkbookStream OpenXlsContainer(std::span<const std::byte> bytes) {
     if (!stream) stream = file.StreamBytes(u"Book", out.storage);
     if (!stream) FailXls(XlsErrorCode::kNoWorkbookStream, 0);
     out.stream = *stream;
-    return out;
+  } else if (IsBareBiffStream(bytes)) {
+    out.stream = bytes;
+  } else {
+    FailXls(XlsErrorCode::kNotXls, 0);
   }
-  // Excel 2.1 to 4.0 wrote bare BIFF streams, not compound files; some tools still write a
-  // bare BIFF5 or BIFF8 stream, which reads like the stream inside a compound file.
-  if (bytes.size() >= 4 && std::to_integer<unsigned>(bytes[0]) == 0x09) {
-    const unsigned second = std::to_integer<unsigned>(bytes[1]);
-    if (second == 0x00 || second == 0x02 || second == 0x04 || second == 0x08) {
-      out.stream = bytes;
-      return out;
-    }
+  if (auto plain = DecryptWithDefaultPassword(out.stream)) {
+    out.storage = std::move(*plain);
+    out.stream = out.storage;
+    out.decrypted = true;
   }
-  FailXls(XlsErrorCode::kNotXls, 0);
+  return out;
 }
 
 }  // namespace cw::sheet
