@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -18,6 +19,24 @@
 #include "sheet/xls/xls_error.h"
 
 namespace cw::sheet {
+
+// Whether records of this type are cells that open with their row (STRING is not: it
+// belongs to the FORMULA before it).
+inline bool IsCellRecordWithRow(std::uint16_t type) {
+  switch (type) {
+    case biff::kNumber:
+    case biff::kRk:
+    case biff::kMulRk:
+    case biff::kLabelSst:
+    case biff::kLabel:
+    case biff::kRString:
+    case biff::kBoolErr:
+    case biff::kFormula:
+      return true;
+    default:
+      return false;
+  }
+}
 
 template <class Sink>
 class BiffSheetWalker {
@@ -32,7 +51,9 @@ class BiffSheetWalker {
   // has been read. Throws XlsReadError for a damaged record.
   bool Step(Sink& sink) {
     if (depth_ == 0) return false;
+    record_row_.reset();
     const BiffRecord r = cursor_.Next();
+    if (depth_ == 1 && IsCellRecordWithRow(r.type) && r.data.size() >= 2) record_row_ = Le16(r.data, 0);
     if (budget_.bytes < 4 + r.data.size()) FailXls(XlsErrorCode::kRecordDamaged, r.offset);
     budget_.bytes -= 4 + r.data.size();
     // Charts embedded in a worksheet come as nested BOF ... EOF substreams.
@@ -46,8 +67,9 @@ class BiffSheetWalker {
     return depth_ > 0;
   }
 
-  // Stream offset of the next record.
-  std::size_t Position() const { return cursor_.Position(); }
+  // The row of the cell record last read, when its row field could be read: after an
+  // error, this says which row the damage lies in.
+  std::optional<std::uint32_t> RecordRow() const { return record_row_; }
 
  private:
   // A FORMULA whose cached string result comes in the STRING record after it.
@@ -249,6 +271,7 @@ class BiffSheetWalker {
   WalkBudget& budget_;
   int depth_ = 1;
   PendingString pending_;
+  std::optional<std::uint32_t> record_row_;
 };
 
 }  // namespace cw::sheet
