@@ -13,6 +13,7 @@
 
 #include "sheet/xls/compound_file.h"
 #include "sheet/xls/xls_reader.h"
+#include "sheet/xls/xls_stream.h"
 #include "sheet/xlsx/xlsx_reader.h"
 #include "sheet/xlsx/zip_package.h"
 
@@ -153,7 +154,10 @@ Workbook ReadWorkbook(std::span<const std::byte> bytes) {
   Fail(SniffNonWorkbook(bytes).value_or(WorkbookFileErrorCode::kUnknown));
 }
 
-Workbook ReadWorkbookFile(const std::string& path) {
+namespace {
+
+// Checks that `path` names a regular file of a size we read, and opens it.
+std::ifstream OpenChecked(const std::string& path, std::uint64_t& size) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
     if (errno == ENOENT || errno == ENOTDIR) Fail(WorkbookFileErrorCode::kNotFound, path);
@@ -162,9 +166,43 @@ Workbook ReadWorkbookFile(const std::string& path) {
   if (S_ISDIR(st.st_mode)) Fail(WorkbookFileErrorCode::kFolder, path);
   if (!S_ISREG(st.st_mode)) Fail(WorkbookFileErrorCode::kUnreadable, path, "not a regular file");
   if (static_cast<std::uint64_t>(st.st_size) > kMaxFileSize) Fail(WorkbookFileErrorCode::kTooLarge, path);
-
   std::ifstream in(path, std::ios::binary);
   if (!in) Fail(WorkbookFileErrorCode::kUnreadable, path, std::strerror(errno));
+  size = static_cast<std::uint64_t>(st.st_size);
+  return in;
+}
+
+std::vector<std::byte> ReadWhole(std::ifstream& in, std::uint64_t size) {
+  std::vector<std::byte> bytes(static_cast<std::size_t>(size));
+  // A file shorter than the sniffed head has set eof and fail on the stream: clear them,
+  // or the seek back is ignored and the read gives nothing.
+  in.clear();
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<std::size_t>(in.gcount()));
+  return bytes;
+}
+
+// An .xls stream over file bytes that it owns.
+class OwningXlsStream : public WorkbookStream {
+ public:
+  explicit OwningXlsStream(std::vector<std::byte> bytes) : bytes_(std::move(bytes)), stream_(OpenXlsStream(bytes_)) {}
+  const Workbook& Model() const override { return stream_->Model(); }
+  std::unique_ptr<BlockRows> Rows(std::size_t sheet, const Extent& block, std::vector<bool> wanted,
+                                  FormatLocale locale) override {
+    return stream_->Rows(sheet, block, std::move(wanted), locale);
+  }
+
+ private:
+  std::vector<std::byte> bytes_;  // before stream_, which points into it
+  std::unique_ptr<WorkbookStream> stream_;
+};
+
+}  // namespace
+
+Workbook ReadWorkbookFile(const std::string& path) {
+  std::uint64_t size = 0;
+  std::ifstream in = OpenChecked(path, size);
   std::vector<std::byte> head(kSniffSize);
   in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
   head.resize(static_cast<std::size_t>(in.gcount()));
@@ -175,17 +213,18 @@ Workbook ReadWorkbookFile(const std::string& path) {
       const auto package = xlsx::ZipPackage::OpenFile(path);
       return xlsx::ReadPackage(package);
     }
-    case Container::kCompound: {
-      std::vector<std::byte> bytes(static_cast<std::size_t>(st.st_size));
-      in.seekg(0);
-      in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-      bytes.resize(static_cast<std::size_t>(in.gcount()));
-      return ReadXls(bytes);
-    }
+    case Container::kCompound:
+      return ReadXls(ReadWhole(in, size));
     case Container::kOther:
       break;
   }
   Fail(SniffNonWorkbook(head).value_or(WorkbookFileErrorCode::kUnknown), path);
+}
+
+std::unique_ptr<WorkbookStream> OpenXlsStreamFile(const std::string& path) {
+  std::uint64_t size = 0;
+  std::ifstream in = OpenChecked(path, size);
+  return std::make_unique<OwningXlsStream>(ReadWhole(in, size));
 }
 
 }  // namespace cw::sheet

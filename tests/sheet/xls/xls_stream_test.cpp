@@ -6,10 +6,12 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "sheet/cell_text.h"
+#include "sheet/workbook_file.h"
 #include "sheet/xls/biff_records.h"
 #include "sheet/xls/xls_error.h"
 #include "sheet/xls/xls_reader.h"
@@ -171,6 +173,32 @@ TEST(XlsStream, DamageMidSheetComesAfterTheRowsBeforeIt) {
       EXPECT_EQ(e.code, XlsErrorCode::kRecordDamaged);
     }
   }
+}
+
+}  // namespace
+}  // namespace cw::sheet
+
+namespace cw::sheet {
+namespace {
+
+TEST(XlsFiles, SmallWorkbookFilesOpenByPathForReadingAndStreaming) {
+  // A workbook whose stream sits in the mini stream, in a file smaller than the 4,096
+  // bytes read to tell a compound file from a zip package.
+  const Bytes alone = OneSheetWorkbook({Number(1, 0, 42), Number(1, 2, 7)});
+  ASSERT_LT(alone.size(), 4096u);
+  const std::filesystem::path path = std::filesystem::temp_directory_path() / "cw_xls_small_file_test.xls";
+  {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(alone.data()), static_cast<std::streamsize>(alone.size()));
+  }
+  const Workbook wb = ReadWorkbookFile(path.string());
+  EXPECT_EQ(CellTextRenderer(wb).Text(wb.sheets.at(0), 1, 0), "42");
+  const auto rows = OpenXlsStreamFile(path.string())->Rows(0, {1, 0, 1, 2}, {true, true, true}, {});
+  std::vector<std::string> texts;
+  ASSERT_TRUE(rows->NextRow(texts));
+  EXPECT_EQ(texts, (std::vector<std::string>{"42", "", "7"}));
+  std::filesystem::remove(path);
+  EXPECT_THROW(OpenXlsStreamFile(path.string()), WorkbookFileError);
 }
 
 }  // namespace
