@@ -7,6 +7,7 @@
 // Cells come in the file's order; a later cell at the same place replaces an earlier one.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>

@@ -21,7 +21,7 @@ namespace {
 // pass, and the walk that follows reports it where it lies.
 bool BlockRowsInOrder(std::span<const std::byte> stream, std::size_t offset, const Extent& block) {
   BiffCursor cursor(stream, offset);
-  std::uint32_t highest = 0;
+  std::uint64_t highest = 0;
   int depth = 0;
   try {
     do {
@@ -38,7 +38,7 @@ bool BlockRowsInOrder(std::span<const std::byte> stream, std::size_t offset, con
       if (!IsCellRecordWithRow(r.type)) continue;
       const std::uint32_t row = Le16(r.data, 0);
       if (row < block.first_row) continue;
-      const std::uint32_t key = std::min(row, block.last_row + 1);
+      const std::uint64_t key = std::min<std::uint64_t>(row, std::uint64_t{block.last_row} + 1);
       if (key < highest) return false;
       highest = key;
     } while (depth > 0);
@@ -160,7 +160,7 @@ class XlsBlockRows : public BlockRows {
 
  private:
   // Reads records until a cell past `row` has come or the sheet ends.
-  void ReadThrough(std::uint32_t row) {
+  void ReadThrough(std::uint64_t row) {
     while (!sheet_done_ && !(sink_.SeenAny() && sink_.HighestRow() > row)) {
       sheet_done_ = !walker_.Step(sink_);
     }
@@ -182,11 +182,11 @@ class XlsBlockRows : public BlockRows {
   BiffSheetWalker<BlockSink> walker_;
   BlockSink sink_;
   Extent block_;
-  std::uint32_t next_row_;
+  std::uint64_t next_row_;  // wide, so a block that ends on the last row number ends
   bool sorted_;
   bool sheet_done_ = false;
   std::exception_ptr failure_;
-  std::uint32_t failure_row_ = 0;  // the first row that throws failure_
+  std::uint64_t failure_row_ = 0;  // the first row that throws failure_
 };
 
 class XlsWorkbookStreamImpl : public WorkbookStream {
