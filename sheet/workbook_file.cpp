@@ -183,21 +183,6 @@ std::vector<std::byte> ReadWhole(std::ifstream& in, std::uint64_t size) {
   return bytes;
 }
 
-// An .xls stream over file bytes that it owns.
-class OwningXlsStream : public WorkbookStream {
- public:
-  explicit OwningXlsStream(std::vector<std::byte> bytes) : bytes_(std::move(bytes)), stream_(OpenXlsStream(bytes_)) {}
-  const Workbook& Model() const override { return stream_->Model(); }
-  std::unique_ptr<BlockRows> Rows(std::size_t sheet, const Extent& block, std::vector<bool> wanted,
-                                  FormatLocale locale) override {
-    return stream_->Rows(sheet, block, std::move(wanted), locale);
-  }
-
- private:
-  std::vector<std::byte> bytes_;  // before stream_, which points into it
-  std::unique_ptr<WorkbookStream> stream_;
-};
-
 }  // namespace
 
 Workbook ReadWorkbookFile(const std::string& path) {
@@ -224,7 +209,7 @@ Workbook ReadWorkbookFile(const std::string& path) {
 std::unique_ptr<WorkbookStream> OpenXlsStreamFile(const std::string& path) {
   std::uint64_t size = 0;
   std::ifstream in = OpenChecked(path, size);
-  return std::make_unique<OwningXlsStream>(ReadWhole(in, size));
+  return OpenXlsStream(ReadWhole(in, size));
 }
 
 }  // namespace cw::sheet

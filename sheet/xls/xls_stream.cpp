@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -116,16 +117,24 @@ class BlockSink {
   bool seen_any_ = false;
 };
 
+// What a stream and its block rows share, so that either may outlive the other.
+struct StreamState {
+  std::vector<std::byte> owned;  // the file's bytes when the stream holds them
+  XlsWorkbookStream container;
+  BiffGlobals globals;
+};
+
 class XlsBlockRows : public BlockRows {
  public:
-  XlsBlockRows(std::span<const std::byte> stream, std::size_t offset, BiffGlobals& globals, const Extent& block,
-               std::vector<bool> wanted, const FormatLocale& locale)
-      : budget_(stream.size()),
-        walker_(stream, offset, globals, budget_),
-        sink_(globals.workbook, block, std::move(wanted), locale),
+  XlsBlockRows(std::shared_ptr<StreamState> state, std::size_t offset, const Extent& block, std::vector<bool> wanted,
+               const FormatLocale& locale)
+      : state_(std::move(state)),
+        budget_(state_->container.stream.size()),
+        walker_(state_->container.stream, offset, state_->globals, budget_),
+        sink_(state_->globals.workbook, block, std::move(wanted), locale),
         block_(block),
         next_row_(block.first_row),
-        sorted_(!BlockRowsInOrder(stream, offset, block)) {}
+        sorted_(!BlockRowsInOrder(state_->container.stream, offset, block)) {}
 
   bool NextRow(std::vector<std::string>& texts) override {
     if (failure_ && next_row_ >= failure_row_) std::rethrow_exception(failure_);
@@ -178,6 +187,7 @@ class XlsBlockRows : public BlockRows {
     });
   }
 
+  std::shared_ptr<StreamState> state_;
   WalkBudget budget_;
   BiffSheetWalker<BlockSink> walker_;
   BlockSink sink_;
@@ -191,27 +201,36 @@ class XlsBlockRows : public BlockRows {
 
 class XlsWorkbookStreamImpl : public WorkbookStream {
  public:
-  explicit XlsWorkbookStreamImpl(std::span<const std::byte> bytes)
-      : container_(OpenXlsContainer(bytes)), globals_(ReadBiffGlobals(container_.stream, container_.decrypted)) {}
+  explicit XlsWorkbookStreamImpl(std::shared_ptr<StreamState> state) : state_(std::move(state)) {
+    state_->globals = ReadBiffGlobals(state_->container.stream, state_->container.decrypted);
+  }
 
-  const Workbook& Model() const override { return globals_.workbook; }
+  const Workbook& Model() const override { return state_->globals.workbook; }
 
   std::unique_ptr<BlockRows> Rows(std::size_t sheet, const Extent& block, std::vector<bool> wanted,
                                   FormatLocale locale) override {
-    if (sheet >= globals_.sheet_offsets.size()) throw std::out_of_range("no such sheet in the workbook");
-    return std::make_unique<XlsBlockRows>(container_.stream, globals_.sheet_offsets[sheet], globals_, block,
-                                          std::move(wanted), locale);
+    if (sheet >= state_->globals.sheet_offsets.size()) throw std::out_of_range("no such sheet in the workbook");
+    return std::make_unique<XlsBlockRows>(state_, state_->globals.sheet_offsets[sheet], block, std::move(wanted),
+                                          locale);
   }
 
  private:
-  XlsWorkbookStream container_;
-  BiffGlobals globals_;
+  std::shared_ptr<StreamState> state_;
 };
 
 }  // namespace
 
 std::unique_ptr<WorkbookStream> OpenXlsStream(std::span<const std::byte> bytes) {
-  return std::make_unique<XlsWorkbookStreamImpl>(bytes);
+  auto state = std::make_shared<StreamState>();
+  state->container = OpenXlsContainer(bytes);
+  return std::make_unique<XlsWorkbookStreamImpl>(std::move(state));
+}
+
+std::unique_ptr<WorkbookStream> OpenXlsStream(std::vector<std::byte> bytes) {
+  auto state = std::make_shared<StreamState>();
+  state->owned = std::move(bytes);
+  state->container = OpenXlsContainer(state->owned);
+  return std::make_unique<XlsWorkbookStreamImpl>(std::move(state));
 }
 
 }  // namespace cw::sheet

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "sheet/block_rows.h"
 
@@ -19,7 +20,10 @@ namespace cw::sheet {
 
 // Opens an .xls workbook (compound file or bare BIFF stream, decrypted when it is protected
 // with the default password only). The bytes stay owned by the caller and must outlive the
-// stream and every BlockRows it gives. Throws XlsReadError as ReadXls does.
+// stream and every BlockRows it gives; a BlockRows may outlive its stream. Throws
+// XlsReadError as ReadXls does.
 std::unique_ptr<WorkbookStream> OpenXlsStream(std::span<const std::byte> bytes);
+// The same over bytes that the stream takes and holds (a file read whole).
+std::unique_ptr<WorkbookStream> OpenXlsStream(std::vector<std::byte> bytes);
 
 }  // namespace cw::sheet
