@@ -28,10 +28,6 @@ bool LooksLikeUtf16(std::span<const std::byte> bytes) {
   return std::any_of(bytes.begin(), bytes.end(), [](std::byte b) { return std::to_integer<unsigned>(b) < 0x20; });
 }
 
-void Need(const BiffRecord& r, std::size_t length) {
-  if (r.data.size() < length) FailXls(XlsErrorCode::kRecordDamaged, r.offset);
-}
-
 // Reads the BOF at the cursor and returns its substream kind; fails with the old format's
 // name for BIFF2-4.
 std::uint16_t ReadBof(BiffCursor& cursor, BiffVersion& version) {
@@ -134,7 +130,7 @@ void GlobalsReader::Read(BiffCursor& cursor) {
 }
 
 void GlobalsReader::OnCodePage(const BiffRecord& r) {
-  Need(r, 2);
+  NeedData(r, 2);
   // BIFF8 strings carry their own encoding. Excel 95 never writes 1200 (UTF-16) here,
   // but Gnumeric does, and then writes each non-ASCII string as UTF-16LE bytes.
   BiffStrings& s = out_.strings;
@@ -146,7 +142,7 @@ void GlobalsReader::OnCodePage(const BiffRecord& r) {
 }
 
 void GlobalsReader::OnDateMode(const BiffRecord& r) {
-  Need(r, 2);
+  NeedData(r, 2);
   out_.workbook.date_system = Le16(r.data, 0) == 1 ? DateSystem::k1904 : DateSystem::k1900;
 }
 
@@ -156,7 +152,7 @@ void GlobalsReader::OnWindow1(const BiffRecord& r) {
 }
 
 void GlobalsReader::OnFormat(const BiffRecord& r) {
-  Need(r, 3);
+  NeedData(r, 3);
   const std::uint32_t id = Le16(r.data, 0);
   std::size_t at = 2;
   std::string code = out_.strings.RecordString(r, at, out_.strings.version == BiffVersion::kBiff5);
@@ -164,12 +160,12 @@ void GlobalsReader::OnFormat(const BiffRecord& r) {
 }
 
 void GlobalsReader::OnXf(const BiffRecord& r) {
-  Need(r, 4);
+  NeedData(r, 4);
   out_.workbook.style_formats.push_back(Le16(r.data, 2));  // ifmt at +2 in BIFF5 and BIFF8
 }
 
 void GlobalsReader::OnBoundSheet(const BiffRecord& r) {
-  Need(r, 7);
+  NeedData(r, 7);
   SheetEntry e;
   e.position = Le32(r.data, 0);
   e.type = std::to_integer<std::uint8_t>(r.data[5]);  // +4 is the visibility: hidden sheets are kept
@@ -204,12 +200,12 @@ void GlobalsReader::OnSst(const BiffRecord& first, BiffCursor& cursor) {
 
 std::string BiffStrings::RecordString(const BiffRecord& r, std::size_t& at, bool byte_length) {
   const std::size_t length_size = byte_length ? 1 : 2;
-  Need(r, at + length_size);
+  NeedData(r, at + length_size);
   const std::size_t count = byte_length ? std::to_integer<std::size_t>(r.data[at]) : Le16(r.data, at);
   at += length_size;
   std::string text;
   if (version == BiffVersion::kBiff5) {
-    Need(r, at + count);
+    NeedData(r, at + count);
     const auto bytes = r.data.subspan(at, count);
     if (biff5_utf16 && LooksLikeUtf16(bytes)) {
       std::u16string units(count / 2, u'\0');
@@ -221,18 +217,18 @@ std::string BiffStrings::RecordString(const BiffRecord& r, std::size_t& at, bool
     at += count;
     return text;
   }
-  Need(r, at + 1);
+  NeedData(r, at + 1);
   const unsigned flags = std::to_integer<unsigned>(r.data[at++]);
   const std::size_t width = (flags & 0x01) ? 2 : 1;
   // A rich or phonetic string carries a run count and an extension size first.
   std::size_t runs = 0, extension = 0;
   if (flags & 0x08) {
-    Need(r, at + 2);
+    NeedData(r, at + 2);
     runs = Le16(r.data, at);
     at += 2;
   }
   if (flags & 0x04) {
-    Need(r, at + 4);
+    NeedData(r, at + 4);
     extension = Le32(r.data, at);
     at += 4;
   }

@@ -115,6 +115,10 @@ std::size_t ContinuedReader::Remaining() const {
 
 std::size_t ContinuedReader::Offset() const { return pieces_[piece_].offset + 4 + at_; }
 
+void NeedData(const BiffRecord& r, std::size_t length) {
+  if (r.data.size() < length) FailXls(XlsErrorCode::kRecordDamaged, r.offset);
+}
+
 double DecodeRk(std::uint32_t rk) {
   double value;
   if (rk & 0x02) {

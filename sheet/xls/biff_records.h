@@ -96,6 +96,9 @@ class ContinuedReader {
   std::u16string scratch_;
 };
 
+// Throws XlsReadError(kRecordDamaged) when the record's data is shorter than `length`.
+void NeedData(const BiffRecord& r, std::size_t length);
+
 // The number an RK value stands for ([MS-XLS] 2.5.217): a 30-bit integer or the top 30
 // bits of a double, either of them possibly scaled by 1/100.
 double DecodeRk(std::uint32_t rk);

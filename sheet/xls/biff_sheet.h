@@ -107,9 +107,6 @@ class BiffSheetWalker {
     }
   }
 
-  static void Need(const BiffRecord& r, std::size_t length) {
-    if (r.data.size() < length) FailXls(XlsErrorCode::kRecordDamaged, r.offset);
-  }
   static void CheckPlace(const BiffRecord& r, std::uint32_t row, std::uint32_t column) {
     if (row >= kMaxRows || column >= kMaxColumns) FailXls(XlsErrorCode::kRecordDamaged, r.offset);
   }
@@ -153,7 +150,7 @@ class BiffSheetWalker {
   }
 
   void OnNumber(const BiffRecord& r, Sink& sink) {
-    Need(r, 14);
+    NeedData(r, 14);
     pending_.active = false;
     Cell cell;
     cell.number = LeDouble(r.data, 6);
@@ -161,7 +158,7 @@ class BiffSheetWalker {
   }
 
   void OnRk(const BiffRecord& r, Sink& sink) {
-    Need(r, 10);
+    NeedData(r, 10);
     pending_.active = false;
     Cell cell;
     cell.number = DecodeRk(Le32(r.data, 6));
@@ -170,7 +167,7 @@ class BiffSheetWalker {
 
   void OnMulRk(const BiffRecord& r, Sink& sink) {
     // rw, colFirst, then (ixfe, rk) per cell, then colLast.
-    Need(r, 6);
+    NeedData(r, 6);
     pending_.active = false;
     const auto& d = r.data;
     const std::uint32_t row = Row(r);
@@ -184,7 +181,7 @@ class BiffSheetWalker {
   }
 
   void OnLabelSst(const BiffRecord& r, Sink& sink) {
-    Need(r, 10);
+    NeedData(r, 10);
     pending_.active = false;
     const std::uint32_t index = Le32(r.data, 6);
     if (index >= globals_.shared_string_count) FailXls(XlsErrorCode::kRecordDamaged, r.offset);
@@ -196,7 +193,7 @@ class BiffSheetWalker {
   }
 
   void OnLabel(const BiffRecord& r, Sink& sink) {
-    Need(r, 8);
+    NeedData(r, 8);
     pending_.active = false;
     std::size_t at = 6;
     std::string text = globals_.strings.RecordString(r, at, false);
@@ -204,7 +201,7 @@ class BiffSheetWalker {
   }
 
   void OnBoolErr(const BiffRecord& r, Sink& sink) {
-    Need(r, 8);
+    NeedData(r, 8);
     pending_.active = false;
     Cell cell;
     const std::uint8_t value = std::to_integer<std::uint8_t>(r.data[6]);
@@ -224,7 +221,7 @@ class BiffSheetWalker {
     // rw, col, ixfe, then the cached result (8 bytes): a double, or when its last two
     // bytes are FFFF a type byte at +0: 0 string (in the STRING record that follows),
     // 1 boolean, 2 error (value at +2), 3 empty string.
-    Need(r, 14);
+    NeedData(r, 14);
     pending_.active = false;
     const auto& d = r.data;
     const std::uint32_t row = Row(r), column = Column(r), style = Style(r);
