@@ -8,6 +8,9 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QWidget>
+#include <span>
+
+#include "sheet/little_endian.h"
 
 namespace cw::app {
 
@@ -39,9 +42,8 @@ std::optional<QPoint> CursorHotSpot(const QByteArray& bytes) {
   constexpr qsizetype kDirSize = 6;
   constexpr qsizetype kEntrySize = 16;
   if (bytes.size() < kDirSize + kEntrySize) return std::nullopt;
-  const auto u16 = [&bytes](qsizetype at) {
-    return static_cast<int>(static_cast<unsigned char>(bytes[at]) | (static_cast<unsigned char>(bytes[at + 1]) << 8));
-  };
+  const auto raw = std::as_bytes(std::span(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  const auto u16 = [raw](qsizetype at) { return static_cast<int>(sheet::Le16(raw, static_cast<std::size_t>(at))); };
   if (u16(0) != 0 || u16(2) != 2 || u16(4) < 1) return std::nullopt;
   return QPoint(u16(kDirSize + 4), u16(kDirSize + 6));
 }

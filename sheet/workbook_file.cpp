@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -12,7 +11,9 @@
 #include <system_error>
 #include <vector>
 
+#include "sheet/xls/compound_file.h"
 #include "sheet/xls/xls_reader.h"
+#include "sheet/xls/xls_stream.h"
 #include "sheet/xlsx/xlsx_reader.h"
 #include "sheet/xlsx/zip_package.h"
 
@@ -23,8 +24,6 @@ namespace {
 constexpr std::uint64_t kMaxFileSize = std::uint64_t{2} << 30;
 constexpr std::size_t kSniffSize = 4096;
 
-constexpr std::array<unsigned char, 8> kCompoundMagic = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-
 enum class Container { kZip, kCompound, kOther };
 
 Container ContainerOf(std::span<const std::byte> head) {
@@ -32,11 +31,7 @@ Container ContainerOf(std::span<const std::byte> head) {
   if (b(0) == 'P' && b(1) == 'K' && (b(2) == 3 || b(2) == 5 || b(2) == 7) && (b(3) == 4 || b(3) == 6 || b(3) == 8)) {
     return Container::kZip;
   }
-  if (head.size() >= kCompoundMagic.size() &&
-      std::equal(kCompoundMagic.begin(), kCompoundMagic.end(), head.begin(),
-                 [](unsigned char m, std::byte x) { return m == static_cast<unsigned char>(x); })) {
-    return Container::kCompound;
-  }
+  if (CompoundFile::HasSignature(head)) return Container::kCompound;
   return Container::kOther;
 }
 
@@ -159,7 +154,10 @@ Workbook ReadWorkbook(std::span<const std::byte> bytes) {
   Fail(SniffNonWorkbook(bytes).value_or(WorkbookFileErrorCode::kUnknown));
 }
 
-Workbook ReadWorkbookFile(const std::string& path) {
+namespace {
+
+// Checks that `path` names a regular file of a size we read, and opens it.
+std::ifstream OpenChecked(const std::string& path, std::uint64_t& size) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
     if (errno == ENOENT || errno == ENOTDIR) Fail(WorkbookFileErrorCode::kNotFound, path);
@@ -168,9 +166,28 @@ Workbook ReadWorkbookFile(const std::string& path) {
   if (S_ISDIR(st.st_mode)) Fail(WorkbookFileErrorCode::kFolder, path);
   if (!S_ISREG(st.st_mode)) Fail(WorkbookFileErrorCode::kUnreadable, path, "not a regular file");
   if (static_cast<std::uint64_t>(st.st_size) > kMaxFileSize) Fail(WorkbookFileErrorCode::kTooLarge, path);
-
   std::ifstream in(path, std::ios::binary);
   if (!in) Fail(WorkbookFileErrorCode::kUnreadable, path, std::strerror(errno));
+  size = static_cast<std::uint64_t>(st.st_size);
+  return in;
+}
+
+std::vector<std::byte> ReadWhole(std::ifstream& in, std::uint64_t size) {
+  std::vector<std::byte> bytes(static_cast<std::size_t>(size));
+  // A file shorter than the sniffed head has set eof and fail on the stream: clear them,
+  // or the seek back is ignored and the read gives nothing.
+  in.clear();
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<std::size_t>(in.gcount()));
+  return bytes;
+}
+
+}  // namespace
+
+Workbook ReadWorkbookFile(const std::string& path) {
+  std::uint64_t size = 0;
+  std::ifstream in = OpenChecked(path, size);
   std::vector<std::byte> head(kSniffSize);
   in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
   head.resize(static_cast<std::size_t>(in.gcount()));
@@ -181,17 +198,18 @@ Workbook ReadWorkbookFile(const std::string& path) {
       const auto package = xlsx::ZipPackage::OpenFile(path);
       return xlsx::ReadPackage(package);
     }
-    case Container::kCompound: {
-      std::vector<std::byte> bytes(static_cast<std::size_t>(st.st_size));
-      in.seekg(0);
-      in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-      bytes.resize(static_cast<std::size_t>(in.gcount()));
-      return ReadXls(bytes);
-    }
+    case Container::kCompound:
+      return ReadXls(ReadWhole(in, size));
     case Container::kOther:
       break;
   }
   Fail(SniffNonWorkbook(head).value_or(WorkbookFileErrorCode::kUnknown), path);
+}
+
+std::unique_ptr<WorkbookStream> OpenXlsStreamFile(const std::string& path) {
+  std::uint64_t size = 0;
+  std::ifstream in = OpenChecked(path, size);
+  return OpenXlsStream(ReadWhole(in, size));
 }
 
 }  // namespace cw::sheet

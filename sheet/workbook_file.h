@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <span>
 #include <string>
 
+#include "sheet/block_rows.h"
 #include "sheet/read_error.h"
 #include "sheet/workbook.h"
 
@@ -41,5 +43,8 @@ std::optional<WorkbookFileErrorCode> SniffNonWorkbook(std::span<const std::byte>
 Workbook ReadWorkbook(std::span<const std::byte> bytes);
 // Reads the workbook at `path`. Throws ReadError (or a type derived from it).
 Workbook ReadWorkbookFile(const std::string& path);
+// Opens the .xls workbook at `path` for streaming a block's rows; the stream holds the
+// file's bytes. Throws ReadError (or a type derived from it) as ReadWorkbookFile does.
+std::unique_ptr<WorkbookStream> OpenXlsStreamFile(const std::string& path);
 
 }  // namespace cw::sheet

@@ -115,10 +115,8 @@ std::size_t ContinuedReader::Remaining() const {
 
 std::size_t ContinuedReader::Offset() const { return pieces_[piece_].offset + 4 + at_; }
 
-double LeDouble(std::span<const std::byte> b, std::size_t at) {
-  const std::uint64_t bits =
-      static_cast<std::uint64_t>(Le32(b, at)) | (static_cast<std::uint64_t>(Le32(b, at + 4)) << 32);
-  return std::bit_cast<double>(bits);
+void NeedData(const BiffRecord& r, std::size_t length) {
+  if (r.data.size() < length) FailXls(XlsErrorCode::kRecordDamaged, r.offset);
 }
 
 double DecodeRk(std::uint32_t rk) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "sheet/little_endian.h"
+
 namespace cw::sheet {
 
 namespace biff {
@@ -94,14 +96,9 @@ class ContinuedReader {
   std::u16string scratch_;
 };
 
-// Little-endian fields of a record's data; the caller checks the length first.
-inline std::uint16_t Le16(std::span<const std::byte> b, std::size_t at) {
-  return static_cast<std::uint16_t>(std::to_integer<unsigned>(b[at]) | (std::to_integer<unsigned>(b[at + 1]) << 8));
-}
-inline std::uint32_t Le32(std::span<const std::byte> b, std::size_t at) {
-  return static_cast<std::uint32_t>(Le16(b, at)) | (static_cast<std::uint32_t>(Le16(b, at + 2)) << 16);
-}
-double LeDouble(std::span<const std::byte> b, std::size_t at);
+// Throws XlsReadError(kRecordDamaged) when the record's data is shorter than `length`.
+void NeedData(const BiffRecord& r, std::size_t length);
+
 // The number an RK value stands for ([MS-XLS] 2.5.217): a 30-bit integer or the top 30
 // bits of a double, either of them possibly scaled by 1/100.
 double DecodeRk(std::uint32_t rk);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "sheet/little_endian.h"
 #include "sheet/xls/xls_error.h"
 
 namespace cw::sheet {
@@ -19,16 +20,6 @@ constexpr std::uint32_t kFreeSector = 0xFFFFFFFF;
 constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
 
 enum : std::uint8_t { kTypeStorage = 1, kTypeStream = 2, kTypeRoot = 5 };
-
-std::uint16_t U16(std::span<const std::byte> b, std::size_t at) {
-  return static_cast<std::uint16_t>(std::to_integer<unsigned>(b[at]) | (std::to_integer<unsigned>(b[at + 1]) << 8));
-}
-std::uint32_t U32(std::span<const std::byte> b, std::size_t at) {
-  return static_cast<std::uint32_t>(U16(b, at)) | (static_cast<std::uint32_t>(U16(b, at + 2)) << 16);
-}
-std::uint64_t U64(std::span<const std::byte> b, std::size_t at) {
-  return static_cast<std::uint64_t>(U32(b, at)) | (static_cast<std::uint64_t>(U32(b, at + 4)) << 32);
-}
 
 char16_t FoldAscii(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - u'a' + u'A') : c; }
 
@@ -47,16 +38,16 @@ CompoundFile::CompoundFile(std::span<const std::byte> bytes) : bytes_(bytes) {
   if (!HasSignature(bytes)) FailXls(XlsErrorCode::kNotXls, 0);
   if (bytes.size() < kHeaderSize) FailXls(XlsErrorCode::kCompoundFileTruncated, bytes.size());
 
-  const std::uint16_t major_version = U16(bytes, 0x1A);          // header +0x1A
-  const std::uint16_t sector_shift = U16(bytes, 0x1E);           // header +0x1E: 9 (v3) or 12 (v4)
-  const std::uint16_t mini_sector_shift = U16(bytes, 0x20);      // header +0x20: always 6
-  const std::uint32_t fat_sector_count = U32(bytes, 0x2C);       // header +0x2C
-  const std::uint32_t first_dir_sector = U32(bytes, 0x30);       // header +0x30
-  const std::uint32_t mini_cutoff = U32(bytes, 0x38);            // header +0x38: always 4096
-  const std::uint32_t first_mini_fat_sector = U32(bytes, 0x3C);  // header +0x3C
-  const std::uint32_t mini_fat_sector_count = U32(bytes, 0x40);  // header +0x40
-  const std::uint32_t first_difat_sector = U32(bytes, 0x44);     // header +0x44
-  const std::uint32_t difat_sector_count = U32(bytes, 0x48);     // header +0x48
+  const std::uint16_t major_version = Le16(bytes, 0x1A);          // header +0x1A
+  const std::uint16_t sector_shift = Le16(bytes, 0x1E);           // header +0x1E: 9 (v3) or 12 (v4)
+  const std::uint16_t mini_sector_shift = Le16(bytes, 0x20);      // header +0x20: always 6
+  const std::uint32_t fat_sector_count = Le32(bytes, 0x2C);       // header +0x2C
+  const std::uint32_t first_dir_sector = Le32(bytes, 0x30);       // header +0x30
+  const std::uint32_t mini_cutoff = Le32(bytes, 0x38);            // header +0x38: always 4096
+  const std::uint32_t first_mini_fat_sector = Le32(bytes, 0x3C);  // header +0x3C
+  const std::uint32_t mini_fat_sector_count = Le32(bytes, 0x40);  // header +0x40
+  const std::uint32_t first_difat_sector = Le32(bytes, 0x44);     // header +0x44
+  const std::uint32_t difat_sector_count = Le32(bytes, 0x48);     // header +0x48
 
   if ((major_version != 3 && major_version != 4) || (sector_shift != 9 && sector_shift != 12) ||
       mini_sector_shift != 6 || mini_cutoff != 4096) {
@@ -79,7 +70,7 @@ CompoundFile::CompoundFile(std::span<const std::byte> bytes) : bytes_(bytes) {
   std::vector<std::uint32_t> fat_sectors;
   fat_sectors.reserve(fat_sector_count);
   for (std::size_t i = 0; i < kHeaderDifatEntries && fat_sectors.size() < fat_sector_count; ++i) {
-    fat_sectors.push_back(U32(bytes, 0x4C + 4 * i));
+    fat_sectors.push_back(Le32(bytes, 0x4C + 4 * i));
   }
   {
     const std::size_t per_sector = sector_size_ / 4 - 1;
@@ -97,15 +88,15 @@ CompoundFile::CompoundFile(std::span<const std::byte> bytes) : bytes_(bytes) {
       ++walked;
       const auto difat = Sector(next, sector_size_);
       for (std::size_t i = 0; i < per_sector && fat_sectors.size() < fat_sector_count; ++i) {
-        fat_sectors.push_back(U32(difat, 4 * i));
+        fat_sectors.push_back(Le32(difat, 4 * i));
       }
-      next = U32(difat, 4 * per_sector);
+      next = Le32(difat, 4 * per_sector);
     }
   }
   fat_.reserve(fat_sectors.size() * (sector_size_ / 4));
   for (const std::uint32_t s : fat_sectors) {
     const auto sector = Sector(s, sector_size_);
-    for (std::size_t i = 0; i < sector_size_; i += 4) fat_.push_back(U32(sector, i));
+    for (std::size_t i = 0; i < sector_size_; i += 4) fat_.push_back(Le32(sector, i));
   }
 
   if (first_mini_fat_sector != kEndOfChain && mini_fat_sector_count > 0) {
@@ -113,7 +104,7 @@ CompoundFile::CompoundFile(std::span<const std::byte> bytes) : bytes_(bytes) {
     mini_fat_.reserve(chain.size() * (sector_size_ / 4));
     for (const std::uint32_t s : chain) {
       const auto sector = Sector(s, sector_size_);
-      for (std::size_t i = 0; i < sector_size_; i += 4) mini_fat_.push_back(U32(sector, i));
+      for (std::size_t i = 0; i < sector_size_; i += 4) mini_fat_.push_back(Le32(sector, i));
     }
   }
 
@@ -123,19 +114,19 @@ CompoundFile::CompoundFile(std::span<const std::byte> bytes) : bytes_(bytes) {
     for (std::size_t at = 0; at + kDirEntrySize <= sector_size_; at += kDirEntrySize) {
       const auto raw = sector.subspan(at, kDirEntrySize);
       Entry e;
-      const std::uint16_t name_bytes = U16(raw, 0x40);  // entry +0x40, terminator included
+      const std::uint16_t name_bytes = Le16(raw, 0x40);  // entry +0x40, terminator included
       for (std::size_t i = 0; i + 1 < std::min<std::size_t>(name_bytes / 2, 32); ++i) {
-        const char16_t c = static_cast<char16_t>(U16(raw, 2 * i));
+        const char16_t c = static_cast<char16_t>(Le16(raw, 2 * i));
         if (c == 0) break;
         e.name.push_back(c);
       }
       e.type = std::to_integer<std::uint8_t>(raw[0x42]);  // entry +0x42
-      e.left = U32(raw, 0x44);
-      e.right = U32(raw, 0x48);
-      e.child = U32(raw, 0x4C);
-      e.start = U32(raw, 0x74);
+      e.left = Le32(raw, 0x44);
+      e.right = Le32(raw, 0x48);
+      e.child = Le32(raw, 0x4C);
+      e.start = Le32(raw, 0x74);
       // CFB: in version 3 files the high 32 bits of the size may hold garbage.
-      e.size = version4_ ? U64(raw, 0x78) : U32(raw, 0x78);
+      e.size = version4_ ? Le64(raw, 0x78) : Le32(raw, 0x78);
       entries_.push_back(std::move(e));
     }
   }
