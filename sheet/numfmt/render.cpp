@@ -4,7 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "sheet/numfmt/calendar.h"
+#include "sheet/calendar.h"
+#include "sheet/numfmt/date_names.h"
 #include "sheet/numfmt/decimal.h"
 
 namespace cw::sheet::numfmt {
