@@ -27,12 +27,6 @@ constexpr std::uint16_t kBofWorksheet = 0x0010;
 // 2 chart sheet, 6 VBA module.
 constexpr std::uint8_t kSheetTypeWorksheet = 0;
 
-// Format ids whose code every reader and the renderer know (ECMA-376 Part 1, 18.8.30):
-// their FORMAT records are not kept, so that 14 and 22 follow the locale's date order.
-bool IsFixedBuiltInFormat(std::uint32_t id) {
-  return id <= 4 || (id >= 9 && id <= 22) || (id >= 37 && id <= 40) || (id >= 45 && id <= 49);
-}
-
 // Whether 8-bit string data is UTF-16LE in disguise: an even length and a byte below
 // 0x20, which text in a code page never has but UTF-16 of Latin or Cyrillic letters does.
 bool LooksLikeUtf16(std::span<const std::byte> bytes) {
@@ -236,7 +230,7 @@ void BiffWorkbookReader::ReadGlobals(BiffCursor& cursor) {
         const std::uint32_t id = Le16(r.data, 0);
         std::size_t at = 2;
         std::string code = RecordString(r, at, version_ == BiffVersion::kBiff5);
-        if (!IsFixedBuiltInFormat(id)) workbook_.custom_formats[id] = std::move(code);
+        workbook_.custom_formats[id] = std::move(code);
         break;
       }
       case biff::kXf:
