@@ -404,6 +404,73 @@ TEST(NumberFormat, Times) {
   ExpectCases(cases);
 }
 
+// 0.0000138889 is 1.2 seconds.
+TEST(NumberFormat, FractionalSecondsKeepTheirSeparators) {
+  const Case cases[] = {
+      {"mm:ss.0", 0.0000138889, "00:01.2"},
+      {"[mm]:ss.00", 0.0000138889, "00:01.20"},
+      {"h:mm:ss.000", 0.0000138889, "0:00:01.200"},
+      {"[h]:mm:ss.0", 1 + 0.0000138889, "24:00:01.2"},
+      {"mm:ss.0;@", 59.99 / 86400, "01:00.0"},  // rounding carries into the minute
+      {"ss.00", 0.0000138889, "01.20"},
+  };
+  ExpectCases(cases);
+  NumberFormatter formatter;
+  EXPECT_EQ(formatter.FormatNumber(0.0000138889, 47, ""), "00:01.2");
+}
+
+TEST(NumberFormat, LiteralTextInEverySection) {
+  const Case cases[] = {
+      {"\"$\"#,##0.00_);[Red](\"$\"#,##0.00)", -1234.5, "($1,234.50)"},
+      {"\"$\"#,##0.00_);[Red](\"$\"#,##0.00)", 1234.5, "$1,234.50 "},
+      {"0;[Red]\\-\\$0;[Blue]\"nil\"", -5, "-$5"},
+      {"0;[Red]\\-\\$0;[Blue]\"nil\"", 0, "nil"},
+      {"[<0][Red]\"owes \"0;[Green]\"has \"0", -5, "owes 5"},
+      {"[>=100]\"big \"0;[Color10][<100]\"small \"0.0", 5, "small 5.0"},
+      {"[Red][<=9999999]\"#\"###-####;\"tel \"(###) ###-####", 4915551234, "tel (491) 555-1234"},
+      {"[Blue]\"on \"d/m", 45000, "on 15/3"},
+  };
+  ExpectCases(cases);
+}
+
+TEST(NumberFormat, JapaneseErasAndBuddhistYears) {
+  const Case cases[] = {
+      {"[$-411]ggge\"年\"m\"月\"d\"日\"", 45322, "令和6年1月31日"},
+      {"[$-411]ggge\"年\"m\"月\"d\"日\"", 43585, "平成31年4月30日"},  // the day before Reiwa
+      {"[$-411]ggge\"年\"", 43586, "令和1年"},
+      {"[$-411]g ee.mm.dd", 45322, "R 06.01.31"},
+      {"[$-411]gg e", 32880, "平 2"},
+      {"[$-ja-JP]ggge", 10000, "昭和2"},
+      {"[$-411]yyyy", 45322, "2024"},  // years stay Gregorian
+      {"[$-41E]d/m/bbbb", 45322, "31/1/2567"},
+      {"[$-41E]bb", 45322, "67"},
+      {"ggg yyyy", 45322, " 2024"},  // no era outside a Japanese locale
+      {"B1d/m/yyyy", 45322, "31/1/2024"},
+  };
+  ExpectCases(cases);
+}
+
+TEST(NumberFormat, DatesTheCalendarCannotShow) {
+  const Case in_1900[] = {
+      {"m/d/yyyy", -1, "########"},
+      {"h:mm", -0.25, "########"},
+      {"[h]:mm", -0.25, "########"},
+      {"m/d/yyyy", 2958466, "########"},
+      {"m/d/yyyy h:mm", 2958465.9999999, "########"},  // rounds into the year 10000
+      {"m/d/yyyy;[Red]\"minus\"", -1, "minus"},         // a section without a date
+      {"0.00;m/d/yyyy", -1, "########"},
+  };
+  ExpectCases(in_1900);
+  const Case in_1904[] = {
+      {"h:mm", -0.25, "-6:00"},
+      {"m/d/yyyy", -1, "-1/2/1904"},
+      {"[h]:mm", -1.5, "-36:00"},
+      {"m/d/yyyy", 2957004, "########"},
+      {"m/d/yyyy", -2957004, "########"},
+  };
+  ExpectCases(in_1904, {}, DateSystem::k1904);
+}
+
 TEST(NumberFormat, MalformedCodesShowGeneral) {
   const Case cases[] = {
       {"\"unclosed", 12.5, "12.5"},
