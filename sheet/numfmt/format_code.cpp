@@ -435,7 +435,6 @@ class SectionBuilder {
           EmitDate(raw, i, is_time_unit);
           break;
         case Raw::kElapsed: {
-          section_.elapsed = true;
           Token& e = Emit(t.ch == 'h'   ? TokenKind::kElapsedHours
                           : t.ch == 'm' ? TokenKind::kElapsedMinutes
                                         : TokenKind::kElapsedSeconds);

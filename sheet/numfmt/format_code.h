@@ -93,7 +93,6 @@ struct Section {
   bool grouping = false;
   bool engineering = false;     // "##0.0E+0": exponent a multiple of the integer digits
   bool has_date = false;        // shows a calendar part (y, m, d), not only a time
-  bool elapsed = false;         // shows [h], [m] or [s]
   bool mixed_fraction = false;  // "# ?/?": a whole part before the fraction
   bool has_decimal_point = false;
   std::uint32_t fixed_denominator = 0;

@@ -563,9 +563,9 @@ void RenderNumber(const CompiledFormat& format, double value, const RenderContex
   const double magnitude = std::fabs(value);
   if (section.kind == SectionKind::kDate) {
     // Below zero the 1900 calendar has no day, not even for a duration; the 1904 system
-    // shows the magnitude after a minus sign.
+    // shows the magnitude, after a minus sign unless a section of its own takes negatives.
     const std::size_t mark = out.size();
-    if (value < 0 && context.date_system == DateSystem::k1904) out += '-';
+    if (minus && context.date_system == DateSystem::k1904) out += '-';
     if (value < 0 && context.date_system != DateSystem::k1904) {
       out.append(kNoDate);
     } else if (!RenderDate(view, magnitude, context, out)) {

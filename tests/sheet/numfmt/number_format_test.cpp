@@ -457,16 +457,14 @@ TEST(NumberFormat, DatesTheCalendarCannotShow) {
       {"[h]:mm", -0.25, "########"},
       {"m/d/yyyy", 2958466, "########"},
       {"m/d/yyyy h:mm", 2958465.9999999, "########"},  // rounds into the year 10000
-      {"m/d/yyyy;[Red]\"minus\"", -1, "minus"},         // a section without a date
+      {"m/d/yyyy;[Red]\"minus\"", -1, "minus"},        // a section without a date
       {"0.00;m/d/yyyy", -1, "########"},
   };
   ExpectCases(in_1900);
   const Case in_1904[] = {
-      {"h:mm", -0.25, "-6:00"},
-      {"m/d/yyyy", -1, "-1/2/1904"},
-      {"[h]:mm", -1.5, "-36:00"},
-      {"m/d/yyyy", 2957004, "########"},
-      {"m/d/yyyy", -2957004, "########"},
+      {"h:mm", -0.25, "-6:00"},          {"m/d/yyyy", -1, "-1/2/1904"},
+      {"[h]:mm", -1.5, "-36:00"},        {"h:mm;[Red]h:mm", -0.25, "6:00"},  // a section for negatives shows no sign
+      {"m/d/yyyy", 2957004, "########"}, {"m/d/yyyy", -2957004, "########"},
   };
   ExpectCases(in_1904, {}, DateSystem::k1904);
 }
