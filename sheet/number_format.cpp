@@ -75,7 +75,7 @@ std::string BuiltinFormatCode(std::uint32_t format_id, const FormatLocale& local
   return numfmt::BuiltinFormatCode(format_id, locale);
 }
 
-NumberFormatter::NumberFormatter(FormatLocale locale, DateSystem date_system)
+NumberFormatter::NumberFormatter(const FormatLocale& locale, DateSystem date_system)
     : impl_(std::make_unique<Impl>(locale, date_system)) {}
 NumberFormatter::~NumberFormatter() = default;
 NumberFormatter::NumberFormatter(NumberFormatter&&) noexcept = default;

@@ -40,7 +40,7 @@ std::string BuiltinFormatCode(std::uint32_t format_id, const FormatLocale& local
 
 class NumberFormatter {
  public:
-  explicit NumberFormatter(FormatLocale locale = {}, DateSystem date_system = DateSystem::k1900);
+  explicit NumberFormatter(const FormatLocale& locale = {}, DateSystem date_system = DateSystem::k1900);
   ~NumberFormatter();
   NumberFormatter(NumberFormatter&&) noexcept;
   NumberFormatter& operator=(NumberFormatter&&) noexcept;

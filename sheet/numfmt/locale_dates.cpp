@@ -62,7 +62,7 @@ struct LocaleDates::Impl {
   }
 };
 
-LocaleDates::LocaleDates(std::string locale_id) : impl_(std::make_unique<Impl>()) {
+LocaleDates::LocaleDates(const std::string& locale_id) : impl_(std::make_unique<Impl>()) {
   impl_->locale = icu::Locale(locale_id.empty() ? "en_US" : locale_id.c_str());
 }
 LocaleDates::~LocaleDates() = default;

@@ -13,7 +13,7 @@ namespace cw::sheet::numfmt {
 class LocaleDates {
  public:
   // `locale_id` as ICU names locales ("en_US", "de_DE"); empty means en_US.
-  explicit LocaleDates(std::string locale_id);
+  explicit LocaleDates(const std::string& locale_id);
   ~LocaleDates();
   LocaleDates(const LocaleDates&) = delete;
   LocaleDates& operator=(const LocaleDates&) = delete;

@@ -482,7 +482,7 @@ bool RenderDate(const SectionView& v, double value, const RenderContext& context
         AppendTwo((date.year + kBuddhistEraOffset) % 100, out);
         break;
       case TokenKind::kBuddhistYear4:
-        AppendUnsigned(static_cast<std::uint64_t>(date.year + kBuddhistEraOffset), 4, out);
+        AppendUnsigned(static_cast<std::uint64_t>(date.year) + kBuddhistEraOffset, 4, out);
         break;
       case TokenKind::kLongDate:
         if (context.dates != nullptr) context.dates->AppendLongDate(date, out);
