@@ -1,9 +1,12 @@
 #include "run/regional_settings.h"
 
 #include <unicode/dcfmtsym.h>
+#include <unicode/decimfmt.h>
 #include <unicode/locid.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <memory>
 
 namespace cw::run {
 namespace {
@@ -17,6 +20,37 @@ char AsciiSymbol(const icu::DecimalFormatSymbols& symbols, icu::DecimalFormatSym
   return (utf8.size() == 1 && static_cast<unsigned char>(utf8[0]) < 0x80) ? utf8[0] : fallback;
 }
 
+// Where the locale's accounting pattern ("¤#,##0.00;(¤#,##0.00)", "#,##0.00 ¤") puts the
+// currency sign, whether a space parts it from the amount, and whether negative amounts
+// stand in parentheses.
+void ReadCurrencyPattern(const icu::Locale& locale, sheet::FormatLocale& format) {
+  UErrorCode status = U_ZERO_ERROR;
+  const std::unique_ptr<icu::NumberFormat> number(
+      icu::NumberFormat::createInstance(locale, UNUM_CURRENCY_ACCOUNTING, status));
+  const auto* decimal = dynamic_cast<const icu::DecimalFormat*>(number.get());
+  if (U_FAILURE(status) || decimal == nullptr) return;
+  icu::UnicodeString pattern;
+  decimal->toPattern(pattern);
+  const std::int32_t semicolon = pattern.indexOf(u';');
+  const icu::UnicodeString positive(pattern, 0, semicolon < 0 ? pattern.length() : semicolon);
+  const std::int32_t sign = positive.indexOf(static_cast<char16_t>(0x00A4));
+  std::int32_t first = -1, last = -1;
+  for (std::int32_t i = 0; i < positive.length(); ++i) {
+    if (positive[i] != u'#' && positive[i] != u'0') continue;
+    if (first < 0) first = i;
+    last = i;
+  }
+  if (sign < 0 || first < 0) return;
+  format.currency_first = sign < first;
+  const std::int32_t gap_from = format.currency_first ? sign + 1 : last + 1;
+  const std::int32_t gap_to = format.currency_first ? first : sign;
+  format.currency_space = false;
+  for (std::int32_t i = gap_from; i < gap_to; ++i) {
+    if (positive[i] == u' ' || positive[i] == 0x00A0 || positive[i] == 0x202F) format.currency_space = true;
+  }
+  format.negative_in_parentheses = semicolon >= 0 && pattern.indexOf(u'(', semicolon) >= 0;
+}
+
 }  // namespace
 
 RegionalSettings RegionalSettings::ForLocale(std::string_view locale_name) {
@@ -28,13 +62,18 @@ RegionalSettings RegionalSettings::ForLocale(std::string_view locale_name) {
   settings.format.date_separator = settings.dates.Separator();
   std::string base(locale_name.substr(0, locale_name.find_first_of(".@")));
   if (base.empty() || base == "C" || base == "POSIX") base = "en_US";
+  settings.format.locale_id = base;
+  const icu::Locale locale(base.c_str());
   UErrorCode status = U_ZERO_ERROR;
-  const icu::DecimalFormatSymbols symbols(icu::Locale(base.c_str()), status);
+  const icu::DecimalFormatSymbols symbols(locale, status);
   if (U_SUCCESS(status)) {
     settings.format.decimal_separator = AsciiSymbol(symbols, icu::DecimalFormatSymbols::kDecimalSeparatorSymbol, '.');
     settings.format.thousands_separator =
         AsciiSymbol(symbols, icu::DecimalFormatSymbols::kGroupingSeparatorSymbol, ' ');
+    settings.format.currency_symbol.clear();
+    symbols.getSymbol(icu::DecimalFormatSymbols::kCurrencySymbol).toUTF8String(settings.format.currency_symbol);
   }
+  ReadCurrencyPattern(locale, settings.format);
   return settings;
 }
 

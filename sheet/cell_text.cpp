@@ -2,7 +2,7 @@
 
 namespace cw::sheet {
 
-CellTextRenderer::CellTextRenderer(const Workbook& workbook, FormatLocale locale)
+CellTextRenderer::CellTextRenderer(const Workbook& workbook, const FormatLocale& locale)
     : workbook_(workbook), formatter_(locale, workbook.date_system) {}
 
 std::string CellTextRenderer::Text(const Worksheet& sheet, std::uint32_t row, std::uint32_t column) {

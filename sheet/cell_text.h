@@ -13,7 +13,7 @@ namespace cw::sheet {
 
 class CellTextRenderer {
  public:
-  CellTextRenderer(const Workbook& workbook, FormatLocale locale = {});
+  CellTextRenderer(const Workbook& workbook, const FormatLocale& locale = {});
 
   // The text of the cell at (row, column), 0-based, of `sheet`.
   std::string Text(const Worksheet& sheet, std::uint32_t row, std::uint32_t column);

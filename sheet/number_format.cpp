@@ -6,6 +6,7 @@
 #include "sheet/numfmt/builtin_formats.h"
 #include "sheet/numfmt/decimal.h"
 #include "sheet/numfmt/format_code.h"
+#include "sheet/numfmt/locale_dates.h"
 #include "sheet/numfmt/render.h"
 
 namespace cw::sheet {
@@ -22,9 +23,18 @@ struct CodeHash {
   std::size_t operator()(std::string_view code) const { return std::hash<std::string_view>{}(code); }
 };
 
+// The short date (14) and short date and time (22) follow the regional settings whatever
+// code a workbook stores for them, as spreadsheets show them.
+bool FollowsLocaleOnly(std::uint32_t id) { return id == 14 || id == 22; }
+
 }  // namespace
 
 struct NumberFormatter::Impl {
+  explicit Impl(const FormatLocale& locale, DateSystem system) : dates(locale.locale_id) {
+    context = {locale, system, &dates};
+  }
+
+  numfmt::LocaleDates dates;
   numfmt::RenderContext context;
   std::unordered_map<std::string, std::unique_ptr<numfmt::CompiledFormat>, CodeHash, std::equal_to<>> by_code;
   std::array<std::unique_ptr<numfmt::CompiledFormat>, kBuiltinSlots> builtin;
@@ -33,7 +43,7 @@ struct NumberFormatter::Impl {
   const numfmt::CompiledFormat* last = nullptr;
 
   const numfmt::CompiledFormat& Lookup(std::uint32_t id, std::string_view code) {
-    if (code.empty()) {
+    if (code.empty() || FollowsLocaleOnly(id)) {
       const std::uint32_t slot = id < kBuiltinSlots ? id : 0;
       auto& entry = builtin[slot];
       if (!entry) {
@@ -65,9 +75,8 @@ std::string BuiltinFormatCode(std::uint32_t format_id, const FormatLocale& local
   return numfmt::BuiltinFormatCode(format_id, locale);
 }
 
-NumberFormatter::NumberFormatter(FormatLocale locale, DateSystem date_system) : impl_(std::make_unique<Impl>()) {
-  impl_->context = {locale, date_system};
-}
+NumberFormatter::NumberFormatter(const FormatLocale& locale, DateSystem date_system)
+    : impl_(std::make_unique<Impl>(locale, date_system)) {}
 NumberFormatter::~NumberFormatter() = default;
 NumberFormatter::NumberFormatter(NumberFormatter&&) noexcept = default;
 NumberFormatter& NumberFormatter::operator=(NumberFormatter&&) noexcept = default;

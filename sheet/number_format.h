@@ -19,6 +19,15 @@ struct FormatLocale {
   char date_separator = '/';
   char decimal_separator = '.';
   char thousands_separator = ',';
+  // The currency of the built-in currency and accounting formats (ids 5-8, 37-44): its
+  // symbol, whether it stands before the amount, whether a space parts them, and whether
+  // a negative amount stands in parentheses rather than after a minus sign.
+  std::string currency_symbol = "$";
+  bool currency_first = true;
+  bool currency_space = false;
+  bool negative_in_parentheses = true;
+  // The ICU locale whose long date and time [$-F800] and [$-F400] show ("en_US").
+  std::string locale_id = "en_US";
 };
 
 // A number shown under General: plain notation with up to 15 significant digits for
@@ -31,13 +40,14 @@ std::string BuiltinFormatCode(std::uint32_t format_id, const FormatLocale& local
 
 class NumberFormatter {
  public:
-  explicit NumberFormatter(FormatLocale locale = {}, DateSystem date_system = DateSystem::k1900);
+  explicit NumberFormatter(const FormatLocale& locale = {}, DateSystem date_system = DateSystem::k1900);
   ~NumberFormatter();
   NumberFormatter(NumberFormatter&&) noexcept;
   NumberFormatter& operator=(NumberFormatter&&) noexcept;
 
   // The text of `value` under format `format_id`, using `code` for custom ids (a non-empty
-  // code wins over the built-in table). Never throws: a malformed code renders as General.
+  // code wins over the built-in table, except for ids 14 and 22, which always show the
+  // locale's short date). Never throws: a malformed code renders as General.
   std::string FormatNumber(double value, std::uint32_t format_id, std::string_view code);
   // The text of a string cell under the format's text section (the string itself without one).
   std::string FormatString(std::string_view text, std::uint32_t format_id, std::string_view code);

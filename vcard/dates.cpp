@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+#include "sheet/calendar.h"
+
 namespace cw::vcard {
 namespace {
 
@@ -117,14 +119,6 @@ int ExpandYear(const Number& n) {
 
 }  // namespace
 
-bool IsValidDate(int year, int month, int day) {
-  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
-  static constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  const int days = kDays[static_cast<std::size_t>(month - 1)] + (month == 2 && leap ? 1 : 0);
-  return day <= days;
-}
-
 DateRecognizer::DateRecognizer(std::string_view locale_name) {
   const icu::Locale locale = IcuLocale(locale_name);
   UErrorCode status = U_ZERO_ERROR;
@@ -213,7 +207,7 @@ std::optional<Date> DateRecognizer::Recognize(std::string_view text) const {
 
   const auto year_of = ExpandYear;
   const auto make = [](int year, int month, int day) -> std::optional<Date> {
-    if (year < 0 || !IsValidDate(year, month, day)) return std::nullopt;
+    if (year < 0 || !sheet::IsValidDate(year, month, day)) return std::nullopt;
     return Date{year, month, day};
   };
 

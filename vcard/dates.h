@@ -51,7 +51,4 @@ class DateRecognizer {
   std::unordered_map<std::string, int> weekdays_;
 };
 
-// Whether year-month-day names a real day (leap years of the Gregorian calendar).
-bool IsValidDate(int year, int month, int day);
-
 }  // namespace cw::vcard

@@ -77,6 +77,10 @@ void BM_Date(benchmark::State& s) { Render(s, "m/d/yyyy", 164, Values::kDate); }
 void BM_Phone(benchmark::State& s) { Render(s, "(###) ###-####", 164, Values::kPhone); }
 void BM_General(benchmark::State& s) { Render(s, "", 0, Values::kMixed); }
 void BM_BuiltinShortDate(benchmark::State& s) { Render(s, "", 14, Values::kDate); }
+void BM_BuiltinCurrency(benchmark::State& s) { Render(s, "", 7, Values::kMoney); }
+void BM_BuiltinAccounting(benchmark::State& s) { Render(s, "", 44, Values::kMoney); }
+// Through ICU: the locale's long date.
+void BM_SystemLongDate(benchmark::State& s) { Render(s, "[$-F800]dddd, mmmm dd, yyyy", 164, Values::kDate); }
 
 BENCHMARK(BM_Fixed2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Thousands)->Unit(benchmark::kMillisecond);
@@ -85,6 +89,9 @@ BENCHMARK(BM_Date)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Phone)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_General)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuiltinShortDate)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuiltinCurrency)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuiltinAccounting)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SystemLongDate)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

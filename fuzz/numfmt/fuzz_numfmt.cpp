@@ -21,6 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     locale.date_separator = '.';
     locale.decimal_separator = ',';
     locale.thousands_separator = '.';
+    locale.currency_symbol = "€";
+    locale.currency_first = false;
+    locale.currency_space = true;
+    locale.negative_in_parentheses = false;
+    locale.locale_id = "de_DE";
   }
   NumberFormatter formatter(locale, (switches & 1) ? DateSystem::k1904 : DateSystem::k1900);
   const std::uint32_t id = (switches & 4) ? (switches >> 3) * 2u : 164u;

@@ -6,9 +6,9 @@
 namespace cw::sheet::numfmt {
 namespace {
 
-// ECMA-376 Part 1, 18.8.30 lists ids 0-4, 9-22, 37-40 and 45-49; the others are the
-// codes Excel writes for them under an English locale without a currency of its own
-// (5-8 and 41-44 as the currency-free accounting forms).
+// ECMA-376 Part 1, 18.8.30 lists ids 0-4, 9-22, 37-40 and 45-49; the currency and
+// accounting ids 5-8 and 41-44 (and 37-40 where negative amounts take a minus sign) are
+// made from the locale's currency below.
 constexpr std::array<std::string_view, 50> kCodes = {
     "General",                   // 0
     "0",                         // 1
@@ -57,10 +57,68 @@ constexpr std::array<std::string_view, 50> kCodes = {
     "_(* #,##0.00_);_(* \\(#,##0.00\\);_(* \"-\"??_);_(@_)",  // 44
     "mm:ss",                                                  // 45
     "[h]:mm:ss",                                              // 46
-    "mmss.0",                                                 // 47
+    "mm:ss.0",                                                // 47
     "##0.0E+0",                                               // 48
     "@",                                                      // 49
 };
+
+// `text` as a quoted literal of a format code.
+std::string Quoted(std::string_view text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c != '"') out += c;
+  }
+  return out + '"';
+}
+
+// Room as wide as `text`: one "_" padding per character.
+std::string Padding(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) out += '_';
+    out += text[i];
+  }
+  return out;
+}
+
+// The currency (5-8) and accounting (37-44) formats under the locale's currency. The
+// accounting forms pad both ends as the spreadsheet does ("_(", "_)"); their fill between
+// symbol and amount shows nothing, as in a column just wide enough.
+std::string CurrencyCode(std::uint32_t id, const FormatLocale& locale) {
+  const bool cents = id == 7 || id == 8 || id == 39 || id == 40 || id == 43 || id == 44;
+  const std::string red = (id == 6 || id == 8 || id == 38 || id == 40) ? "[Red]" : "";
+  const std::string digits = cents ? "#,##0.00" : "#,##0";
+  const std::string space = locale.currency_space ? " " : "";
+  const bool parentheses = locale.negative_in_parentheses;
+  const std::string symbol = Quoted(locale.currency_symbol);
+  if (id <= 8) {
+    const std::string amount = locale.currency_first ? symbol + space + digits : digits + space + symbol;
+    return amount + ";" + red + (parentheses ? "(" + amount + ")" : "-" + amount);
+  }
+  if (id <= 40) {
+    if (parentheses) return std::string(kCodes[id]);
+    const std::string amount = locale.currency_first ? digits : digits + space + Padding(locale.currency_symbol);
+    return amount + ";" + red + "-" + amount;
+  }
+  // 41 and 43 leave the symbol out; after the amount its room stays.
+  const bool shown = id == 42 || id == 44;
+  const std::string left = parentheses ? "_(" : "_-";
+  const std::string right = parentheses ? "_)" : "_-";
+  const std::string dash = cents ? "\"-\"??" : "\"-\"";
+  std::string positive, negative, zero;
+  if (locale.currency_first) {
+    const std::string before = shown ? symbol + space : "";
+    positive = left + before + digits + right;
+    negative = parentheses ? left + before + "\\(" + digits + "\\)" : "-" + before + digits + right;
+    zero = left + before + dash + right;
+  } else {
+    const std::string after = space + (shown ? symbol : Padding(locale.currency_symbol));
+    positive = left + digits + after + right;
+    negative = parentheses ? left + "\\(" + digits + after + "\\)" : "-" + digits + after + right;
+    zero = left + dash + after + right;
+  }
+  return positive + ";" + negative + ";" + zero + ";" + left + "@" + right;
+}
 
 std::string ShortDate(const FormatLocale& locale) {
   switch (locale.date_order) {
@@ -152,6 +210,7 @@ std::string BuiltinFormatCode(std::uint32_t id, const FormatLocale& locale) {
     return ShortDate(locale) + time;
   }
   if (kCodes[id].empty()) return ShortDate(locale);
+  if ((id >= 5 && id <= 8) || (id >= 37 && id <= 44)) return CurrencyCode(id, locale);
   return std::string(kCodes[id]);
 }
 

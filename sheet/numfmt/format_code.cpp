@@ -7,9 +7,12 @@
 namespace cw::sheet::numfmt {
 namespace {
 
-// Longer codes are refused (they render as General); real ones are a few dozen bytes and
-// Excel stores at most 255 characters. The limit keeps token positions in 16 bits.
-constexpr std::size_t kMaxCodeLength = 65535;
+// Longer codes are refused (they render as General), as the spreadsheet stores at most 255
+// characters in a code; real ones are a few dozen.
+constexpr std::size_t kMaxCodeCharacters = 255;
+// Windows language ids of the calendars a code may switch to.
+constexpr std::uint16_t kJapanese = 0x11;
+constexpr std::uint16_t kThai = 0x1E;
 // Excel shows at most 30 decimals; more placeholders than this are kept as literal zeros.
 constexpr int kMaxDecimalDigits = 30;
 // Variable denominators have at most this many digits.
@@ -74,6 +77,25 @@ bool IsDateLetter(char c) {
   }
 }
 
+// Characters (not bytes) of a UTF-8 text.
+std::size_t CountCharacters(std::string_view s) {
+  return static_cast<std::size_t>(
+      std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+// The system format a locale tag names: [$-F800] (or x-sysdate) the long date, [$-F400]
+// (or x-systime) the long time; kLiteral for the others.
+TokenKind SystemFormatOfTag(std::string_view tag) {
+  if (tag == "x-sysdate") return TokenKind::kLongDate;
+  if (tag == "x-systime") return TokenKind::kLongTime;
+  std::uint32_t lcid = 0;
+  const auto res = std::from_chars(tag.data(), tag.data() + tag.size(), lcid, 16);
+  if (res.ec != std::errc() || res.ptr != tag.data() + tag.size()) return TokenKind::kLiteral;
+  if ((lcid & 0xFFFF) == 0xF800) return TokenKind::kLongDate;
+  if ((lcid & 0xFFFF) == 0xF400) return TokenKind::kLongTime;
+  return TokenKind::kLiteral;
+}
+
 // The primary language of a locale tag: a Windows LCID in hex ("407", "F800") or a
 // BCP 47 tag ("de-DE"). 0 when unknown.
 std::uint16_t LanguageOfTag(std::string_view tag) {
@@ -84,7 +106,8 @@ std::uint16_t LanguageOfTag(std::string_view tag) {
     std::string_view prefix;
     std::uint16_t language;
   };
-  constexpr Bcp47 kTags[] = {{"de", 0x07}, {"en", 0x09}, {"es", 0x0A}, {"fr", 0x0C}, {"it", 0x10}, {"nl", 0x13}};
+  constexpr Bcp47 kTags[] = {{"de", 0x07}, {"en", 0x09}, {"es", 0x0A},      {"fr", 0x0C},
+                             {"it", 0x10}, {"nl", 0x13}, {"ja", kJapanese}, {"th", kThai}};
   const std::string_view primary = tag.substr(0, tag.find('-'));
   for (const auto& t : kTags) {
     if (primary.size() == 2 && Lower(primary[0]) == t.prefix[0] && Lower(primary[1]) == t.prefix[1]) return t.language;
@@ -143,7 +166,13 @@ struct SectionLexer {
       // [$USD-409]: currency text, then the locale id in hex.
       const std::size_t dash = b.find('-', 1);
       Literal(b.substr(1, dash == std::string_view::npos ? std::string_view::npos : dash - 1));
-      if (dash != std::string_view::npos) section.language = LanguageOfTag(b.substr(dash + 1));
+      if (dash != std::string_view::npos) {
+        const std::string_view tag = b.substr(dash + 1);
+        section.language = LanguageOfTag(tag);
+        if (const TokenKind system = SystemFormatOfTag(tag); system != TokenKind::kLiteral) {
+          section.system_format = system;
+        }
+      }
       return;
     }
     if (b[0] == '<' || b[0] == '>' || b[0] == '=') {
@@ -300,13 +329,19 @@ struct SectionLexer {
       i = j;
       return;
     }
-    if (lc == 'g') {
-      // Era (Japanese calendars): nothing shown in the calendars supported here.
-      while (i < s.size() && Lower(s[i]) == 'g') ++i;
+    if (lc == 'b' && i + 1 < s.size() && (s[i + 1] == '1' || s[i + 1] == '2')) {
+      i += 2;  // Gregorian (B1) or Hijri (B2) calendar switch; dates stay Gregorian
       return;
     }
-    if (lc == 'b' && i + 1 < s.size() && (s[i + 1] == '1' || s[i + 1] == '2')) {
-      i += 2;  // Gregorian (B1) or Buddhist (B2) calendar switch; Gregorian is used
+    if (lc == 'g' || (lc == 'b' && section.language == kThai)) {
+      // Eras of the Japanese calendar, Buddhist years under a Thai locale; an era under
+      // other locales shows nothing.
+      std::size_t j = i + 1;
+      while (j < s.size() && Lower(s[j]) == lc) ++j;
+      if (lc == 'b' || section.language == kJapanese) {
+        Push(Raw::kDate, lc, static_cast<int>(std::min<std::size_t>(j - i, 16)), s.substr(i, j - i));
+      }
+      i = j;
       return;
     }
     const std::size_t len = CharLength(s, i);
@@ -322,6 +357,15 @@ class SectionBuilder {
 
   void Build(std::vector<RawToken>& raw) {
     section_.first_token = static_cast<std::uint32_t>(format_.tokens.size());
+    if (section_.system_format != TokenKind::kLiteral) {
+      // The locale's long date or long time, whatever the code writes after the tag.
+      section_.kind = SectionKind::kDate;
+      section_.has_date = section_.system_format == TokenKind::kLongDate;
+      section_.has_time = !section_.has_date;
+      Emit(section_.system_format);
+      section_.token_count = 1;
+      return;
+    }
     const bool is_text = HasRaw(raw, Raw::kText);
     const bool is_date = !is_text && (HasRaw(raw, Raw::kDate) || HasRaw(raw, Raw::kElapsed) || HasRaw(raw, Raw::kAmPm));
     if (is_text) {
@@ -391,7 +435,6 @@ class SectionBuilder {
           EmitDate(raw, i, is_time_unit);
           break;
         case Raw::kElapsed: {
-          section_.elapsed = true;
           Token& e = Emit(t.ch == 'h'   ? TokenKind::kElapsedHours
                           : t.ch == 'm' ? TokenKind::kElapsedMinutes
                                         : TokenKind::kElapsedSeconds);
@@ -438,13 +481,24 @@ class SectionBuilder {
   void EmitDate(const std::vector<RawToken>& raw, std::size_t i, Pred is_time_unit) {
     const RawToken& t = raw[i];
     const int n = t.count;
-    if (t.ch == 'y' || t.ch == 'e' || t.ch == 'd' || (t.ch == 'm' && n > 2)) section_.has_date = true;
+    if (t.ch == 'y' || t.ch == 'e' || t.ch == 'd' || t.ch == 'g' || t.ch == 'b' || (t.ch == 'm' && n > 2)) {
+      section_.has_date = true;
+    }
     switch (t.ch) {
       case 'y':
         Emit(n <= 2 ? TokenKind::kYear2 : TokenKind::kYear4);
         return;
       case 'e':
-        Emit(TokenKind::kYear4);
+        if (section_.language == kJapanese)
+          Emit(n == 1 ? TokenKind::kEraYear : TokenKind::kEraYear2);
+        else
+          Emit(TokenKind::kYear4);
+        return;
+      case 'g':
+        Emit(n == 1 ? TokenKind::kEraLetter : n == 2 ? TokenKind::kEraFirst : TokenKind::kEraName);
+        return;
+      case 'b':
+        Emit(n <= 2 ? TokenKind::kBuddhistYear2 : TokenKind::kBuddhistYear4);
         return;
       case 'd':
         Emit(n == 1 ? TokenKind::kDay : n == 2 ? TokenKind::kDay2 : n == 3 ? TokenKind::kDayAbbr : TokenKind::kDayName);
@@ -759,7 +813,7 @@ bool Condition::Holds(double value) const {
 
 CompiledFormat CompileFormat(std::string_view code) {
   CompiledFormat format;
-  if (code.size() > kMaxCodeLength) return format;
+  if (code.size() > 4 * kMaxCodeCharacters || CountCharacters(code) > kMaxCodeCharacters) return format;
   std::vector<std::string_view> parts;
   if (!SplitSections(code, parts) || parts.size() > 4) return format;
   format.section_count = static_cast<int>(parts.size());

@@ -44,6 +44,15 @@ enum class TokenKind : std::uint8_t {
   kSubsecond,      // .0 .00 .000 after seconds: `index` digits
   kAmPm,           // AM text at [offset, offset + length), PM text right after it
   kDateSeparator,  // '/' in a date: the locale's date separator
+  kEraLetter,      // g under a Japanese locale: the era's letter ("R")
+  kEraFirst,       // gg: the first character of the era's name ("令")
+  kEraName,        // ggg: the era's name ("令和")
+  kEraYear,        // e under a Japanese locale: the year within the era
+  kEraYear2,       // ee: the same with two digits
+  kBuddhistYear2,  // b, bb under a Thai locale: the Buddhist year's last two digits
+  kBuddhistYear4,  // bbb, bbbb: the Buddhist year
+  kLongDate,       // [$-F800]: the locale's long date
+  kLongTime,       // [$-F400]: the locale's long time
 };
 
 enum class DigitRole : std::uint8_t { kInteger, kDecimal, kExponent, kNumerator, kDenominator };
@@ -84,7 +93,6 @@ struct Section {
   bool grouping = false;
   bool engineering = false;     // "##0.0E+0": exponent a multiple of the integer digits
   bool has_date = false;        // shows a calendar part (y, m, d), not only a time
-  bool elapsed = false;         // shows [h], [m] or [s]
   bool mixed_fraction = false;  // "# ?/?": a whole part before the fraction
   bool has_decimal_point = false;
   std::uint32_t fixed_denominator = 0;
@@ -92,7 +100,8 @@ struct Section {
   bool hour12 = false;
   bool has_time = false;
   int subsecond_digits = 0;
-  std::uint16_t language = 0;  // primary language of a [$-xxx] tag; 0 for English
+  std::uint16_t language = 0;                     // primary language of a [$-xxx] tag; 0 for English
+  TokenKind system_format = TokenKind::kLiteral;  // kLongDate or kLongTime for [$-F800], [$-F400]
 };
 
 struct CompiledFormat {

@@ -4,7 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "sheet/numfmt/calendar.h"
+#include "sheet/calendar.h"
+#include "sheet/numfmt/date_names.h"
 #include "sheet/numfmt/decimal.h"
 
 namespace cw::sheet::numfmt {
@@ -43,6 +44,18 @@ void AppendUnsigned(std::uint64_t n, int min_digits, std::string& out) {
   const int len = static_cast<int>(res.ptr - buf);
   if (len < min_digits) out.append(static_cast<std::size_t>(min_digits - len), '0');
   out.append(buf, res.ptr);
+}
+
+// The Buddhist era counts from 543 BC.
+constexpr int kBuddhistEraOffset = 543;
+// What a date or time shows when the calendar cannot show it: the spreadsheet fills the
+// cell with "#"; no column width is known here, so always eight.
+constexpr std::string_view kNoDate = "########";
+
+// Bytes of the UTF-8 character that starts with `lead`.
+std::size_t CharLength(char lead) {
+  const auto b = static_cast<unsigned char>(lead);
+  return b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
 }
 
 void AppendTwo(int n, std::string& out) {
@@ -339,7 +352,7 @@ void RenderGeneralSection(const SectionView& v, double magnitude, const FormatLo
   }
 }
 
-// False when the value has no place in the calendar; the caller then shows General.
+// False when the value has no place in the calendar.
 bool RenderDate(const SectionView& v, double value, const RenderContext& context, std::string& out) {
   const Section& s = v.section;
   if (!(value >= 0) || value >= 2958466.0) return false;
@@ -359,6 +372,12 @@ bool RenderDate(const SectionView& v, double value, const RenderContext& context
   const int hour = static_cast<int>(seconds_in_day / 3600);
   const int minute = static_cast<int>(seconds_in_day / 60 % 60);
   const int second = static_cast<int>(seconds_in_day % 60);
+  LocaleDates::Era era;
+  bool era_known = false;
+  const auto japanese_era = [&]() -> const LocaleDates::Era& {
+    if (!era_known && context.dates != nullptr) era_known = context.dates->JapaneseEra(date, era);
+    return era;
+  };
   int shown_hour = hour;
   if (s.hour12) {
     shown_hour = hour % 12;
@@ -392,10 +411,7 @@ bool RenderDate(const SectionView& v, double value, const RenderContext& context
         break;
       case TokenKind::kMonthLetter: {
         const std::string_view name = MonthName(s.language, date.month);
-        std::size_t len = 1;
-        const auto lead = static_cast<unsigned char>(name[0]);
-        if (lead >= 0xC0) len = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-        out.append(name.substr(0, len));
+        out.append(name.substr(0, CharLength(name[0])));
         break;
       }
       case TokenKind::kDay:
@@ -445,6 +461,35 @@ bool RenderDate(const SectionView& v, double value, const RenderContext& context
         AppendUnsigned(static_cast<std::uint64_t>(digits), t.index, out);
         break;
       }
+      case TokenKind::kEraLetter:
+        out.append(japanese_era().letter);
+        break;
+      case TokenKind::kEraFirst: {
+        const std::string& name = japanese_era().name;
+        if (!name.empty()) out.append(name.substr(0, CharLength(name[0])));
+        break;
+      }
+      case TokenKind::kEraName:
+        out.append(japanese_era().name);
+        break;
+      case TokenKind::kEraYear:
+        AppendUnsigned(static_cast<std::uint64_t>(japanese_era().year), 1, out);
+        break;
+      case TokenKind::kEraYear2:
+        AppendUnsigned(static_cast<std::uint64_t>(japanese_era().year), 2, out);
+        break;
+      case TokenKind::kBuddhistYear2:
+        AppendTwo((date.year + kBuddhistEraOffset) % 100, out);
+        break;
+      case TokenKind::kBuddhistYear4:
+        AppendUnsigned(static_cast<std::uint64_t>(date.year) + kBuddhistEraOffset, 4, out);
+        break;
+      case TokenKind::kLongDate:
+        if (context.dates != nullptr) context.dates->AppendLongDate(date, out);
+        break;
+      case TokenKind::kLongTime:
+        if (context.dates != nullptr) context.dates->AppendLongTime(hour, minute, second, out);
+        break;
       case TokenKind::kAmPm: {
         const std::string_view texts = v.Text(t);
         const std::string_view both(texts.data(), static_cast<std::size_t>(t.length) * 2);
@@ -517,13 +562,15 @@ void RenderNumber(const CompiledFormat& format, double value, const RenderContex
   const SectionView view{format, section};
   const double magnitude = std::fabs(value);
   if (section.kind == SectionKind::kDate) {
+    // Below zero the 1900 calendar has no day, not even for a duration; the 1904 system
+    // shows the magnitude, after a minus sign unless a section of its own takes negatives.
     const std::size_t mark = out.size();
-    // A negative duration ([h]:mm) shows with its sign; a negative date has no calendar.
-    const bool negative_duration = value < 0 && section.elapsed && !section.has_date;
-    if (negative_duration) out += '-';
-    if (!RenderDate(view, negative_duration ? magnitude : value, context, out)) {
+    if (minus && context.date_system == DateSystem::k1904) out += '-';
+    if (value < 0 && context.date_system != DateSystem::k1904) {
+      out.append(kNoDate);
+    } else if (!RenderDate(view, magnitude, context, out)) {
       out.resize(mark);
-      AppendGeneral(value, context.locale.decimal_separator, out);
+      out.append(kNoDate);
     }
     return;
   }

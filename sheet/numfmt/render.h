@@ -6,16 +6,19 @@
 
 #include "sheet/number_format.h"
 #include "sheet/numfmt/format_code.h"
+#include "sheet/numfmt/locale_dates.h"
 
 namespace cw::sheet::numfmt {
 
 struct RenderContext {
   FormatLocale locale;
   DateSystem date_system = DateSystem::k1900;
+  LocaleDates* dates = nullptr;  // long date and time, eras; without it they show nothing
 };
 
-// Appends the text of `value` under `format`. A malformed format, a date outside the
-// calendar (negative, past 9999) and a value that is not a number show General instead.
+// Appends the text of `value` under `format`. A malformed format and a value that is not
+// a number show General instead; a date outside the calendar (negative in the 1900 system,
+// past 9999) shows "########", and a negative one in the 1904 system takes a minus sign.
 void RenderNumber(const CompiledFormat& format, double value, const RenderContext& context, std::string& out);
 
 // Appends the text of a string cell: the format's text section with '@' replaced by the

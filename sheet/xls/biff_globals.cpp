@@ -15,12 +15,6 @@ constexpr std::uint16_t kBofWorksheet = 0x0010;
 // 2 chart sheet, 6 VBA module.
 constexpr std::uint8_t kSheetTypeWorksheet = 0;
 
-// Format ids whose code every reader and the renderer know (ECMA-376 Part 1, 18.8.30):
-// their FORMAT records are not kept, so that 14 and 22 follow the locale's date order.
-bool IsFixedBuiltInFormat(std::uint32_t id) {
-  return id <= 4 || (id >= 9 && id <= 22) || (id >= 37 && id <= 40) || (id >= 45 && id <= 49);
-}
-
 // Whether 8-bit string data is UTF-16LE in disguise: an even length and a byte below
 // 0x20, which text in a code page never has but UTF-16 of Latin or Cyrillic letters does.
 bool LooksLikeUtf16(std::span<const std::byte> bytes) {
@@ -156,7 +150,7 @@ void GlobalsReader::OnFormat(const BiffRecord& r) {
   const std::uint32_t id = Le16(r.data, 0);
   std::size_t at = 2;
   std::string code = out_.strings.RecordString(r, at, out_.strings.version == BiffVersion::kBiff5);
-  if (!IsFixedBuiltInFormat(id)) out_.workbook.custom_formats[id] = std::move(code);
+  out_.workbook.custom_formats[id] = std::move(code);
 }
 
 void GlobalsReader::OnXf(const BiffRecord& r) {

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "sheet/calendar.h"
+
 namespace cw::sheet::xlsx {
 namespace {
 
@@ -134,16 +136,6 @@ std::optional<std::pair<std::uint32_t, std::uint32_t>> ParseCellReference(std::s
 
 namespace {
 
-// Days from 1970-01-01 to a civil date (proleptic Gregorian).
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const auto yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
 bool ReadDigits(std::string_view s, std::size_t& i, std::size_t count, unsigned& out) {
   out = 0;
   for (std::size_t k = 0; k < count; ++k, ++i) {
@@ -167,16 +159,9 @@ std::optional<double> IsoDateSerial(std::string_view s, DateSystem system) {
         s[i++] != '-' || !ReadDigits(s, i, 2, d)) {
       return std::nullopt;
     }
-    static constexpr unsigned kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (m < 1 || m > 12 || d < 1 || d > kDays[m - 1]) return std::nullopt;
-    if (m == 2 && d == 29 && !((y % 4 == 0 && y % 100 != 0) || y % 400 == 0)) return std::nullopt;
-    const std::int64_t days = DaysFromCivil(y, m, d);
-    if (system == DateSystem::k1904) {
-      serial = static_cast<double>(days - DaysFromCivil(1904, 1, 1));
-    } else {
-      serial = static_cast<double>(days - DaysFromCivil(1899, 12, 30));
-      if (serial < 61) serial -= 1;  // the 1900 system counts a 29 Feb 1900 that never was
-    }
+    const int year = static_cast<int>(y), month = static_cast<int>(m), day = static_cast<int>(d);
+    if (day < 1 || day > DaysInMonth(year, month)) return std::nullopt;
+    serial = static_cast<double>(DateToSerial(year, month, day, system));
   }
   if (i < s.size()) {
     if (s[i++] != 'T') return std::nullopt;

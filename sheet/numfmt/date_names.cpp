@@ -1,4 +1,4 @@
-#include "sheet/numfmt/calendar.h"
+#include "sheet/numfmt/date_names.h"
 
 #include <array>
 
@@ -60,49 +60,7 @@ const Names& NamesFor(std::uint16_t language) {
   return kNames[0];
 }
 
-// Days since 1970-01-01 to a proleptic Gregorian date (H. Hinnant's civil_from_days).
-void CivilFromDays(std::int64_t z, int& y, int& m, int& d) {
-  z += 719468;
-  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const std::int64_t doe = z - era * 146097;
-  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const std::int64_t mp = (5 * doy + 2) / 153;
-  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  y = static_cast<int>(yoe + era * 400 + (m <= 2));
-}
-
-// Serial of 31 Dec 9999 in each system.
-constexpr std::int64_t kLast1900 = 2958465;
-constexpr std::int64_t kLast1904 = 2957003;
-
 }  // namespace
-
-bool SerialToDate(std::int64_t serial, DateSystem system, CivilDate& date) {
-  if (serial < 0) return false;
-  if (system == DateSystem::k1904) {
-    if (serial > kLast1904) return false;
-    CivilFromDays(serial - 24107, date.year, date.month, date.day);
-    date.weekday = static_cast<int>((serial + 5) % 7);
-    return true;
-  }
-  if (serial > kLast1900) return false;
-  // Serial 1 is a Sunday in the spreadsheet calendar, which counts a 29 Feb 1900.
-  date.weekday = static_cast<int>((serial + 6) % 7);
-  if (serial == 0) {
-    date.year = 1900;
-    date.month = 1;
-    date.day = 0;
-  } else if (serial == 60) {
-    date.year = 1900;
-    date.month = 2;
-    date.day = 29;
-  } else {
-    CivilFromDays(serial - (serial < 60 ? 25568 : 25569), date.year, date.month, date.day);
-  }
-  return true;
-}
 
 std::string_view MonthName(std::uint16_t language, int month) { return NamesFor(language).months[(month + 11) % 12]; }
 std::string_view MonthAbbreviation(std::uint16_t language, int month) {

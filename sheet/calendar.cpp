@@ -1,0 +1,83 @@
+#include "sheet/calendar.h"
+
+namespace cw::sheet {
+namespace {
+
+// Serial of 31 Dec 9999 in each system.
+constexpr std::int64_t kLast1900 = 2958465;
+constexpr std::int64_t kLast1904 = 2957003;
+// Days from 1970-01-01 back to each system's day 0 (30 Dec 1899 for 1900 serials from 61 on,
+// 1 Jan 1904).
+constexpr std::int64_t kEpoch1900 = -25569;
+constexpr std::int64_t kEpoch1904 = -24107;
+
+}  // namespace
+
+bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int DaysInMonth(int year, int month) {
+  constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month < 1 || month > 12) return 0;
+  return kDays[month - 1] + (month == 2 && IsLeapYear(year) ? 1 : 0);
+}
+
+bool IsValidDate(int year, int month, int day) {
+  return year >= 1 && year <= 9999 && day >= 1 && day <= DaysInMonth(year, month);
+}
+
+std::int64_t DaysFromCivil(std::int64_t y, int month, int day) {
+  const auto m = static_cast<unsigned>(month);
+  const auto d = static_cast<unsigned>(day);
+  y -= m <= 2;
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const auto yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+void CivilFromDays(std::int64_t z, int& y, int& m, int& d) {
+  z += 719468;
+  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const std::int64_t doe = z - era * 146097;
+  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const std::int64_t mp = (5 * doy + 2) / 153;
+  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  y = static_cast<int>(yoe + era * 400 + (m <= 2));
+}
+
+bool SerialToDate(std::int64_t serial, DateSystem system, CivilDate& date) {
+  if (serial < 0) return false;
+  if (system == DateSystem::k1904) {
+    if (serial > kLast1904) return false;
+    CivilFromDays(serial + kEpoch1904, date.year, date.month, date.day);
+    date.weekday = static_cast<int>((serial + 5) % 7);
+    return true;
+  }
+  if (serial > kLast1900) return false;
+  // Serial 1 is a Sunday in the spreadsheet calendar, which counts a 29 Feb 1900.
+  date.weekday = static_cast<int>((serial + 6) % 7);
+  if (serial == 0) {
+    date.year = 1900;
+    date.month = 1;
+    date.day = 0;
+  } else if (serial == 60) {
+    date.year = 1900;
+    date.month = 2;
+    date.day = 29;
+  } else {
+    CivilFromDays(serial + kEpoch1900 + (serial < 60 ? 1 : 0), date.year, date.month, date.day);
+  }
+  return true;
+}
+
+std::int64_t DateToSerial(std::int64_t year, int month, int day, DateSystem system) {
+  const std::int64_t days = DaysFromCivil(year, month, day);
+  if (system == DateSystem::k1904) return days - kEpoch1904;
+  const std::int64_t serial = days - kEpoch1900;
+  return serial < 61 ? serial - 1 : serial;  // the 1900 system counts a 29 Feb 1900 that never was
+}
+
+}  // namespace cw::sheet
