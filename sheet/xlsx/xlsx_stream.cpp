@@ -77,6 +77,9 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
     if (row < current_) {
       // Rows before the block hold nothing wanted; going back into the block cannot be streamed.
       if (row < block_.first_row) return;
+      // Rows from this one on are not what the file holds: none of them is given.
+      while (!ready_.empty() && ready_.back().first >= row) ready_.pop_back();
+      complete_below_ = row;
       FailXlsx(XlsxErrorCode::kRowsOutOfOrder, part_, "row " + std::to_string(row + 1) + " (or a cell of it)");
     }
     if (has_pending_) {
