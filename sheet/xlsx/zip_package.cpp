@@ -98,6 +98,16 @@ ZipPackage::ZipPackage(ZipPackage&& other) noexcept
 // choice, so one file could show one content here and another elsewhere. Such a package is
 // refused, never read by a guess.
 void ZipPackage::IndexEntries() {
+  try {
+    FoldEntryNames();
+  } catch (...) {  // the constructor does not complete, so the destructor will not run
+    zip_discard(archive_);
+    archive_ = nullptr;
+    throw;
+  }
+}
+
+void ZipPackage::FoldEntryNames() {
   const zip_int64_t count = zip_get_num_entries(archive_, 0);
   std::map<std::string, std::string, std::less<>> by_part;
   for (zip_int64_t i = 0; i < count; ++i) {

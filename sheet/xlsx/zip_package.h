@@ -88,6 +88,7 @@ class ZipPackage {
   ZipPackage(zip_t* archive, PartLimits limits, std::uint64_t archive_size);
   // Indexes the entries by their folded names; refuses two entries of one name.
   void IndexEntries();
+  void FoldEntryNames();
   std::optional<std::uint64_t> IndexOf(std::string_view name) const;
 
   zip_t* archive_ = nullptr;
