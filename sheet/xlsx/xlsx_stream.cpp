@@ -25,6 +25,16 @@ struct Opened {
   OpenedPackage parts;
 };
 
+// The date system and formats of `book`, and a pool of one empty string.
+Workbook FormatsOf(const Workbook& book) {
+  Workbook formats;
+  formats.date_system = book.date_system;
+  formats.style_formats = book.style_formats;
+  formats.custom_formats = book.custom_formats;
+  formats.strings.emplace_back();
+  return formats;
+}
+
 class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
  public:
   XlsxBlockRows(std::shared_ptr<Opened> opened, std::size_t sheet, const Extent& block, std::vector<bool> wanted,
@@ -34,6 +44,8 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
         wanted_(std::move(wanted)),
         width_(block.last_column - block.first_column + 1),
         renderer_(opened_->parts.book, locale),
+        own_(FormatsOf(opened_->parts.book)),
+        own_renderer_(own_, locale),
         next_(block.first_row),
         pending_(width_) {
     wanted_.resize(width_, false);
@@ -104,14 +116,13 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
     if (!text) {
       out = renderer_.Text(cell);
     } else {
-      // The renderer reads a string cell's text from the pool; an inline string is lent to
-      // the pool for the time of its rendering.
-      Workbook& book = opened_->parts.book;
-      Cell lent = cell;
-      lent.string_index = static_cast<std::uint32_t>(book.strings.size());
-      book.strings.push_back(std::move(*text));
-      out = renderer_.Text(lent);
-      book.strings.pop_back();
+      // The renderer reads a string cell's text from a pool; a string the sheet holds itself
+      // goes to a pool of one, beside the workbook's formats, so the shared model is never
+      // changed (another thread may read it meanwhile).
+      own_.strings[0] = std::move(*text);
+      Cell own = cell;
+      own.string_index = 0;
+      out = own_renderer_.Text(own);
     }
     has_pending_ = true;
   }
@@ -121,6 +132,8 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
   std::vector<bool> wanted_;
   std::uint32_t width_;
   CellTextRenderer renderer_;
+  Workbook own_;  // the workbook's formats and one string: the cell being rendered
+  CellTextRenderer own_renderer_;
   std::string part_;
   std::unique_ptr<xlsx::WorksheetParser> parser_;
   std::unique_ptr<xlsx::XmlPartParser> xml_;

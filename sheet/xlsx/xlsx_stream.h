@@ -20,6 +20,9 @@
 
 namespace cw::sheet {
 
+// A BlockRows may outlive its stream (they share the opened package). NextRow never changes
+// the stream's Model(), so another thread may read the model while one thread takes rows.
+//
 // Opens the workbook held in `bytes`, which the caller keeps alive and unchanged until the
 // stream and every BlockRows taken from it are gone. Throws XlsxError as ReadXlsx does for
 // the package, the workbook part, the styles and the shared strings.
