@@ -156,6 +156,10 @@ class XlsxStream : public WorkbookStream {
   std::unique_ptr<BlockRows> Rows(std::size_t sheet, const Extent& block, std::vector<bool> wanted,
                                   FormatLocale locale) override {
     if (sheet >= opened_->parts.sheet_parts.size()) throw std::out_of_range("no such sheet");
+    if (block.first_row > block.last_row || block.first_column > block.last_column ||
+        block.last_column >= kMaxColumns) {
+      throw std::invalid_argument("not a block of a sheet");
+    }
     return std::make_unique<XlsxBlockRows>(opened_, sheet, block, std::move(wanted), locale);
   }
 
