@@ -124,10 +124,9 @@ class SharedStringsHandler : public XmlHandler {
       if (book_.strings.size() >= max_strings_) {
         FailXlsx(XlsxErrorCode::kTooManyStrings, part_, std::to_string(max_strings_));
       }
-      std::string text = DecodeXstring(std::move(text_));
+      std::string text = DecodeXstring(text_);  // a copy of its own size; text_ keeps its buffer
       if (!FitsInACell(text)) TooLong();
       book_.strings.push_back(std::move(text));
-      text_.clear();
     } else if (in_item_) {
       if (name == "t") capturing_ = false;
       item_.End(name);

@@ -177,6 +177,7 @@ void WorksheetParser::EndCell() {
   cell.column = static_cast<std::uint16_t>(cell_column_);
   cell.style = style_;
   std::string* text = nullptr;
+  std::string own;  // a string the cell holds, a copy of its own size; value_ keeps its buffer
   // Text in <is> is an inline string even where the writer left out t="inlineStr".
   if (saw_inline_) type_ = ValueType::kInline;
   switch (type_) {
@@ -201,11 +202,11 @@ void WorksheetParser::EndCell() {
     case ValueType::kInline:
     case ValueType::kFormulaString:
       cell.kind = CellKind::kString;
-      if (type_ == ValueType::kInline) value_ = DecodeXstring(std::move(value_));
-      if (!FitsInACell(value_)) {
+      own = type_ == ValueType::kInline ? DecodeXstring(value_) : value_;
+      if (!FitsInACell(own)) {
         FailXlsx(XlsxErrorCode::kBadValue, part_, "the cell " + Here() + " holds more than 32,767 characters");
       }
-      text = &value_;
+      text = &own;
       break;
     case ValueType::kBoolean: {
       const std::string_view v = TrimSpace(value_);
@@ -227,8 +228,8 @@ void WorksheetParser::EndCell() {
       } else {
         // Error codes newer than the model's (#SPILL!, #CALC!, ...) show as their text.
         cell.kind = CellKind::kString;
-        value_ = std::string(v);
-        text = &value_;
+        own = std::string(v);
+        text = &own;
       }
       break;
     }
