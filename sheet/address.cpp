@@ -45,8 +45,9 @@ std::optional<RefPart> ParseRefPart(std::string_view s) {
   std::uint32_t row = 0;
   std::size_t digits = 0;
   while (i < s.size() && IsDigit(s[i])) {
-    if (++digits > 7) return std::nullopt;
+    ++digits;
     row = row * 10 + static_cast<std::uint32_t>(s[i] - '0');
+    if (row > kMaxRows) return std::nullopt;
     ++i;
   }
   if (digits > 0) {
@@ -142,6 +143,15 @@ std::optional<CellBlock> ParseAddress(std::string_view text) {
   if (block.first_column > block.last_column) std::swap(block.first_column, block.last_column);
   return block;
 }
+
+std::optional<CellPosition> ParseCellReference(std::string_view text) {
+  if (text.empty() || text.front() == '$') return std::nullopt;
+  const auto part = ParseRefPart(text);
+  if (!part || !part->column || !part->row || text.find('$') != std::string_view::npos) return std::nullopt;
+  return CellPosition{*part->row, *part->column};
+}
+
+std::string CellName(std::uint32_t row, std::uint32_t column) { return ColumnLetters(column) + std::to_string(row); }
 
 std::string ColumnLetters(std::uint32_t column) {
   std::string letters;

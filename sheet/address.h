@@ -1,6 +1,7 @@
-// A1-style cell addresses: parsing what the user or the block pick wrote ("A1:B3",
-// "$A$1:$C$10", "B2", "'My Sheet'!$A$1:$C$10", "Sheet2!A1:C3", whole columns "A:C" and whole
-// rows "2:5") and formatting the absolute form the block pick reports.
+// A1-style cell addresses, the one home of column letters and A1 parsing: what the user or
+// the block pick wrote ("A1:B3", "$A$1:$C$10", "B2", "'My Sheet'!$A$1:$C$10", "Sheet2!A1:C3",
+// whole columns "A:C" and whole rows "2:5"), the plain references that workbook files write
+// ("B12"), and the absolute form the block pick reports.
 #pragma once
 
 #include <cstdint>
@@ -26,8 +27,20 @@ struct CellBlock {
 // A1:XFD1048576. Spaces around the address are allowed.
 std::optional<CellBlock> ParseAddress(std::string_view text);
 
+// A cell's place, 1-based.
+struct CellPosition {
+  std::uint32_t row = 1;
+  std::uint32_t column = 1;
+};
+
+// A plain cell reference as workbook files write it, without "$": "b12" -> row 12,
+// column 2; nothing when malformed or beyond XFD1048576.
+std::optional<CellPosition> ParseCellReference(std::string_view text);
+
 // "A" for 1, "Z" for 26, "AA" for 27, ... "XFD" for 16384.
 std::string ColumnLetters(std::uint32_t column);
+// "B12" for row 12, column 2.
+std::string CellName(std::uint32_t row, std::uint32_t column);
 
 // The sheet name as a formula writes it: quoted ('My Sheet', with ' doubled) unless it is
 // a plain name that cannot be mistaken for a reference.

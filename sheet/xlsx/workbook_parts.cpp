@@ -124,23 +124,24 @@ class SharedStringsHandler : public XmlHandler {
       if (book_.strings.size() >= max_strings_) {
         FailXlsx(XlsxErrorCode::kTooManyStrings, part_, std::to_string(max_strings_));
       }
-      book_.strings.push_back(DecodeXstring(text_));
+      std::string text = DecodeXstring(text_);  // a copy of its own size; text_ keeps its buffer
+      if (!FitsInACell(text)) TooLong();
+      book_.strings.push_back(std::move(text));
     } else if (in_item_) {
       if (name == "t") capturing_ = false;
       item_.End(name);
     }
   }
   void Text(std::string_view text) override {
-    if (text_.size() + text.size() > kMaxStringBytes) {
-      FailXlsx(XlsxErrorCode::kBadValue, part_,
-               "the shared string " + std::to_string(book_.strings.size()) + " is longer than a cell can hold");
-    }
+    if (text_.size() + text.size() > kMaxCellTextBytes) TooLong();
     text_.append(text);
   }
 
  private:
-  // Far above the 32,767 characters a cell can hold, as bytes of UTF-8.
-  static constexpr std::size_t kMaxStringBytes = 1u << 20;
+  [[noreturn]] void TooLong() const {
+    FailXlsx(XlsxErrorCode::kBadValue, part_,
+             "the shared string " + std::to_string(book_.strings.size()) + " holds more than 32,767 characters");
+  }
   std::string part_;
   Workbook& book_;
   std::uint64_t max_strings_;

@@ -2,24 +2,259 @@
 
 #include <algorithm>
 
-#include "sheet/xlsx/string_item.h"
+#include "sheet/address.h"
 #include "sheet/xlsx/xlsx_error.h"
 #include "sheet/xlsx/xlsx_values.h"
-#include "sheet/xlsx/xml_part.h"
 
 namespace cw::sheet::xlsx {
+
+WorksheetParser::WorksheetParser(std::string_view part, const Workbook& book, std::size_t shared_count, CellSink& sink)
+    : part_(part), book_(book), shared_count_(shared_count), sink_(sink) {}
+
+void WorksheetParser::Start(std::string_view name, const Attributes& a) {
+  if (!in_data_) {
+    if (name == "sheetData") {
+      in_data_ = true;
+    } else if (name == "dimension") {
+      Dimension(a.Get("ref"));
+    }
+    return;
+  }
+  if (in_cell_) {
+    if (skip_cell_) return;
+    if (name == "v") {
+      capturing_ = true;
+      has_value_ = true;
+    } else if (name == "is") {
+      in_inline_ = true;
+      has_value_ = true;
+      saw_inline_ = true;
+      item_.Reset();
+    } else if (in_inline_) {
+      capturing_ = item_.Start(name);
+    }
+    return;
+  }
+  if (name == "c") {
+    StartCell(a);
+  } else if (name == "row") {
+    StartRow(a);
+  }
+}
+
+void WorksheetParser::End(std::string_view name) {
+  if (!in_data_) return;
+  if (in_cell_) {
+    if (name == "c") {
+      EndCell();
+    } else if (skip_cell_) {
+      return;
+    } else if (name == "v") {
+      capturing_ = false;
+    } else if (name == "is") {
+      in_inline_ = false;
+      capturing_ = false;
+    } else if (in_inline_) {
+      if (name == "t") capturing_ = false;
+      item_.End(name);
+    }
+    return;
+  }
+  if (name == "sheetData") in_data_ = false;
+}
+
+void WorksheetParser::Text(std::string_view text) {
+  if (value_.size() + text.size() > kMaxCellTextBytes) {
+    FailXlsx(XlsxErrorCode::kBadValue, part_, "the cell " + Here() + " holds more text than a cell can");
+  }
+  value_.append(text);
+}
+
+void WorksheetParser::Dimension(const char* ref) {
+  if (!ref) return;
+  const std::string_view r(ref);
+  const std::size_t colon = r.find(':');
+  if (colon == std::string_view::npos) return;
+  const auto first = ParseCellReference(r.substr(0, colon));
+  const auto last = ParseCellReference(r.substr(colon + 1));
+  if (!first || !last || last->row < first->row || last->column < first->column) return;
+  sink_.Dimension(Extent{first->row - 1, first->column - 1, last->row - 1, last->column - 1});
+}
+
+void WorksheetParser::StartRow(const Attributes& a) {
+  if (const char* r = a.Get("r")) {
+    const auto n = ParseCount(r);
+    if (!n || *n < 1 || *n > kMaxRows) FailXlsx(XlsxErrorCode::kBadRowNumber, part_, r);
+    row_ = static_cast<std::uint32_t>(*n - 1);
+  } else {
+    // A row without a number follows the previous one.
+    row_ = row_started_ ? row_ + 1 : 0;
+    if (row_ >= kMaxRows) FailXlsx(XlsxErrorCode::kBadRowNumber, part_, std::to_string(std::uint64_t{row_} + 1));
+  }
+  row_started_ = true;
+  next_column_ = 0;
+  sink_.RowStarted(row_);
+}
+
+void WorksheetParser::StartCell(const Attributes& a) {
+  in_cell_ = true;
+  has_value_ = false;
+  in_inline_ = false;
+  saw_inline_ = false;
+  value_.clear();
+  type_ = ValueType::kNumber;
+  style_ = 0;
+  const char* ref = nullptr;
+  const char* type = nullptr;
+  const char* style = nullptr;
+  for (const char** p = a.Raw(); p && *p; p += 2) {
+    const std::string_view n = LocalName(p[0]);
+    if (n == "r") {
+      ref = p[1];
+    } else if (n == "t") {
+      type = p[1];
+    } else if (n == "s") {
+      style = p[1];
+    }
+  }
+  if (ref) {
+    const auto at = ParseCellReference(ref);
+    if (!at) FailXlsx(XlsxErrorCode::kBadCellReference, part_, ref);
+    cell_row_ = at->row - 1;
+    cell_column_ = at->column - 1;
+    // The reference wins over the row's number; cells and rows without one follow it.
+    row_ = cell_row_;
+    row_started_ = true;
+  } else {
+    // A cell without a reference takes the place after the previous cell of its row.
+    if (next_column_ >= kMaxColumns) {
+      FailXlsx(XlsxErrorCode::kBadCellReference, part_,
+               "(the cell after XFD" + std::to_string(std::uint64_t{row_} + 1) + ")");
+    }
+    cell_row_ = row_;
+    cell_column_ = next_column_;
+  }
+  next_column_ = cell_column_ + 1;
+  skip_cell_ = !sink_.Wants(cell_row_, cell_column_);
+  if (skip_cell_) return;
+  if (style) {
+    const auto s = ParseCount(style);
+    if (!s) FailXlsx(XlsxErrorCode::kStyleIndex, part_, "the format index \"" + std::string(style) + "\" of " + Here());
+    if (*s != 0 && *s >= book_.style_formats.size()) {
+      FailXlsx(XlsxErrorCode::kStyleIndex, part_, "the format index " + std::to_string(*s) + " of " + Here());
+    }
+    style_ = static_cast<std::uint32_t>(*s);
+  }
+  if (type) type_ = TypeOf(type);
+}
+
+WorksheetParser::ValueType WorksheetParser::TypeOf(std::string_view t) const {
+  if (t == "s") return ValueType::kShared;
+  if (t == "n") return ValueType::kNumber;
+  if (t == "str") return ValueType::kFormulaString;
+  if (t == "inlineStr") return ValueType::kInline;
+  if (t == "b") return ValueType::kBoolean;
+  if (t == "e") return ValueType::kError;
+  if (t == "d") return ValueType::kDate;
+  FailXlsx(XlsxErrorCode::kBadValue, part_, "the cell " + Here() + " has the unknown type \"" + std::string(t) + "\"");
+}
+
+std::string WorksheetParser::Here() const { return CellName(cell_row_ + 1, cell_column_ + 1); }
+
+void WorksheetParser::BadValue(std::string_view what) const {
+  FailXlsx(
+      XlsxErrorCode::kBadValue, part_,
+      "the cell " + Here() + " holds \"" + std::string(value_.substr(0, 40)) + "\", which is not " + std::string(what));
+}
+
+void WorksheetParser::EndCell() {
+  in_cell_ = false;
+  capturing_ = false;
+  // A cell with only a format, or a formula without a cached result, stays empty.
+  if (skip_cell_ || !has_value_) return;
+  Cell cell;
+  cell.row = cell_row_;
+  cell.column = static_cast<std::uint16_t>(cell_column_);
+  cell.style = style_;
+  std::string* text = nullptr;
+  std::string own;  // a string the cell holds, a copy of its own size; value_ keeps its buffer
+  // Text in <is> is an inline string even where the writer left out t="inlineStr".
+  if (saw_inline_) type_ = ValueType::kInline;
+  switch (type_) {
+    case ValueType::kNumber: {
+      if (TrimSpace(value_).empty()) return;
+      const auto number = ParseNumber(value_);
+      if (!number) BadValue("a number");
+      cell.kind = CellKind::kNumber;
+      cell.number = *number;
+      break;
+    }
+    case ValueType::kShared: {
+      const auto index = ParseCount(value_);
+      if (!index) BadValue("a shared-string index");
+      if (*index >= shared_count_) {
+        FailXlsx(XlsxErrorCode::kStringIndex, part_, "the cell " + Here() + " (string " + std::to_string(*index) + ")");
+      }
+      cell.kind = CellKind::kString;
+      cell.string_index = static_cast<std::uint32_t>(*index);
+      break;
+    }
+    case ValueType::kInline:
+    case ValueType::kFormulaString:
+      cell.kind = CellKind::kString;
+      own = type_ == ValueType::kInline ? DecodeXstring(value_) : value_;
+      if (!FitsInACell(own)) {
+        FailXlsx(XlsxErrorCode::kBadValue, part_, "the cell " + Here() + " holds more than 32,767 characters");
+      }
+      text = &own;
+      break;
+    case ValueType::kBoolean: {
+      const std::string_view v = TrimSpace(value_);
+      if (v == "1" || v == "true") {
+        cell.boolean = true;
+      } else if (v == "0" || v == "false") {
+        cell.boolean = false;
+      } else {
+        BadValue("TRUE or FALSE");
+      }
+      cell.kind = CellKind::kBoolean;
+      break;
+    }
+    case ValueType::kError: {
+      const std::string_view v = TrimSpace(value_);
+      if (const auto error = ErrorFromText(v)) {
+        cell.kind = CellKind::kError;
+        cell.error = *error;
+      } else {
+        // Error codes newer than the model's (#SPILL!, #CALC!, ...) show as their text.
+        cell.kind = CellKind::kString;
+        own = std::string(v);
+        text = &own;
+      }
+      break;
+    }
+    case ValueType::kDate: {
+      if (TrimSpace(value_).empty()) return;
+      const auto serial = IsoDateSerial(value_, book_.date_system);
+      if (!serial) BadValue("a date");
+      cell.kind = CellKind::kNumber;
+      cell.number = *serial;
+      break;
+    }
+  }
+  sink_.Add(cell, text);
+}
+
 namespace {
 
-enum class ValueType : std::uint8_t { kNumber, kShared, kInline, kFormulaString, kBoolean, kError, kDate };
-
-class WorksheetHandler : public XmlHandler {
+// The object model's sink: cells into the sheet, strings into the book's pool.
+class ModelSink : public CellSink {
  public:
-  WorksheetHandler(std::string_view part, Workbook& book, Worksheet& sheet, std::size_t shared_count,
-                   std::uint64_t& cells_left, std::uint64_t max_cells, std::uint64_t size_bound)
+  ModelSink(std::string_view part, Workbook& book, Worksheet& sheet, std::uint64_t& cells_left, std::uint64_t max_cells,
+            std::uint64_t size_bound)
       : part_(part),
         book_(book),
         sheet_(sheet),
-        shared_count_(shared_count),
         cells_left_(cells_left),
         max_cells_(max_cells),
         size_bound_(size_bound) {}
@@ -28,281 +263,47 @@ class WorksheetHandler : public XmlHandler {
   // entry for each.
   std::uint64_t RowSpan() const { return last_row_ >= first_row_ ? std::uint64_t{last_row_ - first_row_} + 1 : 0; }
 
-  void Start(std::string_view name, const Attributes& a) override {
-    if (!in_data_) {
-      if (name == "sheetData") {
-        in_data_ = true;
-      } else if (name == "dimension") {
-        ReserveFor(a.Get("ref"));
-      }
-      return;
-    }
-    if (in_cell_) {
-      if (name == "v") {
-        capturing_ = true;
-        has_value_ = true;
-      } else if (name == "is") {
-        in_inline_ = true;
-        has_value_ = true;
-        saw_inline_ = true;
-        item_.Reset();
-      } else if (in_inline_) {
-        capturing_ = item_.Start(name);
-      }
-      return;
-    }
-    if (name == "c") {
-      StartCell(a);
-    } else if (name == "row") {
-      StartRow(a);
-    }
-  }
-
-  void End(std::string_view name) override {
-    if (!in_data_) return;
-    if (in_cell_) {
-      if (name == "c") {
-        EndCell();
-      } else if (name == "v") {
-        capturing_ = false;
-      } else if (name == "is") {
-        in_inline_ = false;
-        capturing_ = false;
-      } else if (in_inline_) {
-        if (name == "t") capturing_ = false;
-        item_.End(name);
-      }
-      return;
-    }
-    if (name == "sheetData") in_data_ = false;
-  }
-
-  void Text(std::string_view text) override {
-    if (value_.size() + text.size() > kMaxCellText) {
-      FailXlsx(XlsxErrorCode::kBadValue, part_, "the cell " + CellName() + " holds more text than a cell can");
-    }
-    value_.append(text);
-  }
-
- private:
-  // Far above the 32,767 characters a cell can hold, as bytes of UTF-8 and XML escapes.
-  static constexpr std::size_t kMaxCellText = 1u << 20;
-
-  void ReserveFor(const char* ref) {
-    if (!ref) return;
-    const std::string_view r(ref);
-    const std::size_t colon = r.find(':');
-    if (colon == std::string_view::npos) return;
-    const auto first = ParseCellReference(r.substr(0, colon));
-    const auto last = ParseCellReference(r.substr(colon + 1));
-    if (!first || !last || last->first < first->first || last->second < first->second) return;
-    const std::uint64_t area = std::uint64_t{last->first - first->first + 1} * (last->second - first->second + 1);
+  void Dimension(const Extent& area) override {
+    const std::uint64_t cells =
+        std::uint64_t{area.last_row - area.first_row + 1} * (area.last_column - area.first_column + 1);
     // A stored cell takes at least "<c><v>0</v></c>" of the sheet's XML.
-    const std::uint64_t fits = std::min<std::uint64_t>({area, size_bound_ / 15 + 1, cells_left_, kMaxReserve});
+    const std::uint64_t fits = std::min<std::uint64_t>({cells, size_bound_ / 15 + 1, cells_left_, kMaxReserve});
     sheet_.Reserve(static_cast<std::size_t>(fits));
   }
 
-  void StartRow(const Attributes& a) {
-    if (const char* r = a.Get("r")) {
-      const auto n = ParseCount(r);
-      if (!n || *n < 1 || *n > kMaxRows) FailXlsx(XlsxErrorCode::kBadRowNumber, part_, r);
-      row_ = static_cast<std::uint32_t>(*n - 1);
-    } else {
-      // A row without a number follows the previous one.
-      row_ = row_started_ ? row_ + 1 : 0;
-      if (row_ >= kMaxRows) FailXlsx(XlsxErrorCode::kBadRowNumber, part_, std::to_string(std::uint64_t{row_} + 1));
-    }
-    row_started_ = true;
-    next_column_ = 0;
-  }
-
-  void StartCell(const Attributes& a) {
-    in_cell_ = true;
-    has_value_ = false;
-    in_inline_ = false;
-    saw_inline_ = false;
-    value_.clear();
-    type_ = ValueType::kNumber;
-    style_ = 0;
-    const char* ref = nullptr;
-    const char* type = nullptr;
-    const char* style = nullptr;
-    for (const char** p = a.Raw(); p && *p; p += 2) {
-      const std::string_view n = LocalName(p[0]);
-      if (n == "r") {
-        ref = p[1];
-      } else if (n == "t") {
-        type = p[1];
-      } else if (n == "s") {
-        style = p[1];
-      }
-    }
-    if (ref) {
-      const auto at = ParseCellReference(ref);
-      if (!at) FailXlsx(XlsxErrorCode::kBadCellReference, part_, ref);
-      cell_row_ = at->first;
-      cell_column_ = at->second;
-      // The reference wins over the row's number; cells and rows without one follow it.
-      row_ = cell_row_;
-      row_started_ = true;
-    } else {
-      // A cell without a reference takes the place after the previous cell of its row.
-      if (next_column_ >= kMaxColumns) {
-        FailXlsx(XlsxErrorCode::kBadCellReference, part_,
-                 "(the cell after XFD" + std::to_string(std::uint64_t{row_} + 1) + ")");
-      }
-      cell_row_ = row_;
-      cell_column_ = next_column_;
-    }
-    next_column_ = cell_column_ + 1;
-    if (style) {
-      const auto s = ParseCount(style);
-      if (!s)
-        FailXlsx(XlsxErrorCode::kStyleIndex, part_, "the format index \"" + std::string(style) + "\" of " + CellName());
-      if (*s != 0 && *s >= book_.style_formats.size()) {
-        FailXlsx(XlsxErrorCode::kStyleIndex, part_, "the format index " + std::to_string(*s) + " of " + CellName());
-      }
-      style_ = static_cast<std::uint32_t>(*s);
-    }
-    if (type) type_ = TypeOf(type);
-  }
-
-  ValueType TypeOf(std::string_view t) const {
-    if (t == "s") return ValueType::kShared;
-    if (t == "n") return ValueType::kNumber;
-    if (t == "str") return ValueType::kFormulaString;
-    if (t == "inlineStr") return ValueType::kInline;
-    if (t == "b") return ValueType::kBoolean;
-    if (t == "e") return ValueType::kError;
-    if (t == "d") return ValueType::kDate;
-    FailXlsx(XlsxErrorCode::kBadValue, part_,
-             "the cell " + CellName() + " has the unknown type \"" + std::string(t) + "\"");
-  }
-
-  std::string CellName() const {
-    std::string name;
-    for (std::uint32_t c = cell_column_ + 1; c > 0; c = (c - 1) / 26) {
-      name.insert(name.begin(), static_cast<char>('A' + (c - 1) % 26));
-    }
-    return name + std::to_string(std::uint64_t{cell_row_} + 1);
-  }
-
-  [[noreturn]] void BadValue(std::string_view what) const {
-    FailXlsx(XlsxErrorCode::kBadValue, part_,
-             "the cell " + CellName() + " holds \"" + std::string(value_.substr(0, 40)) + "\", which is not " +
-                 std::string(what));
-  }
-
-  void EndCell() {
-    in_cell_ = false;
-    capturing_ = false;
-    // A cell with only a format, or a formula without a cached result, stays empty.
-    if (!has_value_) return;
-    Cell cell;
-    cell.row = cell_row_;
-    cell.column = static_cast<std::uint16_t>(cell_column_);
-    cell.style = style_;
-    // Text in <is> is an inline string even where the writer left out t="inlineStr".
-    if (saw_inline_) type_ = ValueType::kInline;
-    switch (type_) {
-      case ValueType::kNumber: {
-        if (TrimSpace(value_).empty()) return;
-        const auto number = ParseNumber(value_);
-        if (!number) BadValue("a number");
-        cell.kind = CellKind::kNumber;
-        cell.number = *number;
-        break;
-      }
-      case ValueType::kShared: {
-        const auto index = ParseCount(value_);
-        if (!index) BadValue("a shared-string index");
-        if (*index >= shared_count_) {
-          FailXlsx(XlsxErrorCode::kStringIndex, part_,
-                   "the cell " + CellName() + " (string " + std::to_string(*index) + ")");
-        }
-        cell.kind = CellKind::kString;
-        cell.string_index = static_cast<std::uint32_t>(*index);
-        break;
-      }
-      case ValueType::kInline:
-      case ValueType::kFormulaString:
-        cell.kind = CellKind::kString;
-        cell.string_index = book_.AddString(type_ == ValueType::kInline ? DecodeXstring(value_) : value_);
-        break;
-      case ValueType::kBoolean: {
-        const std::string_view v = TrimSpace(value_);
-        if (v == "1" || v == "true") {
-          cell.boolean = true;
-        } else if (v == "0" || v == "false") {
-          cell.boolean = false;
-        } else {
-          BadValue("TRUE or FALSE");
-        }
-        cell.kind = CellKind::kBoolean;
-        break;
-      }
-      case ValueType::kError: {
-        const std::string_view v = TrimSpace(value_);
-        if (const auto error = ErrorFromText(v)) {
-          cell.kind = CellKind::kError;
-          cell.error = *error;
-        } else {
-          // Error codes newer than the model's (#SPILL!, #CALC!, ...) show as their text.
-          cell.kind = CellKind::kString;
-          cell.string_index = book_.AddString(std::string(v));
-        }
-        break;
-      }
-      case ValueType::kDate: {
-        if (TrimSpace(value_).empty()) return;
-        const auto serial = IsoDateSerial(value_, book_.date_system);
-        if (!serial) BadValue("a date");
-        cell.kind = CellKind::kNumber;
-        cell.number = *serial;
-        break;
-      }
-    }
+  void Add(const Cell& cell, std::string* text) override {
     if (cells_left_ == 0) FailXlsx(XlsxErrorCode::kTooManyCells, part_, std::to_string(max_cells_));
     --cells_left_;
     first_row_ = std::min(first_row_, cell.row);
     last_row_ = std::max(last_row_, cell.row);
-    sheet_.Add(cell);
+    if (!text) {
+      sheet_.Add(cell);
+      return;
+    }
+    Cell with_string = cell;
+    with_string.string_index = book_.AddString(std::move(*text));
+    sheet_.Add(with_string);
   }
 
+ private:
   std::string part_;
   Workbook& book_;
   Worksheet& sheet_;
-  std::size_t shared_count_;
   std::uint64_t& cells_left_;
   std::uint64_t max_cells_;
   std::uint64_t size_bound_;
   std::uint32_t first_row_ = kMaxRows;
   std::uint32_t last_row_ = 0;
-
-  bool in_data_ = false;
-  bool row_started_ = false;
-  std::uint32_t row_ = 0;
-  std::uint32_t next_column_ = 0;
-
-  bool in_cell_ = false;
-  bool in_inline_ = false;
-  bool saw_inline_ = false;
-  bool has_value_ = false;
-  std::uint32_t cell_row_ = 0;
-  std::uint32_t cell_column_ = 0;
-  std::uint32_t style_ = 0;
-  ValueType type_ = ValueType::kNumber;
-  std::string value_;
-  StringItem item_;
 };
 
 }  // namespace
 
 std::uint64_t ReadWorksheet(const ZipPackage& package, const std::string& part, Workbook& book, Worksheet& sheet,
                             std::size_t shared_count, std::uint64_t& cells_left, std::uint64_t max_cells) {
-  WorksheetHandler handler(part, book, sheet, shared_count, cells_left, max_cells, package.SizeBound(part));
-  ParsePart(package, part, handler);
-  return handler.RowSpan();
+  ModelSink sink(part, book, sheet, cells_left, max_cells, package.SizeBound(part));
+  WorksheetParser parser(part, book, shared_count, sink);
+  ParsePart(package, part, parser);
+  return sink.RowSpan();
 }
 
 }  // namespace cw::sheet::xlsx

@@ -79,6 +79,22 @@ void FailXlsx(XlsxErrorCode code, std::string_view part, std::string_view detail
     case XlsxErrorCode::kTooManyStrings:
       text = "The workbook is too large to read: it holds more than " + d + " shared strings.";
       break;
+    case XlsxErrorCode::kAmbiguousPackage:
+      text = "The workbook is damaged or crafted: its zip container holds two entries for one part (\"" + p +
+             "\" and \"" + d + "\"), so its content is ambiguous.";
+      break;
+    case XlsxErrorCode::kPartNamedTwice:
+      text = "The workbook is damaged: its part " + p + " is named for more than one purpose" +
+             (d.empty() ? "" : " (" + d + ")") + ".";
+      break;
+    case XlsxErrorCode::kPackageRatioTooHigh:
+      text = "The workbook looks hostile: its parts together unpack to far more than a workbook's data ever does (" +
+             d + ", stopped in " + p + ").";
+      break;
+    case XlsxErrorCode::kRowsOutOfOrder:
+      text = "The workbook cannot be read row by row: in " + p + " " + d +
+             " comes after a later row. Open it in a spreadsheet program, save it again and try again.";
+      break;
   }
   throw XlsxError(code, text, at);
 }

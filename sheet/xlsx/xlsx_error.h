@@ -32,6 +32,10 @@ enum class XlsxErrorCode {
   kTooManyCells,         // over the cell cap of one workbook
   kTooManyStrings,       // over the shared-string cap
   kTooManyRows,          // the sheets together span more rows than the cap
+  kAmbiguousPackage,     // two zip entries name one part
+  kPartNamedTwice,       // one part named for two purposes (two sheets on one worksheet part)
+  kPackageRatioTooHigh,  // the parts together inflate out of proportion to the archive
+  kRowsOutOfOrder,       // a streamed sheet's rows go backwards
 };
 
 struct XlsxError : ReadError {

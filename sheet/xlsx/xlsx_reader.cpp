@@ -1,6 +1,7 @@
 #include "sheet/xlsx/xlsx_reader.h"
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,7 @@ std::string StoredName(const ZipPackage& package, const std::string& part, std::
 
 }  // namespace
 
-Workbook ReadPackage(const ZipPackage& package, const WorkbookLimits& limits) {
+OpenedPackage OpenPackage(const ZipPackage& package, const WorkbookLimits& limits) {
   // The package's own relationships name the workbook part.
   const auto root_rels = package.Find("_rels/.rels");
   if (!root_rels) {
@@ -36,7 +37,8 @@ Workbook ReadPackage(const ZipPackage& package, const WorkbookLimits& limits) {
   // An .xlsb package has the same relationships, but its parts are binary records.
   if (EndsWith(workbook_part, ".bin") || EndsWith(workbook_part, ".BIN")) FailXlsx(XlsxErrorCode::kBinaryWorkbook);
 
-  Workbook book;
+  OpenedPackage opened;
+  Workbook& book = opened.book;
   const WorkbookPart workbook = ReadWorkbookPart(package, workbook_part);
   if (workbook.sheets.empty()) FailXlsx(XlsxErrorCode::kNoSheets);
   book.date_system = workbook.date1904 ? DateSystem::k1904 : DateSystem::k1900;
@@ -55,11 +57,14 @@ Workbook ReadPackage(const ZipPackage& package, const WorkbookLimits& limits) {
       FailXlsx(XlsxErrorCode::kMissingPart, strings->target, "the shared strings");
     }
   }
-  const std::size_t shared_count = book.strings.size();
+  opened.shared_count = book.strings.size();
 
-  std::uint64_t cells_left = limits.max_cells;
-  std::uint64_t row_span_left = limits.max_row_span;
+  // Which sheet took each worksheet part, by its folded name: two sheets on one part would
+  // read it twice (a crafted file of a few KB naming one part thousands of times), so such a
+  // workbook is refused, naming both sheets.
+  std::map<std::string, std::string, std::less<>> taken;
   book.sheets.reserve(workbook.sheets.size());
+  opened.sheet_parts.reserve(workbook.sheets.size());
   for (const SheetEntry& entry : workbook.sheets) {
     Worksheet& sheet = book.sheets.emplace_back(entry.name);
     const auto rel = std::find_if(rels.begin(), rels.end(),
@@ -68,19 +73,43 @@ Workbook ReadPackage(const ZipPackage& package, const WorkbookLimits& limits) {
       FailXlsx(XlsxErrorCode::kBadValue, RelationshipsPartOf(workbook_part),
                "the sheet \"" + entry.name + "\" names a relationship that is missing");
     }
+    sheet.Finish();
     // A chart sheet holds no cells; it keeps its tab so that the active tab still counts right.
     if (EndsWith(rel->type, "/chartsheet")) {
-      sheet.Finish();
+      opened.sheet_parts.emplace_back();
       continue;
     }
-    const std::string part = StoredName(package, rel->target, "the sheet \"" + entry.name + "\"");
-    const std::uint64_t span = ReadWorksheet(package, part, book, sheet, shared_count, cells_left, limits.max_cells);
-    // Many sheets with one cell in row 1 and one in row 1048576 would each cost a full row index.
-    if (span > row_span_left) FailXlsx(XlsxErrorCode::kTooManyRows, part, std::to_string(limits.max_row_span));
-    row_span_left -= span;
+    std::string part = StoredName(package, rel->target, "the sheet \"" + entry.name + "\"");
+    std::string folded = part;
+    for (char& c : folded) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    const auto [at, fresh] = taken.emplace(std::move(folded), entry.name);
+    if (!fresh) {
+      FailXlsx(XlsxErrorCode::kPartNamedTwice, part,
+               "the sheets \"" + at->second + "\" and \"" + entry.name + "\" both name it");
+    }
+    opened.sheet_parts.push_back(std::move(part));
+  }
+  return opened;
+}
+
+Workbook ReadPackage(const ZipPackage& package, const WorkbookLimits& limits) {
+  OpenedPackage opened = OpenPackage(package, limits);
+  Workbook& book = opened.book;
+  std::uint64_t cells_left = limits.max_cells;
+  std::uint64_t row_span = 0;
+  for (std::size_t i = 0; i < book.sheets.size(); ++i) {
+    const std::string& part = opened.sheet_parts[i];
+    if (part.empty()) continue;
+    Worksheet& sheet = book.sheets[i];
+    row_span += ReadWorksheet(package, part, book, sheet, opened.shared_count, cells_left, limits.max_cells);
+    // Many sheets with one cell in row 1 and one in row 1048576 would each cost a full row
+    // index; the rows spanned are held to what the cells read so far justify.
+    const std::uint64_t cells = limits.max_cells - cells_left;
+    const std::uint64_t allowed = std::min(limits.max_row_span, kFreeRowSpan + kRowSpanPerCell * cells);
+    if (row_span > allowed) FailXlsx(XlsxErrorCode::kTooManyRows, part, std::to_string(allowed));
     sheet.Finish();
   }
-  return book;
+  return std::move(book);
 }
 
 }  // namespace xlsx

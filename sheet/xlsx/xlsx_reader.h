@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "sheet/workbook.h"
 #include "sheet/xlsx/xlsx_error.h"
@@ -22,6 +24,24 @@ struct WorkbookLimits {
   std::uint64_t max_styles = 1'048'576;    // cell formats (cellXfs), and number formats
   std::uint64_t max_row_span = 64u << 20;  // rows spanned by the cells of all sheets together
 };
+
+// Row indexes are sized to the content: the sheets together may span two full sheets of rows,
+// and this many more for each cell read.
+inline constexpr std::uint64_t kFreeRowSpan = std::uint64_t{2} * kMaxRows;
+inline constexpr std::uint64_t kRowSpanPerCell = 16;
+
+// A package with everything but the cells read: the workbook facts, the sheets (named,
+// without cells), the styles and the shared strings.
+struct OpenedPackage {
+  Workbook book;
+  // Per sheet, the stored name of its worksheet part; empty for a chart sheet. No two sheets
+  // share a part.
+  std::vector<std::string> sheet_parts;
+  std::size_t shared_count = 0;  // book.strings below this are the shared strings
+};
+
+// Reads the package's relationships, workbook part, styles and shared strings.
+OpenedPackage OpenPackage(const ZipPackage& package, const WorkbookLimits& limits = {});
 
 // Reads the workbook held in an opened package.
 Workbook ReadPackage(const ZipPackage& package, const WorkbookLimits& limits = {});

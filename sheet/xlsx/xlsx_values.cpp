@@ -40,6 +40,17 @@ int EscapeAt(std::string_view s, std::size_t i) {
 
 }  // namespace
 
+bool FitsInACell(std::string_view text) {
+  if (text.size() <= kMaxCellChars) return true;
+  std::size_t units = 0;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte & 0xC0) != 0x80) ++units;  // a lead byte starts a character
+    if (byte >= 0xF0) ++units;           // beyond the BMP: a surrogate pair
+  }
+  return units <= kMaxCellChars;
+}
+
 bool EndsWith(std::string_view s, std::string_view tail) {
   return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
 }
@@ -110,28 +121,6 @@ std::string DecodeXstring(std::string text) {
     AppendUtf8(out, cp);
   }
   return out;
-}
-
-// "B12" -> (11, 1), 0-based; nothing when malformed or beyond XFD1048576.
-std::optional<std::pair<std::uint32_t, std::uint32_t>> ParseCellReference(std::string_view s) {
-  std::size_t i = 0;
-  std::uint32_t column = 0;
-  while (i < s.size() && i < 4) {
-    char c = s[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c < 'A' || c > 'Z') break;
-    column = column * 26 + static_cast<std::uint32_t>(c - 'A' + 1);
-    ++i;
-  }
-  if (i == 0 || i > 3 || column > kMaxColumns) return std::nullopt;
-  const std::size_t digits_at = i;
-  std::uint32_t row = 0;
-  while (i < s.size() && s[i] >= '0' && s[i] <= '9' && i - digits_at < 8) {
-    row = row * 10 + static_cast<std::uint32_t>(s[i] - '0');
-    ++i;
-  }
-  if (i == digits_at || i != s.size() || row < 1 || row > kMaxRows) return std::nullopt;
-  return std::make_pair(row - 1, column - 1);
 }
 
 namespace {

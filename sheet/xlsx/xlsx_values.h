@@ -1,12 +1,12 @@
 // The text forms inside .xlsx parts: counts and numbers as attributes and <v> hold them,
-// cell references, ISO 8601 dates of t="d" cells, and the "_xHHHH_" escapes of strings.
+// ISO 8601 dates of t="d" cells, and the "_xHHHH_" escapes of strings.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "sheet/workbook.h"
 
@@ -15,6 +15,13 @@ namespace cw::sheet::xlsx {
 // Reservations made from counts a part declares go no further than this; past it the
 // storage grows as the items really come.
 inline constexpr std::uint64_t kMaxReserve = 16u << 20;
+
+// A cell holds at most 32,767 characters (UTF-16 units); as the text of a part, before its
+// "_xHHHH_" escapes are decoded, that is at most 7 bytes each.
+inline constexpr std::size_t kMaxCellChars = 32'767;
+inline constexpr std::size_t kMaxCellTextBytes = 7 * kMaxCellChars;
+// Whether UTF-8 `text` is within the characters a cell can hold.
+bool FitsInACell(std::string_view text);
 
 bool EndsWith(std::string_view s, std::string_view tail);
 // `s` without the XML blanks (space, tab, CR, LF) around it.
@@ -28,8 +35,6 @@ int HexValue(char c);
 
 // Text with its "_xHHHH_" escapes (ECMA-376 Part 1, 22.9.2.19 ST_Xstring) decoded.
 std::string DecodeXstring(std::string text);
-// "B12" -> (11, 1), 0-based row and column; nothing when malformed or beyond XFD1048576.
-std::optional<std::pair<std::uint32_t, std::uint32_t>> ParseCellReference(std::string_view text);
 // The serial number of an ISO 8601 date-time (a t="d" cell) in `system`, or nothing.
 std::optional<double> IsoDateSerial(std::string_view text, DateSystem system);
 

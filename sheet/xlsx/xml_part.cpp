@@ -10,19 +10,25 @@
 #include "sheet/xlsx/xlsx_error.h"
 
 namespace cw::sheet::xlsx {
-namespace {
-
-constexpr std::size_t kMaxItem = std::size_t{4} << 20;
 
 // What the expat callbacks share. An exception must not unwind through expat's C frames,
 // so a handler's exception is kept here, the parser stopped, and the exception rethrown
 // once XML_Parse has returned.
-struct Session {
-  XML_Parser parser;
-  XmlHandler* handler;
+struct XmlPartParser::Session {
+  XML_Parser parser = nullptr;
+  XmlHandler* handler = nullptr;
   std::string part;
   std::exception_ptr failure;
+  ~Session() {
+    if (parser) XML_ParserFree(parser);
+  }
 };
+
+namespace {
+
+constexpr std::size_t kMaxItem = std::size_t{4} << 20;
+
+using Session = XmlPartParser::Session;
 
 void Stop(Session& s) {
   if (!s.failure) s.failure = std::current_exception();
@@ -66,10 +72,6 @@ void XMLCALL OnDoctype(void* data, const XML_Char*, const XML_Char*, const XML_C
   }
 }
 
-struct ParserFree {
-  void operator()(XML_Parser p) const { XML_ParserFree(p); }
-};
-
 }  // namespace
 
 const char* Attributes::Get(std::string_view name) const {
@@ -79,37 +81,74 @@ const char* Attributes::Get(std::string_view name) const {
   return nullptr;
 }
 
-void ParsePart(const ZipPackage& package, std::string_view name, XmlHandler& handler) {
-  std::unique_ptr<std::remove_pointer_t<XML_Parser>, ParserFree> parser(XML_ParserCreate(nullptr));
-  if (!parser) throw std::bad_alloc();
-  Session session{parser.get(), &handler, std::string(name), nullptr};
-  XML_SetUserData(parser.get(), &session);
-  XML_SetElementHandler(parser.get(), OnStart, OnEnd);
-  XML_SetCharacterDataHandler(parser.get(), OnText);
-  XML_SetStartDoctypeDeclHandler(parser.get(), OnDoctype);
-  XML_SetParamEntityParsing(parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
+XmlPartParser::XmlPartParser(const ZipPackage& package, std::string_view name, XmlHandler& handler)
+    : reader_(package, name), session_(std::make_unique<Session>()) {
+  Session& s = *session_;
+  s.parser = XML_ParserCreate(nullptr);
+  if (!s.parser) throw std::bad_alloc();
+  s.handler = &handler;
+  s.part = std::string(name);
+  XML_SetUserData(s.parser, &s);
+  XML_SetElementHandler(s.parser, OnStart, OnEnd);
+  XML_SetCharacterDataHandler(s.parser, OnText);
+  XML_SetStartDoctypeDeclHandler(s.parser, OnDoctype);
+  XML_SetParamEntityParsing(s.parser, XML_PARAM_ENTITY_PARSING_NEVER);
+}
 
-  const auto check = [&](XML_Status status) {
-    if (session.failure) std::rethrow_exception(session.failure);
-    if (status != XML_STATUS_OK) {
-      const auto line = static_cast<std::size_t>(XML_GetCurrentLineNumber(parser.get()));
-      const std::string what =
-          std::string(XML_ErrorString(XML_GetErrorCode(parser.get()))) + " at line " + std::to_string(line);
-      FailXlsx(XlsxErrorCode::kXmlMalformed, name, what, line);
-    }
+XmlPartParser::~XmlPartParser() = default;
+
+namespace {
+
+void Check(XmlPartParser::Session& s, XML_Status status) {
+  if (s.failure) std::rethrow_exception(s.failure);
+  if (status != XML_STATUS_OK) {
+    const auto line = static_cast<std::size_t>(XML_GetCurrentLineNumber(s.parser));
+    const std::string what =
+        std::string(XML_ErrorString(XML_GetErrorCode(s.parser))) + " at line " + std::to_string(line);
+    FailXlsx(XlsxErrorCode::kXmlMalformed, s.part, what, line);
+  }
+}
+
+}  // namespace
+
+// Expat keeps an unfinished tag, comment or attribute in its buffer until it ends, and scans
+// it again from its start with every chunk. Two guards keep that linear: an item longer than
+// any workbook has (4 MiB) is refused, measured from where it began; and while an item is
+// unfinished, input is held back until as much again has come, so each rescan covers at
+// least twice the text of the one before.
+bool XmlPartParser::Feed() {
+  if (done_) return false;
+  Session& s = *session_;
+  const std::span<const char> chunk = reader_.Next();
+  if (chunk.empty()) {
+    if (!held_.empty()) Check(s, XML_Parse(s.parser, held_.data(), static_cast<int>(held_.size()), XML_FALSE));
+    held_.clear();
+    Check(s, XML_Parse(s.parser, nullptr, 0, XML_TRUE));
+    done_ = true;
+    return false;
+  }
+  const auto open_item = [&] {
+    const XML_Index at = XML_GetCurrentByteIndex(s.parser);
+    return at >= 0 && static_cast<std::uint64_t>(at) <= fed_ ? fed_ - static_cast<std::uint64_t>(at) : 0;
   };
-  // Expat keeps an unfinished tag, comment or attribute in its buffer until it ends, and
-  // scans it again with every chunk; no part of a workbook has one anywhere near 4 MiB long,
-  // so a longer one is refused before it costs memory and quadratic time.
-  std::size_t since_tag_end = 0;
-  package.Read(name, [&](std::span<const char> chunk) {
-    const void* last = memrchr(chunk.data(), '>', chunk.size());
-    since_tag_end = last ? static_cast<std::size_t>(chunk.data() + chunk.size() - static_cast<const char*>(last) - 1)
-                         : since_tag_end + chunk.size();
-    if (since_tag_end > kMaxItem) FailXlsx(XlsxErrorCode::kPartTooLarge, name, "4 MiB in a single item");
-    check(XML_Parse(parser.get(), chunk.data(), static_cast<int>(chunk.size()), XML_FALSE));
-  });
-  check(XML_Parse(parser.get(), nullptr, 0, XML_TRUE));
+  std::span<const char> input = chunk;
+  if (!held_.empty() || open_item() > chunk.size()) {
+    held_.insert(held_.end(), chunk.begin(), chunk.end());
+    // Parse once as much again has come, or when the item would be over the cap anyway.
+    if (held_.size() < open_item() && open_item() + held_.size() <= kMaxItem) return true;
+    input = held_;
+  }
+  Check(s, XML_Parse(s.parser, input.data(), static_cast<int>(input.size()), XML_FALSE));
+  fed_ += input.size();
+  held_.clear();
+  if (open_item() > kMaxItem) FailXlsx(XlsxErrorCode::kPartTooLarge, s.part, "4 MiB in a single item");
+  return true;
+}
+
+void ParsePart(const ZipPackage& package, std::string_view name, XmlHandler& handler) {
+  XmlPartParser parser(package, name, handler);
+  while (parser.Feed()) {
+  }
 }
 
 }  // namespace cw::sheet::xlsx

@@ -4,9 +4,12 @@
 // declared (and none expanded).
 #pragma once
 
+#include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "sheet/xlsx/zip_package.h"
 
@@ -41,6 +44,29 @@ class XmlHandler {
 
  protected:
   bool capturing_ = false;
+};
+
+// One part parsed chunk by chunk, for a caller that wants to stop or pause between chunks
+// (the row stream). Errors as for ParsePart, thrown from Feed().
+class XmlPartParser {
+ public:
+  XmlPartParser(const ZipPackage& package, std::string_view name, XmlHandler& handler);
+  ~XmlPartParser();
+  XmlPartParser(const XmlPartParser&) = delete;
+  XmlPartParser& operator=(const XmlPartParser&) = delete;
+
+  // Inflates and parses the next chunk of the part (a bounded amount); false once the whole
+  // part has been parsed and found well-formed.
+  bool Feed();
+
+  struct Session;
+
+ private:
+  PartReader reader_;
+  std::unique_ptr<Session> session_;
+  std::vector<char> held_;  // input held back while a long item is unfinished
+  std::uint64_t fed_ = 0;
+  bool done_ = false;
 };
 
 // Streams part `name` of `package` through `handler`. Throws XlsxError for a missing or

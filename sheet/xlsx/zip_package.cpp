@@ -16,9 +16,9 @@ constexpr std::size_t kChunk = 64 * 1024;
 
 std::string MiB(std::uint64_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
 
-struct FileCloser {
-  void operator()(zip_file_t* f) const { zip_fclose(f); }
-};
+std::uint64_t TimesRatio(std::uint64_t size, std::uint64_t ratio) {
+  return ratio != 0 && size > UINT64_MAX / ratio ? UINT64_MAX : size * ratio;
+}
 
 zip_t* OpenSource(zip_source_t* source) {
   zip_error_t error;
@@ -38,6 +38,14 @@ zip_t* OpenSource(zip_source_t* source) {
   return archive;
 }
 
+std::string Folded(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return folded;
+}
+
 }  // namespace
 
 ZipPackage::ZipPackage(std::span<const std::byte> bytes, PartLimits limits) : limits_(limits) {
@@ -48,6 +56,15 @@ ZipPackage::ZipPackage(std::span<const std::byte> bytes, PartLimits limits) : li
   zip_error_fini(&error);
   if (!source) FailXlsx(XlsxErrorCode::kNotZip);
   archive_ = OpenSource(source);
+  total_budget_ = std::max(limits_.total_floor, TimesRatio(bytes.size(), limits_.max_ratio));
+  IndexEntries();
+}
+
+ZipPackage::ZipPackage(zip_t* archive, PartLimits limits, std::uint64_t archive_size)
+    : archive_(archive),
+      limits_(limits),
+      total_budget_(std::max(limits.total_floor, TimesRatio(archive_size, limits.max_ratio))) {
+  IndexEntries();
 }
 
 ZipPackage ZipPackage::OpenFile(const std::string& path, PartLimits limits) {
@@ -56,30 +73,74 @@ ZipPackage ZipPackage::OpenFile(const std::string& path, PartLimits limits) {
   zip_source_t* source = zip_source_file_create(path.c_str(), 0, -1, &error);
   zip_error_fini(&error);
   if (!source) FailXlsx(XlsxErrorCode::kNotZip);
-  return ZipPackage(OpenSource(source), limits);
+  zip_stat_t st;
+  zip_stat_init(&st);
+  const std::uint64_t size = zip_source_stat(source, &st) == 0 && (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
+  return ZipPackage(OpenSource(source), limits, size);
 }
 
 ZipPackage::~ZipPackage() {
   if (archive_) zip_discard(archive_);
 }
 
-ZipPackage::ZipPackage(ZipPackage&& other) noexcept : archive_(other.archive_), limits_(other.limits_) {
+ZipPackage::ZipPackage(ZipPackage&& other) noexcept
+    : archive_(other.archive_),
+      limits_(other.limits_),
+      total_budget_(other.total_budget_),
+      entries_(std::move(other.entries_)),
+      read_(std::move(other.read_)),
+      inflated_(other.inflated_) {
   other.archive_ = nullptr;
 }
 
+// Two entries whose names differ only in case or in "\" for "/" name one part (part names
+// compare that way, ECMA-376 Part 2, 9.1.1.1); which of them a reader takes is the reader's
+// choice, so one file could show one content here and another elsewhere. Such a package is
+// refused, never read by a guess.
+void ZipPackage::IndexEntries() {
+  try {
+    FoldEntryNames();
+  } catch (...) {  // the constructor does not complete, so the destructor will not run
+    zip_discard(archive_);
+    archive_ = nullptr;
+    throw;
+  }
+}
+
+void ZipPackage::FoldEntryNames() {
+  const zip_int64_t count = zip_get_num_entries(archive_, 0);
+  std::map<std::string, std::string, std::less<>> by_part;
+  for (zip_int64_t i = 0; i < count; ++i) {
+    const char* stored = zip_get_name(archive_, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_GUESS);
+    if (!stored) continue;
+    std::string folded = Folded(stored);
+    std::string part = folded;
+    std::replace(part.begin(), part.end(), '\\', '/');
+    const auto [at, fresh] = by_part.emplace(std::move(part), stored);
+    if (!fresh) FailXlsx(XlsxErrorCode::kAmbiguousPackage, at->second, stored);
+    entries_.emplace(std::move(folded), static_cast<std::uint64_t>(i));
+  }
+}
+
+std::optional<std::uint64_t> ZipPackage::IndexOf(std::string_view name) const {
+  const auto at = entries_.find(Folded(name));
+  if (at == entries_.end()) return std::nullopt;
+  return at->second;
+}
+
 std::optional<std::string> ZipPackage::Find(std::string_view name) const {
-  const std::string wanted(name);
-  const zip_int64_t index = zip_name_locate(archive_, wanted.c_str(), ZIP_FL_NOCASE | ZIP_FL_ENC_GUESS);
-  if (index < 0) return std::nullopt;
-  const char* stored = zip_get_name(archive_, static_cast<zip_uint64_t>(index), ZIP_FL_ENC_GUESS);
+  const auto index = IndexOf(name);
+  if (!index) return std::nullopt;
+  const char* stored = zip_get_name(archive_, *index, ZIP_FL_ENC_GUESS);
   return stored ? std::optional<std::string>(stored) : std::nullopt;
 }
 
 std::uint64_t ZipPackage::SizeBound(std::string_view name) const {
-  const std::string wanted(name);
+  const auto index = IndexOf(name);
+  if (!index) return 0;
   zip_stat_t st;
   zip_stat_init(&st);
-  if (zip_stat(archive_, wanted.c_str(), ZIP_FL_NOCASE | ZIP_FL_ENC_GUESS, &st) != 0) return 0;
+  if (zip_stat_index(archive_, *index, 0, &st) != 0) return 0;
   if (!(st.valid & ZIP_STAT_SIZE) || !(st.valid & ZIP_STAT_COMP_SIZE)) return 0;
   const std::uint64_t by_ratio =
       st.comp_size > limits_.max_size / limits_.max_ratio ? limits_.max_size : st.comp_size * limits_.max_ratio;
@@ -87,40 +148,56 @@ std::uint64_t ZipPackage::SizeBound(std::string_view name) const {
 }
 
 void ZipPackage::Read(std::string_view name, const std::function<void(std::span<const char>)>& sink) const {
-  const std::string wanted(name);
-  const zip_int64_t index = zip_name_locate(archive_, wanted.c_str(), ZIP_FL_NOCASE | ZIP_FL_ENC_GUESS);
-  if (index < 0) FailXlsx(XlsxErrorCode::kMissingPart, name);
+  PartReader reader(*this, name);
+  for (std::span<const char> chunk = reader.Next(); !chunk.empty(); chunk = reader.Next()) sink(chunk);
+}
+
+PartReader::PartReader(const ZipPackage& package, std::string_view name) : package_(package), name_(name) {
+  const auto index = package.IndexOf(name);
+  if (!index) FailXlsx(XlsxErrorCode::kMissingPart, name);
+  // A part read twice would be one part serving two purposes (two sheets, or the shared
+  // strings as a sheet); each costs the whole part again, so it is refused.
+  if (!package.read_.insert(*index).second) FailXlsx(XlsxErrorCode::kPartNamedTwice, name);
+  zip_t* archive = package.archive_;
   zip_stat_t st;
   zip_stat_init(&st);
-  if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &st) != 0) {
-    FailXlsx(XlsxErrorCode::kPartDamaged, name, zip_strerror(archive_));
-  }
+  if (zip_stat_index(archive, *index, 0, &st) != 0) FailXlsx(XlsxErrorCode::kPartDamaged, name, zip_strerror(archive));
   if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE) {
     FailXlsx(XlsxErrorCode::kEncrypted, name);
   }
-  const std::uint64_t stored = (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0;
-  std::unique_ptr<zip_file_t, FileCloser> file(zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0));
-  if (!file) {
-    const int code = zip_error_code_zip(zip_get_error(archive_));
+  stored_ = (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0;
+  file_ = zip_fopen_index(archive, *index, 0);
+  if (!file_) {
+    const int code = zip_error_code_zip(zip_get_error(archive));
     if (code == ZIP_ER_NOPASSWD || code == ZIP_ER_WRONGPASSWD || code == ZIP_ER_ENCRNOTSUPP) {
       FailXlsx(XlsxErrorCode::kEncrypted, name);
     }
-    FailXlsx(XlsxErrorCode::kPartDamaged, name, zip_strerror(archive_));
+    FailXlsx(XlsxErrorCode::kPartDamaged, name, zip_strerror(archive));
   }
-  std::vector<char> buffer(kChunk);
-  std::uint64_t total = 0;
-  for (;;) {
-    const zip_int64_t got = zip_fread(file.get(), buffer.data(), buffer.size());
-    if (got < 0) FailXlsx(XlsxErrorCode::kPartDamaged, name, zip_file_strerror(file.get()));
-    if (got == 0) break;
-    total += static_cast<std::uint64_t>(got);
-    if (total > limits_.max_size) FailXlsx(XlsxErrorCode::kPartTooLarge, name, MiB(limits_.max_size));
-    if (total > limits_.ratio_floor && total / limits_.max_ratio > stored) {
-      FailXlsx(XlsxErrorCode::kPartRatioTooHigh, name,
-               "more than " + std::to_string(limits_.max_ratio) + " times its stored size");
-    }
-    sink(std::span<const char>(buffer.data(), static_cast<std::size_t>(got)));
+  buffer_.resize(kChunk);
+}
+
+PartReader::~PartReader() {
+  if (file_) zip_fclose(file_);
+}
+
+std::span<const char> PartReader::Next() {
+  const zip_int64_t got = zip_fread(file_, buffer_.data(), buffer_.size());
+  if (got < 0) FailXlsx(XlsxErrorCode::kPartDamaged, name_, zip_file_strerror(file_));
+  const auto n = static_cast<std::uint64_t>(got);
+  total_ += n;
+  const PartLimits& limits = package_.limits_;
+  if (total_ > limits.max_size) FailXlsx(XlsxErrorCode::kPartTooLarge, name_, MiB(limits.max_size));
+  if (total_ > limits.ratio_floor && total_ / limits.max_ratio > stored_) {
+    FailXlsx(XlsxErrorCode::kPartRatioTooHigh, name_,
+             "more than " + std::to_string(limits.max_ratio) + " times its stored size");
   }
+  package_.inflated_ += n;
+  if (package_.inflated_ > package_.total_budget_) {
+    FailXlsx(XlsxErrorCode::kPackageRatioTooHigh, name_,
+             "more than " + std::to_string(limits.max_ratio) + " times the file's size");
+  }
+  return std::span<const char>(buffer_.data(), static_cast<std::size_t>(n));
 }
 
 }  // namespace cw::sheet::xlsx

@@ -1,18 +1,26 @@
 // The zip container of an .xlsx package, read through libzip from memory or from a file.
 // Parts are inflated in bounded chunks and handed on as they come, so a part is never held
-// whole; each part's inflated size is capped, and so is its ratio to the stored size.
+// whole; each part's inflated size is capped, and so is its ratio to the stored size. The
+// work of one open is bounded by the archive's size: each part is inflated at most once, and
+// all parts together inflate to no more than a fixed multiple of the archive.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct zip;
 typedef struct zip zip_t;
+struct zip_file;
+typedef struct zip_file zip_file_t;
 
 namespace cw::sheet::xlsx {
 
@@ -22,11 +30,40 @@ struct PartLimits {
   std::uint64_t max_size = std::uint64_t{2} << 30;     // 2 GiB
   std::uint64_t ratio_floor = std::uint64_t{1} << 20;  // no ratio check below 1 MiB
   std::uint64_t max_ratio = 250;
+  // All parts of one open together: max_ratio times the archive's size, and at least this.
+  std::uint64_t total_floor = std::uint64_t{32} << 20;
+};
+
+class ZipPackage;
+
+// One part being inflated, chunk by chunk, under the package's limits.
+class PartReader {
+ public:
+  // Throws XlsxError when the part is missing, encrypted, already read in this open, or
+  // cannot be opened.
+  PartReader(const ZipPackage& package, std::string_view name);
+  ~PartReader();
+  PartReader(const PartReader&) = delete;
+  PartReader& operator=(const PartReader&) = delete;
+
+  // The next chunk of the inflated part, empty at its end; valid until the next call.
+  // Throws XlsxError when the data is damaged or over the limits.
+  std::span<const char> Next();
+  const std::string& Name() const { return name_; }
+
+ private:
+  const ZipPackage& package_;
+  std::string name_;
+  zip_file_t* file_ = nullptr;
+  std::uint64_t stored_ = 0;
+  std::uint64_t total_ = 0;
+  std::vector<char> buffer_;
 };
 
 class ZipPackage {
  public:
-  // Throws XlsxError (kNotZip) when the bytes are no zip archive. The bytes must outlive this.
+  // Throws XlsxError (kNotZip) when the bytes are no zip archive, (kAmbiguousPackage) when
+  // two entries share a name. The bytes must outlive this.
   explicit ZipPackage(std::span<const std::byte> bytes, PartLimits limits = {});
   // Opens the zip archive at `path`, reading it as needed rather than whole.
   static ZipPackage OpenFile(const std::string& path, PartLimits limits = {});
@@ -43,13 +80,25 @@ class ZipPackage {
   // this is for sizing reservations, never for trusting.
   std::uint64_t SizeBound(std::string_view name) const;
   // Inflates part `name` and feeds it to `sink` in chunks. Throws XlsxError when the part is
-  // missing, damaged, encrypted or over the limits.
+  // missing, damaged, encrypted, already read in this open, or over the limits.
   void Read(std::string_view name, const std::function<void(std::span<const char>)>& sink) const;
 
  private:
-  explicit ZipPackage(zip_t* archive, PartLimits limits) : archive_(archive), limits_(limits) {}
+  friend class PartReader;
+  ZipPackage(zip_t* archive, PartLimits limits, std::uint64_t archive_size);
+  // Indexes the entries by their folded names; refuses two entries of one name.
+  void IndexEntries();
+  void FoldEntryNames();
+  std::optional<std::uint64_t> IndexOf(std::string_view name) const;
+
   zip_t* archive_ = nullptr;
   PartLimits limits_;
+  std::uint64_t total_budget_ = 0;
+  // Entry index by name folded to ASCII lower case.
+  std::map<std::string, std::uint64_t, std::less<>> entries_;
+  // What this open has inflated: the entries read and the bytes they gave.
+  mutable std::set<std::uint64_t> read_;
+  mutable std::uint64_t inflated_ = 0;
 };
 
 }  // namespace cw::sheet::xlsx

@@ -70,5 +70,36 @@ TEST(FormatAddress, WritesTheAbsoluteFormAndQuotesSheetNamesThatNeedIt) {
   EXPECT_EQ(back->last_column, 40u);
 }
 
+// The plain references of workbook files (cells, dimensions): no "$", no sheet.
+TEST(ParseCellReference, ReadsThePlainReferencesOfWorkbookFiles) {
+  struct Case {
+    std::string_view text;
+    bool ok;
+    std::uint32_t row, column;
+  };
+  constexpr Case kCases[] = {
+      {"A1", true, 1, 1},     {"b12", true, 12, 2},  {"XFD1048576", true, 1048576, 16384},
+      {"XFE1", false, 0, 0},  {"A0", false, 0, 0},   {"A1048577", false, 0, 0},
+      {"AAAA1", false, 0, 0}, {"A", false, 0, 0},    {"1", false, 0, 0},
+      {"A1B", false, 0, 0},   {"$A$1", false, 0, 0}, {"A99999999", false, 0, 0},
+      {"", false, 0, 0},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.text);
+    const auto at = ParseCellReference(c.text);
+    ASSERT_EQ(at.has_value(), c.ok);
+    if (c.ok) {
+      EXPECT_EQ(at->row, c.row);
+      EXPECT_EQ(at->column, c.column);
+    }
+  }
+}
+
+TEST(CellName, WritesColumnLettersAndRow) {
+  EXPECT_EQ(CellName(1, 1), "A1");
+  EXPECT_EQ(CellName(1048576, 16384), "XFD1048576");
+  EXPECT_EQ(CellName(12, 28), "AB12");
+}
+
 }  // namespace
 }  // namespace cw::sheet

@@ -1,0 +1,180 @@
+#include "sheet/xlsx/xlsx_stream.h"
+
+#include <deque>
+#include <exception>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include "sheet/cell_text.h"
+#include "sheet/xlsx/worksheet_part.h"
+#include "sheet/xlsx/xlsx_reader.h"
+#include "sheet/xlsx/xml_part.h"
+#include "sheet/xlsx/zip_package.h"
+
+namespace cw::sheet {
+namespace {
+
+using xlsx::OpenedPackage;
+using xlsx::ZipPackage;
+
+// What a stream and the rows taken from it share, so that either may go first.
+struct Opened {
+  explicit Opened(ZipPackage p) : package(std::move(p)), parts(xlsx::OpenPackage(package)) {}
+  ZipPackage package;
+  OpenedPackage parts;
+};
+
+// The date system and formats of `book`, and a pool of one empty string.
+Workbook FormatsOf(const Workbook& book) {
+  Workbook formats;
+  formats.date_system = book.date_system;
+  formats.style_formats = book.style_formats;
+  formats.custom_formats = book.custom_formats;
+  formats.strings.emplace_back();
+  return formats;
+}
+
+class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
+ public:
+  XlsxBlockRows(std::shared_ptr<Opened> opened, std::size_t sheet, const Extent& block, std::vector<bool> wanted,
+                FormatLocale locale)
+      : opened_(std::move(opened)),
+        block_(block),
+        wanted_(std::move(wanted)),
+        width_(block.last_column - block.first_column + 1),
+        renderer_(opened_->parts.book, locale),
+        own_(FormatsOf(opened_->parts.book)),
+        own_renderer_(own_, locale),
+        next_(block.first_row),
+        pending_(width_) {
+    wanted_.resize(width_, false);
+    const std::string& part = opened_->parts.sheet_parts.at(sheet);
+    if (part.empty()) {
+      complete_below_ = kEnd;  // a chart sheet: every row is empty
+      return;
+    }
+    parser_ = std::make_unique<xlsx::WorksheetParser>(part, opened_->parts.book, opened_->parts.shared_count, *this);
+    xml_ = std::make_unique<xlsx::XmlPartParser>(opened_->package, part, *parser_);
+    part_ = part;
+  }
+
+  bool NextRow(std::vector<std::string>& texts) override {
+    if (next_ > block_.last_row) return false;
+    // Feed the parser until the next row is complete: a later row has begun, or the part ended.
+    while (ready_.empty() && complete_below_ <= next_) {
+      if (failure_) std::rethrow_exception(failure_);
+      try {
+        if (!xml_->Feed()) Advance(kEnd);
+      } catch (...) {
+        failure_ = std::current_exception();
+      }
+    }
+    if (!ready_.empty() && ready_.front().first == next_) {
+      texts = std::move(ready_.front().second);
+      ready_.pop_front();
+    } else {
+      texts.assign(width_, std::string());  // a row the file does not hold
+    }
+    ++next_;
+    return true;
+  }
+
+ private:
+  static constexpr std::uint64_t kEnd = std::uint64_t{kMaxRows} + 1;
+
+  // A row or cell of row `row` has begun: the rows before it are complete.
+  void Advance(std::uint64_t row) {
+    if (row == current_) return;
+    if (row < current_) {
+      // Rows before the block hold nothing wanted; going back into the block cannot be streamed.
+      if (row < block_.first_row) return;
+      // Rows from this one on are not what the file holds: none of them is given.
+      while (!ready_.empty() && ready_.back().first >= row) ready_.pop_back();
+      complete_below_ = row;
+      FailXlsx(XlsxErrorCode::kRowsOutOfOrder, part_, "row " + std::to_string(row + 1) + " (or a cell of it)");
+    }
+    if (has_pending_) {
+      ready_.emplace_back(static_cast<std::uint32_t>(current_), std::move(pending_));
+      pending_.assign(width_, std::string());
+      has_pending_ = false;
+    }
+    current_ = row;
+    complete_below_ = row;
+  }
+
+  void RowStarted(std::uint32_t row) override { Advance(row); }
+
+  bool Wants(std::uint32_t row, std::uint32_t column) override {
+    Advance(row);
+    return row >= block_.first_row && row <= block_.last_row && column >= block_.first_column &&
+           column <= block_.last_column && wanted_[column - block_.first_column];
+  }
+
+  void Add(const Cell& cell, std::string* text) override {
+    std::string& out = pending_[cell.column - block_.first_column];
+    if (!text) {
+      out = renderer_.Text(cell);
+    } else {
+      // The renderer reads a string cell's text from a pool; a string the sheet holds itself
+      // goes to a pool of one, beside the workbook's formats, so the shared model is never
+      // changed (another thread may read it meanwhile).
+      own_.strings[0] = std::move(*text);
+      Cell own = cell;
+      own.string_index = 0;
+      out = own_renderer_.Text(own);
+    }
+    has_pending_ = true;
+  }
+
+  std::shared_ptr<Opened> opened_;
+  Extent block_;
+  std::vector<bool> wanted_;
+  std::uint32_t width_;
+  CellTextRenderer renderer_;
+  Workbook own_;  // the workbook's formats and one string: the cell being rendered
+  CellTextRenderer own_renderer_;
+  std::string part_;
+  std::unique_ptr<xlsx::WorksheetParser> parser_;
+  std::unique_ptr<xlsx::XmlPartParser> xml_;
+
+  std::uint64_t next_;                // the row NextRow gives next
+  std::uint64_t current_ = 0;         // the row the parser is in
+  std::uint64_t complete_below_ = 0;  // rows below this are complete
+  std::vector<std::string> pending_;  // the texts of row current_ so far
+  bool has_pending_ = false;
+  std::deque<std::pair<std::uint32_t, std::vector<std::string>>> ready_;
+  std::exception_ptr failure_;
+};
+
+class XlsxStream : public WorkbookStream {
+ public:
+  explicit XlsxStream(ZipPackage package) : opened_(std::make_shared<Opened>(std::move(package))) {}
+
+  const Workbook& Model() const override { return opened_->parts.book; }
+
+  std::unique_ptr<BlockRows> Rows(std::size_t sheet, const Extent& block, std::vector<bool> wanted,
+                                  FormatLocale locale) override {
+    if (sheet >= opened_->parts.sheet_parts.size()) throw std::out_of_range("no such sheet");
+    if (block.first_row > block.last_row || block.first_column > block.last_column ||
+        block.last_column >= kMaxColumns) {
+      throw std::invalid_argument("not a block of a sheet");
+    }
+    return std::make_unique<XlsxBlockRows>(opened_, sheet, block, std::move(wanted), locale);
+  }
+
+ private:
+  std::shared_ptr<Opened> opened_;
+};
+
+}  // namespace
+
+std::unique_ptr<WorkbookStream> OpenXlsxStream(std::span<const std::byte> bytes) {
+  return std::make_unique<XlsxStream>(ZipPackage(bytes));
+}
+
+std::unique_ptr<WorkbookStream> OpenXlsxStreamFile(const std::string& path) {
+  return std::make_unique<XlsxStream>(ZipPackage::OpenFile(path));
+}
+
+}  // namespace cw::sheet
