@@ -45,6 +45,30 @@ using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
+double CpuSeconds(const rusage& u) {
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// The timed section of a part: wall seconds, and CPU seconds of the process and of its
+// main thread (the export's writer thread is the difference).
+struct Meter {
+  Clock::time_point start = Clock::now();
+  double self_cpu = Cpu(RUSAGE_SELF);
+  double thread_cpu = Cpu(RUSAGE_THREAD);
+  static double Cpu(int who) {
+    rusage u{};
+    ::getrusage(who, &u);
+    return CpuSeconds(u);
+  }
+  std::string Stop() const {
+    char text[96];
+    std::snprintf(text, sizeof text, "%.6f %.6f %.6f", Seconds(start), Cpu(RUSAGE_SELF) - self_cpu,
+                  Cpu(RUSAGE_THREAD) - thread_cpu);
+    return text;
+  }
+};
+
 double Median(std::vector<double> v) {
   if (v.empty()) return 0;
   std::sort(v.begin(), v.end());
@@ -74,19 +98,19 @@ long ExpatPass(zip_t* archive, const char* name) {
   return elements;
 }
 
-double Parse(const std::string& workbook) {
-  const auto start = Clock::now();
+std::string Parse(const std::string& workbook) {
+  const Meter meter;
   int error = 0;
   zip_t* archive = zip_open(workbook.c_str(), ZIP_RDONLY, &error);
-  if (!archive) return -1;
+  if (!archive) return {};
   ExpatPass(archive, "xl/sharedStrings.xml");
   ExpatPass(archive, "xl/worksheets/sheet1.xml");
   zip_close(archive);
-  return Seconds(start);
+  return meter.Stop();
 }
 
 // Creates the files found in `model` (names and bytes, read before the clock starts) anew in `folder`.
-double Create(const std::string& model, const std::string& folder) {
+std::string Create(const std::string& model, const std::string& folder) {
   std::vector<std::pair<std::string, std::string>> files;
   for (const auto& e : fs::directory_iterator(model)) {
     std::ifstream in(e.path(), std::ios::binary);
@@ -94,7 +118,7 @@ double Create(const std::string& model, const std::string& folder) {
                        std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
   }
   fs::create_directories(folder);
-  const auto start = Clock::now();
+  const Meter meter;
   for (const auto& [name, bytes] : files) {
     const std::string path = folder + "/" + name;
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -102,15 +126,15 @@ double Create(const std::string& model, const std::string& folder) {
     if (::write(fd, bytes.data(), bytes.size()) < 0) std::perror("write");
     ::close(fd);
   }
-  return Seconds(start);
+  return meter.Stop();
 }
 
 std::string BlockAddress(int rows) { return "A2:" + cw::bench::ContactsLastColumnLetters() + std::to_string(rows + 1); }
 
 // The engine's part of the export alone: open for streaming, place the block, take its rows.
-double Read(const std::string& workbook, int rows) {
+std::string Read(const std::string& workbook, int rows) {
   const auto locale = cw::run::RegionalSettings::ForLocale("en_US.UTF-8").format;
-  const auto start = Clock::now();
+  const Meter meter;
   cw::sheet::Application app(locale);
   cw::sheet::OpenedWorkbook& book = app.OpenForStreaming(workbook);
   const cw::sheet::Range range = book.GetRange(BlockAddress(rows));
@@ -122,9 +146,9 @@ double Read(const std::string& workbook, int rows) {
   }
   stream.reset();
   app.Quit();
-  const double seconds = Seconds(start);
+  std::string result = meter.Stop();
   if (bytes == 0) std::fprintf(stderr, "the read gave no text\n");
-  return seconds;
+  return result;
 }
 
 class QuietMessages : public cw::run::MessageSink {
@@ -149,7 +173,7 @@ class NoPointer : public cw::run::PointerControl {
   void SetPointer(cw::run::PointerSetting) override {}
 };
 
-double Export(const std::string& workbook, const std::string& folder, int rows) {
+std::string Export(const std::string& workbook, const std::string& folder, int rows) {
   fs::create_directories(folder);
   using namespace cw::run;
   using cw::vcard::ExportEncoding;
@@ -164,28 +188,23 @@ double Export(const std::string& workbook, const std::string& folder, int rows) 
   SystemClock clock;
   NoPointer pointer;
   ExportServices services{messages, reporter, clock, pointer, *engine, regional.code_page, regional.dates};
-  const auto start = Clock::now();
+  const Meter meter;
   ExportRun(ExportEncoding::Utf8, ExportInputs{workbook, BlockAddress(rows), columns, folder}, services);
-  const double seconds = Seconds(start);
+  std::string result = meter.Stop();
   if (messages.last != "Done." || reporter.count != 0) {
     std::fprintf(stderr, "export did not complete: \"%s\", %d reports\n", messages.last.c_str(), reporter.count);
-    return -1;
+    return {};
   }
-  return seconds;
+  return result;
 }
 
 // One part in a child process: the seconds it printed and its peak resident memory.
 struct PartResult {
   double seconds = -1;
   double peak_mb = 0;
-  double main_cpu = 0;  // CPU seconds of the child's main thread (reading and composing)
-  double cpu = 0;       // CPU seconds of the whole child
+  double cpu = 0;       // CPU seconds of the timed section (for the reference: of the whole child)
+  double main_cpu = 0;  // of that, the main thread's (the export's reading and composing)
 };
-
-double CpuSeconds(const rusage& u) {
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 PartResult RunChild(const std::vector<std::string>& argv) {
   int out[2];
@@ -211,30 +230,29 @@ PartResult RunChild(const std::vector<std::string>& argv) {
   ::wait4(pid, &status, 0, &usage);
   PartResult result;
   if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
-    std::sscanf(text.c_str(), "%lf %lf", &result.seconds, &result.main_cpu);
+    if (std::sscanf(text.c_str(), "%lf %lf %lf", &result.seconds, &result.cpu, &result.main_cpu) < 2) {
+      result.cpu = CpuSeconds(usage);
+    }
   }
   result.peak_mb = static_cast<double>(usage.ru_maxrss) / 1024.0;
-  result.cpu = CpuSeconds(usage);
   return result;
 }
 
 // The child's side: one part, its seconds on stdout.
 int RunPart(int argc, char** argv) {
   const std::string part = argv[2];
-  double seconds = -1;
-  if (part == "parse" && argc == 4) seconds = Parse(argv[3]);
-  if (part == "create" && argc == 5) seconds = Create(argv[3], argv[4]);
-  if (part == "read" && argc == 5) seconds = Read(argv[3], std::atoi(argv[4]));
-  if (part == "export" && argc == 6) seconds = Export(argv[3], argv[4], std::atoi(argv[5]));
+  std::string result;
+  if (part == "parse" && argc == 4) result = Parse(argv[3]);
+  if (part == "create" && argc == 5) result = Create(argv[3], argv[4]);
+  if (part == "read" && argc == 5) result = Read(argv[3], std::atoi(argv[4]));
+  if (part == "export" && argc == 6) result = Export(argv[3], argv[4], std::atoi(argv[5]));
   if (part == "write" && argc == 5) {
-    const auto start = Clock::now();
+    const Meter meter;
     cw::bench::WriteContactsWorkbook(argv[3], std::atoi(argv[4]));
-    seconds = Seconds(start);
+    result = meter.Stop();
   }
-  if (seconds < 0) return 1;
-  rusage main_thread{};
-  ::getrusage(RUSAGE_THREAD, &main_thread);
-  std::printf("%.6f %.6f\n", seconds, CpuSeconds(main_thread));
+  if (result.empty()) return 1;
+  std::printf("%s\n", result.c_str());
   return 0;
 }
 
