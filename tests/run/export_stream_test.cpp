@@ -89,6 +89,43 @@ class StreamEngine : public SheetEngine {
   StreamScript& s_;
 };
 
+// Records the reports and how many files the output folder held when each showed.
+struct FolderReporter : testing::RecordingReporter {
+  explicit FolderReporter(std::string folder) : folder_(std::move(folder)) {}
+  void ShowApplicationError(std::string_view location, int statement, std::string_view description) override {
+    files_at_report.push_back(FilesIn(folder_).size());
+    RecordingReporter::ShowApplicationError(location, statement, description);
+  }
+  std::vector<std::size_t> files_at_report;
+  std::string folder_;
+};
+
+// One UTF-8 run over a block of (First Name, Email) rows read through the scripted stream.
+struct StreamRun {
+  explicit StreamRun(StreamScript& script) {
+    const std::string book = dir.File("book.xlsx");
+    std::ofstream(book) << "stand-in";
+    std::filesystem::create_directory(dir.File("out"));
+    StreamEngine engine(script);
+    mapping::ColumnList columns;
+    columns.FillColumnList(2);
+    columns.SetType(1, "First Name");
+    columns.SetType(2, "Email");
+    testing::FixedClock clock({2026, 1, 1, 9, 5, 3});
+    vcard::CodePage code_page(1252);
+    vcard::DateRecognizer dates("en_US");
+    ExportServices services{messages, reporter, clock, pointer, engine, code_page, dates};
+    const std::string address = "A1:B" + std::to_string(script.rows.size());
+    ExportRun(vcard::ExportEncoding::Utf8, ExportInputs{book, address, columns, dir.File("out")}, services);
+    for (const auto& m : messages.shown) shown.push_back(m.text);
+  }
+  testing::TempFolder dir;
+  testing::RecordingMessages messages;
+  FolderReporter reporter{dir.File("out")};
+  testing::RecordingPointer pointer;
+  std::vector<std::string> shown;
+};
+
 TEST(ExportStreamTest, RowsComeFromTheStreamAndAnUnreadableRowStopsTheRunOnce) {
   struct Case {
     std::string_view name;
@@ -110,45 +147,43 @@ TEST(ExportStreamTest, RowsComeFromTheStreamAndAnUnreadableRowStopsTheRunOnce) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    testing::TempFolder dir;
-    const std::string book = dir.File("book.xlsx");
-    std::ofstream(book) << "stand-in";
-    std::filesystem::create_directory(dir.File("out"));
     StreamScript script;
     script.rows = {{"Ann", "a@example.com"}, {"Bo", ""}, {"Cy", "c@example.com"}, {"", ""}};
     script.fail_at = c.fail_at;
     script.fail_open = c.fail_open;
-    StreamEngine engine(script);
-    mapping::ColumnList columns;
-    columns.FillColumnList(2);
-    columns.SetType(1, "First Name");
-    columns.SetType(2, "Email");
-    testing::RecordingMessages messages;
-    testing::RecordingReporter reporter;
-    testing::FixedClock clock({2026, 1, 1, 9, 5, 3});
-    testing::RecordingPointer pointer;
-    vcard::CodePage code_page(1252);
-    vcard::DateRecognizer dates("en_US");
-    ExportServices services{messages, reporter, clock, pointer, engine, code_page, dates};
-    ExportRun(vcard::ExportEncoding::Utf8, ExportInputs{book, "A1:B4", columns, dir.File("out")}, services);
-
-    EXPECT_EQ(reporter.Statements(), c.statements);
+    StreamRun run(script);
+    EXPECT_EQ(run.reporter.Statements(), c.statements);
     if (!c.statements.empty()) {
-      EXPECT_EQ(reporter.reports[0].description,
+      EXPECT_EQ(run.reporter.reports[0].description,
                 c.fail_open ? "The sheet's data cannot be found." : "The sheet's data is damaged at row 3.");
     }
-    EXPECT_EQ(FilesIn(dir.File("out")), c.files);
-    std::vector<std::string> shown;
-    for (const auto& m : messages.shown) shown.push_back(m.text);
-    EXPECT_EQ(shown, c.messages);
+    EXPECT_EQ(FilesIn(run.dir.File("out")), c.files);
+    EXPECT_EQ(run.shown, c.messages);
     EXPECT_EQ(script.cell_reads, 0u);
     EXPECT_EQ(script.calls, (std::vector<std::string>{"rows 2", "close", "quit"}));
-    EXPECT_EQ(pointer.current, PointerSetting::kDefault);
+    EXPECT_EQ(run.pointer.current, PointerSetting::kDefault);
     if (!c.files.empty()) {
-      EXPECT_NE(testing::ReadBytes(dir.File("out/UTF8_Ann _Row1.vcf")).find("EMAIL;INTERNET;PREF:a@example.com\r\n"),
-                std::string::npos);
+      EXPECT_NE(
+          testing::ReadBytes(run.dir.File("out/UTF8_Ann _Row1.vcf")).find("EMAIL;INTERNET;PREF:a@example.com\r\n"),
+          std::string::npos);
     }
   }
+}
+
+// Many batches of files on their way to the writer when the sheet turns out damaged: every
+// row before the damaged one has its file, complete, before the report shows.
+TEST(ExportStreamTest, ADamagedRowFarIntoALongBlockFindsEveryRowBeforeWritten) {
+  StreamScript script;
+  for (int i = 1; i <= 1500; ++i) script.rows.push_back({"P" + std::to_string(i), "p@example.com"});
+  script.fail_at = 1200;
+  StreamRun run(script);
+  EXPECT_EQ(run.reporter.Statements(), std::vector<int>{184});
+  EXPECT_EQ(run.reporter.files_at_report, std::vector<std::size_t>{1199});
+  EXPECT_EQ(FilesIn(run.dir.File("out")).size(), 1199u);
+  EXPECT_EQ(testing::ReadBytes(run.dir.File("out/UTF8_P1199 _Row1199.vcf")).substr(0, 14),
+            "\xEF\xBB\xBF"
+            "BEGIN:VCARD");
+  EXPECT_TRUE(run.shown.empty());
 }
 
 }  // namespace
