@@ -180,8 +180,8 @@ class Run {
     // The rows come as a stream when the engine offers one (the sheet is parsed as the rows
     // are taken, while the writer's thread creates the files of the rows before); else cell
     // by cell through CellText.
-    std::vector<bool> wanted;
-    for (const auto& kind : kinds) wanted.push_back(kind.has_value());
+    std::vector<bool> wanted(kinds.size());
+    for (std::size_t i = 0; i < kinds.size(); ++i) wanted[i] = kinds[i].has_value();
     if (row_count_ > 0 && std::find(wanted.begin(), wanted.end(), true) != wanted.end()) {
       try {
         rows_ = block_->Rows(std::move(wanted));
