@@ -11,6 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libxlsxwriter-dev python3 python3-xlwt python3-vobject
   nettle-dev python3-msoffcrypto-tool
+  python3-openpyxl liburing-dev
   clang libclang-rt-14-dev
   xvfb xauth fonts-liberation
   clang-format

@@ -1,9 +1,11 @@
 #include "run/export_run.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 
 #include "run/record_writer.h"
 #include "run/statements.h"
@@ -93,7 +95,7 @@ class Run {
     const bool ready = OpenAndMeasure();
     const std::size_t rows_done = WriteRows();
     CloseAll();
-    if (!ready) return;
+    if (!ready || read_failed_) return;
     if (mismatch_) {
       Message(*mismatch_, kApplicationTitle, MessageIcon::kExclamation);
     } else if (rows_done < row_count_) {
@@ -175,20 +177,49 @@ class Run {
       kinds.push_back(kind);
     }
 
+    // The rows come as a stream when the engine offers one (the sheet is parsed as the rows
+    // are taken, while the writer's thread creates the files of the rows before); else cell
+    // by cell through CellText.
+    std::vector<bool> wanted(kinds.size());
+    for (std::size_t i = 0; i < kinds.size(); ++i) wanted[i] = kinds[i].has_value();
+    if (row_count_ > 0 && std::find(wanted.begin(), wanted.end(), true) != wanted.end()) {
+      try {
+        rows_ = block_->Rows(std::move(wanted));
+        streaming_ = rows_ != nullptr;
+      } catch (const std::exception& e) {
+        streaming_ = true;
+        read_error_ = e.what();
+      }
+    }
+
     ContactFields fields;
     std::size_t r = 0;
     for (; r < row_count_; ++r) {
       if (services_.progress && services_.progress->CancelRequested()) break;
       WriteRow(r, kinds, fields);
+      if (read_failed_) break;
       reporter_.Flush(t_.location, /*wait=*/false);
       if (services_.progress) services_.progress->RowsDone(r + 1, row_count_);
     }
+    rows_.reset();  // before the workbook closes
     reporter_.Flush(t_.location, /*wait=*/true);
     return r;
   }
 
+  // Takes row r's texts from the stream; a row the stream cannot give leaves the error that
+  // the row's first cell read reports.
+  void TakeStreamRow() {
+    if (read_error_) return;
+    try {
+      if (!rows_->NextRow(row_texts_)) row_texts_.clear();  // a block longer than promised reads empty
+    } catch (const std::exception& e) {
+      read_error_ = e.what();
+    }
+  }
+
   void WriteRow(std::size_t r, const std::vector<std::optional<FieldKind>>& kinds, ContactFields& fields) {
     s_.Step(122, [&] { fields.Clear(); });
+    if (streaming_) TakeStreamRow();
     const bool skip = s_.Test(174, [&] { return last_column_ - first_column_ + 1 != inputs_.columns.Count(); });
     if (skip) return;
     std::size_t line_count = 0;
@@ -198,9 +229,19 @@ class Run {
       if (!kind) continue;
       const int read_statement = 180 + 4 * (static_cast<int>(*kind) - 1);
       s_.Step(read_statement, [&] {
-        fields[*kind] = block_->CellText(first_row_ + static_cast<std::uint32_t>(r),
-                                         first_column_ + static_cast<std::uint32_t>(i) - 1);
+        if (!streaming_) {
+          fields[*kind] = block_->CellText(first_row_ + static_cast<std::uint32_t>(r),
+                                           first_column_ + static_cast<std::uint32_t>(i) - 1);
+        } else if (read_error_) {
+          // The sheet's data is damaged at this row: reported once, at this cell; the rows
+          // before are written, and the run stops here as a failed open does.
+          read_failed_ = true;
+          throw std::runtime_error(*read_error_);
+        } else {
+          fields[*kind] = i <= row_texts_.size() ? std::move(row_texts_[i - 1]) : std::string();
+        }
       });
+      if (read_failed_) return;
     }
 
     const std::string base_name = BaseName(r, fields);
@@ -285,6 +326,11 @@ class Run {
   std::uint32_t last_column_ = 0;
   std::size_t row_count_ = 0;
   std::optional<std::string> mismatch_;
+  std::unique_ptr<sheet::BlockRows> rows_;  // the block's row stream, when the engine offers one
+  bool streaming_ = false;
+  std::vector<std::string> row_texts_;     // the current row's texts from the stream
+  std::optional<std::string> read_error_;  // why the stream could not give the current row
+  bool read_failed_ = false;               // a stream error was reported; the run stops
 };
 
 }  // namespace

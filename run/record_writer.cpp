@@ -10,8 +10,6 @@
 namespace cw::run {
 namespace {
 
-constexpr std::size_t kMaxQueued = 512;
-
 class CollectingReporter : public FailureReporter {
  public:
   void ShowApplicationError(std::string_view, int statement, std::string_view description) override {
@@ -24,6 +22,7 @@ class CollectingReporter : public FailureReporter {
 
 RecordWriter::RecordWriter(FileStatements statements, std::string location)
     : statements_(statements), location_(std::move(location)) {
+  filling_.reserve(kBatchSize);
   try {
     thread_ = std::thread([this] { Run(); });
   } catch (const std::system_error&) {
@@ -32,11 +31,13 @@ RecordWriter::RecordWriter(FileStatements statements, std::string location)
 }
 
 RecordWriter::~RecordWriter() {
+  // Files submitted and not yet handed over are still written: nothing queued is dropped.
+  if (thread_.joinable() && !filling_.empty()) HandOver();
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
   }
-  changed_.notify_all();
+  work_.notify_all();
   if (thread_.joinable()) thread_.join();
 }
 
@@ -50,59 +51,81 @@ std::vector<RecordWriter::Report> RecordWriter::Write(const Job& job) {
     file.Write(job.bytes);
   });
   s.Step(statements_.close, [&] { file.Close(); });
-  if (collected.reports.empty()) {
-    std::lock_guard lock(mutex_);
-    ++written_;
-  }
+  if (collected.reports.empty()) written_.fetch_add(1, std::memory_order_relaxed);
   return std::move(collected.reports);
+}
+
+void RecordWriter::Keep(std::vector<Report> reports) {
+  if (reports.empty()) return;
+  std::lock_guard lock(mutex_);
+  for (auto& r : reports) reports_.push_back(std::move(r));
+  have_reports_.store(true, std::memory_order_release);
 }
 
 void RecordWriter::Run() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    changed_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+    writer_waiting_ = true;
+    work_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+    writer_waiting_ = false;
     if (queue_.empty()) return;
-    Job job = std::move(queue_.front());
+    Batch batch = std::move(queue_.front());
     queue_.pop_front();
-    ++busy_;
-    changed_.notify_all();
     lock.unlock();
-    std::vector<Report> reports = Write(job);
+    std::vector<Report> reports;
+    for (const Job& job : batch) {
+      for (auto& r : Write(job)) reports.push_back(std::move(r));
+    }
+    batch.clear();
     lock.lock();
     for (auto& r : reports) reports_.push_back(std::move(r));
-    --busy_;
-    changed_.notify_all();
+    if (!reports.empty()) have_reports_.store(true, std::memory_order_release);
+    --in_flight_;
+    if (submitter_waiting_) space_.notify_one();
   }
+}
+
+void RecordWriter::HandOver() {
+  std::unique_lock lock(mutex_);
+  submitter_waiting_ = true;
+  space_.wait(lock, [&] { return in_flight_ < kMaxBatches; });
+  submitter_waiting_ = false;
+  queue_.push_back(std::exchange(filling_, {}));
+  ++in_flight_;
+  const bool wake = writer_waiting_;
+  lock.unlock();
+  if (wake) work_.notify_one();
+  filling_.reserve(kBatchSize);
 }
 
 void RecordWriter::Submit(Job job) {
   if (!thread_.joinable()) {
-    auto reports = Write(job);
-    std::lock_guard lock(mutex_);
-    for (auto& r : reports) reports_.push_back(std::move(r));
+    Keep(Write(job));
     return;
   }
-  std::unique_lock lock(mutex_);
-  changed_.wait(lock, [&] { return queue_.size() < kMaxQueued; });
-  queue_.push_back(std::move(job));
-  changed_.notify_all();
+  filling_.push_back(std::move(job));
+  if (filling_.size() >= kBatchSize) HandOver();
 }
 
 std::vector<RecordWriter::Report> RecordWriter::TakeFinished() {
+  // Called after every row: no lock unless the writer has something to say.
+  if (!have_reports_.load(std::memory_order_acquire)) return {};
   std::lock_guard lock(mutex_);
+  have_reports_.store(false, std::memory_order_relaxed);
   return std::exchange(reports_, {});
 }
 
 std::vector<RecordWriter::Report> RecordWriter::Drain() {
+  if (thread_.joinable() && !filling_.empty()) HandOver();
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [&] { return queue_.empty() && busy_ == 0; });
+  submitter_waiting_ = true;
+  space_.wait(lock, [&] { return in_flight_ == 0; });
+  submitter_waiting_ = false;
+  have_reports_.store(false, std::memory_order_relaxed);
   return std::exchange(reports_, {});
 }
 
-std::size_t RecordWriter::FilesWritten() const {
-  std::lock_guard lock(mutex_);
-  return written_;
-}
+std::size_t RecordWriter::FilesWritten() const { return written_.load(std::memory_order_relaxed); }
 
 void OrderedReporter::Flush(std::string_view location, bool wait) {
   for (const auto& r : wait ? writer_.Drain() : writer_.TakeFinished()) {

@@ -3,8 +3,14 @@
 // The file statements keep their numbers and their order: the writer runs them under the
 // statement protocol with a collecting reporter, and the export forwards what they report
 // on its own thread, before anything it reports itself.
+//
+// Files travel to the writer in batches, so the two threads meet once per batch, not once
+// per row: Submit only appends to the batch being filled, a full batch is handed over under
+// one lock, and the writer is woken only when it sleeps. At most kMaxBatches batches are on
+// their way, which bounds the memory of a run by a window of rows.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -51,19 +57,30 @@ class RecordWriter {
   // Files completed so far (created, written and closed without a failure).
   std::size_t FilesWritten() const;
 
+  static constexpr std::size_t kBatchSize = 64;
+  static constexpr std::size_t kMaxBatches = 8;
+
  private:
+  using Batch = std::vector<Job>;
   void Run();
+  void HandOver();  // the batch being filled goes to the writer
   std::vector<Report> Write(const Job& job);
+  void Keep(std::vector<Report> reports);
 
   const FileStatements statements_;
   const std::string location_;
+  Batch filling_;  // the submitting thread's alone
   mutable std::mutex mutex_;
-  std::condition_variable changed_;
-  std::deque<Job> queue_;
+  std::condition_variable work_;   // a batch is queued, or the writer must stop
+  std::condition_variable space_;  // a batch is done
+  std::deque<Batch> queue_;
   std::vector<Report> reports_;
-  std::size_t busy_ = 0;  // jobs taken from the queue and not finished
-  std::size_t written_ = 0;
+  std::size_t in_flight_ = 0;  // batches queued or being written
+  bool writer_waiting_ = false;
+  bool submitter_waiting_ = false;
   bool stopping_ = false;
+  std::atomic<bool> have_reports_{false};
+  std::atomic<std::size_t> written_{0};
   std::thread thread_;  // not joinable when no thread could be started: files are then written in Submit
 };
 

@@ -1,6 +1,10 @@
 // The export run's view of the engine of sheet/: one Application per run, ranges resolved
-// on the workbook opened last, as the automation model resolves them on the active one.
+// on the workbook opened last, as the automation model resolves them on the active one. The
+// workbook is opened for streaming: OpenWorkbook reads its shared parts, and the block's
+// rows come out of the sheet while the run writes the files of the rows before.
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "run/spreadsheet.h"
 #include "sheet/engine.h"
@@ -17,6 +21,9 @@ class EngineRange : public SheetRange {
   std::uint32_t LastColumn() override { return range_.LastColumn(); }
   std::string CellText(std::uint32_t row, std::uint32_t column) override {
     return workbook_.CellText(range_, row, column);
+  }
+  std::unique_ptr<sheet::BlockRows> Rows(std::vector<bool> wanted) override {
+    return workbook_.Rows(range_, std::move(wanted));
   }
 
  private:
@@ -35,7 +42,7 @@ class EngineWorkbook : public SheetWorkbook {
 
 class EngineApplication : public SheetApplication {
  public:
-  EngineApplication(sheet::FormatLocale locale, const std::string& path) : app_(locale) { app_.Open(path); }
+  EngineApplication(sheet::FormatLocale locale, const std::string& path) : app_(locale) { app_.OpenForStreaming(path); }
   int WorkbooksCount() override { return app_.WorkbooksCount(); }
   std::unique_ptr<SheetWorkbook> Workbooks(int index) override {
     return std::make_unique<EngineWorkbook>(app_.Workbooks(index));

@@ -1,13 +1,16 @@
 // What the export run needs of the spreadsheet engine, as a small interface so tests can
 // make any step fail: open a workbook in a fresh instance, take the workbook just opened,
-// resolve an address, read a block's geometry and its cells' displayed text, close, quit.
+// resolve an address, read a block's geometry and its cells' displayed text (cell by cell or
+// as a stream of rows), close, quit.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "sheet/block_rows.h"
 #include "sheet/number_format.h"
 
 namespace cw::run {
@@ -21,6 +24,11 @@ class SheetRange {
   virtual std::uint32_t LastColumn() = 0;  // Columns(Columns.Count).Column
   // Worksheet.Cells(row, column).Text on the block's sheet, 1-based sheet coordinates.
   virtual std::string CellText(std::uint32_t row, std::uint32_t column) = 0;
+  // The block's rows for one walk from its first row to its last, each row's texts exactly
+  // what CellText gives for the columns flagged in `wanted` (one flag per block column), ""
+  // for the others; nothing when this range offers no stream and is read through CellText.
+  // The rows must be let go before the workbook closes.
+  virtual std::unique_ptr<sheet::BlockRows> Rows(std::vector<bool> /*wanted*/) { return nullptr; }
 };
 
 class SheetWorkbook {

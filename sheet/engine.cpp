@@ -3,56 +3,76 @@
 #include <algorithm>
 
 #include "sheet/address.h"
+#include "sheet/block.h"
+#include "sheet/model_stream.h"
 
 namespace cw::sheet {
 
 OpenedWorkbook::OpenedWorkbook(Workbook model, std::string path, FormatLocale locale)
-    : model_(std::move(model)), path_(std::move(path)), renderer_(model_, locale) {}
+    : model_(std::move(model)), whole_(&model_), path_(std::move(path)), locale_(locale) {}
 
-const Workbook& OpenedWorkbook::Model() const { return model_; }
+OpenedWorkbook::OpenedWorkbook(std::unique_ptr<WorkbookStream> stream, std::string path, FormatLocale locale)
+    : stream_(std::move(stream)), whole_(LoadedModel(*stream_)), path_(std::move(path)), locale_(locale) {}
+
+const Workbook& OpenedWorkbook::Model() const {
+  if (whole_) return *whole_;
+  return stream_ ? stream_->Model() : model_;
+}
+
+const Workbook& OpenedWorkbook::Whole() {
+  if (!whole_) {
+    model_ = ReadWorkbookFile(path_);
+    whole_ = &model_;
+  }
+  return *whole_;
+}
 
 void OpenedWorkbook::CheckOpen() const {
   if (!open_) throw EngineError("The workbook \"" + path_ + "\" is closed.");
 }
 
-Range OpenedWorkbook::GetRange(std::string_view address) const {
+Range OpenedWorkbook::GetRange(std::string_view address) {
   CheckOpen();
   const auto block = ParseAddress(address);
   if (!block) throw EngineError("\"" + std::string(address) + "\" is not a valid cell address.");
-  std::size_t sheet = model_.active_sheet;
+  const Workbook& model = Model();
+  std::size_t sheet = model.active_sheet;
   if (block->sheet) {
-    const auto found = model_.FindSheet(*block->sheet);
+    const auto found = model.FindSheet(*block->sheet);
     if (!found) throw EngineError("The workbook has no sheet named \"" + *block->sheet + "\".");
     sheet = *found;
   }
-  if (sheet >= model_.sheets.size()) throw EngineError("The workbook holds no sheets.");
-  std::uint32_t first_row = block->first_row;
-  std::uint32_t last_row = block->last_row;
-  std::uint32_t first_column = block->first_column;
-  std::uint32_t last_column = block->last_column;
-  // A whole row or column stops at the used range, as a pick of a column header does;
-  // the used range of an empty sheet is A1.
-  const Extent used = model_.sheets[sheet].UsedRange().value_or(Extent{});
-  if (block->whole_columns) {
-    first_row = used.first_row + 1;
-    last_row = used.last_row + 1;
-  }
-  if (block->whole_rows) {
-    first_column = used.first_column + 1;
-    last_column = used.last_column + 1;
-  }
-  return Range(sheet, first_row, first_column, last_row, last_column);
+  if (sheet >= model.sheets.size()) throw EngineError("The workbook holds no sheets.");
+  // A whole row or column stops at the used range, as a pick of a column header does; on a
+  // workbook opened for streaming the used range needs the cells, so it is loaded whole.
+  std::optional<Extent> used;
+  if (block->whole_rows || block->whole_columns) used = Whole().sheets[sheet].UsedRange();
+  const CellBlock placed = ClipToUsedRange(*block, used);
+  return Range(sheet, placed.first_row, placed.first_column, placed.last_row, placed.last_column);
 }
 
 std::string OpenedWorkbook::CellText(const Range& on, std::uint32_t row, std::uint32_t column) {
   CheckOpen();
-  if (on.SheetIndex() >= model_.sheets.size())
+  if (on.SheetIndex() >= Model().sheets.size())
     throw EngineError("The range lies on a sheet this workbook does not have.");
   if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns) {
     throw EngineError("Cells(" + std::to_string(row) + ", " + std::to_string(column) +
                       ") lies outside the sheet (rows 1 to 1048576, columns 1 to 16384).");
   }
-  return renderer_.Text(model_.sheets[on.SheetIndex()], row - 1, column - 1);
+  if (!renderer_) renderer_.emplace(Whole(), locale_);
+  return renderer_->Text(whole_->sheets[on.SheetIndex()], row - 1, column - 1);
+}
+
+std::unique_ptr<BlockRows> OpenedWorkbook::Rows(const Range& range, std::vector<bool> wanted) {
+  CheckOpen();
+  if (range.SheetIndex() >= Model().sheets.size())
+    throw EngineError("The range lies on a sheet this workbook does not have.");
+  const Extent block{range.Row() - 1, range.Column() - 1, range.LastRow() - 1, range.LastColumn() - 1};
+  if (stream_ && !stream_taken_) {
+    stream_taken_ = true;
+    return stream_->Rows(range.SheetIndex(), block, std::move(wanted), locale_);
+  }
+  return ModelRows(Whole(), range.SheetIndex(), block, std::move(wanted), locale_);
 }
 
 std::string OpenedWorkbook::Address(const Range& range) const {
@@ -62,16 +82,16 @@ std::string OpenedWorkbook::Address(const Range& range) const {
   block.first_column = range.Column();
   block.last_row = range.LastRow();
   block.last_column = range.LastColumn();
-  if (range.SheetIndex() != model_.active_sheet && range.SheetIndex() < model_.sheets.size()) {
-    block.sheet = model_.sheets[range.SheetIndex()].Name();
-  }
-  return FormatAddress(block);
+  return BlockAddress(Model(), range.SheetIndex(), block);
 }
 
 void OpenedWorkbook::Close() {
   if (!open_) return;
   open_ = false;
   // The cells go at once; the object stays so that references to it stay valid.
+  renderer_.reset();
+  stream_.reset();
+  whole_ = &model_;
   model_.sheets.clear();
   model_.sheets.shrink_to_fit();
   model_.strings.clear();
@@ -84,6 +104,12 @@ OpenedWorkbook& Application::Open(const std::string& path) {
   if (quit_) throw EngineError("The spreadsheet engine has quit; no workbook can be opened in it.");
   Workbook model = ReadWorkbookFile(path);
   books_.push_back(std::make_unique<OpenedWorkbook>(std::move(model), path, locale_));
+  return *books_.back();
+}
+
+OpenedWorkbook& Application::OpenForStreaming(const std::string& path) {
+  if (quit_) throw EngineError("The spreadsheet engine has quit; no workbook can be opened in it.");
+  books_.push_back(std::make_unique<OpenedWorkbook>(OpenWorkbookStream(path), path, locale_));
   return *books_.back();
 }
 

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sheet/block_rows.h"
 #include "sheet/cell_text.h"
 #include "sheet/number_format.h"
 #include "sheet/workbook.h"
@@ -56,12 +57,17 @@ class Range {
 };
 
 // One workbook opened in an Application; it stays where it is until the Application goes.
+// Opened for streaming, it holds the workbook's shared parts and reads cells only through
+// the row stream of a block; an operation that needs the cells themselves (CellText, a
+// whole row or column) loads the workbook whole at that point.
 class OpenedWorkbook {
  public:
   OpenedWorkbook(Workbook model, std::string path, FormatLocale locale);
+  OpenedWorkbook(std::unique_ptr<WorkbookStream> stream, std::string path, FormatLocale locale);
   OpenedWorkbook(const OpenedWorkbook&) = delete;
   OpenedWorkbook& operator=(const OpenedWorkbook&) = delete;
 
+  // The model: with its cells, or the shared parts alone when opened for streaming.
   const Workbook& Model() const;
   const std::string& Path() const { return path_; }
   bool IsOpen() const { return open_; }
@@ -69,9 +75,13 @@ class OpenedWorkbook {
   // The block an address names: on the sheet it names, else on the active sheet. Whole
   // columns ("A:C") and whole rows ("2:5") are clipped to the sheet's used range. A bad
   // address or an unknown sheet raises an EngineError naming it.
-  Range GetRange(std::string_view address) const;
+  Range GetRange(std::string_view address);
   // Worksheet.Cells(row, column).Text on the range's sheet; row and column 1-based.
   std::string CellText(const Range& on, std::uint32_t row, std::uint32_t column);
+  // The rows of the range, first to last, with the displayed texts of the columns flagged in
+  // `wanted` (one flag per range column): the workbook's own stream the first time, rows
+  // over the loaded model after. The rows must be let go before the workbook closes.
+  std::unique_ptr<BlockRows> Rows(const Range& range, std::vector<bool> wanted);
   // "$A$1:$C$10" ("$B$2" for one cell), with the quoted sheet name and "!" in front only
   // when the range is not on the active sheet.
   std::string Address(const Range& range) const;
@@ -80,10 +90,15 @@ class OpenedWorkbook {
 
  private:
   void CheckOpen() const;
+  const Workbook& Whole();
 
-  Workbook model_;
+  Workbook model_;                          // the whole workbook, once loaded
+  std::unique_ptr<WorkbookStream> stream_;  // when opened for streaming
+  const Workbook* whole_ = nullptr;         // the model holding the cells, once there is one
+  bool stream_taken_ = false;
   std::string path_;
-  CellTextRenderer renderer_;
+  FormatLocale locale_;
+  std::optional<CellTextRenderer> renderer_;
   bool open_ = true;
 };
 
@@ -97,6 +112,9 @@ class Application {
   // Workbooks.Open: reads the workbook at `path` and adds it to the list. Throws ReadError
   // (a file it cannot read) or EngineError (after Quit).
   OpenedWorkbook& Open(const std::string& path);
+  // Workbooks.Open for a streaming read of one block (the export): reads the workbook's
+  // shared parts now and its cells as the block's rows are taken. Throws as Open does.
+  OpenedWorkbook& OpenForStreaming(const std::string& path);
   // Workbooks.Count: the open workbooks.
   int WorkbooksCount() const;
   // Workbooks(index), 1-based in the order opened; a bad index raises an EngineError.

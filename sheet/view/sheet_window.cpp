@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "sheet/block.h"
 #include "sheet/view/sheet_table_model.h"
 
 namespace cw::sheet {
@@ -100,13 +101,7 @@ SheetWindow::~SheetWindow() = default;
 
 std::optional<std::string> SheetWindow::Address() const {
   if (!block_) return std::nullopt;
-  CellBlock block;
-  block.first_row = block_->first_row;
-  block.first_column = block_->first_column;
-  block.last_row = block_->last_row;
-  block.last_column = block_->last_column;
-  if (model_->SheetIndex() != active_sheet_ && model_->Sheet()) block.sheet = model_->Sheet()->Name();
-  return FormatAddress(block);
+  return BlockAddress(workbook_, model_->SheetIndex(), *block_);
 }
 
 void SheetWindow::ShowSheet(std::size_t index) {
@@ -122,17 +117,7 @@ void SheetWindow::ShowSheet(std::size_t index) {
 
 CellBlock SheetWindow::ClipToUsedRange(CellBlock block) const {
   const Worksheet* sheet = model_->Sheet();
-  const std::optional<Extent> used = sheet ? sheet->UsedRange() : std::nullopt;
-  // On an empty sheet a whole row or column shrinks to its first cell.
-  if (block.whole_columns) {
-    block.first_row = used ? used->first_row + 1 : 1;
-    block.last_row = used ? used->last_row + 1 : 1;
-  }
-  if (block.whole_rows) {
-    block.first_column = used ? used->first_column + 1 : 1;
-    block.last_column = used ? used->last_column + 1 : 1;
-  }
-  block.whole_columns = block.whole_rows = false;
+  block = sheet::ClipToUsedRange(std::move(block), sheet ? sheet->UsedRange() : std::nullopt);
   block.sheet.reset();
   return block;
 }

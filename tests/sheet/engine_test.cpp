@@ -63,24 +63,27 @@ TEST_F(EngineTest, RangesResolveOnTheNamedOrActiveSheet) {
       // The used range of an empty sheet is A1.
       {"Sheet2!A:B", 2, 1, 1, 1, 2, 1, 2, "Sheet2!$A$1:$B$1"},
   };
-  Application app;
-  OpenedWorkbook& book = app.Open(path_);
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.address);
-    const Range r = book.GetRange(c.address);
-    EXPECT_EQ(r.SheetIndex(), c.sheet);
-    EXPECT_EQ(r.Row(), c.row);
-    EXPECT_EQ(r.Column(), c.column);
-    EXPECT_EQ(r.RowsCount(), c.rows);
-    EXPECT_EQ(r.ColumnsCount(), c.columns);
-    EXPECT_EQ(r.LastRow(), c.last_row);
-    EXPECT_EQ(r.LastColumn(), c.last_column);
-    EXPECT_EQ(book.Address(r), c.formatted);
-    // The address given back selects the same cells again.
-    const Range again = book.GetRange(book.Address(r));
-    EXPECT_EQ(again.SheetIndex(), r.SheetIndex());
-    EXPECT_EQ(again.Row(), r.Row());
-    EXPECT_EQ(again.LastColumn(), r.LastColumn());
+  // Blocks are placed alike on a workbook loaded whole and on one opened for streaming.
+  for (const bool streaming : {false, true}) {
+    Application app;
+    OpenedWorkbook& book = streaming ? app.OpenForStreaming(path_) : app.Open(path_);
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.address) + (streaming ? " streaming" : ""));
+      const Range r = book.GetRange(c.address);
+      EXPECT_EQ(r.SheetIndex(), c.sheet);
+      EXPECT_EQ(r.Row(), c.row);
+      EXPECT_EQ(r.Column(), c.column);
+      EXPECT_EQ(r.RowsCount(), c.rows);
+      EXPECT_EQ(r.ColumnsCount(), c.columns);
+      EXPECT_EQ(r.LastRow(), c.last_row);
+      EXPECT_EQ(r.LastColumn(), c.last_column);
+      EXPECT_EQ(book.Address(r), c.formatted);
+      // The address given back selects the same cells again.
+      const Range again = book.GetRange(book.Address(r));
+      EXPECT_EQ(again.SheetIndex(), r.SheetIndex());
+      EXPECT_EQ(again.Row(), r.Row());
+      EXPECT_EQ(again.LastColumn(), r.LastColumn());
+    }
   }
 }
 

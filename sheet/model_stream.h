@@ -1,0 +1,44 @@
+// The row stream of a block over a workbook loaded whole (the object model): each text comes
+// from CellTextRenderer, so it is the displayed text by definition. It serves a workbook
+// whose reader has no streaming form yet, and it is what the readers' own streams are
+// compared with. OpenWorkbookStream is the one place where a workbook is opened for the
+// export's streaming read.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sheet/block_rows.h"
+#include "sheet/number_format.h"
+#include "sheet/workbook.h"
+
+namespace cw::sheet {
+
+// A workbook stream over a model that holds its cells.
+class ModelStream : public WorkbookStream {
+ public:
+  explicit ModelStream(Workbook model) : model_(std::move(model)) {}
+  const Workbook& Model() const override { return model_; }
+  std::unique_ptr<BlockRows> Rows(std::size_t sheet, const Extent& block, std::vector<bool> wanted,
+                                  FormatLocale locale) override;
+
+ private:
+  Workbook model_;
+};
+
+// The rows of `block` (0-based, inclusive) on sheet `sheet` of a model that holds its cells
+// and outlives the rows. Throws std::out_of_range for a sheet the model does not have.
+std::unique_ptr<BlockRows> ModelRows(const Workbook& model, std::size_t sheet, const Extent& block,
+                                     std::vector<bool> wanted, FormatLocale locale);
+
+// Opens the workbook at `path` for a streaming read; throws ReadError (or a type derived
+// from it) as ReadWorkbookFile does.
+std::unique_ptr<WorkbookStream> OpenWorkbookStream(const std::string& path);
+
+// The model with all its cells when `stream` has one (a stream over a loaded model), else
+// nullptr (a reader's stream holds the shared parts only).
+const Workbook* LoadedModel(const WorkbookStream& stream);
+
+}  // namespace cw::sheet
