@@ -109,7 +109,7 @@ OpenedWorkbook& Application::Open(const std::string& path) {
 
 OpenedWorkbook& Application::OpenForStreaming(const std::string& path) {
   if (quit_) throw EngineError("The spreadsheet engine has quit; no workbook can be opened in it.");
-  books_.push_back(std::make_unique<OpenedWorkbook>(OpenWorkbookStream(path), path, locale_));
+  books_.push_back(std::make_unique<OpenedWorkbook>(OpenWorkbookStreamFile(path), path, locale_));
   return *books_.back();
 }
 

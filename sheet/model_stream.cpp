@@ -59,14 +59,6 @@ std::unique_ptr<BlockRows> ModelStream::Rows(std::size_t sheet, const Extent& bl
   return ModelRows(model_, sheet, block, std::move(wanted), locale);
 }
 
-std::unique_ptr<WorkbookStream> OpenWorkbookStream(const std::string& path) {
-  // The readers' streams plug in here: read the file's bytes, and by its first bytes hand a
-  // zip package to the .xlsx reader's stream and a compound file to the .xls reader's,
-  // keeping ReadWorkbookFile's errors for everything else. Until then the workbook is loaded
-  // whole and streamed from its model.
-  return std::make_unique<ModelStream>(ReadWorkbookFile(path));
-}
-
 const Workbook* LoadedModel(const WorkbookStream& stream) {
   const auto* loaded = dynamic_cast<const ModelStream*>(&stream);
   return loaded ? &loaded->Model() : nullptr;

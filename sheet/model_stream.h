@@ -1,8 +1,7 @@
 // The row stream of a block over a workbook loaded whole (the object model): each text comes
-// from CellTextRenderer, so it is the displayed text by definition. It serves a workbook
-// whose reader has no streaming form yet, and it is what the readers' own streams are
-// compared with. OpenWorkbookStream is the one place where a workbook is opened for the
-// export's streaming read.
+// from CellTextRenderer, so it is the displayed text by definition. It serves a workbook the
+// engine has had to load whole (a whole-row or whole-column block needs the used range), and
+// it is what the readers' own streams (OpenWorkbookStreamFile, workbook_file.h) are compared with.
 #pragma once
 
 #include <cstddef>
@@ -32,10 +31,6 @@ class ModelStream : public WorkbookStream {
 // and outlives the rows. Throws std::out_of_range for a sheet the model does not have.
 std::unique_ptr<BlockRows> ModelRows(const Workbook& model, std::size_t sheet, const Extent& block,
                                      std::vector<bool> wanted, FormatLocale locale);
-
-// Opens the workbook at `path` for a streaming read; throws ReadError (or a type derived
-// from it) as ReadWorkbookFile does.
-std::unique_ptr<WorkbookStream> OpenWorkbookStream(const std::string& path);
 
 // The model with all its cells when `stream` has one (a stream over a loaded model), else
 // nullptr (a reader's stream holds the shared parts only).

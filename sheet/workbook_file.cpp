@@ -15,6 +15,7 @@
 #include "sheet/xls/xls_reader.h"
 #include "sheet/xls/xls_stream.h"
 #include "sheet/xlsx/xlsx_reader.h"
+#include "sheet/xlsx/xlsx_stream.h"
 #include "sheet/xlsx/zip_package.h"
 
 namespace cw::sheet {
@@ -185,30 +186,42 @@ std::vector<std::byte> ReadWhole(std::ifstream& in, std::uint64_t size) {
 
 }  // namespace
 
-Workbook ReadWorkbookFile(const std::string& path) {
-  std::uint64_t size = 0;
-  std::ifstream in = OpenChecked(path, size);
+namespace {
+
+// The container of the file at `path`, opened in `in`; fails for anything but a zip
+// package or a compound file, saying what the file is instead.
+Container OpenWorkbookFile(const std::string& path, std::ifstream& in, std::uint64_t& size) {
+  in = OpenChecked(path, size);
   std::vector<std::byte> head(kSniffSize);
   in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
   head.resize(static_cast<std::size_t>(in.gcount()));
-  switch (ContainerOf(head)) {
-    case Container::kZip: {
-      // The package is read from the file as needed, not loaded whole.
-      in.close();
-      const auto package = xlsx::ZipPackage::OpenFile(path);
-      return xlsx::ReadPackage(package);
-    }
-    case Container::kCompound:
-      return ReadXls(ReadWhole(in, size));
-    case Container::kOther:
-      break;
+  const Container container = ContainerOf(head);
+  if (container == Container::kOther) {
+    Fail(SniffNonWorkbook(head).value_or(WorkbookFileErrorCode::kUnknown), path);
   }
-  Fail(SniffNonWorkbook(head).value_or(WorkbookFileErrorCode::kUnknown), path);
+  return container;
 }
 
-std::unique_ptr<WorkbookStream> OpenXlsStreamFile(const std::string& path) {
+}  // namespace
+
+Workbook ReadWorkbookFile(const std::string& path) {
   std::uint64_t size = 0;
-  std::ifstream in = OpenChecked(path, size);
+  std::ifstream in;
+  if (OpenWorkbookFile(path, in, size) == Container::kZip) {
+    // The package is read from the file as needed, not loaded whole.
+    in.close();
+    return xlsx::ReadPackage(xlsx::ZipPackage::OpenFile(path));
+  }
+  return ReadXls(ReadWhole(in, size));
+}
+
+std::unique_ptr<WorkbookStream> OpenWorkbookStreamFile(const std::string& path) {
+  std::uint64_t size = 0;
+  std::ifstream in;
+  if (OpenWorkbookFile(path, in, size) == Container::kZip) {
+    in.close();
+    return OpenXlsxStreamFile(path);
+  }
   return OpenXlsStream(ReadWhole(in, size));
 }
 

@@ -43,8 +43,10 @@ std::optional<WorkbookFileErrorCode> SniffNonWorkbook(std::span<const std::byte>
 Workbook ReadWorkbook(std::span<const std::byte> bytes);
 // Reads the workbook at `path`. Throws ReadError (or a type derived from it).
 Workbook ReadWorkbookFile(const std::string& path);
-// Opens the .xls workbook at `path` for streaming a block's rows; the stream holds the
-// file's bytes. Throws ReadError (or a type derived from it) as ReadWorkbookFile does.
-std::unique_ptr<WorkbookStream> OpenXlsStreamFile(const std::string& path);
+// Opens the workbook at `path` for streaming a block's rows, by its first bytes as
+// ReadWorkbookFile does: only the shared parts are read now (an .xls file's bytes are held by
+// the stream, an .xlsx package is read from the file as needed). Throws ReadError (or a type
+// derived from it) as ReadWorkbookFile does.
+std::unique_ptr<WorkbookStream> OpenWorkbookStreamFile(const std::string& path);
 
 }  // namespace cw::sheet

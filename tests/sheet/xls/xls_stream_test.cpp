@@ -193,12 +193,12 @@ TEST(XlsFiles, SmallWorkbookFilesOpenByPathForReadingAndStreaming) {
   }
   const Workbook wb = ReadWorkbookFile(path.string());
   EXPECT_EQ(CellTextRenderer(wb).Text(wb.sheets.at(0), 1, 0), "42");
-  const auto rows = OpenXlsStreamFile(path.string())->Rows(0, {1, 0, 1, 2}, {true, true, true}, {});
+  const auto rows = OpenWorkbookStreamFile(path.string())->Rows(0, {1, 0, 1, 2}, {true, true, true}, {});
   std::vector<std::string> texts;
   ASSERT_TRUE(rows->NextRow(texts));
   EXPECT_EQ(texts, (std::vector<std::string>{"42", "", "7"}));
   std::filesystem::remove(path);
-  EXPECT_THROW(OpenXlsStreamFile(path.string()), WorkbookFileError);
+  EXPECT_THROW(OpenWorkbookStreamFile(path.string()), WorkbookFileError);
 }
 
 }  // namespace
