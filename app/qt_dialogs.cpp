@@ -1,15 +1,54 @@
 #include "app/qt_dialogs.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "sheet/view/qt_text.h"
 #include "sheet/view/sheet_window.h"
 
 namespace cw::app {
 
+namespace {
+
+// Keeps the user's clicks and keys away from a window while a non-modal window of its own
+// works, without greying it: the busy pointer and the hover rules still show over it.
+class InputBlocker : public QObject {
+ public:
+  explicit InputBlocker(QWidget* blocked) : blocked_(blocked) { qApp->installEventFilter(this); }
+  ~InputBlocker() override { qApp->removeEventFilter(this); }
+  InputBlocker(const InputBlocker&) = delete;
+  InputBlocker& operator=(const InputBlocker&) = delete;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::Wheel:
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::Shortcut:
+      case QEvent::ContextMenu: {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        return blocked_ && widget && widget->window() == blocked_;
+      }
+      default:
+        return false;
+    }
+  }
+
+ private:
+  QPointer<QWidget> blocked_;
+};
+
+}  // namespace
+
 QString DisplayText(std::string_view text) {
-  QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  QString shown = ToQString(text);
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   return shown;
@@ -18,8 +57,7 @@ QString DisplayText(std::string_view text) {
 run::MessageAnswer QtDialogs::Show(std::string_view text, std::string_view title, run::MessageIcon icon,
                                    run::MessageButtons buttons) {
   QMessageBox box(owner_);
-  box.setWindowTitle(title.empty() ? QString::fromUtf8(run::kApplicationTitle.data(), run::kApplicationTitle.size())
-                                   : QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
+  box.setWindowTitle(ToQString(title.empty() ? run::kApplicationTitle : title));
   box.setTextFormat(Qt::PlainText);
   box.setText(DisplayText(text));
   box.setIcon(icon == run::MessageIcon::kExclamation ? QMessageBox::Warning : QMessageBox::NoIcon);
@@ -46,7 +84,16 @@ QString QtDialogs::BrowseFolder(const QString& title) {
 
 std::optional<std::string> QtDialogs::PickBlock(const sheet::Workbook& workbook, sheet::FormatLocale locale) {
   sheet::SheetWindow window(workbook, locale, owner_);
-  if (window.exec() != QDialog::Accepted) return std::nullopt;
+  // Not modal to the application: a modal window would make the main window ignore its close
+  // button, and closing the main window ends the program even while a block is being marked
+  // (Form1::closeEvent ends this loop). The main window takes no input meanwhile.
+  window.setWindowModality(Qt::NonModal);
+  const InputBlocker blocker(owner_);
+  QEventLoop loop;
+  QObject::connect(&window, &QDialog::finished, &loop, &QEventLoop::quit);
+  window.show();
+  loop.exec();
+  if (window.result() != QDialog::Accepted) return std::nullopt;
   return window.Address();
 }
 
