@@ -12,6 +12,7 @@ PACKAGES=(
   libxlsxwriter-dev python3 python3-xlwt python3-vobject
   clang libclang-rt-14-dev
   xvfb xauth fonts-liberation
+  desktop-file-utils appstream dpkg-dev
 )
 
 setup() {

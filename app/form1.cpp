@@ -16,6 +16,7 @@
 #include <QTreeView>
 #include <algorithm>
 #include <exception>
+#include <memory>
 
 #include "app/app_icon.h"
 #include "app/column_list_model.h"
@@ -52,6 +53,10 @@ const QString kButtonStyle = QStringLiteral(
     "QPushButton:hover { background: #eef4fb; border-color: #5b8bc6; }"
     "QPushButton:pressed { background: #d8e6f6; }"
     "QPushButton:focus { border: 2px solid #3a78c2; }");
+
+// How long to wait for the window manager's frame after the window is shown.
+constexpr int kFramePollMs = 25;
+constexpr int kFramePollTries = 40;
 
 }  // namespace
 
@@ -281,14 +286,19 @@ void Form1::Form_Load() {
 
 void Form1::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  // Step 1 centred the window by its inner size; once the window manager has framed it,
-  // centre it again by its outer size, so the frame does not push it off the middle.
+  // Step 1 centred the window by its inner size: its frame is known only once the window
+  // manager has framed the shown window, a little later. Centre it again by its outer size
+  // then, so the title bar does not push it below the middle; without a frame, nothing moves.
   if (centred_with_frame_) return;
-  QTimer::singleShot(0, this, [this] {
-    if (centred_with_frame_ || !isVisible()) return;
-    centred_with_frame_ = true;
-    if (frameGeometry().size() != size()) CenterForm(*this);
+  centred_with_frame_ = true;
+  auto* poll = new QTimer(this);
+  auto tries = std::make_shared<int>(0);
+  connect(poll, &QTimer::timeout, this, [this, poll, tries] {
+    const bool framed = frameGeometry().size() != size();
+    if (framed) CenterForm(*this);
+    if (framed || ++*tries >= kFramePollTries) poll->deleteLater();
   });
+  poll->start(kFramePollMs);
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

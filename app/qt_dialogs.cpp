@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
 
 #include "sheet/view/qt_text.h"
@@ -12,6 +13,9 @@
 namespace cw::app {
 
 namespace {
+
+// Room a title bar takes beside its caption: the icon and the buttons.
+constexpr int kTitleBarExtra = 160;
 
 // Keeps the user's clicks and keys away from a window while a non-modal window of its own
 // works, without greying it: the busy pointer and the hover rules still show over it.
@@ -66,6 +70,13 @@ run::MessageAnswer QtDialogs::Show(std::string_view text, std::string_view title
     box.setDefaultButton(QMessageBox::Yes);
   } else {
     box.setStandardButtons(QMessageBox::Ok);
+  }
+  // Wide enough for its title: a short text such as "Done." would make the window manager
+  // cut the caption to "...".
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    const int width = box.fontMetrics().horizontalAdvance(box.windowTitle()) + kTitleBarExtra;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                  grid->columnCount());
   }
   const int answer = box.exec();
   if (answer == QMessageBox::Yes) return run::MessageAnswer::kYes;
