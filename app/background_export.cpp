@@ -43,7 +43,10 @@ void BackgroundExport::Start(const SaveRunner& runner, vcard::ExportEncoding enc
   progress_->setWindowTitle(ToQString(run::kApplicationTitle));
   progress_->setLabelText(QStringLiteral("Reading the workbook..."));
   progress_->setCancelButtonText(QStringLiteral("Cancel"));
-  progress_->setWindowModality(Qt::WindowModal);
+  // The window takes no input while the run works, but its close button still ends the
+  // program (a modal dialog would make the window ignore it).
+  progress_->setWindowModality(Qt::NonModal);
+  blocker_ = std::make_unique<InputBlocker>(window_);
   progress_->setMinimumDuration(kProgressDelayMs);
   progress_->setRange(0, 0);  // a busy bar until the block's rows are counted
   progress_->setValue(0);     // starts the dialog's own half-second delay
@@ -67,7 +70,7 @@ void BackgroundExport::Start(const SaveRunner& runner, vcard::ExportEncoding enc
 }
 
 void BackgroundExport::ShowProgress() {
-  // A modal progress dialog handles events inside setValue; a tick must not run inside itself.
+  // A modal progress dialog would handle events inside setValue; a tick never runs inside itself.
   if (!progress_ || in_tick_ || cancel_ || !progress_->isVisible()) return;
   const std::size_t total = total_;
   if (total == 0) return;
@@ -91,6 +94,7 @@ void BackgroundExport::Ended() {
   ticker_ = nullptr;
   delete progress_;
   progress_ = nullptr;
+  blocker_.reset();
   emit Finished();
 }
 

@@ -13,8 +13,10 @@
 #include <atomic>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "app/input_blocker.h"
 #include "mapping/column_list.h"
 #include "run/environment.h"
 #include "run/export_run.h"
@@ -92,6 +94,7 @@ class BackgroundExport : public QObject,
   QThread* worker_ = nullptr;
   QProgressDialog* progress_ = nullptr;
   QTimer* ticker_ = nullptr;
+  std::unique_ptr<InputBlocker> blocker_;
   bool in_tick_ = false;
 
   // The run's own copy of the window's inputs.

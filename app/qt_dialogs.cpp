@@ -1,12 +1,12 @@
 #include "app/qt_dialogs.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QMessageBox>
 
+#include "app/input_blocker.h"
 #include "sheet/view/qt_text.h"
 #include "sheet/view/sheet_window.h"
 
@@ -16,38 +16,6 @@ namespace {
 
 // Room a title bar takes beside its caption: the icon and the buttons.
 constexpr int kTitleBarExtra = 160;
-
-// Keeps the user's clicks and keys away from a window while a non-modal window of its own
-// works, without greying it: the busy pointer and the hover rules still show over it.
-class InputBlocker : public QObject {
- public:
-  explicit InputBlocker(QWidget* blocked) : blocked_(blocked) { qApp->installEventFilter(this); }
-  ~InputBlocker() override { qApp->removeEventFilter(this); }
-  InputBlocker(const InputBlocker&) = delete;
-  InputBlocker& operator=(const InputBlocker&) = delete;
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    switch (event->type()) {
-      case QEvent::MouseButtonPress:
-      case QEvent::MouseButtonRelease:
-      case QEvent::MouseButtonDblClick:
-      case QEvent::Wheel:
-      case QEvent::KeyPress:
-      case QEvent::KeyRelease:
-      case QEvent::Shortcut:
-      case QEvent::ContextMenu: {
-        auto* widget = qobject_cast<QWidget*>(watched);
-        return blocked_ && widget && widget->window() == blocked_;
-      }
-      default:
-        return false;
-    }
-  }
-
- private:
-  QPointer<QWidget> blocked_;
-};
 
 }  // namespace
 

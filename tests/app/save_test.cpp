@@ -138,6 +138,7 @@ class SaveTest : public QObject {
   void ShippedSampleExportsThreeRows();
   void LongRunShowsProgressAndCancelKeepsTheFilesWritten();
   void ReportsFromTheRunComeInStatementOrder();
+  void ClosingTheWindowDuringARunEndsIt();
 
  private:
   struct World {
@@ -361,6 +362,27 @@ void SaveTest::ReportsFromTheRunComeInStatementOrder() {
   QCOMPARE(w.dialogs.boxes[0].title, std::string("Application Error"));
   QCOMPARE(w.dialogs.boxes[2].text, std::string("Done."));
   QCOMPARE(VcfFiles(w.out).size(), 6);
+}
+
+// The window takes no clicks while a run works, but closing it stops the run before its next
+// row and ends the program without another box.
+void SaveTest::ClosingTheWindowDuringARunEndsIt() {
+  const SlowEngine engine(40, 40);
+  FixedClock clock;
+  const run::RegionalSettings regional = run::RegionalSettings::ForLocale("en_US.UTF-8");
+  std::atomic<int> runs{0};
+  World w(ScriptedRunner(engine, clock, regional, runs));
+  PrepareScriptedRun(*w.form, w.dir.path());
+  w.form->show();
+  QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+  w.form->PushButton1->click();
+  QTRY_VERIFY(w.form->Export().Progress()->isVisible());
+  QTest::mouseClick(w.form->PushButton6, Qt::LeftButton);  // the sample command would set A1:B3
+  QCOMPARE(w.form->Text2->text(), QStringLiteral("A1:A40"));
+  QVERIFY(w.form->close());
+  QVERIFY(!w.form->ExportRunning());
+  QVERIFY(w.dialogs.boxes.empty());
+  QVERIFY(VcfFiles(w.out).size() < 40);
 }
 
 QTEST_MAIN(SaveTest)
