@@ -249,6 +249,19 @@ void SaveTest::BothSaveButtonsWriteTheRowsOfThePickedBlock() {
 
 void SaveTest::SaveWithAnEmptyListOrAMissingWorkbookSaysSo() {
   World w;
+  // A CSV file under a workbook's name: the pick says what the reader found.
+  QFile csv(w.dir.filePath(QStringLiteral("contacts.xls")));
+  QVERIFY(csv.open(QIODevice::WriteOnly));
+  csv.write("First,Last\nAnn,Lee\n");
+  csv.close();
+  w.dialogs.open_answer = csv.fileName();
+  w.form->PushButton2->click();
+  QCOMPARE(w.dialogs.boxes.size(), std::size_t{1});
+  QVERIFY(QString::fromStdString(w.dialogs.boxes[0].text)
+              .contains(QStringLiteral("Not a workbook: the file holds plain text")));
+  QCOMPARE(w.dialogs.picks, 0);
+  w.dialogs.boxes.clear();
+
   w.Save(w.form->PushButton1);
   QCOMPARE(w.dialogs.boxes.size(), std::size_t{1});
   QCOMPARE(w.dialogs.boxes[0].text, std::string("No columns found in the list."));
