@@ -236,7 +236,9 @@ bool SheetWindow::ApplyAddress(const QString& text) {
     return false;
   }
   if (!sheet_index || *sheet_index >= workbook_.sheets.size()) {
-    SetAddressValid(false, QStringLiteral("This workbook has no sheet named \"%1\".").arg(ToQString(*parsed->sheet)));
+    SetAddressValid(
+        false, parsed->sheet ? QStringLiteral("This workbook has no sheet named \"%1\".").arg(ToQString(*parsed->sheet))
+                             : QStringLiteral("This workbook has no sheets."));
     return false;
   }
   if (*sheet_index != model_->SheetIndex()) ShowSheet(*sheet_index);
