@@ -15,6 +15,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth fonts-liberation
   clang-format
+  desktop-file-utils appstream dpkg-dev
 )
 
 setup() {

@@ -1,11 +1,8 @@
 #include "app/column_list_model.h"
 
+#include "sheet/view/qt_text.h"
+
 namespace cw::app {
-namespace {
-
-QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-}  // namespace
 
 ColumnListModel::ColumnListModel(mapping::ColumnList& list, QObject* parent)
     : QAbstractTableModel(parent), list_(list) {}
@@ -41,13 +38,13 @@ QVariant ColumnListModel::data(const QModelIndex& index, int role) const {
     return {};
   }
   const mapping::ColumnLine& line = list_.Line(static_cast<std::size_t>(index.row()) + 1);
-  return FromUtf8(index.column() == 0 ? line.caption : line.type);
+  return ToQString(index.column() == 0 ? line.caption : line.type);
 }
 
 QVariant ColumnListModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-  if (section == 0) return FromUtf8(mapping::ColumnList::kColumnsHeader);
-  if (section == 1) return FromUtf8(mapping::ColumnList::kTypeHeader);
+  if (section == 0) return ToQString(mapping::ColumnList::kColumnsHeader);
+  if (section == 1) return ToQString(mapping::ColumnList::kTypeHeader);
   return {};
 }
 

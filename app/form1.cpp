@@ -1,6 +1,8 @@
 #include "app/form1.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -9,9 +11,12 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
 #include <QTreeView>
 #include <algorithm>
 #include <exception>
+#include <memory>
 
 #include "app/app_icon.h"
 #include "app/column_list_model.h"
@@ -20,11 +25,10 @@
 #include "commands/output_folder.h"
 #include "run/statements.h"
 #include "sheet/address.h"
+#include "sheet/view/qt_text.h"
 
 namespace cw::app {
 namespace {
-
-QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 QFont ArialBold(double points) {
   QFont font(QStringLiteral("Arial"));
@@ -50,6 +54,10 @@ const QString kButtonStyle = QStringLiteral(
     "QPushButton:pressed { background: #d8e6f6; }"
     "QPushButton:focus { border: 2px solid #3a78c2; }");
 
+// How long to wait for the window manager's frame after the window is shown.
+constexpr int kFramePollMs = 25;
+constexpr int kFramePollTries = 40;
+
 }  // namespace
 
 Form1::Form1(Form1Environment environment, QWidget* parent) : QWidget(parent), env_(std::move(environment)) {
@@ -58,67 +66,96 @@ Form1::Form1(Form1Environment environment, QWidget* parent) : QWidget(parent), e
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   setAttribute(Qt::WA_DeleteOnClose, false);
+  export_ = std::make_unique<BackgroundExport>(this, env_.dialogs, env_.dialogs, *this);
   BuildControls();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() { export_->Abandon(); }
 
 int Form1::Px(int twips) const {
   const int dpi = logicalDpiY() > 0 ? logicalDpiY() : 96;
   return (twips * dpi + 720) / 1440;
 }
 
+void Form1::Place(QWidget* widget, int left, int top, int width, int height) const {
+  widget->setGeometry(Px(left), Px(top), Px(width), Px(height));
+}
+
+QPushButton* Form1::MakeButton(const char* name, const QString& caption, QWidget* parent) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setFont(ArialBold(11.25));
+  button->setStyleSheet(kButtonStyle);
+  button->setAutoDefault(false);
+  buttons_.push_back(button);
+  return button;
+}
+
+QGroupBox* Form1::MakeFrame(const char* name, const QString& caption) {
+  auto* frame = new QGroupBox(caption, this);
+  frame->setObjectName(QString::fromLatin1(name));
+  frame->setFocusPolicy(Qt::NoFocus);
+  PaintBackground(*frame, Qt::white);
+  return frame;
+}
+
+QLineEdit* Form1::MakeText(const char* name, QWidget* parent) {
+  auto* text = new QLineEdit(parent);
+  text->setObjectName(QString::fromLatin1(name));
+  return text;
+}
+
 void Form1::BuildControls() {
   setFont(ArialBold(9));
   setFixedSize(Px(kClientWidthTwips), Px(kClientHeightTwips));
   PaintBackground(*this, Qt::white);
+  BuildTopButtons();
+  BuildFrame4();
+  BuildFrame3();
+  BuildListView1();
+  BuildFrame2();
+  BuildFrame1();
+  BuildSaveButtons();
+  SetFocusOrder();
+  ConnectHandlers();
+  WireHoverRules();
+}
 
-  const auto place = [this](QWidget* widget, int left, int top, int width, int height) {
-    widget->setGeometry(Px(left), Px(top), Px(width), Px(height));
-  };
-  const auto make_button = [&](const char* name, const QString& caption, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setFont(ArialBold(11.25));
-    button->setStyleSheet(kButtonStyle);
-    button->setAutoDefault(false);
-    buttons_.push_back(button);
-    return button;
-  };
-  const auto make_frame = [&](const char* name, const QString& caption) {
-    auto* frame = new QGroupBox(caption, this);
-    frame->setObjectName(QString::fromLatin1(name));
-    frame->setFocusPolicy(Qt::NoFocus);
-    PaintBackground(*frame, Qt::white);
-    return frame;
-  };
-  const auto make_text = [&](const char* name, QWidget* parent) {
-    auto* text = new QLineEdit(parent);
-    text->setObjectName(QString::fromLatin1(name));
-    return text;
-  };
+void Form1::BuildTopButtons() {
+  PushButton4 = MakeButton("PushButton4", QStringLiteral("Help"), this);
+  Place(PushButton4, 120, 120, 3840, 405);
+  PushButton6 = MakeButton("PushButton6", QStringLiteral("Load Sample/Example File"), this);
+  Place(PushButton6, 4080, 120, 3840, 405);
+}
 
-  PushButton4 = make_button("PushButton4", QStringLiteral("Help"), this);
-  place(PushButton4, 120, 120, 3840, 405);
-  PushButton6 = make_button("PushButton6", QStringLiteral("Load Sample/Example File"), this);
-  place(PushButton6, 4080, 120, 3840, 405);
+// The workbook path, filled by the program.
+void Form1::BuildFrame4() {
+  Frame4 = MakeFrame("Frame4", QStringLiteral("Excel File (XLS or XLSX are valid)"));
+  Place(Frame4, 120, 585, 7800, 800);
+  Text1 = MakeText("Text1", Frame4);
+  Place(Text1, 240, 300, 6495, 345);
+  Text1->setReadOnly(true);
+  Text1->setAccessibleName(Frame4->title());
+  PushButton2 = MakeButton("PushButton2", QStringLiteral("..."), Frame4);
+  Place(PushButton2, 6840, 300, 720, 345);
+  PushButton2->setAccessibleName(QStringLiteral("Choose a workbook"));
+}
 
-  Frame4 = make_frame("Frame4", QStringLiteral("Excel File (XLS or XLSX are valid)"));
-  place(Frame4, 120, 585, 7800, 800);
-  Text1 = make_text("Text1", Frame4);
-  place(Text1, 240, 300, 6495, 345);
-  PushButton2 = make_button("PushButton2", QStringLiteral("..."), Frame4);
-  place(PushButton2, 6840, 300, 720, 345);
+// The block's address, filled by the program.
+void Form1::BuildFrame3() {
+  Frame3 = MakeFrame("Frame3", QStringLiteral("Range Address"));
+  Place(Frame3, 120, 1440, 7800, 800);
+  Text2 = MakeText("Text2", Frame3);
+  Place(Text2, 240, 300, 7335, 345);
+  Text2->setReadOnly(true);
+  Text2->setAccessibleName(Frame3->title());
+}
 
-  Frame3 = make_frame("Frame3", QStringLiteral("Range Address"));
-  place(Frame3, 120, 1440, 7800, 800);
-  Text2 = make_text("Text2", Frame3);
-  place(Text2, 240, 300, 7335, 345);
-
+void Form1::BuildListView1() {
   list_model_ = new ColumnListModel(columns_, this);
   ListView1 = new QTreeView(this);
   ListView1->setObjectName(QStringLiteral("ListView1"));
-  place(ListView1, 120, 2340, 7800, 2415);
+  Place(ListView1, 120, 2340, 7800, 2415);
   ListView1->setFont(ArialBold(9));
   ListView1->setRootIsDecorated(false);
   ListView1->setItemsExpandable(false);
@@ -132,53 +169,48 @@ void Form1::BuildControls() {
   ListView1->header()->setSectionsMovable(false);
   ListView1->header()->setStretchLastSection(false);
   ListView1->setToolTip(QString::fromLatin1(kListToolTip));
+  ListView1->setAccessibleName(QStringLiteral("Columns of the block"));
   ListView1->setModel(list_model_);
+}
 
-  Frame2 = make_frame("Frame2", QStringLiteral("Change Type"));
-  place(Frame2, 120, 4815, 7800, 810);
+// The field-kind chooser.
+void Form1::BuildFrame2() {
+  Frame2 = MakeFrame("Frame2", QStringLiteral("Change Type"));
+  Place(Frame2, 120, 4815, 7800, 810);
   Combo1 = new QComboBox(Frame2);
   Combo1->setObjectName(QStringLiteral("Combo1"));
   Combo1->setEditable(false);
   Combo1->setMaxVisibleItems(26);
-  place(Combo1, 240, 300, 7335, 345);
-
-  Frame1 = make_frame("Frame1", QStringLiteral("Output Folder"));
-  place(Frame1, 120, 5670, 7800, 800);
-  Text3 = make_text("Text3", Frame1);
-  place(Text3, 240, 300, 6495, 345);
-  PushButton5 = make_button("PushButton5", QStringLiteral("..."), Frame1);
-  place(PushButton5, 6840, 300, 720, 345);
-
-  PushButton1 = make_button("PushButton1", QStringLiteral("Save As VCF (ANSI Format)"), this);
-  place(PushButton1, 120, 6570, 3840, 405);
-  PushButton3 = make_button("PushButton3", QStringLiteral("Save As VCF (UTF8 Format)"), this);
-  place(PushButton3, 4080, 6570, 3840, 405);
-
-  // Screen readers name each control after its frame or task.
-  Text1->setAccessibleName(Frame4->title());
-  Text2->setAccessibleName(Frame3->title());
-  Text3->setAccessibleName(Frame1->title());
   Combo1->setAccessibleName(Frame2->title());
-  ListView1->setAccessibleName(QStringLiteral("Columns of the block"));
-  PushButton2->setAccessibleName(QStringLiteral("Choose a workbook"));
+  Place(Combo1, 240, 300, 7335, 345);
+}
+
+// The output folder, typed or browsed.
+void Form1::BuildFrame1() {
+  Frame1 = MakeFrame("Frame1", QStringLiteral("Output Folder"));
+  Place(Frame1, 120, 5670, 7800, 800);
+  Text3 = MakeText("Text3", Frame1);
+  Place(Text3, 240, 300, 6495, 345);
+  Text3->setAccessibleName(Frame1->title());
+  PushButton5 = MakeButton("PushButton5", QStringLiteral("..."), Frame1);
+  Place(PushButton5, 6840, 300, 720, 345);
   PushButton5->setAccessibleName(QStringLiteral("Choose the output folder"));
+}
 
-  // The program fills the workbook path and the block address itself.
-  Text1->setReadOnly(true);
-  Text2->setReadOnly(true);
+void Form1::BuildSaveButtons() {
+  PushButton1 = MakeButton("PushButton1", QStringLiteral("Save As VCF (ANSI Format)"), this);
+  Place(PushButton1, 120, 6570, 3840, 405);
+  PushButton3 = MakeButton("PushButton3", QStringLiteral("Save As VCF (UTF8 Format)"), this);
+  Place(PushButton3, 4080, 6570, 3840, 405);
+}
 
-  setTabOrder(Text1, PushButton2);
-  setTabOrder(PushButton2, ListView1);
-  setTabOrder(ListView1, Combo1);
-  setTabOrder(Combo1, Text3);
-  setTabOrder(Text3, PushButton5);
-  setTabOrder(PushButton5, PushButton1);
-  setTabOrder(PushButton1, PushButton3);
-  setTabOrder(PushButton3, PushButton4);
-  setTabOrder(PushButton4, Text2);
-  setTabOrder(Text2, PushButton6);
+void Form1::SetFocusOrder() {
+  QWidget* const order[] = {Text1,       PushButton2, ListView1,   Combo1, Text3,      PushButton5,
+                            PushButton1, PushButton3, PushButton4, Text2,  PushButton6};
+  for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+}
 
-  // Events to their handlers.
+void Form1::ConnectHandlers() {
   connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
   connect(PushButton2, &QPushButton::clicked, this, [this] { PushButton2_Click(); });
   connect(PushButton3, &QPushButton::clicked, this, [this] { PushButton3_Click(); });
@@ -195,20 +227,41 @@ void Form1::BuildControls() {
           });
   connect(Combo1, &QComboBox::activated, this, [this] { Combo1_Click(); });
   connect(Combo1, &QComboBox::currentIndexChanged, this, [this] { Combo1_Change(); });
+}
 
-  // Mouse-move notifications of the buttons, the frames, the text boxes and the list feed the
-  // hover rules; the window's own moves arrive in mouseMoveEvent. Combo1 has no rule.
+void Form1::WireHoverRules() {
+  // Mouse-move notifications of the buttons, the frames, the text boxes and the list (its
+  // lines, its column header and its scroll bars) feed the hover rules; the window's own moves
+  // arrive in mouseMoveEvent. Combo1 has no rule.
   setMouseTracking(true);
-  for (QWidget* widget : std::initializer_list<QWidget*>{
-           PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6, Frame1, Frame2, Frame3, Frame4,
-           Text1, Text2, Text3, ListView1->viewport(), ListView1->header()}) {
+  std::vector<QWidget*> watched = {PushButton1,
+                                   PushButton2,
+                                   PushButton3,
+                                   PushButton4,
+                                   PushButton5,
+                                   PushButton6,
+                                   Frame1,
+                                   Frame2,
+                                   Frame3,
+                                   Frame4,
+                                   Text1,
+                                   Text2,
+                                   Text3,
+                                   ListView1,
+                                   ListView1->viewport(),
+                                   ListView1->header(),
+                                   ListView1->header()->viewport()};
+  for (QScrollBar* bar : {ListView1->verticalScrollBar(), ListView1->horizontalScrollBar()}) {
+    watched.push_back(bar);
+    if (bar->parentWidget() && bar->parentWidget() != ListView1) watched.push_back(bar->parentWidget());
+  }
+  for (QWidget* widget : watched) {
     widget->setMouseTracking(true);
     widget->installEventFilter(this);
     // Each move reaches one rule: a button that ignores a move must not pass it on to the
     // frame or the window behind it.
     widget->setAttribute(Qt::WA_NoMousePropagation);
   }
-  ListView1->setAttribute(Qt::WA_NoMousePropagation);
   Combo1->setAttribute(Qt::WA_NoMousePropagation);
   // The pointer setting covers the whole window, the chooser included: the controls take the
   // window's shape, except the text boxes, which have a shape of their own to override.
@@ -218,16 +271,43 @@ void Form1::BuildControls() {
 }
 
 void Form1::Form_Load() {
-  CenterForm(*this);                                 // 1
-  ApplySkin();                                       // 2
-  setWindowTitle(FromUtf8(run::kApplicationTitle));  // 3
-  setWindowIcon(AppIcon());                          // 4
+  CenterForm(*this);                                  // 1
+  ApplySkin();                                        // 2
+  setWindowTitle(ToQString(run::kApplicationTitle));  // 3
+  setWindowIcon(AppIcon());                           // 4
   const QString cursor_file = env_.application_folder + QStringLiteral("/HAND-M.CUR");
   if (FileExists(cursor_file)) custom_pointer_ = LoadCursorFile(cursor_file);                // 5: unreadable: no image
   InitFieldMapping();                                                                        // 6
   Text3->setText(GetSetting(env_.settings, QString::fromLatin1(commands::kSettingsSection),  // 7
                             QString::fromLatin1(commands::kOutputFolderKey), env_.desktop_folder));
   CheckExcelInstalled(env_.make_engine, env_.dialogs);  // 8
+  Text1->setFocus();                                    // the first control of the focus order
+}
+
+void Form1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // Step 1 centred the window by its inner size: its frame is known only once the window
+  // manager has framed the shown window, a little later. Centre it again by its outer size
+  // then, so the title bar does not push it below the middle; without a frame, nothing moves.
+  if (centred_with_frame_) return;
+  centred_with_frame_ = true;
+  auto* poll = new QTimer(this);
+  auto tries = std::make_shared<int>(0);
+  connect(poll, &QTimer::timeout, this, [this, poll, tries] {
+    const bool framed = frameGeometry().size() != size();
+    if (framed) CenterForm(*this);
+    if (framed || ++*tries >= kFramePollTries) poll->deleteLater();
+  });
+  poll->start(kFramePollMs);
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+  // Form_Unload: the program ends at once, whatever is open. A running export stops before
+  // its next row and shows nothing more; a sheet window that is up closes with the program.
+  export_->Abandon();
+  QWidget::closeEvent(event);
+  emit Closed();
+  QCoreApplication::exit(0);
 }
 
 void Form1::ApplySkin() {
@@ -245,7 +325,7 @@ void Form1::InitFieldMapping() {
   ListView1->header()->resizeSection(1, Px(mapping::ColumnList::kTypeHeaderWidthTwips));
   Combo1->blockSignals(true);
   Combo1->clear();
-  for (std::string_view kind : mapping::kFieldKindTexts) Combo1->addItem(FromUtf8(kind));
+  for (std::string_view kind : mapping::kFieldKindTexts) Combo1->addItem(ToQString(kind));
   Combo1->setCurrentIndex(-1);
   Combo1->blockSignals(false);
 }
@@ -315,14 +395,14 @@ void Form1::ListView1_Click() {
   if (columns_.Empty()) return;
   const std::optional<std::size_t> line = SelectedLine();
   if (!line) return;
-  Combo1->setCurrentText(FromUtf8(columns_.TypeOf(*line)));
+  Combo1->setCurrentText(ToQString(columns_.TypeOf(*line)));
 }
 
 void Form1::Combo1_Click() {
   if (columns_.Empty() || Combo1->currentIndex() < 0) return;
   const std::optional<std::size_t> line = SelectedLine();
   if (!line) return;
-  columns_.SetSelectedType(Combo1->currentText().toStdString());
+  columns_.SetSelectedType(ToUtf8(Combo1->currentText()));
   list_model_->LineChanged(*line);
 }
 
@@ -346,13 +426,25 @@ void Form1::PushButton2_Click() {
 
 void Form1::PickCellBlock(const QString& path) {
   SetPointer(run::PointerSetting::kBusy);
+  std::optional<sheet::Workbook> workbook;
   try {
-    const sheet::Workbook workbook = env_.open_workbook(path.toStdString());  // OpenWorkbook
+    workbook = env_.open_workbook(ToUtf8(path));  // OpenWorkbook
+  } catch (const std::exception& e) {
+    // A workbook that cannot be read says why, and leaves no block and no stale column list.
+    Text2->clear();
+    columns_.Clear();
+    list_model_->Reload();
+    SetPointer(run::PointerSetting::kDefault);
+    env_.dialogs.Show(ToUtf8(path) + "\r\n\r\n" + e.what(), run::kApplicationTitle, run::MessageIcon::kExclamation,
+                      run::MessageButtons::kOk);
+    return;
+  }
+  try {
     SetPointer(run::PointerSetting::kBusy);
-    const std::optional<std::string> address = env_.dialogs.PickBlock(workbook, env_.format);
+    const std::optional<std::string> address = env_.dialogs.PickBlock(*workbook, env_.format);
     const std::optional<sheet::CellBlock> block = address ? sheet::ParseAddress(*address) : std::nullopt;
     if (block) {
-      Text2->setText(FromUtf8(*address));
+      Text2->setText(ToQString(*address));
       // A new block replaces the lines of the previous one, so the list always matches Text2.
       columns_.Clear();
       columns_.FillColumnList(static_cast<int>(block->last_column - block->first_column + 1));
@@ -360,7 +452,7 @@ void Form1::PickCellBlock(const QString& path) {
       if (!columns_.Empty()) ListView1->setCurrentIndex(list_model_->index(0, 0));
     }
   } catch (const std::exception&) {
-    // A workbook that cannot be read, or a cancelled pick, leaves everything as it was.
+    // A cancelled pick leaves everything as it was.
   }
   SetPointer(run::PointerSetting::kDefault);  // closing steps
 }
@@ -391,10 +483,11 @@ void Form1::PushButton1_Click() { Save(vcard::ExportEncoding::Ansi); }
 void Form1::PushButton3_Click() { Save(vcard::ExportEncoding::Utf8); }
 
 void Form1::Save(vcard::ExportEncoding encoding) {
-  if (!env_.save) return;
-  const run::ExportInputs inputs{Text1->text().toStdString(), Text2->text().toStdString(), columns_,
-                                 Text3->text().toStdString()};
-  env_.save(encoding, inputs, *this);
+  // One run at a time: a press while a run works starts nothing.
+  if (!env_.save || export_->Running()) return;
+  const run::ExportInputs inputs{ToUtf8(Text1->text()), ToUtf8(Text2->text()), columns_,
+                                 ToUtf8(commands::OutputFolderPath(Text3->text()))};
+  export_->Start(env_.save, encoding, inputs);
 }
 
 }  // namespace cw::app

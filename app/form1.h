@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/background_export.h"
 #include "app/excel1.h"
 #include "commands/dialogs.h"
 #include "commands/settings_store.h"
@@ -40,10 +41,6 @@ inline constexpr const char* kOpenDialogFilter = "Excel Files(*.xls*)";
 // Reads a workbook for the block pick; throws with a clear description when it cannot.
 using WorkbookOpener = std::function<sheet::Workbook(const std::string& path)>;
 
-// A save command: runs the export with the window's inputs; Form1 passes itself as the pointer.
-using SaveRunner =
-    std::function<void(vcard::ExportEncoding encoding, const run::ExportInputs& inputs, run::PointerControl& pointer)>;
-
 // What the window needs of the world outside it.
 struct Form1Environment {
   commands::Dialogs& dialogs;
@@ -53,7 +50,7 @@ struct Form1Environment {
   EngineFactory make_engine;   // CheckExcelInstalled
   WorkbookOpener open_workbook;
   sheet::FormatLocale format;
-  SaveRunner save;
+  SaveRunner save;  // runs on a worker thread (BackgroundExport)
 };
 
 class Form1 : public QWidget, public run::PointerControl {
@@ -101,7 +98,15 @@ class Form1 : public QWidget, public run::PointerControl {
   void PlainAreaHover();
 
   mapping::ColumnList& Columns() { return columns_; }
+  // A save command's run is working (on its worker thread).
+  bool ExportRunning() const { return export_->Running(); }
+  BackgroundExport& Export() { return *export_; }
 
+ signals:
+  // The main window was closed: the program ends (Form_Unload).
+  void Closed();
+
+ public:
   // The controls, under their own names.
   QPushButton* PushButton1 = nullptr;
   QPushButton* PushButton2 = nullptr;
@@ -122,6 +127,8 @@ class Form1 : public QWidget, public run::PointerControl {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   struct PointerTarget {
@@ -130,7 +137,22 @@ class Form1 : public QWidget, public run::PointerControl {
     QCursor own;
   };
 
+  // One builder per row of the window, top to bottom, then the wiring.
   void BuildControls();
+  void BuildTopButtons();
+  void BuildFrame4();
+  void BuildFrame3();
+  void BuildListView1();
+  void BuildFrame2();
+  void BuildFrame1();
+  void BuildSaveButtons();
+  void SetFocusOrder();
+  void ConnectHandlers();
+  void WireHoverRules();
+  QPushButton* MakeButton(const char* name, const QString& caption, QWidget* parent);
+  QGroupBox* MakeFrame(const char* name, const QString& caption);
+  QLineEdit* MakeText(const char* name, QWidget* parent);
+  void Place(QWidget* widget, int left, int top, int width, int height) const;
   void InitFieldMapping();
   void ApplySkin();
   void ApplyPointer();
@@ -146,6 +168,8 @@ class Form1 : public QWidget, public run::PointerControl {
   std::vector<PointerTarget> pointer_targets_;
   std::vector<QObject*> buttons_;
   bool skin_applied_ = false;
+  bool centred_with_frame_ = false;
+  std::unique_ptr<BackgroundExport> export_;
 };
 
 }  // namespace cw::app

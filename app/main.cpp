@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
       [&regional] { return cw::run::MakeSheetEngine(regional.format); },
       [](const std::string& path) { return cw::sheet::ReadWorkbookFile(path); },
       regional.format,
-      cw::app::ExportSaveRunner(dialogs, clock, regional),
+      cw::app::ExportSaveRunner(clock, regional),
   });
   dialogs.SetOwner(&form);
   form.Form_Load();

@@ -1,6 +1,7 @@
 #include "app/main0.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -14,18 +15,23 @@
 
 namespace cw::app {
 
-bool FileExists(const QString& path) { return !path.isEmpty() && QFileInfo::exists(path); }
+bool FileExists(const QString& path) { return !path.isEmpty() && QFileInfo(path).isFile(); }
+
+bool FolderExists(const QString& path) { return !path.isEmpty() && QFileInfo(path).isDir(); }
 
 void CenterForm(QWidget& window) {
   const QScreen* screen = QGuiApplication::primaryScreen();
   if (!screen) return;
   const QRect area = screen->geometry();
+  // Before the window is shown its frame is not known and the outer size is the inner one;
+  // move() places the outer top-left corner either way.
   const QSize size = window.frameGeometry().size();
   window.move(area.x() + (area.width() - size.width()) / 2, area.y() + (area.height() - size.height()) / 2);
 }
 
 QString GetDesktopFolder() {
   QString folder = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+  if (!FolderExists(folder)) folder = QDir::homePath();
   if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
   return folder;
 }

@@ -12,13 +12,18 @@ class QWidget;
 
 namespace cw::app {
 
-// True when the file system reports a file (or folder) at `path`; false on any failure.
+// What "exists" means at the window, as in the export run's checks: a file is a regular file
+// (or a link to one), a folder a directory. Neither is ever true for an empty path, and
+// neither fails.
 bool FileExists(const QString& path);
+bool FolderExists(const QString& path);
 
-// Places `window` in the middle of the primary screen.
+// Places `window` in the middle of the primary screen by its outer size, the window
+// manager's frame included once the window is shown and its frame is known.
 void CenterForm(QWidget& window);
 
-// The desktop folder the platform reports, with one trailing "/".
+// The desktop folder the platform reports, with one trailing "/"; the home folder when that
+// desktop folder does not exist (an account without a desktop environment has none).
 QString GetDesktopFolder();
 
 // The folder holding the executable, without a trailing "/".

@@ -1,15 +1,26 @@
 #include "app/qt_dialogs.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
 
+#include "app/input_blocker.h"
+#include "sheet/view/qt_text.h"
 #include "sheet/view/sheet_window.h"
 
 namespace cw::app {
 
+namespace {
+
+// Room a title bar takes beside its caption: the icon and the buttons.
+constexpr int kTitleBarExtra = 160;
+
+}  // namespace
+
 QString DisplayText(std::string_view text) {
-  QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  QString shown = ToQString(text);
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   return shown;
@@ -18,8 +29,7 @@ QString DisplayText(std::string_view text) {
 run::MessageAnswer QtDialogs::Show(std::string_view text, std::string_view title, run::MessageIcon icon,
                                    run::MessageButtons buttons) {
   QMessageBox box(owner_);
-  box.setWindowTitle(title.empty() ? QString::fromUtf8(run::kApplicationTitle.data(), run::kApplicationTitle.size())
-                                   : QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
+  box.setWindowTitle(ToQString(title.empty() ? run::kApplicationTitle : title));
   box.setTextFormat(Qt::PlainText);
   box.setText(DisplayText(text));
   box.setIcon(icon == run::MessageIcon::kExclamation ? QMessageBox::Warning : QMessageBox::NoIcon);
@@ -28,6 +38,13 @@ run::MessageAnswer QtDialogs::Show(std::string_view text, std::string_view title
     box.setDefaultButton(QMessageBox::Yes);
   } else {
     box.setStandardButtons(QMessageBox::Ok);
+  }
+  // Wide enough for its title: a short text such as "Done." would make the window manager
+  // cut the caption to "...".
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    const int width = box.fontMetrics().horizontalAdvance(box.windowTitle()) + kTitleBarExtra;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                  grid->columnCount());
   }
   const int answer = box.exec();
   if (answer == QMessageBox::Yes) return run::MessageAnswer::kYes;
@@ -46,7 +63,16 @@ QString QtDialogs::BrowseFolder(const QString& title) {
 
 std::optional<std::string> QtDialogs::PickBlock(const sheet::Workbook& workbook, sheet::FormatLocale locale) {
   sheet::SheetWindow window(workbook, locale, owner_);
-  if (window.exec() != QDialog::Accepted) return std::nullopt;
+  // Not modal to the application: a modal window would make the main window ignore its close
+  // button, and closing the main window ends the program even while a block is being marked
+  // (Form1::closeEvent ends this loop). The main window takes no input meanwhile.
+  window.setWindowModality(Qt::NonModal);
+  const InputBlocker blocker(owner_);
+  QEventLoop loop;
+  QObject::connect(&window, &QDialog::finished, &loop, &QEventLoop::quit);
+  window.show();
+  loop.exec();
+  if (window.result() != QDialog::Accepted) return std::nullopt;
   return window.Address();
 }
 

@@ -4,11 +4,17 @@
 
 namespace cw::app {
 
-SaveRunner ExportSaveRunner(commands::Dialogs& dialogs, run::Clock& clock, const run::RegionalSettings& regional) {
-  return [&dialogs, &clock, &regional](vcard::ExportEncoding encoding, const run::ExportInputs& inputs,
-                                       run::PointerControl& pointer) {
+SaveRunner ExportSaveRunner(run::Clock& clock, const run::RegionalSettings& regional) {
+  return [&clock, &regional](vcard::ExportEncoding encoding, const run::ExportInputs& inputs, RunOutside& outside) {
     const std::unique_ptr<run::SheetEngine> engine = run::MakeSheetEngine(regional.format);
-    run::ExportServices services{dialogs, dialogs, clock, pointer, *engine, regional.code_page, regional.dates};
+    run::ExportServices services{.messages = outside.messages,
+                                 .reporter = outside.reporter,
+                                 .clock = clock,
+                                 .pointer = outside.pointer,
+                                 .engine = *engine,
+                                 .code_page = regional.code_page,
+                                 .dates = regional.dates,
+                                 .progress = &outside.progress};
     run::ExportRun(encoding, inputs, services);
   };
 }

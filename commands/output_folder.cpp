@@ -1,8 +1,15 @@
 #include "commands/output_folder.h"
 
+#include <QDir>
+
 #include "run/statements.h"
 
 namespace cw::commands {
+
+QString OutputFolderPath(const QString& text) {
+  if (text == QStringLiteral("~") || text.startsWith(QStringLiteral("~/"))) return QDir::homePath() + text.mid(1);
+  return text;
+}
 
 QString BrowseForFolder(Dialogs& dialogs, const QString& title) { return dialogs.BrowseFolder(title); }
 

@@ -14,6 +14,10 @@ namespace cw::commands {
 inline constexpr std::string_view kPushButton5Location = "in Tabulon5/20/2014.Form1.PushButton5_Click ";
 inline constexpr const char* kFolderBrowserTitle = "Please select folder to add:";
 
+// The folder the save commands write into for the output folder box's text: a text that
+// begins with "~/" (or is "~") means the home folder; any other text is used as typed.
+QString OutputFolderPath(const QString& text);
+
 // Shows the folder browser; the chosen folder's path, or "" on cancel.
 QString BrowseForFolder(Dialogs& dialogs, const QString& title);
 

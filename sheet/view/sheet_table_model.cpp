@@ -4,15 +4,9 @@
 #include <algorithm>
 
 #include "sheet/address.h"
+#include "sheet/view/qt_text.h"
 
 namespace cw::sheet {
-namespace {
-
-QString ToQString(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
 
 SheetTableModel::SheetTableModel(const Workbook& workbook, FormatLocale locale, QObject* parent)
     : QAbstractTableModel(parent), workbook_(workbook), renderer_(workbook, locale) {

@@ -2,32 +2,34 @@
 
 #include <QDialogButtonBox>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabBar>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "sheet/block.h"
+#include "sheet/view/qt_text.h"
 #include "sheet/view/sheet_table_model.h"
 
 namespace cw::sheet {
 namespace {
-
-QString ToQString(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Column widths come from a small sample of rows, never from the whole sheet.
 constexpr int kSampleRows = 60;
 constexpr int kSampleColumns = 120;
 constexpr int kMinColumnWidth = 64;
 constexpr int kMaxColumnWidth = 320;
+// The window's first size, as a share of the screen's free area when that is smaller.
+constexpr QSize kPreferredSize(900, 620);
+constexpr double kMaxScreenShare = 0.9;
 
 }  // namespace
 
@@ -46,6 +48,12 @@ SheetWindow::SheetWindow(const Workbook& workbook, FormatLocale locale, QWidget*
   address_box_->setAccessibleName(QStringLiteral("Address"));
   auto* address_label = new QLabel(QStringLiteral("&Address:"), this);
   address_label->setBuddy(address_box_);
+  // Why a typed address was not taken, in words, under the box.
+  address_error_ = new QLabel(this);
+  address_error_->setObjectName(QStringLiteral("address_error"));
+  address_error_->setWordWrap(true);
+  address_error_->setStyleSheet(QStringLiteral("QLabel { color: #b00020; }"));
+  address_error_->hide();
 
   model_ = new SheetTableModel(workbook, locale, this);
   model_->SetSheet(active_sheet_);
@@ -71,6 +79,8 @@ SheetWindow::SheetWindow(const Workbook& workbook, FormatLocale locale, QWidget*
   if (!workbook.sheets.empty()) tabs_->setCurrentIndex(static_cast<int>(active_sheet_));
 
   buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  // Enter anywhere in the window, the address box included, presses OK.
+  buttons_->button(QDialogButtonBox::Ok)->setDefault(true);
   buttons_->button(QDialogButtonBox::Ok)->setEnabled(false);
 
   auto* top = new QHBoxLayout;
@@ -79,6 +89,7 @@ SheetWindow::SheetWindow(const Workbook& workbook, FormatLocale locale, QWidget*
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(prompt_);
   layout->addLayout(top);
+  layout->addWidget(address_error_);
   layout->addWidget(grid_, 1);
   layout->addWidget(tabs_);
   layout->addWidget(buttons_);
@@ -90,11 +101,28 @@ SheetWindow::SheetWindow(const Workbook& workbook, FormatLocale locale, QWidget*
       ShowSheet(static_cast<std::size_t>(index));
   });
   connect(grid_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { FollowSelection(); });
-  connect(address_box_, &QLineEdit::textEdited, this, [this] { SetAddressValid(true); });
+  connect(address_box_, &QLineEdit::textEdited, this, [this] {
+    SetAddressValid(true);
+    UpdateOk();
+  });
 
   SizeColumnsToSample();
-  resize(900, 620);
+  FitToScreen();
   grid_->setFocus();
+}
+
+void SheetWindow::FitToScreen() {
+  // The screen the window opens on: its parent's, else the primary one. At 192 dpi a fixed
+  // size would push OK, Cancel and the tabs off a small screen.
+  const QScreen* on = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+  QSize size = kPreferredSize;
+  if (on) {
+    const QSize free = on->availableGeometry().size();
+    size = size.boundedTo(
+        QSize(static_cast<int>(free.width() * kMaxScreenShare), static_cast<int>(free.height() * kMaxScreenShare)));
+    setMaximumSize(free);
+  }
+  resize(size.expandedTo(minimumSizeHint()));
 }
 
 SheetWindow::~SheetWindow() = default;
@@ -172,18 +200,30 @@ void SheetWindow::ShowBlock() {
   SetAddressValid(true);
   const std::optional<std::string> address = Address();
   address_box_->setText(address ? ToQString(*address) : QString());
-  buttons_->button(QDialogButtonBox::Ok)->setEnabled(block_.has_value());
+  UpdateOk();
+}
+
+void SheetWindow::UpdateOk() {
+  // A typed address is confirmed by OK (or Enter) without marking cells first.
+  buttons_->button(QDialogButtonBox::Ok)->setEnabled(block_.has_value() || !address_box_->text().trimmed().isEmpty());
 }
 
 bool SheetWindow::ApplyAddress(const QString& text) {
-  const QByteArray utf8 = text.toUtf8();
-  std::optional<CellBlock> parsed =
-      ParseAddress(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+  const QString typed = text.trimmed();
+  std::optional<CellBlock> parsed = ParseAddress(ToUtf8(typed));
   std::optional<std::size_t> sheet_index = model_->SheetIndex();
   if (parsed && parsed->sheet) sheet_index = workbook_.FindSheet(*parsed->sheet);
-  if (!parsed || !sheet_index || *sheet_index >= workbook_.sheets.size()) {
-    SetAddressValid(false);
-    buttons_->button(QDialogButtonBox::Ok)->setEnabled(false);
+  if (!parsed) {
+    SetAddressValid(false, typed.isEmpty() ? QStringLiteral("Type a block of cells, such as A1:C10.")
+                                           : QStringLiteral("\"%1\" is not a block of cells. Write it like A1:C10, "
+                                                            "$B$2 or 'My Sheet'!A1:C9.")
+                                                 .arg(typed));
+    return false;
+  }
+  if (!sheet_index || *sheet_index >= workbook_.sheets.size()) {
+    SetAddressValid(
+        false, parsed->sheet ? QStringLiteral("This workbook has no sheet named \"%1\".").arg(ToQString(*parsed->sheet))
+                             : QStringLiteral("This workbook has no sheets."));
     return false;
   }
   if (*sheet_index != model_->SheetIndex()) ShowSheet(*sheet_index);
@@ -197,20 +237,25 @@ bool SheetWindow::ApplyAddress(const QString& text) {
 }
 
 void SheetWindow::accept() {
-  // Enter in the address box confirms what was typed there.
+  // OK, or Enter in the address box, confirms what was typed there; a text that names no
+  // block keeps the window open with the reason under the box, ready to be corrected.
   const std::optional<std::string> shown = Address();
   const QString typed = address_box_->text().trimmed();
-  if (!typed.isEmpty() && (!shown || typed != ToQString(*shown)) && !ApplyAddress(typed)) {
+  if ((!shown || typed != ToQString(*shown)) && !ApplyAddress(typed)) {
     address_box_->setFocus();
+    address_box_->selectAll();
     return;
   }
   if (!block_) return;
   QDialog::accept();
 }
 
-void SheetWindow::SetAddressValid(bool valid) {
+QString SheetWindow::AddressError() const { return address_error_->text(); }
+
+void SheetWindow::SetAddressValid(bool valid, const QString& why) {
   address_box_->setStyleSheet(valid ? QString() : QStringLiteral("QLineEdit { background: #ffe4e1; }"));
-  address_box_->setToolTip(valid ? QString() : QStringLiteral("Not a block of cells of this workbook"));
+  address_error_->setText(valid ? QString() : why);
+  address_error_->setVisible(!valid);
 }
 
 void SheetWindow::SizeColumnsToSample() {

@@ -43,8 +43,11 @@ class SheetWindow : public QDialog {
   // Shows sheet `index` (as a click on its tab does).
   void ShowSheet(std::size_t index);
   // Marks the block an address names, as typing it into the address box and pressing Enter
-  // does. False (and the box marked invalid) when the text names no block of this workbook.
+  // does. False when the text names no block of this workbook; the reason then shows under
+  // the box (AddressError) until the text is edited.
   bool ApplyAddress(const QString& text);
+  // Why the last typed address was not taken; empty when it was.
+  QString AddressError() const;
 
   QTableView* Grid() const { return grid_; }
   QTabBar* Tabs() const { return tabs_; }
@@ -57,7 +60,9 @@ class SheetWindow : public QDialog {
   void FollowSelection();
   void ShowBlock();
   void SelectInGrid(const CellBlock& block, bool scroll);
-  void SetAddressValid(bool valid);
+  void SetAddressValid(bool valid, const QString& why = QString());
+  void UpdateOk();
+  void FitToScreen();
   void SizeColumnsToSample();
   CellBlock ClipToUsedRange(CellBlock block) const;
 
@@ -66,6 +71,7 @@ class SheetWindow : public QDialog {
   SheetTableModel* model_ = nullptr;
   QLabel* prompt_ = nullptr;
   QLineEdit* address_box_ = nullptr;
+  QLabel* address_error_ = nullptr;
   QTableView* grid_ = nullptr;
   QTabBar* tabs_ = nullptr;
   QDialogButtonBox* buttons_ = nullptr;

@@ -1,6 +1,8 @@
 // A dialogs seam that records every box and answers from a script, so no test blocks.
 #pragma once
 
+#include <QCoreApplication>
+#include <QThread>
 #include <deque>
 #include <functional>
 #include <stdexcept>
@@ -22,6 +24,7 @@ struct ShownBox {
 class FakeDialogs : public commands::Dialogs {
  public:
   std::vector<ShownBox> boxes;
+  bool off_window_thread = false;          // a box was asked for from another thread than the window's
   std::deque<run::MessageAnswer> answers;  // answers for Yes/No boxes, in order
   std::vector<std::pair<QString, QString>> open_requests;
   QString open_answer;
@@ -34,6 +37,7 @@ class FakeDialogs : public commands::Dialogs {
 
   run::MessageAnswer Show(std::string_view text, std::string_view title, run::MessageIcon icon,
                           run::MessageButtons buttons) override {
+    if (QThread::currentThread() != QCoreApplication::instance()->thread()) off_window_thread = true;
     boxes.push_back({std::string(text), std::string(title), icon, buttons});
     if (buttons == run::MessageButtons::kOk) return run::MessageAnswer::kOk;
     if (answers.empty()) throw std::logic_error("unexpected Yes/No box");

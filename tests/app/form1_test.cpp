@@ -11,12 +11,15 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <QTreeView>
 #include <QtTest>
+#include <atomic>
 #include <memory>
 
 #include "app/excel1.h"
@@ -74,11 +77,20 @@ void SelectCells(sheet::SheetWindow& window, int top, int left, int bottom, int 
                                           QItemSelectionModel::ClearAndSelect);
 }
 
-// Works the modal window once it is up, as a user would; polls so a slow start never hangs.
+// The window that is up for the user to work: a modal box, or the sheet window.
+QWidget* WindowUp() {
+  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (qobject_cast<sheet::SheetWindow*>(top) && top->isVisible()) return top;
+  }
+  return nullptr;
+}
+
+// Works the window once it is up, as a user would; polls so a slow start never hangs.
 void WhenModalShown(const std::function<void(QWidget*)>& act) {
   auto* timer = new QTimer;
   QObject::connect(timer, &QTimer::timeout, [timer, act] {
-    if (QWidget* modal = QApplication::activeModalWidget()) {
+    if (QWidget* modal = WindowUp()) {
       timer->stop();
       timer->deleteLater();
       act(modal);
@@ -119,7 +131,7 @@ struct Harness {
   std::unique_ptr<commands::IniSettingsStore> settings;
   QString app_folder, desktop, workbook_path;
   bool engine_available = true;
-  app::SaveRunner save;
+  std::function<void(vcard::ExportEncoding, const run::ExportInputs&, run::PointerControl&)> save;
   int workbooks_read = 0;
   std::unique_ptr<Form1> form;
 
@@ -147,8 +159,8 @@ struct Harness {
           return MakeBook();
         },
         {},
-        [this](vcard::ExportEncoding encoding, const run::ExportInputs& inputs, run::PointerControl& pointer) {
-          if (save) save(encoding, inputs, pointer);
+        [this](vcard::ExportEncoding encoding, const run::ExportInputs& inputs, app::RunOutside& outside) {
+          if (save) save(encoding, inputs, outside.pointer);
         },
     };
     form = std::make_unique<Form1>(std::move(env));
@@ -200,6 +212,9 @@ class Form1Test : public QObject {
   void QtMessageBoxesShowTheRequestedBox_data();
   void QtMessageBoxesShowTheRequestedBox();
   void QtSheetWindowReturnsTheMarkedBlock();
+  void FocusStartsOnText1AndTheListsPartsArePlain();
+  void FreshAccountWithoutADesktopFolder();
+  void ClosingTheMainWindowDuringAPickEndsIt();
 };
 
 void Form1Test::LayoutMatchesTheTableInTwips_data() {
@@ -634,12 +649,22 @@ void Form1Test::BrowsePickCancelledOrUnreadable() {
     h.dialogs.open_answer = c.readable ? h.workbook_path : h.dir.filePath(QStringLiteral("broken.xls"));
     h.dialogs.pick = nullptr;  // Cancel
     form.PushButton2_Click();
-    QVERIFY2(h.dialogs.boxes.empty(), c.what);
     QCOMPARE(form.Text1->text(), h.dialogs.open_answer);
     QVERIFY2(form.Text2->text().isEmpty(), c.what);
-    QCOMPARE(form.Columns().Count(), std::size_t{3});
     QCOMPARE(form.Pointer(), PointerSetting::kDefault);
     QCOMPARE(h.dialogs.picks, c.readable ? 1 : 0);
+    if (c.readable) {
+      QVERIFY2(h.dialogs.boxes.empty(), c.what);
+      QCOMPARE(form.Columns().Count(), std::size_t{3});
+      continue;
+    }
+    // One box with the reader's reason; no stale column list stays behind.
+    QCOMPARE(h.dialogs.boxes.size(), std::size_t{1});
+    QCOMPARE(QString::fromStdString(h.dialogs.boxes[0].text),
+             h.dialogs.open_answer + QStringLiteral("\r\n\r\nNot a workbook: ") + h.dialogs.open_answer);
+    QVERIFY(h.dialogs.boxes[0].icon == run::MessageIcon::kExclamation);
+    QCOMPARE(form.Columns().Count(), std::size_t{0});
+    QCOMPARE(form.ListView1->model()->rowCount(), 0);
   }
 }
 
@@ -761,15 +786,15 @@ void Form1Test::SaveButtonsRunTheExportOnTheWindowsInputs() {
   Harness h;
   struct Run {
     vcard::ExportEncoding encoding;
-    run::ExportInputs inputs;
-    run::PointerControl* pointer;
+    std::string workbook, address, folder, line2;
   };
-  std::vector<Run> runs;
+  std::vector<Run> runs;  // written by the worker, read once it has finished
+  std::atomic<bool> release{false};
   h.save = [&](vcard::ExportEncoding encoding, const run::ExportInputs& inputs, run::PointerControl& pointer) {
-    runs.push_back({encoding, inputs, &pointer});
+    runs.push_back(
+        {encoding, inputs.workbook_path, inputs.block_address, inputs.output_folder, inputs.columns.TypeOf(2)});
     pointer.SetPointer(PointerSetting::kBusy);  // as the run does while it works
-    MoveMouseOver(h.form->PushButton1);
-    QCOMPARE(h.form->PointerShape(), Qt::WaitCursor);
+    while (!release) QThread::msleep(2);
     pointer.SetPointer(PointerSetting::kDefault);
   };
   Form1& form = h.Load();
@@ -778,20 +803,32 @@ void Form1Test::SaveButtonsRunTheExportOnTheWindowsInputs() {
   form.PushButton2->click();
   form.ListView1->setCurrentIndex(form.ListView1->model()->index(1, 0));
   form.Combo1->setCurrentIndex(form.Combo1->findText(QStringLiteral("Notes")));
-  form.Text3->setText(QStringLiteral("/out/"));
+  form.Text3->setText(QStringLiteral("~/out/"));  // "~/" is the home folder
+
   form.PushButton1->click();
+  QVERIFY(form.ExportRunning());
+  QTRY_COMPARE(form.PointerShape(), Qt::WaitCursor);  // the window's thread is free: it repaints
+  MoveMouseOver(form.PushButton1);
+  QCOMPARE(form.PointerShape(), Qt::WaitCursor);
+  form.PushButton3->click();  // a second press while the run works starts nothing
+  form.Combo1->setCurrentIndex(form.Combo1->findText(QStringLiteral("Email")));  // the run keeps its copy
+  release = true;
+  QTRY_VERIFY(!form.ExportRunning());
+  QCOMPARE(form.Pointer(), PointerSetting::kDefault);
   form.PushButton3->click();
+  QTRY_VERIFY(!form.ExportRunning());
+
   QCOMPARE(runs.size(), std::size_t{2});
   QVERIFY(runs[0].encoding == vcard::ExportEncoding::Ansi);
   QVERIFY(runs[1].encoding == vcard::ExportEncoding::Utf8);
+  QCOMPARE(runs[0].line2, std::string("Notes"));
+  QCOMPARE(runs[1].line2, std::string("Email"));
   for (const Run& run : runs) {
-    QCOMPARE(QString::fromStdString(run.inputs.workbook_path), h.workbook_path);
-    QCOMPARE(run.inputs.block_address, std::string("$B$2:$C$3"));
-    QCOMPARE(run.inputs.output_folder, std::string("/out/"));
-    QCOMPARE(&run.inputs.columns, &form.Columns());
-    QCOMPARE(run.inputs.columns.TypeOf(2), std::string("Notes"));
-    QCOMPARE(run.pointer, static_cast<run::PointerControl*>(&form));
+    QCOMPARE(QString::fromStdString(run.workbook), h.workbook_path);
+    QCOMPARE(run.address, std::string("$B$2:$C$3"));
+    QCOMPARE(QString::fromStdString(run.folder), QDir::homePath() + QStringLiteral("/out/"));
   }
+  QCOMPARE(form.Text3->text(), QStringLiteral("~/out/"));  // the box and the setting keep the text
 }
 
 void Form1Test::QtMessageBoxesShowTheRequestedBox_data() {
@@ -858,6 +895,71 @@ void Form1Test::QtSheetWindowReturnsTheMarkedBlock() {
       QVERIFY(!address);
     }
   }
+}
+
+void Form1Test::FocusStartsOnText1AndTheListsPartsArePlain() {
+  Harness h;
+  Form1& form = h.Load();
+  form.show();
+  QVERIFY(QTest::qWaitForWindowActive(&form));
+  QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(form.Text1));
+  // The column header and the scroll bars are plain area: leaving a button over them shows
+  // the arrow again.
+  form.Columns().FillColumnList(40);
+  const QList<QWidget*> parts = {form.ListView1->header()->viewport(), form.ListView1->verticalScrollBar(),
+                                 form.ListView1->horizontalScrollBar(), form.ListView1};
+  for (QWidget* part : parts) {
+    MoveMouseOver(form.PushButton3);
+    QCOMPARE(form.Pointer(), PointerSetting::kCustom);
+    MoveMouseOver(part);
+    QVERIFY2(form.Pointer() == PointerSetting::kDefault, part->metaObject()->className());
+  }
+}
+
+// An account without a desktop environment has no Desktop folder: the first start offers the
+// home folder, where a save then works.
+void Form1Test::FreshAccountWithoutADesktopFolder() {
+  QTemporaryDir home;
+  const QByteArray old_home = qgetenv("HOME"), old_config = qgetenv("XDG_CONFIG_HOME");
+  qputenv("HOME", home.path().toUtf8());
+  qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral(".config")).toUtf8());
+  const QString without = app::GetDesktopFolder();
+  QDir(home.path()).mkdir(QStringLiteral("Desktop"));
+  const QString with = app::GetDesktopFolder();
+  qputenv("HOME", old_home);
+  if (old_config.isNull()) {
+    qunsetenv("XDG_CONFIG_HOME");
+  } else {
+    qputenv("XDG_CONFIG_HOME", old_config);
+  }
+  QCOMPARE(without, home.path() + QLatin1Char('/'));
+  QCOMPARE(with, home.path() + QStringLiteral("/Desktop/"));
+  QVERIFY(!app::FolderExists(home.filePath(QStringLiteral("nothing"))));
+  QVERIFY(!app::FileExists(home.path()));  // a folder is no file
+}
+
+void Form1Test::ClosingTheMainWindowDuringAPickEndsIt() {
+  app::QtDialogs dialogs;
+  Harness h;
+  Form1& form = h.Load();
+  dialogs.SetOwner(&form);
+  form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&form));
+  bool closed = false;
+  connect(&form, &Form1::Closed, this, [&] { closed = true; });
+  bool clicks_blocked = false;
+  WhenModalShown([&](QWidget* window) {
+    QVERIFY(qobject_cast<sheet::SheetWindow*>(window));
+    // The main window takes no clicks while the block is marked, but its close button works.
+    QTest::mouseClick(form.PushButton4, Qt::LeftButton);
+    clicks_blocked = h.dialogs.boxes.empty();
+    form.close();
+  });
+  const std::optional<std::string> address = dialogs.PickBlock(MakeBook(), {});
+  QVERIFY(!address);
+  QVERIFY(closed);
+  QVERIFY(clicks_blocked);
+  QVERIFY(!form.isVisible());
 }
 
 QTEST_MAIN(Form1Test)

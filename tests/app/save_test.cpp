@@ -5,12 +5,17 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTreeView>
 #include <QtTest>
+#include <algorithm>
+#include <atomic>
 
 #include "app/form1.h"
 #include "app/save_command.h"
@@ -63,6 +68,65 @@ void ChooseKind(app::Form1& form, int line, const char* kind) {
   form.Combo1->setCurrentIndex(form.Combo1->findText(QString::fromLatin1(kind)));
 }
 
+// A scripted engine: a one-column block of `rows` rows in A1:A<rows>, each cell "Name<row>",
+// read slowly on purpose; cells of the rows in `unreadable` fail.
+class SlowEngine : public run::SheetEngine {
+ public:
+  SlowEngine(std::uint32_t rows, int ms_per_cell, std::vector<std::uint32_t> unreadable = {})
+      : rows_(rows), ms_(ms_per_cell), unreadable_(std::move(unreadable)) {}
+  std::unique_ptr<run::SheetApplication> OpenWorkbook(const std::string&) override {
+    return std::make_unique<App>(*this);
+  }
+
+ private:
+  struct Range : run::SheetRange {
+    const SlowEngine& e;
+    explicit Range(const SlowEngine& engine) : e(engine) {}
+    std::uint32_t Row() override { return 1; }
+    std::uint32_t Column() override { return 1; }
+    std::uint32_t LastRow() override { return e.rows_; }
+    std::uint32_t LastColumn() override { return 1; }
+    std::string CellText(std::uint32_t row, std::uint32_t) override {
+      QThread::msleep(static_cast<unsigned long>(e.ms_));
+      if (std::find(e.unreadable_.begin(), e.unreadable_.end(), row) != e.unreadable_.end())
+        throw std::runtime_error("Cell unreadable in row " + std::to_string(row));
+      return "Name" + std::to_string(row);
+    }
+  };
+  struct Book : run::SheetWorkbook {
+    void Close() override {}
+  };
+  struct App : run::SheetApplication {
+    const SlowEngine& e;
+    explicit App(const SlowEngine& engine) : e(engine) {}
+    int WorkbooksCount() override { return 1; }
+    std::unique_ptr<run::SheetWorkbook> Workbooks(int) override { return std::make_unique<Book>(); }
+    std::unique_ptr<run::SheetRange> Range(std::string_view) override { return std::make_unique<SlowEngine::Range>(e); }
+    void Quit() override {}
+  };
+  std::uint32_t rows_;
+  int ms_;
+  std::vector<std::uint32_t> unreadable_;
+};
+
+// A save runner over a scripted engine; `runs` counts the runs started.
+app::SaveRunner ScriptedRunner(const SlowEngine& engine, FixedClock& clock, const run::RegionalSettings& regional,
+                               std::atomic<int>& runs) {
+  return [&](vcard::ExportEncoding encoding, const run::ExportInputs& inputs, app::RunOutside& outside) {
+    ++runs;
+    SlowEngine copy = engine;
+    run::ExportServices services{.messages = outside.messages,
+                                 .reporter = outside.reporter,
+                                 .clock = clock,
+                                 .pointer = outside.pointer,
+                                 .engine = copy,
+                                 .code_page = regional.code_page,
+                                 .dates = regional.dates,
+                                 .progress = &outside.progress};
+    run::ExportRun(encoding, inputs, services);
+  };
+}
+
 }  // namespace
 
 class SaveTest : public QObject {
@@ -72,6 +136,9 @@ class SaveTest : public QObject {
   void BothSaveButtonsWriteTheRowsOfThePickedBlock();
   void SaveWithAnEmptyListOrAMissingWorkbookSaysSo();
   void ShippedSampleExportsThreeRows();
+  void LongRunShowsProgressAndCancelKeepsTheFilesWritten();
+  void ReportsFromTheRunComeInStatementOrder();
+  void ClosingTheWindowDuringARunEndsIt();
 
  private:
   struct World {
@@ -83,7 +150,7 @@ class SaveTest : public QObject {
     QString app_folder, out;
     std::unique_ptr<app::Form1> form;
 
-    World() {
+    explicit World(const app::SaveRunner& runner = {}) {
       app_folder = dir.filePath(QStringLiteral("app"));
       out = dir.filePath(QStringLiteral("out"));
       QDir().mkpath(app_folder + QStringLiteral("/Samples"));
@@ -94,8 +161,14 @@ class SaveTest : public QObject {
           app::Form1Environment{dialogs, *settings, app_folder, dir.filePath(QStringLiteral("Desktop/")),
                                 [this] { return run::MakeSheetEngine(regional.format); },
                                 [](const std::string& path) { return sheet::ReadWorkbookFile(path); }, regional.format,
-                                app::ExportSaveRunner(dialogs, clock, regional)});
+                                runner ? runner : app::ExportSaveRunner(clock, regional)});
       form->Form_Load();
+    }
+    // Presses a save button and waits until its run has ended.
+    void Save(QPushButton* button) {
+      button->click();
+      QTRY_VERIFY_WITH_TIMEOUT(!form->ExportRunning(), 20000);
+      QVERIFY(!dialogs.off_window_thread);
     }
     QString Sample() const { return app_folder + QStringLiteral("/Samples/sample.xls"); }
   };
@@ -122,8 +195,8 @@ void SaveTest::BothSaveButtonsWriteTheRowsOfThePickedBlock() {
   ChooseKind(*w.form, 2, "Last Name");
   ChooseKind(*w.form, 3, "Email");
 
-  w.form->PushButton1->click();
-  w.form->PushButton3->click();
+  w.Save(w.form->PushButton1);
+  w.Save(w.form->PushButton3);
   QCOMPARE(w.dialogs.boxes.size(), std::size_t{2});
   QCOMPARE(w.dialogs.boxes[0].text, std::string("Done."));
   QCOMPARE(w.dialogs.boxes[1].text, std::string("Done."));
@@ -168,7 +241,7 @@ void SaveTest::BothSaveButtonsWriteTheRowsOfThePickedBlock() {
   ChooseKind(*w.form, 2, "Last Name");
   w.form->PushButton6->click();
   QCOMPARE(w.form->Text2->text(), QStringLiteral("A1:B3"));
-  w.form->PushButton3->click();
+  w.Save(w.form->PushButton3);
   QCOMPARE(w.dialogs.boxes.back().text, std::string("Done."));
   QCOMPARE(VcfFiles(w.out).size(), 3);
   QVERIFY(w.dialogs.boxes.size() == 3);
@@ -176,7 +249,20 @@ void SaveTest::BothSaveButtonsWriteTheRowsOfThePickedBlock() {
 
 void SaveTest::SaveWithAnEmptyListOrAMissingWorkbookSaysSo() {
   World w;
-  w.form->PushButton1->click();
+  // A CSV file under a workbook's name: the pick says what the reader found.
+  QFile csv(w.dir.filePath(QStringLiteral("contacts.xls")));
+  QVERIFY(csv.open(QIODevice::WriteOnly));
+  csv.write("First,Last\nAnn,Lee\n");
+  csv.close();
+  w.dialogs.open_answer = csv.fileName();
+  w.form->PushButton2->click();
+  QCOMPARE(w.dialogs.boxes.size(), std::size_t{1});
+  QVERIFY(QString::fromStdString(w.dialogs.boxes[0].text)
+              .contains(QStringLiteral("Not a workbook: the file holds plain text")));
+  QCOMPARE(w.dialogs.picks, 0);
+  w.dialogs.boxes.clear();
+
+  w.Save(w.form->PushButton1);
   QCOMPARE(w.dialogs.boxes.size(), std::size_t{1});
   QCOMPARE(w.dialogs.boxes[0].text, std::string("No columns found in the list."));
 
@@ -184,7 +270,7 @@ void SaveTest::SaveWithAnEmptyListOrAMissingWorkbookSaysSo() {
   w.dialogs.open_answer = w.dir.filePath(QStringLiteral("elsewhere.xls"));
   w.form->Columns().FillColumnList(2);
   w.form->PushButton6->click();
-  w.form->PushButton3->click();
+  w.Save(w.form->PushButton3);
   QCOMPARE(w.dialogs.boxes.size(), std::size_t{2});
   QCOMPARE(QString::fromStdString(w.dialogs.boxes[1].text), w.Sample() + QStringLiteral(" file not found."));
   QCOMPARE(w.dialogs.boxes[1].title, std::string("File Not Found"));
@@ -206,8 +292,8 @@ void SaveTest::ShippedSampleExportsThreeRows() {
   QCOMPARE(w.form->Columns().Count(), std::size_t{2});
   ChooseKind(*w.form, 1, "First Name");
   ChooseKind(*w.form, 2, "Last Name");
-  w.form->PushButton1->click();
-  w.form->PushButton3->click();
+  w.Save(w.form->PushButton1);
+  w.Save(w.form->PushButton3);
   QCOMPARE(w.dialogs.boxes.size(), std::size_t{2});
   QCOMPARE(w.dialogs.boxes[1].text, std::string("Done."));
   QCOMPARE(VcfFiles(w.out),
@@ -218,6 +304,98 @@ void SaveTest::ShippedSampleExportsThreeRows() {
            QByteArray("\xEF\xBB\xBF"
                       "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Chen;Wei;;\r\nFN:Wei  Chen\r\n"
                       "REV:20260101T090503\r\nEND:VCARD\r\n"));
+}
+
+// Prepares the window for a run over the scripted engine: one column of first names.
+void PrepareScriptedRun(app::Form1& form, const QString& folder) {
+  QFile workbook(folder + QStringLiteral("/book.xlsx"));  // the run checks that the file exists
+  workbook.open(QIODevice::WriteOnly);
+  form.Text1->setText(workbook.fileName());
+  form.Text2->setText(QStringLiteral("A1:A40"));
+  form.Columns().FillColumnList(1);
+  form.Columns().Select(1);
+  form.Columns().SetSelectedType("First Name");
+}
+
+void SaveTest::LongRunShowsProgressAndCancelKeepsTheFilesWritten() {
+  constexpr std::uint32_t kRows = 40;
+  const SlowEngine engine(kRows, 40);  // 1.6 s in all
+  FixedClock clock;
+  const run::RegionalSettings regional = run::RegionalSettings::ForLocale("en_US.UTF-8");
+  std::atomic<int> runs{0};
+  World w(ScriptedRunner(engine, clock, regional, runs));
+  PrepareScriptedRun(*w.form, w.dir.path());
+  QElapsedTimer since_press;
+  since_press.start();
+  w.form->PushButton1->click();
+  QVERIFY(w.form->ExportRunning());
+
+  // The window's thread is free: the progress dialog comes up on its own after half a second.
+  QProgressDialog* progress = w.form->Export().Progress();
+  QVERIFY(progress);
+  QTRY_VERIFY(progress->isVisible());
+  QVERIFY(since_press.elapsed() >= app::kProgressDelayMs - 50);
+  QCOMPARE(w.form->PointerShape(), Qt::WaitCursor);
+  w.form->PushButton3->click();  // starts no second run
+  QTRY_VERIFY(progress->maximum() == int(kRows) && progress->value() >= 15);
+  QVERIFY(progress->labelText().contains(QStringLiteral(" of 40 rows")));
+  QPushButton* cancel = progress->findChild<QPushButton*>();
+  QVERIFY(cancel);
+  QTest::mouseClick(cancel, Qt::LeftButton);
+
+  QTRY_VERIFY(!w.form->ExportRunning());
+  QCOMPARE(runs.load(), 1);
+  QCOMPARE(w.dialogs.boxes.size(), std::size_t{1});
+  const QStringList written = VcfFiles(w.out);
+  QVERIFY2(written.size() >= 15 && written.size() < int(kRows), qPrintable(QString::number(written.size())));
+  QCOMPARE(QString::fromStdString(w.dialogs.boxes[0].text),
+           QStringLiteral("Export cancelled. %1 files were written to %2/.").arg(written.size()).arg(w.out));
+  // The files written are whole and are the block's first rows.
+  for (int r = 1; r <= written.size(); ++r) {
+    QVERIFY(ReadAll(w.out + QStringLiteral("/ANSI_Name%1 _Row%1.vcf").arg(r)).endsWith("END:VCARD\r\n"));
+  }
+  QCOMPARE(w.form->Pointer(), run::PointerSetting::kDefault);
+  QVERIFY(!w.dialogs.off_window_thread);
+}
+
+// Failure reports from the worker reach the window's thread as boxes, in statement order,
+// before the final "Done.".
+void SaveTest::ReportsFromTheRunComeInStatementOrder() {
+  const SlowEngine engine(6, 0, {2, 5});
+  FixedClock clock;
+  const run::RegionalSettings regional = run::RegionalSettings::ForLocale("en_US.UTF-8");
+  std::atomic<int> runs{0};
+  World w(ScriptedRunner(engine, clock, regional, runs));
+  PrepareScriptedRun(*w.form, w.dir.path());
+  w.form->Text2->setText(QStringLiteral("A1:A6"));
+  w.Save(w.form->PushButton3);
+  QCOMPARE(w.dialogs.boxes.size(), std::size_t{3});
+  QVERIFY(QString::fromStdString(w.dialogs.boxes[0].text).startsWith(QStringLiteral("Cell unreadable in row 2\r\n")));
+  QVERIFY(QString::fromStdString(w.dialogs.boxes[1].text).startsWith(QStringLiteral("Cell unreadable in row 5\r\n")));
+  QCOMPARE(w.dialogs.boxes[0].title, std::string("Application Error"));
+  QCOMPARE(w.dialogs.boxes[2].text, std::string("Done."));
+  QCOMPARE(VcfFiles(w.out).size(), 6);
+}
+
+// The window takes no clicks while a run works, but closing it stops the run before its next
+// row and ends the program without another box.
+void SaveTest::ClosingTheWindowDuringARunEndsIt() {
+  const SlowEngine engine(40, 40);
+  FixedClock clock;
+  const run::RegionalSettings regional = run::RegionalSettings::ForLocale("en_US.UTF-8");
+  std::atomic<int> runs{0};
+  World w(ScriptedRunner(engine, clock, regional, runs));
+  PrepareScriptedRun(*w.form, w.dir.path());
+  w.form->show();
+  QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+  w.form->PushButton1->click();
+  QTRY_VERIFY(w.form->Export().Progress()->isVisible());
+  QTest::mouseClick(w.form->PushButton6, Qt::LeftButton);  // the sample command would set A1:B3
+  QCOMPARE(w.form->Text2->text(), QStringLiteral("A1:A40"));
+  QVERIFY(w.form->close());
+  QVERIFY(!w.form->ExportRunning());
+  QVERIFY(w.dialogs.boxes.empty());
+  QVERIFY(VcfFiles(w.out).size() < 40);
 }
 
 QTEST_MAIN(SaveTest)

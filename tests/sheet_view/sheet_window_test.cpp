@@ -8,9 +8,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabBar>
 #include <QTableView>
 #include <QtTest>
+#include <vector>
 
 #include "sheet/cell_text.h"
 #include "sheet/view/sheet_table_model.h"
@@ -95,6 +97,8 @@ class SheetWindowTest : public QObject {
   void TypedAddressMarksTheBlock();
   void OkNeedsABlockAndConfirmsTypedText();
   void GridNeverHoldsMoreThanTheSheetAndGrowsForATypedBlock();
+  void TypedAndConfirmedByKeyboard();
+  void FitsTheScreen();
 };
 
 void SheetWindowTest::GridShowsDisplayedTextAndHeaders() {
@@ -272,6 +276,66 @@ void SheetWindowTest::GridNeverHoldsMoreThanTheSheetAndGrowsForATypedBlock() {
   QCOMPARE(window.Grid()->model()->rowCount(), int(cw::sheet::kMaxRows));
   QCOMPARE(window.Grid()->model()->columnCount(), int(cw::sheet::kMaxColumns));
   QCOMPARE(QString::fromStdString(*window.Address()), QStringLiteral("$A$1048570:$XFD$1048576"));
+}
+
+// A person types into the address box and presses Return, without touching the grid; a wrong
+// address says why under the box and the corrected one is taken.
+void SheetWindowTest::TypedAndConfirmedByKeyboard() {
+  struct Attempt {
+    const char* typed;
+    const char* reason;  // part of the reason shown; empty: accepted
+  };
+  struct Case {
+    const char* what;
+    std::vector<Attempt> attempts;
+    const char* address;  // reported after the last attempt
+  };
+  const Case cases[] = {
+      {"relative block", {{"A1:B3", ""}}, "$A$1:$B$3"},
+      {"absolute cell", {{"$B$2", ""}}, "$B$2"},
+      {"quoted sheet", {{"'My Sheet'!A1:C9", ""}}, "'My Sheet'!$A$1:$C$9"},
+      {"unknown sheet, then right", {{"Nope!A1", "no sheet named \"Nope\""}, {"Names!C3", ""}}, "$C$3"},
+      {"garbage twice, then right",
+       {{"A1:B", "is not a block of cells"}, {"XFE1", "is not a block of cells"}, {"b2:c4", ""}},
+       "$B$2:$C$4"},
+  };
+  const Workbook book = MakeBook();
+  for (const Case& c : cases) {
+    SheetWindow window(book, {});
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY2(window.Grid()->selectionModel()->selectedIndexes().isEmpty(), c.what);
+    for (const Attempt& a : c.attempts) {
+      window.AddressBox()->setFocus();
+      window.AddressBox()->selectAll();
+      QTest::keyClicks(window.AddressBox(), QString::fromUtf8(a.typed));
+      QVERIFY2(window.Buttons()->button(QDialogButtonBox::Ok)->isEnabled(), c.what);
+      QTest::keyClick(window.AddressBox(), Qt::Key_Return);
+      const bool taken = *a.reason == 0;
+      QCOMPARE(window.result(), taken ? int(QDialog::Accepted) : 0);
+      QVERIFY2(window.AddressError().contains(QString::fromUtf8(a.reason)), qPrintable(window.AddressError()));
+      QCOMPARE(window.AddressError().isEmpty(), taken);
+    }
+    QCOMPARE(QString::fromStdString(window.Address().value_or("<none>")), QString::fromUtf8(c.address));
+    QVERIFY2(!window.Grid()->selectionModel()->selectedIndexes().isEmpty(), c.what);  // the grid shows it
+  }
+}
+
+void SheetWindowTest::FitsTheScreen() {
+  const Workbook book = MakeBook();
+  QWidget owner;
+  SheetWindow window(book, {}, &owner);
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  const QRect free = window.screen()->availableGeometry();
+  QVERIFY2(window.width() <= free.width() && window.height() <= free.height(),
+           qPrintable(QStringLiteral("%1x%2 on %3x%4")
+                          .arg(window.width())
+                          .arg(window.height())
+                          .arg(free.width())
+                          .arg(free.height())));
+  QVERIFY(window.Buttons()->isVisible());
+  QVERIFY(window.Tabs()->isVisible());
 }
 
 QTEST_MAIN(SheetWindowTest)

@@ -1,0 +1,24 @@
+# `cpack -G DEB --config build/CPackConfig.cmake` (or `cmake --build build --target package`)
+# makes cardwright_<version>_amd64.deb from the install rules: the program with Samples/ under
+# /usr/lib/cardwright, the link /usr/bin/cardwright, the desktop entry, the icons and the
+# AppStream file. Its library dependencies come from the binary (dpkg-shlibdeps, dpkg-dev).
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME cardwright)
+set(CPACK_PACKAGE_VENDOR Marrowind)
+set(CPACK_PACKAGE_CONTACT "Marrowind <support@marrowind.com>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "turn the rows of a spreadsheet into vCard contact files")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Cardwright turns the rows of a block of cells in an .xlsx or .xls workbook into vCard 2.1
+files, one per row, in the ANSI code page or in UTF-8. It reads workbooks with an engine
+of its own and needs no spreadsheet application.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://github.com/marrowind/cardwright)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Not seen in the binary: the X11 platform plugin Qt loads at run time, and the fonts the
+# window's fixed layout is measured in (Arial, metric-compatible Liberation Sans).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+set(CPACK_STRIP_FILES ON)
+include(CPack)
