@@ -1,6 +1,5 @@
 #include "run/export_run.h"
 
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -40,13 +39,20 @@ struct EncodingTable {
   int done_box;
   int file_not_found_box;
   int no_columns_box;
+  // The statements before the file statements: Ansi forms the path (350) and converts the
+  // record as it writes it; Utf8 makes the bytes, UTF-8 and byte-order mark (350 to 352), and
+  // forms the path as it creates the file. 0: no statement of its own.
+  int form_path;
+  int make_bytes;
   FileStatements files;
 };
 
 constexpr EncodingTable kAnsi = {
-    "ANSI_", "in Tabulon5/20/2014.Form1.PushButton1_Click ", 358, 360, 362, 364, 366, 372, 374, 376, {352, 354, 356}};
+    "ANSI_",        "in Tabulon5/20/2014.Form1.PushButton1_Click ", 358, 360, 362, 364, 366, 372, 374, 376, 350, 0,
+    {352, 354, 356}};
 constexpr EncodingTable kUtf8 = {
-    "UTF8_", "in Tabulon5/20/2014.Form1.PushButton3_Click ", 360, 362, 364, 366, 368, 374, 376, 378, {354, 356, 358}};
+    "UTF8_",        "in Tabulon5/20/2014.Form1.PushButton3_Click ", 360, 362, 364, 366, 368, 374, 376, 378, 0, 350,
+    {354, 356, 358}};
 
 const EncodingTable& TableFor(ExportEncoding encoding) { return encoding == ExportEncoding::Ansi ? kAnsi : kUtf8; }
 
@@ -56,24 +62,58 @@ std::string TrimSpaces(std::string_view s) {
   return std::string(s);
 }
 
-bool FileExists(const std::string& path) {
-  std::error_code error;
-  return std::filesystem::is_regular_file(path, error);
-}
-
-bool FolderExists(const std::string& path) {
-  std::error_code error;
-  return !path.empty() && std::filesystem::is_directory(path, error);
-}
-
 // Characters a file name may not hold on the systems the files travel to.
 constexpr char kReplacedInBaseName[] = {'/', '\\', '*', ':', '?', '<', '>', '|'};
+
+// Linux file systems hold names of up to 255 bytes.
+constexpr std::size_t kMaxFileNameBytes = 255;
+constexpr std::string_view kExtension = ".vcf";
+
+// Control characters would cut the path (NUL) or hide in the name: they become spaces too.
+void ReplaceControlCharacters(std::string& base_name) {
+  for (char& c : base_name) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  }
+}
+
+// Shortens the names part of `base_name`, the bytes [names_begin, names_end), on a character
+// boundary, so that the base name and ".vcf" fit one file name.
+void FitFileName(std::string& base_name, std::size_t names_begin, std::size_t names_end) {
+  const std::size_t limit = kMaxFileNameBytes - kExtension.size();
+  if (base_name.size() <= limit) return;
+  std::size_t keep_end = names_end - std::min(names_end - names_begin, base_name.size() - limit);
+  while (keep_end > names_begin && (static_cast<unsigned char>(base_name[keep_end]) & 0xC0) == 0x80) --keep_end;
+  base_name.erase(keep_end, names_end - keep_end);
+}
+
+// How a folder the files cannot go to is told to the user, or nothing for a usable one.
+std::optional<std::string> OutputFolderProblem(const std::string& folder) {
+  if (folder.empty()) return "No output folder is given. Type or choose the folder the files are to be saved in.";
+  switch (KindOfPath(folder)) {
+    case PathKind::kFolder:
+      break;
+    case PathKind::kNothing:
+      return folder + " folder not found.";
+    case PathKind::kFile:
+      return folder + " is a file, not a folder. Choose the folder the files are to be saved in.";
+    case PathKind::kOther:
+      return folder + " is not a folder. Choose the folder the files are to be saved in.";
+  }
+  if (const auto why = vcard::FolderWriteProblem(folder)) {
+    return "Files cannot be written in the folder " + folder + " (" + *why +
+           "). Choose another folder. Nothing was written.";
+  }
+  return std::nullopt;
+}
 
 }  // namespace
 
 std::string_view ExportLocation(ExportEncoding encoding) { return TableFor(encoding).location; }
 
 namespace {
+
+// The statement that reads the cell of a field kind: 180, 184, ... 276.
+int ReadStatement(FieldKind kind) { return 180 + 4 * (static_cast<int>(kind) - 1); }
 
 // One run of a save command: its inputs, its outside world, and what its phases hand on.
 class Run {
@@ -96,6 +136,8 @@ class Run {
     if (!ready) return;
     if (mismatch_) {
       Message(*mismatch_, kApplicationTitle, MessageIcon::kExclamation);
+    } else if (const auto stop = writer_.Stopped()) {
+      Message(StoppedText(*stop), kApplicationTitle, MessageIcon::kExclamation);
     } else if (rows_done < row_count_) {
       Message(CancelledText(), kApplicationTitle, MessageIcon::kNone);
     } else {
@@ -115,16 +157,21 @@ class Run {
               [&] { Message("No columns found in the list.", kApplicationTitle, MessageIcon::kExclamation); });
       return false;
     }
-    if (!s_.Test(102, [&] { return FileExists(inputs_.workbook_path); })) {
+    if (!s_.Test(102, [&] { return KindOfPath(inputs_.workbook_path) == PathKind::kFile; })) {
       s_.Step(t_.file_not_found_box, [&] {
         Message(inputs_.workbook_path + " file not found.", "File Not Found", MessageIcon::kExclamation);
       });
       return false;
     }
     // Checked once here rather than failing twice for every row.
-    if (!FolderExists(inputs_.output_folder)) {
-      Message(inputs_.output_folder + " folder not found.", "Folder Not Found", MessageIcon::kExclamation);
+    if (const auto problem = OutputFolderProblem(inputs_.output_folder)) {
+      Message(*problem, "Folder Not Found", MessageIcon::kExclamation);
       return false;
+    }
+    vcard::RemoveLeftoverTemporaries(inputs_.output_folder);
+    // The Birthday column whose date a row's birthday is (the rightmost, as for its text).
+    for (std::size_t j = 1; j <= inputs_.columns.Count(); ++j) {
+      if (mapping::FieldKindFromText(inputs_.columns.TypeOf(j)) == FieldKind::kBirthday) birthday_line_ = j;
     }
     return true;
   }
@@ -179,6 +226,7 @@ class Run {
     std::size_t r = 0;
     for (; r < row_count_; ++r) {
       if (services_.progress && services_.progress->CancelRequested()) break;
+      if (writer_.Stopped()) break;
       WriteRow(r, kinds, fields);
       reporter_.Flush(t_.location, /*wait=*/false);
       if (services_.progress) services_.progress->RowsDone(r + 1, row_count_);
@@ -203,23 +251,38 @@ class Run {
       });
     }
 
+    WriteRecord(r, fields);
+  }
+
+  // The row's record and its file, from the fields read.
+  void WriteRecord(std::size_t r, const ContactFields& fields) {
     const std::string base_name = BaseName(r, fields);
-    const std::string record = vcard::BuildVCardRecord(fields, services_.clock.Now(), services_.dates, &steps_);
+    vcard::RecordOptions options;
+    if (encoding_ == ExportEncoding::Ansi) options.ansi_code_page = &services_.code_page;
+    if (birthday_line_ && !fields[FieldKind::kBirthday].empty()) {
+      s_.Step(ReadStatement(FieldKind::kBirthday), [&] {
+        options.birthday_date = block_->CellDate(first_row_ + static_cast<std::uint32_t>(r),
+                                                 first_column_ + static_cast<std::uint32_t>(*birthday_line_) - 1);
+      });
+    }
+    const std::string record =
+        vcard::BuildVCardRecord(fields, services_.clock.Now(), services_.dates, &steps_, options);
 
     // The file statements themselves run on the writer's thread (see RecordWriter).
     RecordWriter::Job job;
-    if (encoding_ == ExportEncoding::Ansi) {
-      s_.Step(350, [&] { job.path = inputs_.output_folder + "/" + base_name + ".vcf"; });
+    job.row = r + 1;
+    const auto form_path = [&] { job.path = inputs_.output_folder + "/" + base_name + std::string(kExtension); };
+    const auto make_bytes = [&] { job.bytes = vcard::RecordFileBytes(record, encoding_, services_.code_page); };
+    if (t_.form_path != 0) s_.Step(t_.form_path, form_path);
+    if (t_.make_bytes != 0) s_.Step(t_.make_bytes, make_bytes);
+    if (t_.form_path == 0) form_path();
+    if (t_.make_bytes == 0) {
+      // Converted as the write statement writes it: a failure is reported under that statement.
       try {
-        job.bytes = services_.code_page.Encode(record) + "\r\n";
+        make_bytes();
       } catch (const std::exception& e) {
         job.bytes_error = e.what();
       }
-    } else {
-      s_.Step(350, [&] { job.bytes = vcard::EncodeUtf8(record); });
-      s_.Step(352, [&] { job.bytes.insert(0, vcard::kUtf8ByteOrderMark); });
-      job.path = inputs_.output_folder + "/" + base_name + ".vcf";
-      job.bytes += "\r\n";
     }
     writer_.Submit(std::move(job));
   }
@@ -248,6 +311,10 @@ class Run {
       });
       statement += 2;
     }
+    ReplaceControlCharacters(base_name);
+    if (!unnamed && base_name.size() > t_.prefix.size() + 4 + row_number.size()) {
+      FitFileName(base_name, t_.prefix.size(), base_name.size() - 4 - row_number.size());
+    }
     return base_name;
   }
 
@@ -259,6 +326,14 @@ class Run {
     s_.Step(t_.release_block, [&] { block_.reset(); });
     s_.Step(t_.release_block + 2, [&] { workbook_.reset(); });
     s_.Step(t_.release_block + 4, [&] { app_.reset(); });
+  }
+
+  std::string StoppedText(const RecordWriter::Stop& stop) const {
+    const std::size_t written = writer_.FilesWritten();
+    return "The export stopped at row " + std::to_string(stop.row) + ": the files of " +
+           std::to_string(RecordWriter::kFailedRowsToStop) + " rows in a row could not be written (" +
+           stop.description + "). " + std::to_string(written) + (written == 1 ? " file was" : " files were") +
+           " written to " + inputs_.output_folder + ".";
   }
 
   std::string CancelledText() const {
@@ -285,6 +360,7 @@ class Run {
   std::uint32_t last_column_ = 0;
   std::size_t row_count_ = 0;
   std::optional<std::string> mismatch_;
+  std::optional<std::size_t> birthday_line_;  // list line of the Birthday column
 };
 
 }  // namespace

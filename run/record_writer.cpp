@@ -41,6 +41,10 @@ RecordWriter::~RecordWriter() {
 }
 
 std::vector<RecordWriter::Report> RecordWriter::Write(const Job& job) {
+  {
+    std::lock_guard lock(mutex_);
+    if (stop_) return {};
+  }
   CollectingReporter collected;
   Statements s(collected, location_);
   vcard::RecordFile file;
@@ -50,9 +54,14 @@ std::vector<RecordWriter::Report> RecordWriter::Write(const Job& job) {
     file.Write(job.bytes);
   });
   s.Step(statements_.close, [&] { file.Close(); });
-  if (collected.reports.empty()) {
+  {
     std::lock_guard lock(mutex_);
-    ++written_;
+    if (collected.reports.empty()) {
+      ++written_;
+      failed_in_a_row_ = 0;
+    } else if (++failed_in_a_row_ >= kFailedRowsToStop) {
+      stop_ = Stop{job.row, collected.reports.front().description};
+    }
   }
   return std::move(collected.reports);
 }
@@ -97,6 +106,11 @@ std::vector<RecordWriter::Report> RecordWriter::Drain() {
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [&] { return queue_.empty() && busy_ == 0; });
   return std::exchange(reports_, {});
+}
+
+std::optional<RecordWriter::Stop> RecordWriter::Stopped() const {
+  std::lock_guard lock(mutex_);
+  return stop_;
 }
 
 std::size_t RecordWriter::FilesWritten() const {

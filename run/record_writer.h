@@ -31,6 +31,14 @@ class RecordWriter {
     std::string path;
     std::string bytes;                       // the whole file content
     std::optional<std::string> bytes_error;  // why the content could not be made, if it could not
+    std::size_t row = 0;                     // the block row it holds, from 1
+  };
+  // Files that failed for this many rows in a row stop the writer: the disk is full or the
+  // folder gone, and every further row would only fail the same way.
+  static constexpr std::size_t kFailedRowsToStop = 3;
+  struct Stop {
+    std::size_t row;          // the row whose failure stopped the writer
+    std::string description;  // its last failure's description
   };
   struct Report {
     int statement;
@@ -50,6 +58,8 @@ class RecordWriter {
   std::vector<Report> Drain();
   // Files completed so far (created, written and closed without a failure).
   std::size_t FilesWritten() const;
+  // Set once kFailedRowsToStop rows in a row have failed; jobs after that are dropped unwritten.
+  std::optional<Stop> Stopped() const;
 
  private:
   void Run();
@@ -63,6 +73,8 @@ class RecordWriter {
   std::vector<Report> reports_;
   std::size_t busy_ = 0;  // jobs taken from the queue and not finished
   std::size_t written_ = 0;
+  std::size_t failed_in_a_row_ = 0;
+  std::optional<Stop> stop_;
   bool stopping_ = false;
   std::thread thread_;  // not joinable when no thread could be started: files are then written in Submit
 };

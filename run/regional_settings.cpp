@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 
+#include "vcard/locale_name.h"
+
 namespace cw::run {
 namespace {
 
@@ -19,17 +21,29 @@ char AsciiSymbol(const icu::DecimalFormatSymbols& symbols, icu::DecimalFormatSym
 
 }  // namespace
 
+LocaleCategories LocaleCategories::FromEnvironment(const std::function<const char*(const char*)>& lookup) {
+  const auto category = [&](const char* name) -> std::string {
+    for (const char* variable : {"LC_ALL", name, "LANG"}) {
+      const char* value = lookup(variable);
+      if (value && *value) return value;
+    }
+    return "C";
+  };
+  return {category("LC_CTYPE"), category("LC_TIME"), category("LC_NUMERIC")};
+}
+
 RegionalSettings RegionalSettings::ForLocale(std::string_view locale_name) {
-  RegionalSettings settings{std::string(locale_name),
-                            vcard::CodePage(vcard::CodePage::ForLocale(locale_name)),
-                            vcard::DateRecognizer(locale_name),
-                            {}};
+  const std::string name(locale_name);
+  return ForLocales({name, name, name});
+}
+
+RegionalSettings RegionalSettings::ForLocales(const LocaleCategories& locales) {
+  RegionalSettings settings{
+      vcard::CodePage(vcard::CodePage::ForLocale(locales.ctype)), vcard::DateRecognizer(locales.time), {}};
   settings.format.date_order = settings.dates.Order();
   settings.format.date_separator = settings.dates.Separator();
-  std::string base(locale_name.substr(0, locale_name.find_first_of(".@")));
-  if (base.empty() || base == "C" || base == "POSIX") base = "en_US";
   UErrorCode status = U_ZERO_ERROR;
-  const icu::DecimalFormatSymbols symbols(icu::Locale(base.c_str()), status);
+  const icu::DecimalFormatSymbols symbols(icu::Locale(vcard::CutLocaleName(locales.numeric).Base().c_str()), status);
   if (U_SUCCESS(status)) {
     settings.format.decimal_separator = AsciiSymbol(symbols, icu::DecimalFormatSymbols::kDecimalSeparatorSymbol, '.');
     settings.format.thousands_separator =
@@ -39,11 +53,7 @@ RegionalSettings RegionalSettings::ForLocale(std::string_view locale_name) {
 }
 
 RegionalSettings RegionalSettings::FromEnvironment() {
-  for (const char* name : {"LC_ALL", "LC_TIME", "LANG"}) {
-    const char* value = std::getenv(name);
-    if (value && *value) return ForLocale(value);
-  }
-  return ForLocale("C");
+  return ForLocales(LocaleCategories::FromEnvironment([](const char* name) { return std::getenv(name); }));
 }
 
 }  // namespace cw::run

@@ -4,13 +4,48 @@
 
 #include "run/spreadsheet.h"
 #include "sheet/engine.h"
+#include "sheet/numfmt/builtin_formats.h"
+#include "sheet/numfmt/calendar.h"
+#include "sheet/numfmt/format_code.h"
 
 namespace cw::run {
 namespace {
 
+// A number cell under a format whose section for it shows a calendar date gives that date;
+// the time of day a date-time holds is dropped.
+std::optional<vcard::Date> DateInCell(const sheet::OpenedWorkbook& workbook, const sheet::Range& on, std::uint32_t row,
+                                      std::uint32_t column, const sheet::FormatLocale& locale) {
+  const sheet::Workbook& model = workbook.Model();
+  if (!workbook.IsOpen() || on.SheetIndex() >= model.sheets.size() || row < 1 || column < 1) return std::nullopt;
+  const sheet::Cell* cell = model.sheets[on.SheetIndex()].Find(row - 1, column - 1);
+  if (!cell || cell->kind != sheet::CellKind::kNumber || !(cell->number >= 0 && cell->number < 2958466)) {
+    return std::nullopt;
+  }
+  const std::uint32_t id = model.FormatIdOf(cell->style);
+  const std::string_view custom = model.CustomCode(id);
+  const sheet::numfmt::CompiledFormat format =
+      sheet::numfmt::CompileFormat(custom.empty() ? sheet::numfmt::BuiltinFormatCode(id, locale) : std::string(custom));
+  if (!format.valid || format.number_sections == 0) return std::nullopt;
+  // A positive number takes the first section unless a condition sends it elsewhere.
+  const sheet::numfmt::Section* section = &format.sections[0];
+  for (int i = 0; i < format.number_sections; ++i) {
+    if (!format.sections[i].condition.Present() || format.sections[i].condition.Holds(cell->number)) {
+      section = &format.sections[i];
+      break;
+    }
+  }
+  if (section->kind != sheet::numfmt::SectionKind::kDate || !section->has_date || section->elapsed) return std::nullopt;
+  sheet::numfmt::CivilDate date;
+  if (!sheet::numfmt::SerialToDate(static_cast<std::int64_t>(cell->number), model.date_system, date))
+    return std::nullopt;
+  if (!vcard::IsValidDate(date.year, date.month, date.day)) return std::nullopt;  // "1/0/1900", "2/29/1900"
+  return vcard::Date{date.year, date.month, date.day};
+}
+
 class EngineRange : public SheetRange {
  public:
-  EngineRange(sheet::OpenedWorkbook& workbook, sheet::Range range) : workbook_(workbook), range_(range) {}
+  EngineRange(sheet::OpenedWorkbook& workbook, sheet::Range range, const sheet::FormatLocale& locale)
+      : workbook_(workbook), range_(range), locale_(locale) {}
   std::uint32_t Row() override { return range_.Row(); }
   std::uint32_t Column() override { return range_.Column(); }
   std::uint32_t LastRow() override { return range_.LastRow(); }
@@ -18,10 +53,14 @@ class EngineRange : public SheetRange {
   std::string CellText(std::uint32_t row, std::uint32_t column) override {
     return workbook_.CellText(range_, row, column);
   }
+  std::optional<vcard::Date> CellDate(std::uint32_t row, std::uint32_t column) override {
+    return DateInCell(workbook_, range_, row, column, locale_);
+  }
 
  private:
   sheet::OpenedWorkbook& workbook_;
   sheet::Range range_;
+  sheet::FormatLocale locale_;
 };
 
 class EngineWorkbook : public SheetWorkbook {
@@ -35,19 +74,22 @@ class EngineWorkbook : public SheetWorkbook {
 
 class EngineApplication : public SheetApplication {
  public:
-  EngineApplication(sheet::FormatLocale locale, const std::string& path) : app_(locale) { app_.Open(path); }
+  EngineApplication(sheet::FormatLocale locale, const std::string& path) : app_(locale), locale_(locale) {
+    app_.Open(path);
+  }
   int WorkbooksCount() override { return app_.WorkbooksCount(); }
   std::unique_ptr<SheetWorkbook> Workbooks(int index) override {
     return std::make_unique<EngineWorkbook>(app_.Workbooks(index));
   }
   std::unique_ptr<SheetRange> Range(std::string_view address) override {
     sheet::OpenedWorkbook& active = app_.Workbooks(app_.WorkbooksCount());
-    return std::make_unique<EngineRange>(active, active.GetRange(address));
+    return std::make_unique<EngineRange>(active, active.GetRange(address), locale_);
   }
   void Quit() override { app_.Quit(); }
 
  private:
   sheet::Application app_;
+  sheet::FormatLocale locale_;
 };
 
 class Engine : public SheetEngine {

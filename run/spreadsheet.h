@@ -5,10 +5,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "sheet/number_format.h"
+#include "vcard/dates.h"
 
 namespace cw::run {
 
@@ -21,6 +23,9 @@ class SheetRange {
   virtual std::uint32_t LastColumn() = 0;  // Columns(Columns.Count).Column
   // Worksheet.Cells(row, column).Text on the block's sheet, 1-based sheet coordinates.
   virtual std::string CellText(std::uint32_t row, std::uint32_t column) = 0;
+  // The date a cell holds when it is a number shown through a date or date-time format,
+  // in the workbook's date system; nothing for any other cell.
+  virtual std::optional<vcard::Date> CellDate(std::uint32_t /*row*/, std::uint32_t /*column*/) { return std::nullopt; }
 };
 
 class SheetWorkbook {

@@ -63,7 +63,7 @@ TEST(VobjectRoundTrip, EveryWrittenFieldComesBack) {
       "TEL;HOME;FAX=555 0300\nTEL;WORK;FAX=555 0400\nTEL;PAGER=555 0500\n"
       "EMAIL=zoe.unal@example.com\nURL;HOME=http://zoe.example\nURL;WORK=https://work.example/team\n"
       "ADR;WORK=1 Infinite Loop|Cupertino|CA|95014|\nADR;HOME=12 High St|Leeds||LS1 4AP|UK\n"
-      "BDAY=19800307\nNOTE=Met at the fair.\\r\\nLikes tea = yes\\nCall after 6\n";
+      "BDAY=19800307\nNOTE=Met at the fair.\\r\\nLikes tea = yes\\r\\nCall after 6\n";
   EXPECT_EQ(RunDump(dir.File("u.vcf")), expected);
 }
 
