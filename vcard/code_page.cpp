@@ -3,40 +3,14 @@
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_err.h>
 
-#include <array>
 #include <stdexcept>
 #include <vector>
 
+#include "sheet/code_pages.h"
 #include "vcard/locale_name.h"
 
 namespace cw::vcard {
 namespace {
-
-struct CodePageNames {
-  int number;
-  const char* converter;  // ICU's converter for exactly this Windows code page
-  std::string_view charset;
-};
-
-// One line per code page the program writes. The charset names are the ones every common
-// vCard reader resolves; where Windows' page extends a standard one (932, 936, 949, 950, 874)
-// that standard's name is the one all of them know, and it holds every letter of the language.
-constexpr std::array<CodePageNames, 14> kCodePages = {{
-    {874, "windows-874", "TIS-620"},
-    {932, "windows-31j", "SHIFT_JIS"},
-    {936, "windows-936", "GBK"},
-    {949, "windows-949", "EUC-KR"},
-    {950, "windows-950", "BIG5"},
-    {1250, "windows-1250", "WINDOWS-1250"},
-    {1251, "windows-1251", "WINDOWS-1251"},
-    {1252, "windows-1252", "WINDOWS-1252"},
-    {1253, "windows-1253", "WINDOWS-1253"},
-    {1254, "windows-1254", "WINDOWS-1254"},
-    {1255, "windows-1255", "WINDOWS-1255"},
-    {1256, "windows-1256", "WINDOWS-1256"},
-    {1257, "windows-1257", "WINDOWS-1257"},
-    {1258, "windows-1258", "WINDOWS-1258"},
-}};
 
 struct LocaleCodePage {
   std::string_view language;
@@ -113,13 +87,6 @@ constexpr LocaleCodePage kLocaleCodePages[] = {
     {"ko", "", "", 949},
 };
 
-const CodePageNames* Find(int number) {
-  for (const auto& names : kCodePages) {
-    if (names.number == number) return &names;
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 struct CodePage::Converter {
@@ -130,13 +97,13 @@ struct CodePage::Converter {
 };
 
 CodePage::CodePage(int windows_code_page) : number_(windows_code_page), converter_(std::make_unique<Converter>()) {
-  const CodePageNames* names = Find(windows_code_page);
+  const sheet::WindowsCodePage* names = sheet::FindWindowsCodePage(windows_code_page);
   UErrorCode status = U_ZERO_ERROR;
   if (names) converter_->handle = ucnv_open(names->converter, &status);
   if (!names || U_FAILURE(status) || !converter_->handle) {
     throw std::invalid_argument("No converter for code page " + std::to_string(windows_code_page));
   }
-  charset_ = names->charset;
+  charset_ = names->common_name;
   ucnv_setFallback(converter_->handle, false);
   status = U_ZERO_ERROR;
   ucnv_setSubstChars(converter_->handle, "?", 1, &status);
