@@ -3,6 +3,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "run/record_writer.h"
 #include "run/statements.h"
@@ -86,22 +88,27 @@ void FitFileName(std::string& base_name, std::size_t names_begin, std::size_t na
   base_name.erase(keep_end, names_end - keep_end);
 }
 
-// How a folder the files cannot go to is told to the user, or nothing for a usable one.
-std::optional<std::string> OutputFolderProblem(const std::string& folder) {
-  if (folder.empty()) return "No output folder is given. Type or choose the folder the files are to be saved in.";
+// How a folder the files cannot go to is told to the user: text and title; nothing for a
+// usable one.
+std::optional<std::pair<std::string, std::string>> OutputFolderProblem(const std::string& folder) {
+  constexpr std::string_view kChoose = "Choose the folder the files are to be saved in.";
+  if (folder.empty()) {
+    return {{"No output folder is given. Type or choose the folder the files are to be saved in.", "Output Folder"}};
+  }
   switch (KindOfPath(folder)) {
     case PathKind::kFolder:
       break;
     case PathKind::kNothing:
-      return folder + " folder not found.";
+      return {{folder + " folder not found.", "Folder Not Found"}};
     case PathKind::kFile:
-      return folder + " is a file, not a folder. Choose the folder the files are to be saved in.";
+      return {{folder + " is a file, not a folder. " + std::string(kChoose), "Output Folder"}};
     case PathKind::kOther:
-      return folder + " is not a folder. Choose the folder the files are to be saved in.";
+      return {{folder + " is not a folder. " + std::string(kChoose), "Output Folder"}};
   }
   if (const auto why = vcard::FolderWriteProblem(folder)) {
-    return "Files cannot be written in the folder " + folder + " (" + *why +
-           "). Choose another folder. Nothing was written.";
+    return {{"Files cannot be written in the folder " + folder + " (" + *why +
+                 "). Choose another folder. Nothing was written.",
+             "Output Folder"}};
   }
   return std::nullopt;
 }
@@ -165,7 +172,7 @@ class Run {
     }
     // Checked once here rather than failing twice for every row.
     if (const auto problem = OutputFolderProblem(inputs_.output_folder)) {
-      Message(*problem, "Folder Not Found", MessageIcon::kExclamation);
+      Message(problem->first, problem->second, MessageIcon::kExclamation);
       return false;
     }
     vcard::RemoveLeftoverTemporaries(inputs_.output_folder);
