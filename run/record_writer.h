@@ -38,7 +38,7 @@ class RecordWriter {
   static constexpr std::size_t kFailedRowsToStop = 3;
   struct Stop {
     std::size_t row;          // the row whose failure stopped the writer
-    std::string description;  // its last failure's description
+    std::string description;  // why its file failed: the first report of that row
   };
   struct Report {
     int statement;
