@@ -1,6 +1,7 @@
 // The export run's view of the engine of sheet/: one Application per run, ranges resolved
 // on the workbook opened last, as the automation model resolves them on the active one.
 #include <memory>
+#include <unordered_map>
 
 #include "run/spreadsheet.h"
 #include "sheet/engine.h"
@@ -11,10 +12,13 @@
 namespace cw::run {
 namespace {
 
+// Compiled number formats by format id, so a birthday column compiles its format once.
+using FormatCache = std::unordered_map<std::uint32_t, sheet::numfmt::CompiledFormat>;
+
 // A number cell under a format whose section for it shows a calendar date gives that date;
 // the time of day a date-time holds is dropped.
 std::optional<vcard::Date> DateInCell(const sheet::OpenedWorkbook& workbook, const sheet::Range& on, std::uint32_t row,
-                                      std::uint32_t column, const sheet::FormatLocale& locale) {
+                                      std::uint32_t column, const sheet::FormatLocale& locale, FormatCache& formats) {
   const sheet::Workbook& model = workbook.Model();
   if (!workbook.IsOpen() || on.SheetIndex() >= model.sheets.size() || row < 1 || column < 1) return std::nullopt;
   const sheet::Cell* cell = model.sheets[on.SheetIndex()].Find(row - 1, column - 1);
@@ -22,9 +26,15 @@ std::optional<vcard::Date> DateInCell(const sheet::OpenedWorkbook& workbook, con
     return std::nullopt;
   }
   const std::uint32_t id = model.FormatIdOf(cell->style);
-  const std::string_view custom = model.CustomCode(id);
-  const sheet::numfmt::CompiledFormat format =
-      sheet::numfmt::CompileFormat(custom.empty() ? sheet::numfmt::BuiltinFormatCode(id, locale) : std::string(custom));
+  auto cached = formats.find(id);
+  if (cached == formats.end()) {
+    const std::string_view custom = model.CustomCode(id);
+    cached = formats
+                 .emplace(id, sheet::numfmt::CompileFormat(custom.empty() ? sheet::numfmt::BuiltinFormatCode(id, locale)
+                                                                          : std::string(custom)))
+                 .first;
+  }
+  const sheet::numfmt::CompiledFormat& format = cached->second;
   if (!format.valid || format.number_sections == 0) return std::nullopt;
   // A positive number takes the first section unless a condition sends it elsewhere.
   const sheet::numfmt::Section* section = &format.sections[0];
@@ -54,13 +64,14 @@ class EngineRange : public SheetRange {
     return workbook_.CellText(range_, row, column);
   }
   std::optional<vcard::Date> CellDate(std::uint32_t row, std::uint32_t column) override {
-    return DateInCell(workbook_, range_, row, column, locale_);
+    return DateInCell(workbook_, range_, row, column, locale_, formats_);
   }
 
  private:
   sheet::OpenedWorkbook& workbook_;
   sheet::Range range_;
   sheet::FormatLocale locale_;
+  FormatCache formats_;
 };
 
 class EngineWorkbook : public SheetWorkbook {
