@@ -29,11 +29,11 @@ class StatementSteps : public vcard::RecordSteps {
 };
 
 // What differs between the two save commands: texts and the numbers of the statements
-// after the record's file statements, which shift by one file statement for UTF-8.
+// after the record's file statements, which shift by one file statement for UTF-8. (The
+// step to the next row, 358 / 360, holds nothing that can fail, so it has no field.)
 struct EncodingTable {
   std::string_view prefix;
   std::string_view location;
-  int next_row;
   int pointer_default;
   int close_workbook;
   int quit;
@@ -49,12 +49,30 @@ struct EncodingTable {
   FileStatements files;
 };
 
-constexpr EncodingTable kAnsi = {
-    "ANSI_",        "in Tabulon5/20/2014.Form1.PushButton1_Click ", 358, 360, 362, 364, 366, 372, 374, 376, 350, 0,
-    {352, 354, 356}};
-constexpr EncodingTable kUtf8 = {
-    "UTF8_",        "in Tabulon5/20/2014.Form1.PushButton3_Click ", 360, 362, 364, 366, 368, 374, 376, 378, 0, 350,
-    {354, 356, 358}};
+constexpr EncodingTable kAnsi = {.prefix = "ANSI_",
+                                 .location = "in Tabulon5/20/2014.Form1.PushButton1_Click ",
+                                 .pointer_default = 360,
+                                 .close_workbook = 362,
+                                 .quit = 364,
+                                 .release_block = 366,
+                                 .done_box = 372,
+                                 .file_not_found_box = 374,
+                                 .no_columns_box = 376,
+                                 .form_path = 350,
+                                 .make_bytes = 0,
+                                 .files = {352, 354, 356}};
+constexpr EncodingTable kUtf8 = {.prefix = "UTF8_",
+                                 .location = "in Tabulon5/20/2014.Form1.PushButton3_Click ",
+                                 .pointer_default = 362,
+                                 .close_workbook = 364,
+                                 .quit = 366,
+                                 .release_block = 368,
+                                 .done_box = 374,
+                                 .file_not_found_box = 376,
+                                 .no_columns_box = 378,
+                                 .form_path = 0,
+                                 .make_bytes = 350,
+                                 .files = {354, 356, 358}};
 
 const EncodingTable& TableFor(ExportEncoding encoding) { return encoding == ExportEncoding::Ansi ? kAnsi : kUtf8; }
 

@@ -74,19 +74,20 @@ int OpenNamedTemporary(const std::string& folder, std::string& temp_path) {
   return -1;
 }
 
-bool AllDigits(std::string_view s) {
-  return !s.empty() && s.size() <= 10 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+bool AllDigits(std::string_view s, std::size_t most) {
+  return !s.empty() && s.size() <= most && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // The process that made a temporary of ours called `name`, or nothing for any other name.
 std::optional<pid_t> TemporaryOwner(std::string_view name) {
-  if (name.substr(0, kTemporaryPrefix.size()) != kTemporaryPrefix || name.size() < kTemporarySuffix.size() ||
+  if (name.size() < kTemporaryPrefix.size() + kTemporarySuffix.size() ||
+      name.substr(0, kTemporaryPrefix.size()) != kTemporaryPrefix ||
       name.substr(name.size() - kTemporarySuffix.size()) != kTemporarySuffix) {
     return std::nullopt;
   }
   name = name.substr(kTemporaryPrefix.size(), name.size() - kTemporaryPrefix.size() - kTemporarySuffix.size());
   const std::size_t dash = name.find('-');
-  if (dash == std::string_view::npos || !AllDigits(name.substr(0, dash)) || !AllDigits(name.substr(dash + 1))) {
+  if (dash == std::string_view::npos || !AllDigits(name.substr(0, dash), 9) || !AllDigits(name.substr(dash + 1), 20)) {
     return std::nullopt;
   }
   return static_cast<pid_t>(std::stol(std::string(name.substr(0, dash))));
