@@ -56,6 +56,12 @@ class RunProgress {
   virtual bool CancelRequested() = 0;
 };
 
+// What stands at a path. The run's checks ask it: a workbook "exists" when a regular file is
+// there, the output folder when a folder is; anything else (a folder for a workbook, a file
+// for the output folder) is told apart so the message can say so.
+enum class PathKind { kNothing, kFile, kFolder, kOther };
+PathKind KindOfPath(const std::string& path);
+
 // The main window's one pointer setting, with the toolkit's values.
 enum class PointerSetting { kDefault = 0, kBusy = 11, kCustom = 99 };
 

@@ -1,11 +1,12 @@
 #include "run/export_run.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <string>
+#include <utility>
 
 #include "run/record_writer.h"
 #include "run/statements.h"
@@ -30,11 +31,11 @@ class StatementSteps : public vcard::RecordSteps {
 };
 
 // What differs between the two save commands: texts and the numbers of the statements
-// after the record's file statements, which shift by one file statement for UTF-8.
+// after the record's file statements, which shift by one file statement for UTF-8. (The
+// step to the next row, 358 / 360, holds nothing that can fail, so it has no field.)
 struct EncodingTable {
   std::string_view prefix;
   std::string_view location;
-  int next_row;
   int pointer_default;
   int close_workbook;
   int quit;
@@ -42,13 +43,38 @@ struct EncodingTable {
   int done_box;
   int file_not_found_box;
   int no_columns_box;
+  // The statements before the file statements: Ansi forms the path (350) and converts the
+  // record as it writes it; Utf8 makes the bytes, UTF-8 and byte-order mark (350 to 352), and
+  // forms the path as it creates the file. 0: no statement of its own.
+  int form_path;
+  int make_bytes;
   FileStatements files;
 };
 
-constexpr EncodingTable kAnsi = {
-    "ANSI_", "in Tabulon5/20/2014.Form1.PushButton1_Click ", 358, 360, 362, 364, 366, 372, 374, 376, {352, 354, 356}};
-constexpr EncodingTable kUtf8 = {
-    "UTF8_", "in Tabulon5/20/2014.Form1.PushButton3_Click ", 360, 362, 364, 366, 368, 374, 376, 378, {354, 356, 358}};
+constexpr EncodingTable kAnsi = {.prefix = "ANSI_",
+                                 .location = "in Tabulon5/20/2014.Form1.PushButton1_Click ",
+                                 .pointer_default = 360,
+                                 .close_workbook = 362,
+                                 .quit = 364,
+                                 .release_block = 366,
+                                 .done_box = 372,
+                                 .file_not_found_box = 374,
+                                 .no_columns_box = 376,
+                                 .form_path = 350,
+                                 .make_bytes = 0,
+                                 .files = {352, 354, 356}};
+constexpr EncodingTable kUtf8 = {.prefix = "UTF8_",
+                                 .location = "in Tabulon5/20/2014.Form1.PushButton3_Click ",
+                                 .pointer_default = 362,
+                                 .close_workbook = 364,
+                                 .quit = 366,
+                                 .release_block = 368,
+                                 .done_box = 374,
+                                 .file_not_found_box = 376,
+                                 .no_columns_box = 378,
+                                 .form_path = 0,
+                                 .make_bytes = 350,
+                                 .files = {354, 356, 358}};
 
 const EncodingTable& TableFor(ExportEncoding encoding) { return encoding == ExportEncoding::Ansi ? kAnsi : kUtf8; }
 
@@ -58,24 +84,63 @@ std::string TrimSpaces(std::string_view s) {
   return std::string(s);
 }
 
-bool FileExists(const std::string& path) {
-  std::error_code error;
-  return std::filesystem::is_regular_file(path, error);
-}
-
-bool FolderExists(const std::string& path) {
-  std::error_code error;
-  return !path.empty() && std::filesystem::is_directory(path, error);
-}
-
 // Characters a file name may not hold on the systems the files travel to.
 constexpr char kReplacedInBaseName[] = {'/', '\\', '*', ':', '?', '<', '>', '|'};
+
+// Linux file systems hold names of up to 255 bytes.
+constexpr std::size_t kMaxFileNameBytes = 255;
+constexpr std::string_view kExtension = ".vcf";
+
+// Control characters would cut the path (NUL) or hide in the name: they become spaces too.
+void ReplaceControlCharacters(std::string& base_name) {
+  for (char& c : base_name) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  }
+}
+
+// Shortens the names part of `base_name`, the bytes [names_begin, names_end), on a character
+// boundary, so that the base name and ".vcf" fit one file name.
+void FitFileName(std::string& base_name, std::size_t names_begin, std::size_t names_end) {
+  const std::size_t limit = kMaxFileNameBytes - kExtension.size();
+  if (base_name.size() <= limit) return;
+  std::size_t keep_end = names_end - std::min(names_end - names_begin, base_name.size() - limit);
+  while (keep_end > names_begin && (static_cast<unsigned char>(base_name[keep_end]) & 0xC0) == 0x80) --keep_end;
+  base_name.erase(keep_end, names_end - keep_end);
+}
+
+// How a folder the files cannot go to is told to the user: text and title; nothing for a
+// usable one.
+std::optional<std::pair<std::string, std::string>> OutputFolderProblem(const std::string& folder) {
+  constexpr std::string_view kChoose = "Choose the folder the files are to be saved in.";
+  if (folder.empty()) {
+    return {{"No output folder is given. Type or choose the folder the files are to be saved in.", "Output Folder"}};
+  }
+  switch (KindOfPath(folder)) {
+    case PathKind::kFolder:
+      break;
+    case PathKind::kNothing:
+      return {{folder + " folder not found.", "Folder Not Found"}};
+    case PathKind::kFile:
+      return {{folder + " is a file, not a folder. " + std::string(kChoose), "Output Folder"}};
+    case PathKind::kOther:
+      return {{folder + " is not a folder. " + std::string(kChoose), "Output Folder"}};
+  }
+  if (const auto why = vcard::FolderWriteProblem(folder)) {
+    return {{"Files cannot be written in the folder " + folder + " (" + *why +
+                 "). Choose another folder. Nothing was written.",
+             "Output Folder"}};
+  }
+  return std::nullopt;
+}
 
 }  // namespace
 
 std::string_view ExportLocation(ExportEncoding encoding) { return TableFor(encoding).location; }
 
 namespace {
+
+// The statement that reads the cell of a field kind: 180, 184, ... 276.
+int ReadStatement(FieldKind kind) { return 180 + 4 * (static_cast<int>(kind) - 1); }
 
 // One run of a save command: its inputs, its outside world, and what its phases hand on.
 class Run {
@@ -98,6 +163,8 @@ class Run {
     if (!ready || read_failed_) return;
     if (mismatch_) {
       Message(*mismatch_, kApplicationTitle, MessageIcon::kExclamation);
+    } else if (const auto stop = writer_.Stopped()) {
+      Message(StoppedText(*stop), kApplicationTitle, MessageIcon::kExclamation);
     } else if (rows_done < row_count_) {
       Message(CancelledText(), kApplicationTitle, MessageIcon::kNone);
     } else {
@@ -117,16 +184,21 @@ class Run {
               [&] { Message("No columns found in the list.", kApplicationTitle, MessageIcon::kExclamation); });
       return false;
     }
-    if (!s_.Test(102, [&] { return FileExists(inputs_.workbook_path); })) {
+    if (!s_.Test(102, [&] { return KindOfPath(inputs_.workbook_path) == PathKind::kFile; })) {
       s_.Step(t_.file_not_found_box, [&] {
         Message(inputs_.workbook_path + " file not found.", "File Not Found", MessageIcon::kExclamation);
       });
       return false;
     }
     // Checked once here rather than failing twice for every row.
-    if (!FolderExists(inputs_.output_folder)) {
-      Message(inputs_.output_folder + " folder not found.", "Folder Not Found", MessageIcon::kExclamation);
+    if (const auto problem = OutputFolderProblem(inputs_.output_folder)) {
+      Message(problem->first, problem->second, MessageIcon::kExclamation);
       return false;
+    }
+    vcard::RemoveLeftoverTemporaries(inputs_.output_folder);
+    // The Birthday column whose date a row's birthday is (the rightmost, as for its text).
+    for (std::size_t j = 1; j <= inputs_.columns.Count(); ++j) {
+      if (mapping::FieldKindFromText(inputs_.columns.TypeOf(j)) == FieldKind::kBirthday) birthday_line_ = j;
     }
     return true;
   }
@@ -196,6 +268,7 @@ class Run {
     std::size_t r = 0;
     for (; r < row_count_; ++r) {
       if (services_.progress && services_.progress->CancelRequested()) break;
+      if (writer_.Stopped()) break;
       WriteRow(r, kinds, fields);
       if (read_failed_) break;
       reporter_.Flush(t_.location, /*wait=*/false);
@@ -244,23 +317,38 @@ class Run {
       if (read_failed_) return;
     }
 
+    WriteRecord(r, fields);
+  }
+
+  // The row's record and its file, from the fields read.
+  void WriteRecord(std::size_t r, const ContactFields& fields) {
     const std::string base_name = BaseName(r, fields);
-    const std::string record = vcard::BuildVCardRecord(fields, services_.clock.Now(), services_.dates, &steps_);
+    vcard::RecordOptions options;
+    if (encoding_ == ExportEncoding::Ansi) options.ansi_code_page = &services_.code_page;
+    if (birthday_line_ && !fields[FieldKind::kBirthday].empty()) {
+      s_.Step(ReadStatement(FieldKind::kBirthday), [&] {
+        options.birthday_date = block_->CellDate(first_row_ + static_cast<std::uint32_t>(r),
+                                                 first_column_ + static_cast<std::uint32_t>(*birthday_line_) - 1);
+      });
+    }
+    const std::string record =
+        vcard::BuildVCardRecord(fields, services_.clock.Now(), services_.dates, &steps_, options);
 
     // The file statements themselves run on the writer's thread (see RecordWriter).
     RecordWriter::Job job;
-    if (encoding_ == ExportEncoding::Ansi) {
-      s_.Step(350, [&] { job.path = inputs_.output_folder + "/" + base_name + ".vcf"; });
+    job.row = r + 1;
+    const auto form_path = [&] { job.path = inputs_.output_folder + "/" + base_name + std::string(kExtension); };
+    const auto make_bytes = [&] { job.bytes = vcard::RecordFileBytes(record, encoding_, services_.code_page); };
+    if (t_.form_path != 0) s_.Step(t_.form_path, form_path);
+    if (t_.make_bytes != 0) s_.Step(t_.make_bytes, make_bytes);
+    if (t_.form_path == 0) form_path();
+    if (t_.make_bytes == 0) {
+      // Converted as the write statement writes it: a failure is reported under that statement.
       try {
-        job.bytes = services_.code_page.Encode(record) + "\r\n";
+        make_bytes();
       } catch (const std::exception& e) {
         job.bytes_error = e.what();
       }
-    } else {
-      s_.Step(350, [&] { job.bytes = vcard::EncodeUtf8(record); });
-      s_.Step(352, [&] { job.bytes.insert(0, vcard::kUtf8ByteOrderMark); });
-      job.path = inputs_.output_folder + "/" + base_name + ".vcf";
-      job.bytes += "\r\n";
     }
     writer_.Submit(std::move(job));
   }
@@ -289,6 +377,10 @@ class Run {
       });
       statement += 2;
     }
+    ReplaceControlCharacters(base_name);
+    if (!unnamed && base_name.size() > t_.prefix.size() + 4 + row_number.size()) {
+      FitFileName(base_name, t_.prefix.size(), base_name.size() - 4 - row_number.size());
+    }
     return base_name;
   }
 
@@ -300,6 +392,14 @@ class Run {
     s_.Step(t_.release_block, [&] { block_.reset(); });
     s_.Step(t_.release_block + 2, [&] { workbook_.reset(); });
     s_.Step(t_.release_block + 4, [&] { app_.reset(); });
+  }
+
+  std::string StoppedText(const RecordWriter::Stop& stop) const {
+    const std::size_t written = writer_.FilesWritten();
+    return "The export stopped at row " + std::to_string(stop.row) + ": the files of " +
+           std::to_string(RecordWriter::kFailedRowsToStop) + " rows in a row could not be written (" +
+           stop.description + "). " + std::to_string(written) + (written == 1 ? " file was" : " files were") +
+           " written to " + inputs_.output_folder + ".";
   }
 
   std::string CancelledText() const {
@@ -328,9 +428,10 @@ class Run {
   std::optional<std::string> mismatch_;
   std::unique_ptr<sheet::BlockRows> rows_;  // the block's row stream, when the engine offers one
   bool streaming_ = false;
-  std::vector<std::string> row_texts_;     // the current row's texts from the stream
-  std::optional<std::string> read_error_;  // why the stream could not give the current row
-  bool read_failed_ = false;               // a stream error was reported; the run stops
+  std::vector<std::string> row_texts_;        // the current row's texts from the stream
+  std::optional<std::string> read_error_;     // why the stream could not give the current row
+  bool read_failed_ = false;                  // a stream error was reported; the run stops
+  std::optional<std::size_t> birthday_line_;  // list line of the Birthday column
 };
 
 }  // namespace

@@ -42,6 +42,7 @@ RecordWriter::~RecordWriter() {
 }
 
 std::vector<RecordWriter::Report> RecordWriter::Write(const Job& job) {
+  if (stopped_.load(std::memory_order_acquire)) return {};
   CollectingReporter collected;
   Statements s(collected, location_);
   vcard::RecordFile file;
@@ -51,7 +52,14 @@ std::vector<RecordWriter::Report> RecordWriter::Write(const Job& job) {
     file.Write(job.bytes);
   });
   s.Step(statements_.close, [&] { file.Close(); });
-  if (collected.reports.empty()) written_.fetch_add(1, std::memory_order_relaxed);
+  if (collected.reports.empty()) {
+    written_.fetch_add(1, std::memory_order_relaxed);
+    failed_in_a_row_ = 0;
+  } else if (++failed_in_a_row_ >= kFailedRowsToStop && !stopped_.load(std::memory_order_relaxed)) {
+    std::lock_guard lock(mutex_);
+    stop_ = Stop{job.row, collected.reports.front().description};
+    stopped_.store(true, std::memory_order_release);
+  }
   return std::move(collected.reports);
 }
 
@@ -123,6 +131,12 @@ std::vector<RecordWriter::Report> RecordWriter::Drain() {
   submitter_waiting_ = false;
   have_reports_.store(false, std::memory_order_relaxed);
   return std::exchange(reports_, {});
+}
+
+std::optional<RecordWriter::Stop> RecordWriter::Stopped() const {
+  if (!stopped_.load(std::memory_order_acquire)) return std::nullopt;
+  std::lock_guard lock(mutex_);
+  return stop_;
 }
 
 std::size_t RecordWriter::FilesWritten() const { return written_.load(std::memory_order_relaxed); }

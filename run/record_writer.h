@@ -37,6 +37,14 @@ class RecordWriter {
     std::string path;
     std::string bytes;                       // the whole file content
     std::optional<std::string> bytes_error;  // why the content could not be made, if it could not
+    std::size_t row = 0;                     // the block row it holds, from 1
+  };
+  // Files that failed for this many rows in a row stop the writer: the disk is full or the
+  // folder gone, and every further row would only fail the same way.
+  static constexpr std::size_t kFailedRowsToStop = 3;
+  struct Stop {
+    std::size_t row;          // the row whose failure stopped the writer
+    std::string description;  // why its file failed: the first report of that row
   };
   struct Report {
     int statement;
@@ -56,6 +64,8 @@ class RecordWriter {
   std::vector<Report> Drain();
   // Files completed so far (created, written and closed without a failure).
   std::size_t FilesWritten() const;
+  // Set once kFailedRowsToStop rows in a row have failed; jobs after that are dropped unwritten.
+  std::optional<Stop> Stopped() const;
 
   static constexpr std::size_t kBatchSize = 64;
   static constexpr std::size_t kMaxBatches = 8;
@@ -78,6 +88,9 @@ class RecordWriter {
   std::size_t in_flight_ = 0;  // batches queued or being written
   bool writer_waiting_ = false;
   bool submitter_waiting_ = false;
+  std::size_t failed_in_a_row_ = 0;   // the writing thread's alone
+  std::optional<Stop> stop_;          // under mutex_
+  std::atomic<bool> stopped_{false};  // stop_ is set: read without the lock on every row
   bool stopping_ = false;
   std::atomic<bool> have_reports_{false};
   std::atomic<std::size_t> written_{0};

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include "vcard/locale_name.h"
+
 namespace cw::run {
 namespace {
 
@@ -53,36 +55,50 @@ void ReadCurrencyPattern(const icu::Locale& locale, sheet::FormatLocale& format)
 
 }  // namespace
 
+LocaleCategories LocaleCategories::FromEnvironment(const std::function<const char*(const char*)>& lookup) {
+  const auto category = [&](const char* name) -> std::string {
+    for (const char* variable : {"LC_ALL", name, "LANG"}) {
+      const char* value = lookup(variable);
+      if (value && *value) return value;
+    }
+    return "C";
+  };
+  return {category("LC_CTYPE"), category("LC_TIME"), category("LC_NUMERIC"), category("LC_MONETARY")};
+}
+
 RegionalSettings RegionalSettings::ForLocale(std::string_view locale_name) {
-  RegionalSettings settings{std::string(locale_name),
-                            vcard::CodePage(vcard::CodePage::ForLocale(locale_name)),
-                            vcard::DateRecognizer(locale_name),
-                            {}};
+  const std::string name(locale_name);
+  return ForLocales({name, name, name, name});
+}
+
+RegionalSettings RegionalSettings::ForLocales(const LocaleCategories& locales) {
+  RegionalSettings settings{
+      vcard::CodePage(vcard::CodePage::ForLocale(locales.ctype)), vcard::DateRecognizer(locales.time), {}};
   settings.format.date_order = settings.dates.Order();
   settings.format.date_separator = settings.dates.Separator();
-  std::string base(locale_name.substr(0, locale_name.find_first_of(".@")));
-  if (base.empty() || base == "C" || base == "POSIX") base = "en_US";
-  settings.format.locale_id = base;
-  const icu::Locale locale(base.c_str());
+  // Long dates, long times and other calendars follow the date locale.
+  settings.format.locale_id = vcard::CutLocaleName(locales.time).Base();
   UErrorCode status = U_ZERO_ERROR;
-  const icu::DecimalFormatSymbols symbols(locale, status);
+  const icu::DecimalFormatSymbols symbols(icu::Locale(vcard::CutLocaleName(locales.numeric).Base().c_str()), status);
   if (U_SUCCESS(status)) {
     settings.format.decimal_separator = AsciiSymbol(symbols, icu::DecimalFormatSymbols::kDecimalSeparatorSymbol, '.');
     settings.format.thousands_separator =
         AsciiSymbol(symbols, icu::DecimalFormatSymbols::kGroupingSeparatorSymbol, ' ');
-    settings.format.currency_symbol.clear();
-    symbols.getSymbol(icu::DecimalFormatSymbols::kCurrencySymbol).toUTF8String(settings.format.currency_symbol);
   }
-  ReadCurrencyPattern(locale, settings.format);
+  // The currency: its sign from the monetary locale, where it stands and how negatives show.
+  const icu::Locale monetary(vcard::CutLocaleName(locales.monetary).Base().c_str());
+  status = U_ZERO_ERROR;
+  const icu::DecimalFormatSymbols money(monetary, status);
+  if (U_SUCCESS(status)) {
+    settings.format.currency_symbol.clear();
+    money.getSymbol(icu::DecimalFormatSymbols::kCurrencySymbol).toUTF8String(settings.format.currency_symbol);
+  }
+  ReadCurrencyPattern(monetary, settings.format);
   return settings;
 }
 
 RegionalSettings RegionalSettings::FromEnvironment() {
-  for (const char* name : {"LC_ALL", "LC_TIME", "LANG"}) {
-    const char* value = std::getenv(name);
-    if (value && *value) return ForLocale(value);
-  }
-  return ForLocale("C");
+  return ForLocales(LocaleCategories::FromEnvironment([](const char* name) { return std::getenv(name); }));
 }
 
 }  // namespace cw::run

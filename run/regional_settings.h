@@ -1,7 +1,10 @@
 // What the user's locale decides for an export: the ANSI code page, how birthdays are
-// recognised, and how the engine shows locale-dependent formats.
+// recognised, and how the engine shows locale-dependent formats. Each comes from its own
+// locale category, as the C library reads them. (The renderer takes no currency from the
+// locale yet, so LC_MONETARY decides nothing here.)
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -11,15 +14,27 @@
 
 namespace cw::run {
 
+// The locale of each category the export uses, as the system names them ("de_DE.UTF-8").
+struct LocaleCategories {
+  std::string ctype;     // the code page
+  std::string time;      // date order and separator, month names
+  std::string numeric;   // decimal and thousands separators
+  std::string monetary;  // the currency sign, its place, negative amounts
+
+  // The user's categories: LC_ALL, then LC_<category>, then LANG; "C" when none is set.
+  // `lookup` reads one environment variable (nullptr when it is unset).
+  static LocaleCategories FromEnvironment(const std::function<const char*(const char*)>& lookup);
+};
+
 struct RegionalSettings {
-  std::string locale_name;
   vcard::CodePage code_page;
   vcard::DateRecognizer dates;
   sheet::FormatLocale format;
 
-  // The settings of a locale named as the system names it: "de_DE.UTF-8", "en_GB", "C".
+  // The settings of one locale for every category: "de_DE.UTF-8", "en_GB", "C".
   static RegionalSettings ForLocale(std::string_view locale_name);
-  // The settings of the user's locale (LC_ALL, then LC_TIME, then LANG; "C" when none is set).
+  static RegionalSettings ForLocales(const LocaleCategories& locales);
+  // The settings of the user's locale categories.
   static RegionalSettings FromEnvironment();
 };
 

@@ -6,12 +6,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "sheet/block_rows.h"
 #include "sheet/number_format.h"
+#include "vcard/dates.h"
 
 namespace cw::run {
 
@@ -29,6 +31,9 @@ class SheetRange {
   // for the others; nothing when this range offers no stream and is read through CellText.
   // The rows must be let go before the workbook closes.
   virtual std::unique_ptr<sheet::BlockRows> Rows(std::vector<bool> /*wanted*/) { return nullptr; }
+  // The date a cell holds when it is a number shown through a date or date-time format,
+  // in the workbook's date system; nothing for any other cell.
+  virtual std::optional<vcard::Date> CellDate(std::uint32_t /*row*/, std::uint32_t /*column*/) { return std::nullopt; }
 };
 
 class SheetWorkbook {

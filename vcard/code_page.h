@@ -21,6 +21,9 @@ class CodePage {
   int Number() const { return number_; }
   // The bytes of UTF-8 `text` in this code page; unrepresentable characters become "?".
   std::string Encode(std::string_view utf8) const;
+  // The name a vCard's CHARSET parameter gives this code page, one that ICU, Java, Python
+  // and Qt all resolve: "WINDOWS-1252", "SHIFT_JIS", "GBK", ...
+  std::string_view CharsetName() const { return charset_; }
 
   // The code page Windows gives a locale ("ru_RU.UTF-8" -> 1251, "de_DE" -> 1252, "C" -> 1252).
   static int ForLocale(std::string_view locale_name);
@@ -28,6 +31,7 @@ class CodePage {
  private:
   struct Converter;
   int number_;
+  std::string_view charset_;
   std::unique_ptr<Converter> converter_;
 };
 

@@ -12,16 +12,13 @@
 #include <vector>
 
 #include "sheet/calendar.h"
+#include "vcard/locale_name.h"
 
 namespace cw::vcard {
 namespace {
 
 // ICU wants "de_DE", not "de_DE.UTF-8@euro"; the C locale reads like en_US.
-icu::Locale IcuLocale(std::string_view locale_name) {
-  std::string base(locale_name.substr(0, locale_name.find_first_of(".@")));
-  if (base.empty() || base == "C" || base == "POSIX") base = "en_US";
-  return icu::Locale(base.c_str());
-}
+icu::Locale IcuLocale(std::string_view locale_name) { return icu::Locale(CutLocaleName(locale_name).Base().c_str()); }
 
 std::string Fold(const icu::UnicodeString& text) {
   icu::UnicodeString folded(text);

@@ -1,14 +1,18 @@
 #include "vcard/record_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 namespace cw::vcard {
 namespace {
@@ -39,6 +43,58 @@ std::size_t Utf8SequenceLength(std::string_view s, std::size_t i) {
   return 0;
 }
 
+std::pair<std::string, std::string> SplitPath(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {".", path};
+  return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+// An unnamed file in `folder`, or -1 with errno set.
+int OpenUnnamed(const std::string& folder) { return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666); }
+
+// The errors of a file system (or kernel) that has no unnamed files.
+bool UnnamedFilesUnsupported(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL; }
+
+// Temporaries are named ".cardwright-<process id>-<count>.tmp", so a later run can tell its
+// own leftovers from anything else in the folder.
+constexpr std::string_view kTemporaryPrefix = ".cardwright-";
+constexpr std::string_view kTemporarySuffix = ".tmp";
+
+// A new named temporary in `folder`; -1 with errno set when none can be made.
+int OpenNamedTemporary(const std::string& folder, std::string& temp_path) {
+  static std::atomic<unsigned long> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temp_path = folder + "/" + std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "-" +
+                std::to_string(counter++) + std::string(kTemporarySuffix);
+    const int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) return fd;
+    if (errno != EEXIST) break;
+  }
+  temp_path.clear();
+  return -1;
+}
+
+bool AllDigits(std::string_view s, std::size_t most) {
+  return !s.empty() && s.size() <= most && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The process that made a temporary of ours called `name`, or nothing for any other name.
+std::optional<pid_t> TemporaryOwner(std::string_view name) {
+  if (name.size() < kTemporaryPrefix.size() + kTemporarySuffix.size() ||
+      name.substr(0, kTemporaryPrefix.size()) != kTemporaryPrefix ||
+      name.substr(name.size() - kTemporarySuffix.size()) != kTemporarySuffix) {
+    return std::nullopt;
+  }
+  name = name.substr(kTemporaryPrefix.size(), name.size() - kTemporaryPrefix.size() - kTemporarySuffix.size());
+  const std::size_t dash = name.find('-');
+  if (dash == std::string_view::npos || !AllDigits(name.substr(0, dash), 9) || !AllDigits(name.substr(dash + 1), 20)) {
+    return std::nullopt;
+  }
+  return static_cast<pid_t>(std::stol(std::string(name.substr(0, dash))));
+}
+
+std::atomic<WriteCall> g_write_call{nullptr};
+
 }  // namespace
 
 std::string EncodeUtf8(std::string_view record) {
@@ -68,6 +124,19 @@ std::string EncodeUtf8(std::string_view record) {
   return out;
 }
 
+std::string RecordFileBytes(std::string_view record, ExportEncoding encoding, const CodePage& code_page) {
+  std::string bytes;
+  if (encoding == ExportEncoding::Utf8) {
+    bytes.reserve(record.size() + 5);
+    bytes = kUtf8ByteOrderMark;
+    bytes += EncodeUtf8(record);
+  } else {
+    bytes = code_page.Encode(record);
+  }
+  bytes += "\r\n";
+  return bytes;
+}
+
 RecordFile::RecordFile(RecordFile&& other) noexcept
     : fd_(other.fd_), path_(std::move(other.path_)), temp_path_(std::move(other.temp_path_)) {
   other.fd_ = -1;
@@ -86,53 +155,43 @@ RecordFile& RecordFile::operator=(RecordFile&& other) noexcept {
 
 RecordFile::~RecordFile() { Discard(); }
 
-const std::string& RecordFile::WritingPath() const { return temp_path_.empty() ? path_ : temp_path_; }
-
 void RecordFile::Discard() noexcept {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    ::unlink(WritingPath().c_str());
-    fd_ = -1;
-  }
+  if (fd_ < 0) return;
+  ::close(fd_);  // an unnamed file goes with its last descriptor
+  if (!temp_path_.empty()) ::unlink(temp_path_.c_str());
+  fd_ = -1;
 }
 
 RecordFile RecordFile::Create(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const auto [folder, name] = SplitPath(path);
   if (name.empty()) throw std::runtime_error("Bad file name: " + path);
   RecordFile file;
   file.path_ = path;
-  // A new name is written in place: created exclusively, and removed again if the write
-  // does not complete, so no truncated file is left behind.
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd >= 0) {
-    file.fd_ = fd;
+  struct stat target {};
+  if (::stat(path.c_str(), &target) == 0) {
+    // Refuse here what the rename at Close would refuse, and what the user may not write.
+    if (S_ISDIR(target.st_mode)) FailWithErrno("Cannot create file", path, EISDIR);
+    if ((target.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0) {
+      throw std::runtime_error("Cannot create file " + path + ": the file is read-only");
+    }
+    file.fd_ = OpenNamedTemporary(folder, file.temp_path_);
+    if (file.fd_ < 0) FailWithErrno("Cannot create file", path, errno);
+    ::fchmod(file.fd_, target.st_mode & 07777);  // best effort: the contents matter more
     return file;
   }
-  if (errno != EEXIST) FailWithErrno("Cannot create file", path, errno);
-  // An existing file is replaced only when the new one is complete: the content goes to a
-  // temporary in the same folder (so the rename never crosses file systems) that is renamed
-  // over it. Refuse here what that rename would refuse, so a bad target fails at creation.
-  struct stat target {};
-  if (::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) FailWithErrno("Cannot create file", path, EISDIR);
-  static std::atomic<unsigned long> counter{0};
-  std::string temp;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = folder + "/.cw-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) break;
-  }
-  if (fd < 0) FailWithErrno("Cannot create file", path, errno);
-  file.fd_ = fd;
-  file.temp_path_ = std::move(temp);
+  // No such name yet (stat has also checked the name's length and the folders on the way).
+  if (errno != ENOENT) FailWithErrno("Cannot create file", path, errno);
+  file.fd_ = OpenUnnamed(folder);
+  if (file.fd_ < 0 && UnnamedFilesUnsupported(errno)) file.fd_ = OpenNamedTemporary(folder, file.temp_path_);
+  if (file.fd_ < 0) FailWithErrno("Cannot create file", path, errno);
   return file;
 }
 
 void RecordFile::Write(std::string_view bytes) {
   if (fd_ < 0) throw std::runtime_error("Bad file name or number: no file is open for writing");
+  const WriteCall write_call = g_write_call.load();
   while (!bytes.empty()) {
-    const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+    const long n = write_call ? write_call(fd_, bytes.data(), bytes.size()) : ::write(fd_, bytes.data(), bytes.size());
     if (n < 0) {
       if (errno == EINTR) continue;
       const int error = errno;
@@ -145,14 +204,38 @@ void RecordFile::Write(std::string_view bytes) {
 
 void RecordFile::Close() {
   if (fd_ < 0) return;
-  const int fd = fd_;
-  fd_ = -1;
+  const int fd = std::exchange(fd_, -1);
+  if (temp_path_.empty()) {
+    // Create, write, link, close: the name appears with the whole file behind it.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    int linked = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW);
+    if (linked != 0 && errno == ENOENT) linked = ::linkat(fd, "", AT_FDCWD, path_.c_str(), AT_EMPTY_PATH);
+    const int error = errno;
+    if (linked != 0 && error == EEXIST) {
+      // The name was taken while this file was written: replace it the temporary's way.
+      std::string temp;
+      const int temp_fd = OpenNamedTemporary(SplitPath(path_).first, temp);
+      if (temp_fd >= 0) {
+        ::close(temp_fd);
+        ::unlink(temp.c_str());
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+          ::close(fd);
+          if (::rename(temp.c_str(), path_.c_str()) == 0) return;
+          const int rename_error = errno;
+          ::unlink(temp.c_str());
+          FailWithErrno("Cannot create file", path_, rename_error);
+        }
+      }
+    }
+    ::close(fd);
+    if (linked != 0) FailWithErrno("Cannot create file", path_, error);
+    return;
+  }
   if (::close(fd) != 0) {
     const int error = errno;
-    ::unlink(WritingPath().c_str());
+    ::unlink(temp_path_.c_str());
     FailWithErrno("Cannot write file", path_, error);
   }
-  if (temp_path_.empty()) return;
   if (::rename(temp_path_.c_str(), path_.c_str()) != 0) {
     const int error = errno;
     ::unlink(temp_path_.c_str());
@@ -162,16 +245,37 @@ void RecordFile::Close() {
 
 void WriteRecordFile(const std::string& path, std::string_view record, ExportEncoding encoding,
                      const CodePage& code_page) {
-  std::string bytes;
-  if (encoding == ExportEncoding::Utf8) {
-    bytes = std::string(kUtf8ByteOrderMark) + EncodeUtf8(record);
-  } else {
-    bytes = code_page.Encode(record);
-  }
-  bytes += "\r\n";
+  const std::string bytes = RecordFileBytes(record, encoding, code_page);
   RecordFile file = RecordFile::Create(path);
   file.Write(bytes);
   file.Close();
 }
+
+std::optional<std::string> FolderWriteProblem(const std::string& folder) {
+  int fd = OpenUnnamed(folder);
+  std::string temp;
+  if (fd < 0 && UnnamedFilesUnsupported(errno)) fd = OpenNamedTemporary(folder, temp);
+  if (fd < 0) return std::string(std::strerror(errno));
+  ::close(fd);
+  if (!temp.empty()) ::unlink(temp.c_str());
+  return std::nullopt;
+}
+
+std::size_t RemoveLeftoverTemporaries(const std::string& folder) {
+  std::size_t removed = 0;
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    const auto pid = TemporaryOwner(entry->d_name);
+    if (!pid) continue;
+    // A temporary of a run still going in another process stays.
+    if (*pid != ::getpid() && (::kill(*pid, 0) == 0 || errno == EPERM)) continue;
+    if (::unlinkat(::dirfd(dir), entry->d_name, 0) == 0) ++removed;
+  }
+  ::closedir(dir);
+  return removed;
+}
+
+void SetWriteCallForTests(WriteCall call) { g_write_call.store(call); }
 
 }  // namespace cw::vcard

@@ -1,9 +1,10 @@
-// Record files: the bytes of one record in the chosen encoding. A new file is created
-// exclusively and removed again if its write does not complete; an existing one is replaced
-// by a temporary renamed over it once complete. So a failed write never leaves a truncated
-// .vcf and never destroys the previous file of that name.
+// Record files: the bytes of one record in the chosen encoding, given their final name only
+// when complete, so no reader ever sees a truncated or empty .vcf, even when the program is
+// killed, and a failed write never destroys the previous file of that name.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,8 +19,18 @@ std::string EncodeUtf8(std::string_view record);
 
 inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
+// The bytes of a record's file: for Utf8 the byte-order mark and the record in UTF-8, for
+// Ansi the record in the code page; then CR LF. Every record file is made of these bytes.
+std::string RecordFileBytes(std::string_view record, ExportEncoding encoding, const CodePage& code_page);
+
 // One record file being written. Create, Write, Close are separate steps so the export run
 // can number them; each throws std::runtime_error with a description on failure.
+//
+// A new name is written to an unnamed file in the folder (O_TMPFILE) that is linked under its
+// name once complete: a reader never sees it partial, and a killed process leaves nothing.
+// An existing file is replaced by a named temporary beside it, renamed over it once complete,
+// with the old file's permission bits; a file the user may not write is refused at Create.
+// Where the file system has no unnamed files, new names take the temporary's way too.
 class RecordFile {
  public:
   RecordFile() = default;
@@ -27,29 +38,37 @@ class RecordFile {
   RecordFile& operator=(const RecordFile&) = delete;
   RecordFile(RecordFile&& other) noexcept;
   RecordFile& operator=(RecordFile&& other) noexcept;
-  // A file left unclosed is discarded: its temporary is removed, the target is untouched.
+  // A file left unclosed is discarded: the target is untouched and no temporary stays.
   ~RecordFile();
 
-  // Opens `path` for its new content: in place when no file has that name yet, else a
-  // temporary beside it.
   static RecordFile Create(const std::string& path);
   // Appends bytes; fails when no file is open.
   void Write(std::string_view bytes);
-  // Completes the file: flushes it and renames it over the target. Closing a file that is
-  // not open does nothing.
+  // Gives the complete file its name. Closing a file that is not open does nothing.
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
 
  private:
   void Discard() noexcept;
-  const std::string& WritingPath() const;  // the temporary, or the target when written in place
   int fd_ = -1;
   std::string path_;
-  std::string temp_path_;  // empty when the target did not exist and is written in place
+  std::string temp_path_;  // the named temporary; empty for an unnamed file
 };
 
-// The whole write of one record: the file holds the record in the encoding, then CR LF.
+// The whole write of one record: the file holds RecordFileBytes.
 void WriteRecordFile(const std::string& path, std::string_view record, ExportEncoding encoding,
                      const CodePage& code_page);
+
+// Why no file can be made in `folder` (the system's words: "Permission denied", "Read-only
+// file system", ...), found by making one that leaves nothing behind; nothing when it can.
+std::optional<std::string> FolderWriteProblem(const std::string& folder);
+
+// Removes the temporaries an earlier run killed mid-write left in `folder`: only names of
+// the form RecordFile gives them, of processes no longer running. Returns how many went.
+std::size_t RemoveLeftoverTemporaries(const std::string& folder);
+
+// The write call record files use. Tests put in one that fails the way a full disk does.
+using WriteCall = long (*)(int fd, const void* data, std::size_t size);
+void SetWriteCallForTests(WriteCall call);  // nullptr restores the system's write
 
 }  // namespace cw::vcard

@@ -10,36 +10,51 @@ using mapping::FieldKind;
 
 bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
-// A value holding a line break would end the line early; vCard 2.1 writes such a value
-// quoted-printable: the breaks as =0D / =0A and "=" itself as =3D.
-std::string QuotedPrintableBreaks(std::string_view value) {
+bool HasBeyondAscii(std::string_view s) {
+  for (char c : s) {
+    if (static_cast<unsigned char>(c) >= 0x80) return true;
+  }
+  return false;
+}
+
+// vCard 2.1 quoted-printable as address books read it: every line break (CR LF, a lone LF
+// as spreadsheets store a break typed in a cell, or a lone CR) as =0D=0A, "=" as =3D, with
+// `escape_beyond_ascii` code-page bytes beyond ASCII as =XX, everything else as itself. (The
+// UTF-8 file keeps its UTF-8 bytes as they are, as it always has.)
+std::string QuotedPrintable(std::string_view bytes, bool escape_beyond_ascii) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
-  out.reserve(value.size() + 16);
-  for (char c : value) {
-    switch (c) {
-      case '\r':
-        out += "=0D";
-        break;
-      case '\n':
-        out += "=0A";
-        break;
-      case '=':
-        out += "=3D";
-        break;
-      default:
-        out += c;
+  out.reserve(bytes.size() + 16);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b == '\r' || b == '\n') {
+      out += "=0D=0A";
+      if (b == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+    } else if (b == '=' || (b >= 0x80 && escape_beyond_ascii)) {
+      out += '=';
+      out += kHex[b >> 4];
+      out += kHex[b & 0x0F];
+    } else {
+      out += static_cast<char>(b);
     }
   }
   return out;
 }
 
-// "PROPERTY:" + value, or "PROPERTY;ENCODING=QUOTED-PRINTABLE:" + encoded value when the
-// value holds a line break. `property` is the text before the ":".
-std::string Line(std::string_view property, std::string_view value) {
+// "PROPERTY:" + value as it is, unless the value holds a line break (which would end the
+// line early) or, in the ANSI file, a character beyond ASCII (which a reader would take for
+// UTF-8): then the value is written quoted-printable, in the ANSI file's code page with the
+// CHARSET that names it.
+std::string EncodeLine(std::string_view property, std::string_view value, const CodePage* ansi) {
+  const bool labelled = ansi && HasBeyondAscii(value);
   std::string line(property);
-  if (HasLineBreak(value)) {
+  if (labelled) {
+    line += ";CHARSET=";
+    line += ansi->CharsetName();
+  }
+  if (labelled || HasLineBreak(value)) {
     line += ";ENCODING=QUOTED-PRINTABLE:";
-    line += QuotedPrintableBreaks(value);
+    line += labelled ? QuotedPrintable(ansi->Encode(value), true) : QuotedPrintable(value, false);
   } else {
     line += ':';
     line += value;
@@ -146,7 +161,10 @@ std::string FormatTimeHMS(const LocalTime& time) {
 }
 
 std::string BuildVCardRecord(const ContactFields& fields, const LocalTime& build_time, const DateRecognizer& dates,
-                             RecordSteps* steps) {
+                             RecordSteps* steps, const RecordOptions& options) {
+  const auto Line = [&](std::string_view property, std::string_view value) {
+    return EncodeLine(property, value, options.ansi_code_page);
+  };
   const auto c = [&](FieldKind kind) { return CleanVCardValue(fields[kind]); };
   const auto present = [&](FieldKind kind) { return !fields[kind].empty(); };
   LineRunner lines(steps);
@@ -195,7 +213,8 @@ std::string BuildVCardRecord(const ContactFields& fields, const LocalTime& build
   std::optional<Date> birthday;
   if (lines.Test(342, [&] {
         if (!present(FieldKind::kBirthday)) return false;
-        birthday = dates.Recognize(fields[FieldKind::kBirthday]);
+        // A date cell gives its date; only text is read as the sheet shows it.
+        birthday = options.birthday_date ? options.birthday_date : dates.Recognize(fields[FieldKind::kBirthday]);
         return birthday.has_value();
       })) {
     lines.Add(344, [&] { return "BDAY:" + FormatDateYMD(birthday.value()); });

@@ -4,10 +4,12 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "mapping/field_kind.h"
+#include "vcard/code_page.h"
 #include "vcard/dates.h"
 
 namespace cw::vcard {
@@ -47,10 +49,20 @@ class RecordSteps {
   virtual bool Step(int statement, const std::function<void()>& step) = 0;
 };
 
+// What a record takes besides the row's values.
+struct RecordOptions {
+  // The ANSI file's code page: a value with characters beyond ASCII is then written in it as
+  // CHARSET=<its name>;ENCODING=QUOTED-PRINTABLE, so the record is ASCII. None for UTF-8.
+  const CodePage* ansi_code_page = nullptr;
+  // The date the Birthday cell holds, when it holds one (a number under a date format); the
+  // Birthday text is recognised only without it.
+  std::optional<Date> birthday_date;
+};
+
 // The record, "BEGIN:VCARD" through "END:VCARD", lines joined by CR LF, no CR LF after the
 // last. With `steps`, each numbered test and line runs through it; without, a failure
 // propagates.
 std::string BuildVCardRecord(const ContactFields& fields, const LocalTime& build_time, const DateRecognizer& dates,
-                             RecordSteps* steps = nullptr);
+                             RecordSteps* steps = nullptr, const RecordOptions& options = {});
 
 }  // namespace cw::vcard

@@ -5,6 +5,8 @@
 
 #include <string_view>
 
+#include "sheet/code_pages.h"
+
 namespace cw::sheet {
 namespace {
 
@@ -20,20 +22,10 @@ std::string ConverterNameFor(std::uint16_t code_page) {
       return "macintosh";
     case 0x8001:
       return "windows-1252";
-    case 874:
-      return "windows-874";
-    case 932:
-      return "windows-932";
-    case 936:
-      return "windows-936";
-    case 949:
-      return "windows-949";
-    case 950:
-      return "windows-950";
     default:
       break;
   }
-  if (code_page >= 1250 && code_page <= 1258) return "windows-" + std::to_string(code_page);
+  if (const WindowsCodePage* page = FindWindowsCodePage(code_page)) return page->converter;
   return "cp" + std::to_string(code_page);
 }
 

@@ -215,10 +215,12 @@ void SaveTest::BothSaveButtonsWriteTheRowsOfThePickedBlock() {
       "REV:20260101T090503\r\nEND:VCARD\r\n";
   QCOMPARE(ReadAll(w.out + QStringLiteral("/ANSI_Ann Lee_Row1.vcf")), ann);
   QCOMPARE(ReadAll(w.out + QStringLiteral("/UTF8_Ann Lee_Row1.vcf")), QByteArray("\xEF\xBB\xBF") + ann);
-  // The ANSI file holds code page 1252 bytes, the UTF-8 file UTF-8 behind its byte-order mark.
-  QCOMPARE(ReadAll(w.out + QString::fromUtf8("/ANSI_J\u00f6rg M\u00fcller_Row2.vcf")),
-           QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN:M\xFCller;J\xF6rg;;\r\nFN:J\xF6rg  M\xFCller\r\n"
-                      "REV:20260101T090503\r\nEND:VCARD\r\n"));
+  // The ANSI file holds code page 1252 bytes, labelled, the UTF-8 file UTF-8 behind its byte-order mark.
+  QCOMPARE(
+      ReadAll(w.out + QString::fromUtf8("/ANSI_J\u00f6rg M\u00fcller_Row2.vcf")),
+      QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=WINDOWS-1252;ENCODING=QUOTED-PRINTABLE:M=FCller;J=F6rg;;\r\n"
+                 "FN;CHARSET=WINDOWS-1252;ENCODING=QUOTED-PRINTABLE:J=F6rg  M=FCller\r\n"
+                 "REV:20260101T090503\r\nEND:VCARD\r\n"));
   QCOMPARE(ReadAll(w.out + QString::fromUtf8("/UTF8_J\u00f6rg M\u00fcller_Row2.vcf")),
            QByteArray("\xEF\xBB\xBF"
                       "BEGIN:VCARD\r\nVERSION:2.1\r\nN:M\xC3\xBCller;J\xC3\xB6rg;;\r\n"

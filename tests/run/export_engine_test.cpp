@@ -91,8 +91,9 @@ TEST_F(ExportEngineTest, RowsBecomeNamedFilesWithExactBytes) {
   EXPECT_TRUE(testing::SameBytes("BEGIN:VCARD\r\nVERSION:2.1\r\nN:;;;\r\nFN:  \r\nREV:20260101T090503\r\nEND:VCARD\r\n",
                                  ReadBytes(out_ + "/ANSI_Row2.vcf")));
   EXPECT_NE(ReadBytes(out_ + "/ANSI_A B C D_Row4.vcf").find("N:C D;A/B;;\r\nFN:A/B  C D\r\n"), std::string::npos);
-  // The ANSI file holds code page 1252 bytes: é as 0xE9, Cyrillic as "?".
-  EXPECT_NE(ReadBytes(out_ + "/ANSI_Ren\xC3\xA9 \xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD_Row5.vcf").find("N:????;Ren\xE9;;"),
+  // The ANSI file holds code page 1252 bytes, labelled: é as =E9, Cyrillic as "?".
+  EXPECT_NE(ReadBytes(out_ + "/ANSI_Ren\xC3\xA9 \xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD_Row5.vcf")
+                .find("N;CHARSET=WINDOWS-1252;ENCODING=QUOTED-PRINTABLE:????;Ren=E9;;"),
             std::string::npos);
 
   Run(ExportEncoding::Utf8, "A5:D5", {"First Name", "Last Name", "Email", "Birthday"});

@@ -2,12 +2,19 @@
 #include "run/export_run.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <stdexcept>
 
+#include "run/regional_settings.h"
 #include "tests/support/test_support.h"
+#include "vcard/record_file.h"
 
 namespace cw::run {
 namespace {
@@ -278,7 +285,9 @@ TEST_F(ExportRunTest, ReportsKeepTheOrderOfTheStatementsAcrossRows) {
   script_.on_read = [&](std::uint32_t) { std::filesystem::remove_all(out_.File("out")); };
   Run(ExportEncoding::Ansi);
   EXPECT_EQ(reporter_.Statements(), (std::vector<int>{352, 354, 276, 352, 354, 352, 354}));
-  EXPECT_EQ(Messages(), std::vector<std::string>{"Done."});
+  // Three rows in a row without their file stop the run at the third.
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].rfind("The export stopped at row 3: ", 0), 0u) << Messages()[0];
 }
 
 TEST_F(ExportRunTest, AFailureBeforeTheFirstRowIsReportedOnceAndEverythingIsClosed) {
@@ -300,6 +309,160 @@ TEST_F(ExportRunTest, AFailureBeforeTheFirstRowIsReportedOnceAndEverythingIsClos
   EXPECT_EQ(script_.calls, (std::vector<std::string>{"open " + workbook_, "range A1:B3", "close", "quit"}));
   EXPECT_TRUE(FilesIn(out_.File("out")).empty());
   EXPECT_EQ(pointer_.current, PointerSetting::kDefault);
+}
+
+TEST_F(ExportRunTest, AnOutputFolderThatCannotTakeFilesIsToldInWordsBeforeAnythingOpens) {
+  columns_.FillColumnList(1);
+  std::ofstream(out_.File("afile")) << "x";
+  const std::string read_only = out_.File("read-only");
+  std::filesystem::create_directory(read_only);
+  // Root writes through permissions, so it gets a read-only file system; others a 0555 folder.
+  const bool root = ::getuid() == 0;
+  const bool read_only_ready = root ? ::mount("tmpfs", read_only.c_str(), "tmpfs", MS_RDONLY, "size=64k") == 0
+                                    : (std::filesystem::permissions(read_only, std::filesystem::perms::owner_read |
+                                                                                   std::filesystem::perms::owner_exec),
+                                       true);
+  struct Case {
+    std::string folder;
+    std::string message;
+  };
+  std::vector<Case> cases = {
+      {"", "No output folder is given. Type or choose the folder the files are to be saved in."},
+      {out_.File("afile"),
+       out_.File("afile") + " is a file, not a folder. Choose the folder the files are to be saved in."},
+      {read_only, "Files cannot be written in the folder " + read_only + " (" +
+                      (root ? "Read-only file system" : "Permission denied") +
+                      "). Choose another folder. Nothing was written."},
+  };
+  if (!read_only_ready) cases.pop_back();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folder);
+    messages_.shown.clear();
+    ExportInputs inputs{workbook_, "A1:B3", columns_, c.folder};
+    ExportServices services{messages_, reporter_, clock_, pointer_, engine_, code_page_, dates_, progress_};
+    ExportRun(ExportEncoding::Ansi, inputs, services);
+    EXPECT_EQ(Messages(), std::vector<std::string>{c.message});
+  }
+  if (root && read_only_ready) ::umount(read_only.c_str());
+  EXPECT_TRUE(script_.calls.empty());
+  EXPECT_TRUE(reporter_.reports.empty());
+  if (!read_only_ready) GTEST_SKIP() << "no read-only folder could be made here";
+}
+
+// A disk that fills up: the write call fails as a full disk does, for chosen calls.
+std::atomic<int> g_write_calls{0};
+std::atomic<unsigned> g_failing_calls{0};  // bit k: call k (from 1) fails
+long FullDiskWrite(int fd, const void* data, std::size_t size) {
+  if (g_failing_calls & (1u << ++g_write_calls)) {
+    errno = ENOSPC;
+    return -1;
+  }
+  return ::write(fd, data, size);
+}
+
+TEST_F(ExportRunTest, ThreeRowsInARowWithoutTheirFileStopTheRunWithOneMessage) {
+  columns_.FillColumnList(1);
+  columns_.SetType(1, "First Name");
+  script_.last_row = 9;
+  g_write_calls = 0;
+  g_failing_calls = (1u << 2) | (1u << 3) | (1u << 5) | (1u << 6) | (1u << 7);  // rows 2, 3 and 5 to 7
+  vcard::SetWriteCallForTests(FullDiskWrite);
+  Run(ExportEncoding::Ansi);
+  vcard::SetWriteCallForTests(nullptr);
+  EXPECT_EQ(reporter_.Statements(), (std::vector<int>{354, 354, 354, 354, 354}));
+  EXPECT_EQ(Messages(),
+            std::vector<std::string>{"The export stopped at row 7: the files of 3 rows in a row could not "
+                                     "be written (Cannot write file " +
+                                     out_.File("out/ANSI_Row7.vcf") +
+                                     ": No space left on device). 2 files were written to " + out_.File("out") + "."});
+  // Rows written before stay; nothing partial or temporary is left.
+  EXPECT_EQ(FilesIn(out_.File("out")), (std::vector<std::string>{"ANSI_Row1.vcf", "ANSI_Row4.vcf"}));
+  EXPECT_EQ(script_.calls.back(), "quit");
+  EXPECT_EQ(pointer_.current, PointerSetting::kDefault);
+}
+
+TEST_F(ExportRunTest, ControlCharactersAndOverlongNamesStillGiveOneFilePerRow) {
+  columns_.FillColumnList(2);
+  columns_.SetType(1, "First Name");
+  columns_.SetType(2, "Last Name");
+  script_.last_row = 4;
+  script_.last_column = 2;
+  std::string long_name;
+  for (int i = 0; i < 150; ++i) long_name += "\xC3\xA9";  // 300 bytes of é
+  script_.cells = {{{1, 1}, std::string("A\0B", 3)},
+                   {{1, 2}, "x"},
+                   {{2, 1}, std::string("A\0C", 3)},
+                   {{2, 2}, "x"},
+                   {{3, 1}, "Tab\there\x7F"},
+                   {{4, 1}, long_name},
+                   {{4, 2}, "Lee"}};
+  Run(ExportEncoding::Ansi);
+  std::string shortened = "ANSI_";
+  for (int i = 0; i < 120; ++i) shortened += "\xC3\xA9";
+  EXPECT_EQ(FilesIn(out_.File("out")), (std::vector<std::string>{"ANSI_A B x_Row1.vcf", "ANSI_A C x_Row2.vcf",
+                                                                 "ANSI_Tab here  _Row3.vcf", shortened + "_Row4.vcf"}));
+  EXPECT_TRUE(reporter_.reports.empty());
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Done."});
+}
+
+// Birthdays through the real engine, from .xls workbooks written by xlwt in either date system.
+TEST(ExportBirthdays, DateCellsGiveTheirDateAndOnlyTextIsRecognised) {
+  struct Row {
+    std::string_view cell;    // a Python expression for the Birthday cell
+    std::string_view format;  // its number format
+    std::string_view us, de;  // BDAY under en_US and de_DE ("" for none)
+  };
+  constexpr Row kRows[] = {
+      {"datetime.date(1925, 3, 7)", "m/d/yy", "19250307", "19250307"},
+      {"datetime.date(1980, 3, 7)", "d/m/yyyy", "19800307", "19800307"},
+      {"datetime.date(1980, 3, 7)", "d mmmm yyyy", "19800307", "19800307"},
+      {"datetime.datetime(1980, 3, 7, 14, 30)", "m/d/yy h:mm", "19800307", "19800307"},
+      {"'3/7/1980'", "General", "19800307", "19800703"},
+      {"19800307", "0", "", ""},
+  };
+  for (const bool dates_1904 : {false, true}) {
+    testing::TempFolder dir;
+    std::string script = "import datetime, sys, xlwt\nwb = xlwt.Workbook()\nwb.dates_1904 = " +
+                         std::string(dates_1904 ? "True" : "False") + "\nws = wb.add_sheet('Contacts')\n";
+    for (std::size_t r = 0; r < std::size(kRows); ++r) {
+      script += "ws.write(" + std::to_string(r) + ", 0, 'Row" + std::to_string(r + 1) + "')\n";
+      script += "ws.write(" + std::to_string(r) + ", 1, " + std::string(kRows[r].cell) +
+                ", xlwt.easyxf(num_format_str='" + std::string(kRows[r].format) + "'))\n";
+    }
+    script += "wb.save(sys.argv[1])\n";
+    std::ofstream(dir.File("make.py")) << script;
+    ASSERT_EQ(std::system(("/usr/bin/python3 " + dir.File("make.py") + " " + dir.File("b.xls")).c_str()), 0);
+    for (const char* locale : {"en_US.UTF-8", "de_DE.UTF-8"}) {
+      SCOPED_TRACE(std::string(locale) + (dates_1904 ? ", 1904" : ", 1900"));
+      const RegionalSettings regional = RegionalSettings::ForLocale(locale);
+      const auto engine = MakeSheetEngine(regional.format);
+      const std::string out = dir.File(locale);
+      std::filesystem::create_directory(out);
+      mapping::ColumnList columns;
+      columns.FillColumnList(2);
+      columns.SetType(1, "First Name");
+      columns.SetType(2, "Birthday");
+      testing::RecordingMessages messages;
+      testing::RecordingReporter reporter;
+      testing::FixedClock clock({2026, 1, 1, 9, 5, 3});
+      testing::RecordingPointer pointer;
+      ExportInputs inputs{dir.File("b.xls"), "A1:B" + std::to_string(std::size(kRows)), columns, out};
+      ExportServices services{messages, reporter, clock, pointer, *engine, regional.code_page, regional.dates};
+      ExportRun(ExportEncoding::Utf8, inputs, services);
+      ASSERT_TRUE(reporter.reports.empty());
+      for (std::size_t r = 0; r < std::size(kRows); ++r) {
+        const std::string bday(locale[0] == 'e' ? kRows[r].us : kRows[r].de);
+        const std::string file =
+            ReadBytes(out + "/UTF8_Row" + std::to_string(r + 1) + " _Row" + std::to_string(r + 1) + ".vcf");
+        SCOPED_TRACE("row " + std::to_string(r + 1) + ":\n" + file);
+        if (bday.empty()) {
+          EXPECT_EQ(file.find("BDAY"), std::string::npos);
+        } else {
+          EXPECT_NE(file.find("\r\nBDAY:" + bday + "\r\n"), std::string::npos);
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

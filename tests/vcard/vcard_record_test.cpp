@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "tests/support/test_support.h"
 #include "vcard/code_page.h"
 #include "vcard/record_file.h"
@@ -99,10 +101,11 @@ TEST(BuildVCardRecord, LineBreaksMakeTheLineQuotedPrintable) {
   f[FieldKind::kHomeAddress] = "12 High St\nFlat 3";
   f[FieldKind::kHomeCity] = "Leeds";
   const std::string record = BuildVCardRecord(f, kBuilt, UsDates());
-  EXPECT_NE(record.find("\r\nNOTE;ENCODING=QUOTED-PRINTABLE:Line one =0D=0ALine=3Dtwo=0Athree=0Dfour\r\n"),
+  EXPECT_NE(record.find("\r\nNOTE;ENCODING=QUOTED-PRINTABLE:Line one =0D=0ALine=3Dtwo=0D=0Athree=0D=0Afour\r\n"),
             std::string::npos)
       << record;
-  EXPECT_NE(record.find("\r\nADR;HOME;ENCODING=QUOTED-PRINTABLE:;;12 High St=0AFlat 3;Leeds;;;\r\n"), std::string::npos)
+  EXPECT_NE(record.find("\r\nADR;HOME;ENCODING=QUOTED-PRINTABLE:;;12 High St=0D=0AFlat 3;Leeds;;;\r\n"),
+            std::string::npos)
       << record;
   // No bare line break remains: every line of the record is a property line.
   for (std::size_t i = 0; i < record.size(); ++i) {
@@ -117,6 +120,59 @@ TEST(BuildVCardRecord, LineBreaksMakeTheLineQuotedPrintable) {
   ContactFields g;
   g[FieldKind::kNotes] = "a=b";
   EXPECT_NE(BuildVCardRecord(g, kBuilt, UsDates()).find("\r\nNOTE:a=b\r\n"), std::string::npos);
+}
+
+// In the ANSI file a value beyond ASCII carries its code page's name and its bytes as =XX;
+// ASCII values, and every value of the UTF-8 file, stay as they are.
+TEST(BuildVCardRecord, AnsiValuesBeyondAsciiSayTheirCharacterSet) {
+  struct Case {
+    int code_page;  // 0: the UTF-8 file
+    std::string_view last_name;
+    std::string_view note;
+    std::string_view n_line;
+    std::string_view note_line;
+  };
+  const Case kCases[] = {
+      {1252, "M\xC3\xBCller", "Caf\xC3\xA9=bar",  // Müller, Café=bar
+       "N;CHARSET=WINDOWS-1252;ENCODING=QUOTED-PRINTABLE:M=FCller;Ann;;",
+       "NOTE;CHARSET=WINDOWS-1252;ENCODING=QUOTED-PRINTABLE:Caf=E9=3Dbar"},
+      {1250,
+       "\xC5\x81\xC3\xB3"
+       "d\xC5\xBA",
+       "\xC5\xBE\n\xC4\x8D\r\n\xC5\xA1\r",  // Łódź; ž LF č CR LF š CR
+       "N;CHARSET=WINDOWS-1250;ENCODING=QUOTED-PRINTABLE:=A3=F3d=9F;Ann;;",
+       "NOTE;CHARSET=WINDOWS-1250;ENCODING=QUOTED-PRINTABLE:=9E=0D=0A=E8=0D=0A=9A=0D=0A"},
+      {1251, "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD", "Zo\xC3\xAB",  // Иван; ë is not in 1251
+       "N;CHARSET=WINDOWS-1251;ENCODING=QUOTED-PRINTABLE:=C8=E2=E0=ED;Ann;;",
+       "NOTE;CHARSET=WINDOWS-1251;ENCODING=QUOTED-PRINTABLE:Zo?"},
+      {932, "\xE6\x97\xA5\xE6\x9C\xAC", "plain=ascii\nnext",  // 日本
+       "N;CHARSET=SHIFT_JIS;ENCODING=QUOTED-PRINTABLE:=93=FA=96{;Ann;;",
+       "NOTE;ENCODING=QUOTED-PRINTABLE:plain=3Dascii=0D=0Anext"},
+      {1252, "Lee", "a=b", "N:Lee;Ann;;", "NOTE:a=b"},
+      {0, "M\xC3\xBCller", "Caf\xC3\xA9\nx", "N:M\xC3\xBCller;Ann;;",
+       "NOTE;ENCODING=QUOTED-PRINTABLE:Caf\xC3\xA9=0D=0Ax"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.n_line);
+    ContactFields f;
+    f[FieldKind::kFirstName] = "Ann";
+    f[FieldKind::kLastName] = std::string(c.last_name);
+    f[FieldKind::kNotes] = std::string(c.note);
+    std::optional<CodePage> code_page;
+    RecordOptions options;
+    if (c.code_page != 0) options.ansi_code_page = &code_page.emplace(c.code_page);
+    const std::string record = BuildVCardRecord(f, kBuilt, UsDates(), nullptr, options);
+    EXPECT_NE(record.find("\r\n" + std::string(c.n_line) + "\r\n"), std::string::npos) << record;
+    EXPECT_NE(record.find("\r\n" + std::string(c.note_line) + "\r\n"), std::string::npos) << record;
+  }
+}
+
+TEST(BuildVCardRecord, ABirthdayCellsOwnDateWinsOverItsText) {
+  ContactFields f;
+  f[FieldKind::kBirthday] = "3/7/25";  // read as text this would be 2025
+  RecordOptions options;
+  options.birthday_date = Date{1925, 3, 7};
+  EXPECT_NE(BuildVCardRecord(f, kBuilt, UsDates(), nullptr, options).find("\r\nBDAY:19250307\r\n"), std::string::npos);
 }
 
 TEST(CleanVCardValue, HandlesAnyLengthAndOnlyTouchesSeparators) {

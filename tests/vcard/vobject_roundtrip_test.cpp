@@ -1,4 +1,5 @@
-// An independent vCard parser (python3-vobject) reads back what the writer wrote.
+// Independent vCard parsers (python3-vobject, Evolution Data Server) read back what the
+// writer wrote.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -63,8 +64,64 @@ TEST(VobjectRoundTrip, EveryWrittenFieldComesBack) {
       "TEL;HOME;FAX=555 0300\nTEL;WORK;FAX=555 0400\nTEL;PAGER=555 0500\n"
       "EMAIL=zoe.unal@example.com\nURL;HOME=http://zoe.example\nURL;WORK=https://work.example/team\n"
       "ADR;WORK=1 Infinite Loop|Cupertino|CA|95014|\nADR;HOME=12 High St|Leeds||LS1 4AP|UK\n"
-      "BDAY=19800307\nNOTE=Met at the fair.\\r\\nLikes tea = yes\\nCall after 6\n";
+      "BDAY=19800307\nNOTE=Met at the fair.\\r\\nLikes tea = yes\\r\\nCall after 6\n";
   EXPECT_EQ(RunDump(dir.File("u.vcf")), expected);
+}
+
+std::string ReadBack(const std::string& parser, const std::string& file) {
+  const std::string command =
+      "/usr/bin/python3 " CW_SOURCE_DIR "/tests/vcard/read_back.py " + parser + " '" + file + "' 2>&1";
+  std::string output;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) output.append(buf, n);
+    ::pclose(pipe);
+  }
+  return output;
+}
+
+// The ANSI file of contacts with accents, in the code pages of Central Europe, Cyrillic and
+// Western Europe, reads back to the same names, notes and addresses.
+TEST(AddressBooksReadBack, AnsiFilesWithAccents) {
+  struct Case {
+    int code_page;
+    std::string_view given, family, note, street, city;
+  };
+  constexpr Case kCases[] = {
+      {1250, "Zdeněk", "Łódź-Šťastný", "Poznámka: žluťoučký kůň\nřádek 2", "Náměstí Míru 5", "Kraków"},
+      {1251, "Иван", "Петров-Їжак", "Заметка = важно\r\nстрока 2", "ул. Ленина 5", "Київ"},
+      {1252, "Zoë", "Müller-Nuñez", "Café crème = 2€\rnext", "Rua São João", "Malmö"},
+  };
+  const DateRecognizer dates("en_US");
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.code_page);
+    ContactFields f;
+    f[FieldKind::kFirstName] = std::string(c.given);
+    f[FieldKind::kLastName] = std::string(c.family);
+    f[FieldKind::kNotes] = std::string(c.note);
+    f[FieldKind::kHomeAddress] = std::string(c.street);
+    f[FieldKind::kHomeCity] = std::string(c.city);
+    f[FieldKind::kWorkCountry] = std::string(c.city);
+    const CodePage code_page(c.code_page);
+    RecordOptions options;
+    options.ansi_code_page = &code_page;
+    testing::TempFolder dir;
+    WriteRecordFile(dir.File("a.vcf"), BuildVCardRecord(f, {2026, 1, 1, 9, 5, 3}, dates, nullptr, options),
+                    ExportEncoding::Ansi, code_page);
+
+    std::string note(c.note);
+    for (const std::string_view bare : {"\r\n", "\n", "\r"}) {
+      if (const auto at = note.find(bare); at != std::string::npos) note.replace(at, bare.size(), "\\r\\n");
+    }
+    const std::string street = CleanVCardValue(c.street);
+    const std::string expected = "family=" + std::string(c.family) + "\ngiven=" + std::string(c.given) +
+                                 "\nfull=" + std::string(c.given) + "  " + std::string(c.family) +
+                                 "\nnote=" + CleanVCardValue(note) + "\nadr.work=||||" + std::string(c.city) +
+                                 "\nadr.home=" + street + "|" + std::string(c.city) + "|||\n";
+    EXPECT_EQ(ReadBack("vobject", dir.File("a.vcf")), expected);
+    EXPECT_EQ(ReadBack("eds", dir.File("a.vcf")), expected);
+  }
 }
 
 }  // namespace
