@@ -314,13 +314,12 @@ void RenderFraction(const SectionView& v, double magnitude, const FormatLocale& 
               numerator_placer.Place(t.index, t.ch == '#' && numerator == 0 ? '0' : t.ch);
             break;
           case DigitRole::kDenominator:
-            if (blank_fraction) {
-              out += ' ';
-            } else if (t.index < denominator_length) {
+            // A blank fraction, and a "?" past the denominator's digits, show as spaces.
+            if (!blank_fraction && t.index < denominator_length) {
               out += denominator_digits[t.index];
               if (t.index == denominator_count - 1)
                 out.append(denominator_digits + t.index + 1, denominator_digits + denominator_length);
-            } else if (t.ch == '?') {
+            } else if (blank_fraction || t.ch == '?') {
               out += ' ';
             }
             break;
