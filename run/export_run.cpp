@@ -327,8 +327,17 @@ class Run {
     if (encoding_ == ExportEncoding::Ansi) options.ansi_code_page = &services_.code_page;
     if (birthday_line_ && !fields[FieldKind::kBirthday].empty()) {
       s_.Step(ReadStatement(FieldKind::kBirthday), [&] {
-        options.birthday_date = block_->CellDate(first_row_ + static_cast<std::uint32_t>(r),
-                                                 first_column_ + static_cast<std::uint32_t>(*birthday_line_) - 1);
+        if (streaming_) {
+          // The date the cell of the row just taken shows, as the stream gives it beside the text.
+          if (rows_) {
+            if (const auto date = rows_->DateOf(*birthday_line_ - 1)) {
+              options.birthday_date = vcard::Date{date->year, date->month, date->day};
+            }
+          }
+        } else {
+          options.birthday_date = block_->CellDate(first_row_ + static_cast<std::uint32_t>(r),
+                                                   first_column_ + static_cast<std::uint32_t>(*birthday_line_) - 1);
+        }
       });
     }
     const std::string record =

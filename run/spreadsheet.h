@@ -28,7 +28,8 @@ class SheetRange {
   virtual std::string CellText(std::uint32_t row, std::uint32_t column) = 0;
   // The block's rows for one walk from its first row to its last, each row's texts exactly
   // what CellText gives for the columns flagged in `wanted` (one flag per block column), ""
-  // for the others; nothing when this range offers no stream and is read through CellText.
+  // for the others, and beside them the dates CellDate gives (BlockRows::DateOf); nothing
+  // when this range offers no stream and is read through CellText and CellDate.
   // The rows must be let go before the workbook closes.
   virtual std::unique_ptr<sheet::BlockRows> Rows(std::vector<bool> /*wanted*/) { return nullptr; }
   // The date a cell holds when it is a number shown through a date or date-time format,

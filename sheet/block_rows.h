@@ -8,9 +8,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "sheet/calendar.h"
 #include "sheet/number_format.h"
 #include "sheet/workbook.h"
 
@@ -26,6 +29,39 @@ class BlockRows {
   // Throws ReadError when the sheet's data is damaged at this point; rows already given stay
   // valid, and later calls throw again.
   virtual bool NextRow(std::vector<std::string>& texts) = 0;
+  // After NextRow: the calendar date the wanted cell at `block_column` (0-based) of the row
+  // just given shows, when it is a number shown through a date or date-time format
+  // (CellTextRenderer::DateShown); nothing for any other cell.
+  std::optional<CivilDate> DateOf(std::size_t block_column) const {
+    for (const auto& [column, date] : dates_) {
+      if (column == block_column) return date;
+    }
+    return std::nullopt;
+  }
+
+ protected:
+  // The dates of a row by block column: few cells of a row show one, so most rows hold none.
+  using RowDates = std::vector<std::pair<std::size_t, CivilDate>>;
+  // What NextRow fills with the dates of the row it gives, replacing the last row's.
+  RowDates& GivenDates() { return dates_; }
+  // Sets or clears the date of `block_column` in `dates`, as a later cell there replaces an
+  // earlier one.
+  static void SetDate(RowDates& dates, std::size_t block_column, std::optional<CivilDate> date) {
+    for (auto it = dates.begin(); it != dates.end(); ++it) {
+      if (it->first == block_column) {
+        if (date) {
+          it->second = *date;
+        } else {
+          dates.erase(it);
+        }
+        return;
+      }
+    }
+    if (date) dates.emplace_back(block_column, *date);
+  }
+
+ private:
+  RowDates dates_;
 };
 
 // A workbook opened for streaming.

@@ -30,4 +30,10 @@ std::string CellTextRenderer::Text(const Cell& cell) {
   return {};
 }
 
+std::optional<CivilDate> CellTextRenderer::DateShown(const Cell& cell) {
+  if (cell.kind != CellKind::kNumber) return std::nullopt;
+  const std::uint32_t id = workbook_.FormatIdOf(cell.style);
+  return formatter_.DateShown(cell.number, id, workbook_.CustomCode(id));
+}
+
 }  // namespace cw::sheet

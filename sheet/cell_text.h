@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "sheet/number_format.h"
@@ -19,6 +20,9 @@ class CellTextRenderer {
   std::string Text(const Worksheet& sheet, std::uint32_t row, std::uint32_t column);
   // The text of one stored cell.
   std::string Text(const Cell& cell);
+  // The calendar date a number cell shows through a date or date-time format, in the
+  // workbook's date system (NumberFormatter::DateShown); nothing for any other cell.
+  std::optional<CivilDate> DateShown(const Cell& cell);
 
  private:
   const Workbook& workbook_;

@@ -51,7 +51,7 @@ Range OpenedWorkbook::GetRange(std::string_view address) {
   return Range(sheet, placed.first_row, placed.first_column, placed.last_row, placed.last_column);
 }
 
-std::string OpenedWorkbook::CellText(const Range& on, std::uint32_t row, std::uint32_t column) {
+const Cell* OpenedWorkbook::FindCell(const Range& on, std::uint32_t row, std::uint32_t column) {
   CheckOpen();
   if (on.SheetIndex() >= Model().sheets.size())
     throw EngineError("The range lies on a sheet this workbook does not have.");
@@ -60,7 +60,17 @@ std::string OpenedWorkbook::CellText(const Range& on, std::uint32_t row, std::ui
                       ") lies outside the sheet (rows 1 to 1048576, columns 1 to 16384).");
   }
   if (!renderer_) renderer_.emplace(Whole(), locale_);
-  return renderer_->Text(whole_->sheets[on.SheetIndex()], row - 1, column - 1);
+  return whole_->sheets[on.SheetIndex()].Find(row - 1, column - 1);
+}
+
+std::string OpenedWorkbook::CellText(const Range& on, std::uint32_t row, std::uint32_t column) {
+  const Cell* cell = FindCell(on, row, column);
+  return cell ? renderer_->Text(*cell) : std::string();
+}
+
+std::optional<CivilDate> OpenedWorkbook::CellDate(const Range& on, std::uint32_t row, std::uint32_t column) {
+  const Cell* cell = FindCell(on, row, column);
+  return cell ? renderer_->DateShown(*cell) : std::nullopt;
 }
 
 std::unique_ptr<BlockRows> OpenedWorkbook::Rows(const Range& range, std::vector<bool> wanted) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "sheet/block_rows.h"
+#include "sheet/calendar.h"
 #include "sheet/cell_text.h"
 #include "sheet/number_format.h"
 #include "sheet/workbook.h"
@@ -78,6 +79,10 @@ class OpenedWorkbook {
   Range GetRange(std::string_view address);
   // Worksheet.Cells(row, column).Text on the range's sheet; row and column 1-based.
   std::string CellText(const Range& on, std::uint32_t row, std::uint32_t column);
+  // The calendar date that cell shows when it is a number shown through a date or date-time
+  // format (CellTextRenderer::DateShown); nothing for any other cell. Checks and loads as
+  // CellText does.
+  std::optional<CivilDate> CellDate(const Range& on, std::uint32_t row, std::uint32_t column);
   // The rows of the range, first to last, with the displayed texts of the columns flagged in
   // `wanted` (one flag per range column): the workbook's own stream the first time, rows
   // over the loaded model after. The rows must be let go before the workbook closes.
@@ -90,6 +95,9 @@ class OpenedWorkbook {
 
  private:
   void CheckOpen() const;
+  // The stored cell at (row, column), 1-based, of the range's sheet, with the workbook loaded
+  // and the renderer made; null for an empty cell. Raises an EngineError as CellText does.
+  const Cell* FindCell(const Range& on, std::uint32_t row, std::uint32_t column);
   const Workbook& Whole();
 
   Workbook model_;                          // the whole workbook, once loaded

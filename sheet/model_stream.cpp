@@ -19,6 +19,8 @@ class LoadedRows : public BlockRows {
   }
 
   bool NextRow(std::vector<std::string>& texts) override {
+    RowDates& dates = GivenDates();
+    dates.clear();
     if (rows_left_ == 0) return false;
     texts.resize(wanted_.size());
     for (std::string& text : texts) text.clear();
@@ -26,7 +28,11 @@ class LoadedRows : public BlockRows {
       if (cell.column < block_.first_column) continue;
       if (cell.column > block_.last_column) break;
       const std::size_t at = cell.column - block_.first_column;
-      if (wanted_[at]) texts[at] = renderer_.Text(cell);
+      if (!wanted_[at]) continue;
+      texts[at] = renderer_.Text(cell);
+      if (cell.kind == CellKind::kNumber) {
+        if (const auto date = renderer_.DateShown(cell)) dates.emplace_back(at, *date);
+      }
     }
     --rows_left_;
     ++row_;

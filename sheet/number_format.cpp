@@ -97,4 +97,24 @@ std::string NumberFormatter::FormatString(std::string_view text, std::uint32_t f
   return out;
 }
 
+std::optional<CivilDate> NumberFormatter::DateShown(double value, std::uint32_t format_id, std::string_view code) {
+  // 2958466 is the serial after 31 Dec 9999 in the 1900 system; NaN fails both tests.
+  if (!(value >= 0 && value < 2958466) || (code.empty() && format_id == 0)) return std::nullopt;
+  const numfmt::CompiledFormat& format = impl_->Lookup(format_id, code);
+  if (!format.valid || format.number_sections == 0) return std::nullopt;
+  // A positive number takes the first section unless a condition sends it elsewhere.
+  const numfmt::Section* section = &format.sections[0];
+  for (int i = 0; i < format.number_sections; ++i) {
+    if (!format.sections[i].condition.Present() || format.sections[i].condition.Holds(value)) {
+      section = &format.sections[i];
+      break;
+    }
+  }
+  if (section->kind != numfmt::SectionKind::kDate || !section->has_date) return std::nullopt;
+  CivilDate date;
+  if (!SerialToDate(static_cast<std::int64_t>(value), impl_->context.date_system, date)) return std::nullopt;
+  if (!IsValidDate(date.year, date.month, date.day)) return std::nullopt;
+  return date;
+}
+
 }  // namespace cw::sheet

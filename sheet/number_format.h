@@ -4,9 +4,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "sheet/calendar.h"
 #include "sheet/workbook.h"
 
 namespace cw::sheet {
@@ -51,6 +53,11 @@ class NumberFormatter {
   std::string FormatNumber(double value, std::uint32_t format_id, std::string_view code);
   // The text of a string cell under the format's text section (the string itself without one).
   std::string FormatString(std::string_view text, std::uint32_t format_id, std::string_view code);
+  // The calendar date `value` shows under the format, in this formatter's date system, when
+  // the section the value takes shows a date (a date-time's time of day is dropped); nothing
+  // for a format or section without a date part, a negative value or one past 31 Dec 9999,
+  // and serials naming no real day ("1/0/1900", the 1900 system's "2/29/1900").
+  std::optional<CivilDate> DateShown(double value, std::uint32_t format_id, std::string_view code);
 
  private:
   struct Impl;

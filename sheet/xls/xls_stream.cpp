@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -48,11 +49,13 @@ bool BlockRowsInOrder(std::span<const std::byte> stream, std::size_t offset, con
   return true;
 }
 
-// A cell of the block with its displayed text, in the order the file gives it.
+// A cell of the block with its displayed text and the date it shows, in the order the file
+// gives it.
 struct ShownCell {
   std::uint32_t row;
   std::uint32_t column;
   std::string text;
+  std::optional<CivilDate> date;
 };
 
 // Renders each cell of the block as it arrives, with the workbook's formats; inline strings
@@ -80,13 +83,16 @@ class BlockSink {
 
   void Reserve(std::size_t) {}
   void Add(const Cell& cell) {
-    if (Note(cell)) cells_.push_back({cell.row, cell.column, renderer_.Text(cell)});
+    if (!Note(cell)) return;
+    std::optional<CivilDate> date;
+    if (cell.kind == CellKind::kNumber) date = renderer_.DateShown(cell);
+    cells_.push_back({cell.row, cell.column, renderer_.Text(cell), date});
   }
   void AddText(Cell cell, std::string text) {
     if (!Note(cell)) return;
     inline_book_.strings[0] = std::move(text);
     cell.string_index = 0;
-    cells_.push_back({cell.row, cell.column, inline_renderer_.Text(cell)});
+    cells_.push_back({cell.row, cell.column, inline_renderer_.Text(cell), std::nullopt});
   }
 
  private:
@@ -137,6 +143,8 @@ class XlsBlockRows : public BlockRows {
         sorted_(!BlockRowsInOrder(state_->container.stream, offset, block)) {}
 
   bool NextRow(std::vector<std::string>& texts) override {
+    RowDates& dates = GivenDates();
+    dates.clear();
     if (failure_ && next_row_ >= failure_row_) std::rethrow_exception(failure_);
     if (block_.first_row > block_.last_row || next_row_ > block_.last_row) return false;
     if (!failure_) {
@@ -159,7 +167,9 @@ class XlsBlockRows : public BlockRows {
     std::vector<ShownCell>& cells = sink_.Cells();
     std::size_t taken = 0;
     while (taken < cells.size() && cells[taken].row == next_row_) {
-      texts[cells[taken].column - block_.first_column] = std::move(cells[taken].text);  // the later cell wins
+      const std::size_t at = cells[taken].column - block_.first_column;
+      texts[at] = std::move(cells[taken].text);  // the later cell wins
+      SetDate(dates, at, cells[taken].date);
       ++taken;
     }
     cells.erase(cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(taken));

@@ -2,6 +2,7 @@
 
 #include <deque>
 #include <exception>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -60,6 +61,7 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
   }
 
   bool NextRow(std::vector<std::string>& texts) override {
+    GivenDates().clear();
     if (next_ > block_.last_row) return false;
     // Feed the parser until the next row is complete: a later row has begun, or the part ended.
     while (ready_.empty() && complete_below_ <= next_) {
@@ -70,8 +72,9 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
         failure_ = std::current_exception();
       }
     }
-    if (!ready_.empty() && ready_.front().first == next_) {
-      texts = std::move(ready_.front().second);
+    if (!ready_.empty() && ready_.front().row == next_) {
+      texts = std::move(ready_.front().texts);
+      GivenDates() = std::move(ready_.front().dates);
       ready_.pop_front();
     } else {
       texts.assign(width_, std::string());  // a row the file does not hold
@@ -83,6 +86,13 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
  private:
   static constexpr std::uint64_t kEnd = std::uint64_t{kMaxRows} + 1;
 
+  // A complete row waiting for NextRow.
+  struct ReadyRow {
+    std::uint32_t row;
+    std::vector<std::string> texts;
+    RowDates dates;
+  };
+
   // A row or cell of row `row` has begun: the rows before it are complete.
   void Advance(std::uint64_t row) {
     if (row == current_) return;
@@ -90,13 +100,14 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
       // Rows before the block hold nothing wanted; going back into the block cannot be streamed.
       if (row < block_.first_row) return;
       // Rows from this one on are not what the file holds: none of them is given.
-      while (!ready_.empty() && ready_.back().first >= row) ready_.pop_back();
+      while (!ready_.empty() && ready_.back().row >= row) ready_.pop_back();
       complete_below_ = row;
       FailXlsx(XlsxErrorCode::kRowsOutOfOrder, part_, "row " + std::to_string(row + 1) + " (or a cell of it)");
     }
     if (has_pending_) {
-      ready_.emplace_back(static_cast<std::uint32_t>(current_), std::move(pending_));
+      ready_.push_back({static_cast<std::uint32_t>(current_), std::move(pending_), std::move(pending_dates_)});
       pending_.assign(width_, std::string());
+      pending_dates_.clear();
       has_pending_ = false;
     }
     current_ = row;
@@ -112,9 +123,12 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
   }
 
   void Add(const Cell& cell, std::string* text) override {
-    std::string& out = pending_[cell.column - block_.first_column];
+    const std::size_t at = cell.column - block_.first_column;
+    std::string& out = pending_[at];
+    std::optional<CivilDate> date;
     if (!text) {
       out = renderer_.Text(cell);
+      if (cell.kind == CellKind::kNumber) date = renderer_.DateShown(cell);
     } else {
       // The renderer reads a string cell's text from a pool; a string the sheet holds itself
       // goes to a pool of one, beside the workbook's formats, so the shared model is never
@@ -124,6 +138,7 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
       own.string_index = 0;
       out = own_renderer_.Text(own);
     }
+    SetDate(pending_dates_, at, date);
     has_pending_ = true;
   }
 
@@ -142,8 +157,9 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
   std::uint64_t current_ = 0;         // the row the parser is in
   std::uint64_t complete_below_ = 0;  // rows below this are complete
   std::vector<std::string> pending_;  // the texts of row current_ so far
+  RowDates pending_dates_;            // and the dates its cells show
   bool has_pending_ = false;
-  std::deque<std::pair<std::uint32_t, std::vector<std::string>>> ready_;
+  std::deque<ReadyRow> ready_;
   std::exception_ptr failure_;
 };
 

@@ -4,13 +4,16 @@
 #include "sheet/block_rows.h"
 
 #include <gtest/gtest.h>
+#include <xlsxwriter.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "sheet/cell_text.h"
 #include "sheet/engine.h"
 #include "sheet/model_stream.h"
 #include "sheet/workbook_file.h"
+#include "tests/sheet/xlsx/test_package.h"
 
 namespace cw::sheet {
 namespace {
@@ -100,6 +103,72 @@ TEST(BlockRowsTest, EngineRangesStreamWhatCellTextShows) {
     }
     // A second walk of the same workbook reads the loaded model: the same texts.
     EXPECT_EQ(Stream(*streamed.Rows(range, c.wanted)), rows);
+  }
+}
+
+// The date a cell shows comes beside its text: from the .xlsx and .xls readers' streams, from
+// the walk over the loaded model and from CellDate; never for an unwanted column.
+TEST(BlockRowsTest, DateFormattedNumbersGiveTheirDate) {
+  struct Row {
+    const char* xlsx_value;  // a number, or a string in quotes
+    const char* format;
+    const char* date;  // what DateOf gives, "-" for nothing
+  };
+  const Row kRows[] = {
+      {"29287", "d mmmm yyyy", "1980-3-7"},
+      {"29287.6042", "m/d/yy h:mm", "1980-3-7"},  // the time of day is dropped
+      {"29287", "0", "-"},
+      {"0.6042", "h:mm", "-"},  // a time without a date
+      {"'3/7/1980'", "General", "-"},
+  };
+  const auto shown = [](const std::optional<CivilDate>& d) {
+    return d ? std::to_string(d->year) + "-" + std::to_string(d->month) + "-" + std::to_string(d->day) : "-";
+  };
+  testing::TempDir dir;
+  // Column A holds a date in every row but is not wanted.
+  testing::WriteWorkbook(dir.File("dates.xlsx"), [&](lxw_workbook* book) {
+    lxw_worksheet* sheet = workbook_add_worksheet(book, "Dates");
+    for (lxw_row_t r = 0; r < std::size(kRows); ++r) {
+      lxw_format* format = workbook_add_format(book);
+      format_set_num_format(format, kRows[r].format);
+      worksheet_write_number(sheet, r, 0, 29287, format);
+      const std::string value = kRows[r].xlsx_value;
+      if (value[0] == '\'') {
+        worksheet_write_string(sheet, r, 1, value.substr(1, value.size() - 2).c_str(), format);
+      } else {
+        worksheet_write_number(sheet, r, 1, std::stod(value), format);
+      }
+    }
+  });
+  std::string script = "import sys, xlwt\nwb = xlwt.Workbook()\nws = wb.add_sheet('Dates')\n";
+  for (std::size_t r = 0; r < std::size(kRows); ++r) {
+    const std::string style = "xlwt.easyxf(num_format_str='" + std::string(kRows[r].format) + "')";
+    script += "ws.write(" + std::to_string(r) + ", 0, 29287, " + style + ")\n";
+    script += "ws.write(" + std::to_string(r) + ", 1, " + kRows[r].xlsx_value + ", " + style + ")\n";
+  }
+  testing::WriteFile(dir.File("make.py"), script + "wb.save(sys.argv[1])\n");
+  ASSERT_EQ(std::system(("/usr/bin/python3 '" + dir.File("make.py") + "' '" + dir.File("dates.xls") + "'").c_str()), 0);
+
+  for (const char* name : {"dates.xlsx", "dates.xls"}) {
+    Application app;
+    OpenedWorkbook& book = app.OpenForStreaming(dir.File(name));
+    const Range range = book.GetRange("A1:B5");
+    // The first walk is the reader's own stream, the second one over the loaded model.
+    for (const char* walk : {"stream", "model"}) {
+      SCOPED_TRACE(std::string(name) + ", " + walk);
+      const auto rows = book.Rows(range, {false, true});
+      std::vector<std::string> texts;
+      for (std::uint32_t r = 0; r < std::size(kRows); ++r) {
+        ASSERT_TRUE(rows->NextRow(texts));
+        EXPECT_EQ(shown(rows->DateOf(1)), kRows[r].date) << "row " << r + 1 << " shows " << texts[1];
+        EXPECT_EQ(shown(rows->DateOf(0)), "-") << "row " << r + 1;
+      }
+      EXPECT_FALSE(rows->NextRow(texts));
+      EXPECT_EQ(shown(rows->DateOf(1)), "-");
+    }
+    for (std::uint32_t r = 0; r < std::size(kRows); ++r) {
+      EXPECT_EQ(shown(book.CellDate(range, r + 1, 2)), kRows[r].date) << name << " row " << r + 1;
+    }
   }
 }
 
