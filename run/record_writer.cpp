@@ -46,7 +46,18 @@ std::vector<RecordWriter::Report> RecordWriter::Write(const Job& job) {
   CollectingReporter collected;
   Statements s(collected, location_);
   vcard::RecordFile file;
-  s.Step(statements_.create, [&] { file = vcard::RecordFile::Create(job.path); });
+  s.Step(statements_.create, [&] {
+    const std::size_t slash = job.path.rfind('/');
+    if (slash == std::string::npos) {
+      file = vcard::RecordFile::Create(job.path);
+      return;
+    }
+    // Every file of a run goes to one folder: it is opened once.
+    if (!folder_ || folder_->Path().size() != slash || job.path.compare(0, slash, folder_->Path()) != 0) {
+      folder_ = std::make_unique<vcard::OutputFolder>(job.path.substr(0, slash));
+    }
+    file = vcard::RecordFile::Create(*folder_, job.path.substr(slash + 1));
+  });
   s.Step(statements_.write, [&] {
     if (job.bytes_error) throw std::runtime_error(*job.bytes_error);
     file.Write(job.bytes);

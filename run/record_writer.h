@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "run/environment.h"
+#include "vcard/record_file.h"
 
 namespace cw::run {
 
@@ -88,9 +90,10 @@ class RecordWriter {
   std::size_t in_flight_ = 0;  // batches queued or being written
   bool writer_waiting_ = false;
   bool submitter_waiting_ = false;
-  std::size_t failed_in_a_row_ = 0;   // the writing thread's alone
-  std::optional<Stop> stop_;          // under mutex_
-  std::atomic<bool> stopped_{false};  // stop_ is set: read without the lock on every row
+  std::size_t failed_in_a_row_ = 0;              // the writing thread's alone
+  std::unique_ptr<vcard::OutputFolder> folder_;  // the writing thread's alone: the folder of the last file
+  std::optional<Stop> stop_;                     // under mutex_
+  std::atomic<bool> stopped_{false};             // stop_ is set: read without the lock on every row
   bool stopping_ = false;
   std::atomic<bool> have_reports_{false};
   std::atomic<std::size_t> written_{0};

@@ -52,6 +52,26 @@ std::pair<std::string, std::string> SplitPath(const std::string& path) {
 // An unnamed file in `folder`, or -1 with errno set.
 int OpenUnnamed(const std::string& folder) { return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666); }
 
+// Whether linking a descriptor itself (AT_EMPTY_PATH) works for this process: it needs the
+// capability to read any file, which a user's process rarely has; its way through
+// /proc/self/fd is the one that always works but walks a path more.
+std::atomic<int> g_empty_path_links{-1};  // -1 not tried yet, 0 no, 1 yes
+
+// Gives the unnamed file `fd` the name `name` in `folder_fd` (AT_FDCWD: `name` is a path);
+// 0, or -1 with errno set.
+int LinkUnnamed(int fd, const std::string& self, int folder_fd, const std::string& name) {
+  if (g_empty_path_links.load(std::memory_order_relaxed) != 0) {
+    if (::linkat(fd, "", folder_fd, name.c_str(), AT_EMPTY_PATH) == 0) {
+      g_empty_path_links.store(1, std::memory_order_relaxed);
+      return 0;
+    }
+    if (errno != ENOENT && errno != EPERM) return -1;
+    if (g_empty_path_links.load(std::memory_order_relaxed) == 1) return -1;  // the folder is gone
+    g_empty_path_links.store(0, std::memory_order_relaxed);
+  }
+  return ::linkat(AT_FDCWD, self.c_str(), folder_fd, name.c_str(), AT_SYMLINK_FOLLOW);
+}
+
 // The errors of a file system (or kernel) that has no unnamed files.
 bool UnnamedFilesUnsupported(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL; }
 
@@ -137,8 +157,20 @@ std::string RecordFileBytes(std::string_view record, ExportEncoding encoding, co
   return bytes;
 }
 
+OutputFolder::OutputFolder(std::string path) : path_(std::move(path)) {
+  fd_ = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+OutputFolder::~OutputFolder() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
 RecordFile::RecordFile(RecordFile&& other) noexcept
-    : fd_(other.fd_), path_(std::move(other.path_)), temp_path_(std::move(other.temp_path_)) {
+    : fd_(other.fd_),
+      folder_fd_(other.folder_fd_),
+      path_(std::move(other.path_)),
+      name_(std::move(other.name_)),
+      temp_path_(std::move(other.temp_path_)) {
   other.fd_ = -1;
 }
 
@@ -146,7 +178,9 @@ RecordFile& RecordFile::operator=(RecordFile&& other) noexcept {
   if (this != &other) {
     Discard();
     fd_ = other.fd_;
+    folder_fd_ = other.folder_fd_;
     path_ = std::move(other.path_);
+    name_ = std::move(other.name_);
     temp_path_ = std::move(other.temp_path_);
     other.fd_ = -1;
   }
@@ -165,13 +199,28 @@ void RecordFile::Discard() noexcept {
 RecordFile RecordFile::Create(const std::string& path) {
   const auto [folder, name] = SplitPath(path);
   if (name.empty()) throw std::runtime_error("Bad file name: " + path);
+  return CreateAt(-1, folder, name);
+}
+
+RecordFile RecordFile::Create(const OutputFolder& folder, const std::string& name) {
+  return CreateAt(folder.Descriptor(), folder.Path(), name);
+}
+
+RecordFile RecordFile::CreateAt(int folder_fd, const std::string& folder, const std::string& name) {
+  const std::string path = folder + "/" + name;
+  if (name.empty()) throw std::runtime_error("Bad file name: " + path);
   RecordFile file;
   file.path_ = path;
+  // Relative to the open folder where it is open, else by the whole path.
+  const bool relative = folder_fd >= 0;
+  file.folder_fd_ = relative ? folder_fd : AT_FDCWD;
+  file.name_ = relative ? name : path;
   struct stat target {};
-  if (::stat(path.c_str(), &target) == 0) {
+  if (::fstatat(file.folder_fd_, file.name_.c_str(), &target, 0) == 0) {
     // Refuse here what the rename at Close would refuse, and what the user may not write.
     if (S_ISDIR(target.st_mode)) FailWithErrno("Cannot create file", path, EISDIR);
-    if ((target.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0) {
+    if ((target.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+        ::faccessat(file.folder_fd_, file.name_.c_str(), W_OK, 0) != 0) {
       throw std::runtime_error("Cannot create file " + path + ": the file is read-only");
     }
     file.fd_ = OpenNamedTemporary(folder, file.temp_path_);
@@ -181,7 +230,7 @@ RecordFile RecordFile::Create(const std::string& path) {
   }
   // No such name yet (stat has also checked the name's length and the folders on the way).
   if (errno != ENOENT) FailWithErrno("Cannot create file", path, errno);
-  file.fd_ = OpenUnnamed(folder);
+  file.fd_ = relative ? ::openat(folder_fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666) : OpenUnnamed(folder);
   if (file.fd_ < 0 && UnnamedFilesUnsupported(errno)) file.fd_ = OpenNamedTemporary(folder, file.temp_path_);
   if (file.fd_ < 0) FailWithErrno("Cannot create file", path, errno);
   return file;
@@ -208,8 +257,7 @@ void RecordFile::Close() {
   if (temp_path_.empty()) {
     // Create, write, link, close: the name appears with the whole file behind it.
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    int linked = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW);
-    if (linked != 0 && errno == ENOENT) linked = ::linkat(fd, "", AT_FDCWD, path_.c_str(), AT_EMPTY_PATH);
+    const int linked = LinkUnnamed(fd, self, folder_fd_, name_);
     const int error = errno;
     if (linked != 0 && error == EEXIST) {
       // The name was taken while this file was written: replace it the temporary's way.

@@ -23,6 +23,24 @@ inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 // Ansi the record in the code page; then CR LF. Every record file is made of these bytes.
 std::string RecordFileBytes(std::string_view record, ExportEncoding encoding, const CodePage& code_page);
 
+// An output folder held open while a run writes its files into it, so that each file is made
+// relative to it instead of walking the whole path again for every step of every file.
+class OutputFolder {
+ public:
+  // Opens the folder; when it cannot be opened, its files are made by their whole paths.
+  explicit OutputFolder(std::string path);
+  ~OutputFolder();
+  OutputFolder(const OutputFolder&) = delete;
+  OutputFolder& operator=(const OutputFolder&) = delete;
+
+  const std::string& Path() const { return path_; }
+  int Descriptor() const { return fd_; }  // -1 when not open
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+};
+
 // One record file being written. Create, Write, Close are separate steps so the export run
 // can number them; each throws std::runtime_error with a description on failure.
 //
@@ -42,6 +60,8 @@ class RecordFile {
   ~RecordFile();
 
   static RecordFile Create(const std::string& path);
+  // The file `name` in `folder`, which stays open until the file is closed.
+  static RecordFile Create(const OutputFolder& folder, const std::string& name);
   // Appends bytes; fails when no file is open.
   void Write(std::string_view bytes);
   // Gives the complete file its name. Closing a file that is not open does nothing.
@@ -49,9 +69,14 @@ class RecordFile {
   bool IsOpen() const { return fd_ >= 0; }
 
  private:
+  // The file `name` in `folder`, relative to `folder_fd` when that is open (not -1); the
+  // caller keeps `folder_fd` open until the file is closed.
+  static RecordFile CreateAt(int folder_fd, const std::string& folder, const std::string& name);
   void Discard() noexcept;
   int fd_ = -1;
+  int folder_fd_ = -1;  // the folder the unnamed file is linked into; -1: by its whole path
   std::string path_;
+  std::string name_;       // the file's name in that folder
   std::string temp_path_;  // the named temporary; empty for an unnamed file
 };
 
