@@ -323,7 +323,7 @@ int main(int argc, char** argv) {
     const std::string tag = std::to_string(round);
     keep("create", RunChild({self, "--part", "create", model, (root / ("floor" + tag)).string()}));
     keep("safe-create", RunChild({self, "--part", "safe-create", model, (root / ("safe" + tag)).string()}));
-    // A million files of each part fill a memory file system: this folder goes before the
+    // A million files of each part fill a memory file system: these folders go before the
     // parts that write nothing, so the export's files still find room.
     fs::remove_all(root / ("safe" + tag));
     fs::remove_all(root / ("floor" + tag));
