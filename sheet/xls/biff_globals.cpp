@@ -257,6 +257,15 @@ BiffGlobals ReadBiffGlobals(std::span<const std::byte> stream, bool decrypted) {
 
   std::optional<std::size_t> active;
   const std::vector<SheetEntry>& sheets = globals.Sheets();
+  // Two sheets at one place are never written; a crafted file uses them to make one
+  // substream read over and over.
+  std::vector<std::uint32_t> positions;
+  positions.reserve(sheets.size());
+  for (const SheetEntry& entry : sheets) positions.push_back(entry.position);
+  std::sort(positions.begin(), positions.end());
+  if (std::adjacent_find(positions.begin(), positions.end()) != positions.end()) {
+    FailXls(XlsErrorCode::kRecordDamaged, 0);
+  }
   for (std::size_t i = 0; i < sheets.size(); ++i) {
     const SheetEntry& entry = sheets[i];
     if (entry.type != kSheetTypeWorksheet) continue;  // charts, macro sheets and modules hold no cells

@@ -278,22 +278,34 @@ TEST(XlsHandBuilt, BareBiffStreamsReadLikeTheStreamInACompoundFile) {
 }
 
 TEST(XlsHandBuilt, ManySheetsSharingOneSubstreamAreRefusedNotReadOverAndOver) {
-  // 3000 BOUNDSHEET records all pointing at one sheet of 2000 cells: reading each would
-  // take quadratic time and memory; the reader stops once it has walked the stream twice.
-  testing::BiffBuilder globals;
-  globals.Record(biff::kBof, Bof(0x0600, 0x0005));
-  const Bytes boundsheet = Concat({Le32Bytes(0), B({0, 0, 1, 0}), testing::Latin1("S")});
-  for (int i = 0; i < 3000; ++i) globals.Record(biff::kBoundSheet, boundsheet);
-  globals.Record(biff::kEof, Bytes{});
-  Bytes many = globals.Data();
-  const std::uint32_t sheet_at = static_cast<std::uint32_t>(many.size());
-  for (std::size_t i = 0; i < 3000; ++i) testing::PutU32(many, 20 + i * (4 + boundsheet.size()) + 4, sheet_at);
-  testing::BiffBuilder sheet;
-  sheet.Record(biff::kBof, Bof(0x0600, 0x0010));
-  for (std::uint16_t r = 0; r < 2000; ++r) sheet.Record(biff::kRk, Cell(r, 0, Le32Bytes((1u << 2) | 2)));
-  sheet.Record(biff::kEof, Bytes{});
-  many.insert(many.end(), sheet.Data().begin(), sheet.Data().end());
-  EXPECT_EQ(ErrorOf(testing::BuildCompoundFile({{u"Workbook", many}})), XlsErrorCode::kRecordDamaged);
+  // BOUNDSHEET records all pointing at one sheet: reading each would take quadratic time
+  // and memory (300 sheets of two cells 65535 rows apart: 77 MB of row index from 5 KB).
+  struct Case {
+    const char* what;
+    int sheets;
+    std::vector<std::uint16_t> rows;
+  };
+  std::vector<std::uint16_t> two_thousand(2000);
+  for (std::uint16_t r = 0; r < 2000; ++r) two_thousand[r] = r;
+  const Case kCases[] = {{"2000 cells", 3000, two_thousand}, {"two cells far apart", 300, {0, 65535}}};
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.what);
+    testing::BiffBuilder globals;
+    globals.Record(biff::kBof, Bof(0x0600, 0x0005));
+    const Bytes boundsheet = Concat({Le32Bytes(0), B({0, 0, 1, 0}), testing::Latin1("S")});
+    for (int i = 0; i < c.sheets; ++i) globals.Record(biff::kBoundSheet, boundsheet);
+    globals.Record(biff::kEof, Bytes{});
+    Bytes many = globals.Data();
+    const std::uint32_t sheet_at = static_cast<std::uint32_t>(many.size());
+    for (std::size_t i = 0; i < static_cast<std::size_t>(c.sheets); ++i)
+      testing::PutU32(many, 20 + i * (4 + boundsheet.size()) + 4, sheet_at);
+    testing::BiffBuilder sheet;
+    sheet.Record(biff::kBof, Bof(0x0600, 0x0010));
+    for (const std::uint16_t r : c.rows) sheet.Record(biff::kRk, Cell(r, 0, Le32Bytes((1u << 2) | 2)));
+    sheet.Record(biff::kEof, Bytes{});
+    many.insert(many.end(), sheet.Data().begin(), sheet.Data().end());
+    EXPECT_EQ(ErrorOf(testing::BuildCompoundFile({{u"Workbook", many}})), XlsErrorCode::kRecordDamaged);
+  }
 }
 
 // ---- truncation ------------------------------------------------------------------------------
