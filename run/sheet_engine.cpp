@@ -23,8 +23,8 @@ class EngineRange : public SheetRange {
   std::string CellText(std::uint32_t row, std::uint32_t column) override {
     return workbook_.CellText(range_, row, column);
   }
-  std::unique_ptr<sheet::BlockRows> Rows(std::vector<bool> wanted) override {
-    return workbook_.Rows(range_, std::move(wanted));
+  std::unique_ptr<sheet::BlockRows> Rows(const std::vector<bool>& wanted) override {
+    return workbook_.Rows(range_, wanted);
   }
   std::optional<vcard::Date> CellDate(std::uint32_t row, std::uint32_t column) override {
     const auto date = workbook_.CellDate(range_, row, column);
@@ -67,7 +67,7 @@ class EngineApplication : public SheetApplication {
 
 class Engine : public SheetEngine {
  public:
-  explicit Engine(sheet::FormatLocale locale) : locale_(locale) {}
+  explicit Engine(sheet::FormatLocale locale) : locale_(std::move(locale)) {}
   std::unique_ptr<SheetApplication> OpenWorkbook(const std::string& path) override {
     return std::make_unique<EngineApplication>(locale_, path);
   }
@@ -78,6 +78,8 @@ class Engine : public SheetEngine {
 
 }  // namespace
 
-std::unique_ptr<SheetEngine> MakeSheetEngine(sheet::FormatLocale locale) { return std::make_unique<Engine>(locale); }
+std::unique_ptr<SheetEngine> MakeSheetEngine(sheet::FormatLocale locale) {
+  return std::make_unique<Engine>(std::move(locale));
+}
 
 }  // namespace cw::run

@@ -31,7 +31,7 @@ class SheetRange {
   // for the others, and beside them the dates CellDate gives (BlockRows::DateOf); nothing
   // when this range offers no stream and is read through CellText and CellDate.
   // The rows must be let go before the workbook closes.
-  virtual std::unique_ptr<sheet::BlockRows> Rows(std::vector<bool> /*wanted*/) { return nullptr; }
+  virtual std::unique_ptr<sheet::BlockRows> Rows(const std::vector<bool>& /*wanted*/) { return nullptr; }
   // The date a cell holds when it is a number shown through a date or date-time format,
   // in the workbook's date system; nothing for any other cell.
   virtual std::optional<vcard::Date> CellDate(std::uint32_t /*row*/, std::uint32_t /*column*/) { return std::nullopt; }

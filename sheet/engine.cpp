@@ -9,10 +9,10 @@
 namespace cw::sheet {
 
 OpenedWorkbook::OpenedWorkbook(Workbook model, std::string path, FormatLocale locale)
-    : model_(std::move(model)), whole_(&model_), path_(std::move(path)), locale_(locale) {}
+    : model_(std::move(model)), whole_(&model_), path_(std::move(path)), locale_(std::move(locale)) {}
 
 OpenedWorkbook::OpenedWorkbook(std::unique_ptr<WorkbookStream> stream, std::string path, FormatLocale locale)
-    : stream_(std::move(stream)), whole_(LoadedModel(*stream_)), path_(std::move(path)), locale_(locale) {}
+    : stream_(std::move(stream)), whole_(LoadedModel(*stream_)), path_(std::move(path)), locale_(std::move(locale)) {}
 
 const Workbook& OpenedWorkbook::Model() const {
   if (whole_) return *whole_;
@@ -108,7 +108,7 @@ void OpenedWorkbook::Close() {
   model_.strings.shrink_to_fit();
 }
 
-Application::Application(FormatLocale locale) : locale_(locale) {}
+Application::Application(FormatLocale locale) : locale_(std::move(locale)) {}
 
 OpenedWorkbook& Application::Open(const std::string& path) {
   if (quit_) throw EngineError("The spreadsheet engine has quit; no workbook can be opened in it.");

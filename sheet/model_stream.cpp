@@ -11,7 +11,7 @@ namespace {
 class LoadedRows : public BlockRows {
  public:
   LoadedRows(const Workbook& model, const Worksheet& sheet, const Extent& block, std::vector<bool> wanted,
-             FormatLocale locale)
+             const FormatLocale& locale)
       : sheet_(sheet), block_(block), wanted_(std::move(wanted)), renderer_(model, locale) {
     wanted_.resize(static_cast<std::size_t>(block.last_column - block.first_column) + 1, false);
     rows_left_ = static_cast<std::size_t>(block.last_row - block.first_row) + 1;
@@ -51,7 +51,7 @@ class LoadedRows : public BlockRows {
 }  // namespace
 
 std::unique_ptr<BlockRows> ModelRows(const Workbook& model, std::size_t sheet, const Extent& block,
-                                     std::vector<bool> wanted, FormatLocale locale) {
+                                     std::vector<bool> wanted, const FormatLocale& locale) {
   if (sheet >= model.sheets.size()) throw std::out_of_range("The block lies on a sheet the workbook does not have.");
   if (block.first_row > block.last_row || block.first_column > block.last_column || block.last_row >= kMaxRows ||
       block.last_column >= kMaxColumns) {

@@ -8,7 +8,7 @@
 
 namespace cw::sheet {
 
-SheetTableModel::SheetTableModel(const Workbook& workbook, FormatLocale locale, QObject* parent)
+SheetTableModel::SheetTableModel(const Workbook& workbook, const FormatLocale& locale, QObject* parent)
     : QAbstractTableModel(parent), workbook_(workbook), renderer_(workbook, locale) {
   SetSheet(workbook.active_sheet);
 }

@@ -23,7 +23,7 @@ class SheetTableModel : public QAbstractTableModel {
   static constexpr std::uint32_t kMinimumRows = 100;
   static constexpr std::uint32_t kMinimumColumns = 26;
 
-  SheetTableModel(const Workbook& workbook, FormatLocale locale, QObject* parent = nullptr);
+  SheetTableModel(const Workbook& workbook, const FormatLocale& locale, QObject* parent = nullptr);
 
   // Shows sheet `index` of the workbook (an index past the last sheet shows an empty grid).
   void SetSheet(std::size_t index);

@@ -33,7 +33,7 @@ constexpr double kMaxScreenShare = 0.9;
 
 }  // namespace
 
-SheetWindow::SheetWindow(const Workbook& workbook, FormatLocale locale, QWidget* parent)
+SheetWindow::SheetWindow(const Workbook& workbook, const FormatLocale& locale, QWidget* parent)
     : QDialog(parent), workbook_(workbook) {
   setWindowTitle(QStringLiteral("Cardwright"));
   setModal(true);

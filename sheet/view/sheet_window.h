@@ -30,7 +30,7 @@ class SheetWindow : public QDialog {
  public:
   static constexpr const char* kPrompt = "Highlight a block of cells with mouse";
 
-  SheetWindow(const Workbook& workbook, FormatLocale locale, QWidget* parent = nullptr);
+  SheetWindow(const Workbook& workbook, const FormatLocale& locale, QWidget* parent = nullptr);
   ~SheetWindow() override;
 
   // The marked block in the absolute form the block pick reports: "$A$1:$C$10", with the

@@ -39,7 +39,7 @@ Workbook FormatsOf(const Workbook& book) {
 class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
  public:
   XlsxBlockRows(std::shared_ptr<Opened> opened, std::size_t sheet, const Extent& block, std::vector<bool> wanted,
-                FormatLocale locale)
+                const FormatLocale& locale)
       : opened_(std::move(opened)),
         block_(block),
         wanted_(std::move(wanted)),

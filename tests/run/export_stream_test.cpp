@@ -49,7 +49,7 @@ class StreamRange : public SheetRange {
     ++s_.cell_reads;
     return "read cell by cell";
   }
-  std::unique_ptr<sheet::BlockRows> Rows(std::vector<bool> wanted) override {
+  std::unique_ptr<sheet::BlockRows> Rows(const std::vector<bool>& wanted) override {
     s_.calls.push_back("rows " + std::to_string(wanted.size()));
     if (s_.fail_open) throw std::runtime_error("The sheet's data cannot be found.");
     return std::make_unique<ScriptedRows>(s_);
