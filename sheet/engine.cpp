@@ -104,8 +104,7 @@ void OpenedWorkbook::Close() {
   whole_ = &model_;
   model_.sheets.clear();
   model_.sheets.shrink_to_fit();
-  model_.strings.clear();
-  model_.strings.shrink_to_fit();
+  model_.strings.Release();
 }
 
 Application::Application(FormatLocale locale) : locale_(std::move(locale)) {}

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
+
+#include "sheet/read_error.h"
 
 namespace cw::sheet {
 namespace {
@@ -94,6 +97,24 @@ const Cell* Worksheet::Find(std::uint32_t row, std::uint32_t column) const {
   const auto it = std::lower_bound(cells.begin(), cells.end(), column,
                                    [](const Cell& c, std::uint32_t col) { return c.column < col; });
   return (it != cells.end() && it->column == column) ? &*it : nullptr;
+}
+
+void StringPool::push_back(std::string_view text) {
+  if (text_.size() + text.size() > std::numeric_limits<std::uint32_t>::max()) {
+    throw ReadError("The workbook holds more text than this program reads (over 4 GB).", 0);
+  }
+  starts_.push_back(static_cast<std::uint32_t>(text_.size()));
+  text_.append(text);
+}
+
+void StringPool::reserve(std::size_t count, std::size_t bytes) {
+  starts_.reserve(starts_.size() + count);
+  if (bytes > 0) text_.reserve(text_.size() + std::min<std::size_t>(bytes, std::numeric_limits<std::uint32_t>::max()));
+}
+
+void StringPool::Release() {
+  starts_ = {};
+  text_ = {};
 }
 
 std::uint32_t Workbook::AddString(std::string text) {

@@ -84,12 +84,42 @@ class Worksheet {
   std::optional<Extent> used_;
 };
 
+// The workbook's strings, packed into one buffer with where each begins: a contacts sheet
+// holds millions of short strings, and a std::string apiece would cost twice their text.
+// A view it gives stays valid until the next string is added.
+class StringPool {
+ public:
+  std::size_t size() const { return starts_.size(); }
+  bool empty() const { return starts_.empty(); }
+  std::string_view operator[](std::size_t index) const {
+    const std::size_t end = index + 1 < starts_.size() ? starts_[index + 1] : text_.size();
+    return std::string_view(text_).substr(starts_[index], end - starts_[index]);
+  }
+  // Adds a string. Throws ReadError past 4 GiB of text in all.
+  void push_back(std::string_view text);
+  // Room for `count` more strings and `bytes` more text, as a file declares them.
+  void reserve(std::size_t count, std::size_t bytes = 0);
+  // Empties the pool, keeping its room for the next strings.
+  void clear() {
+    starts_.clear();
+    text_.clear();
+  }
+  // Empties the pool and gives its memory back.
+  void Release();
+  // The memory the pool holds: its text and where each string begins.
+  std::size_t MemoryBytes() const { return text_.capacity() + starts_.capacity() * sizeof(std::uint32_t); }
+
+ private:
+  std::vector<std::uint32_t> starts_;
+  std::string text_;
+};
+
 class Workbook {
  public:
   std::vector<Worksheet> sheets;
   std::size_t active_sheet = 0;  // index into sheets
   DateSystem date_system = DateSystem::k1900;
-  std::vector<std::string> strings;                     // shared strings, then inline strings
+  StringPool strings;                                   // shared strings, then inline strings
   std::vector<std::uint32_t> style_formats;             // cell style index -> number format id
   std::map<std::uint32_t, std::string> custom_formats;  // number format id -> format code
 

@@ -107,8 +107,7 @@ int MeasureRead(const std::string& path) {
   const long before = MaxRssKiB();
   const cw::sheet::Workbook book = cw::sheet::ReadWorkbookFile(path);
   const long after = MaxRssKiB();
-  std::size_t strings_bytes = 0;
-  for (const auto& s : book.strings) strings_bytes += sizeof(std::string) + (s.capacity() > 15 ? s.capacity() + 1 : 0);
+  const std::size_t strings_bytes = book.strings.MemoryBytes();
   std::printf("%zu %ld %zu %zu\n", book.sheets.at(0).Cells().size(), (after - before) * 1024L, strings_bytes,
               book.strings.size());
   return 0;

@@ -172,9 +172,9 @@ void GlobalsReader::OnSst(const BiffRecord& first, BiffCursor& cursor) {
   ContinuedReader in(first, cursor);
   in.U32();  // cstTotal: how often strings are used, not needed
   const std::uint32_t unique = in.U32();
-  std::vector<std::string>& strings = out_.workbook.strings;
+  StringPool& strings = out_.workbook.strings;
   // Every string takes at least three bytes, so the data bounds what we reserve.
-  strings.reserve(std::min<std::size_t>(unique, in.Remaining() / 3));
+  strings.reserve(std::min<std::size_t>(unique, in.Remaining() / 3), in.Remaining());
   std::string text;
   for (std::uint32_t i = 0; i < unique && !in.AtEnd(); ++i) {
     const std::uint16_t count = in.U16();

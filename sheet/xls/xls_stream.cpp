@@ -90,7 +90,8 @@ class BlockSink {
   }
   void AddText(Cell cell, std::string text) {
     if (!Note(cell)) return;
-    inline_book_.strings[0] = std::move(text);
+    inline_book_.strings.clear();
+    inline_book_.strings.push_back(text);
     cell.string_index = 0;
     cells_.push_back({cell.row, cell.column, inline_renderer_.Text(cell), std::nullopt});
   }
@@ -101,7 +102,7 @@ class BlockSink {
     book.date_system = workbook.date_system;
     book.style_formats = workbook.style_formats;
     book.custom_formats = workbook.custom_formats;
-    book.strings.resize(1);
+    book.strings.push_back({});
     return book;
   }
 

@@ -112,7 +112,8 @@ class SharedStringsHandler : public XmlHandler {
       if (const char* v = a.Get("uniqueCount")) {
         if (const auto n = ParseCount(v)) {
           const std::uint64_t fits = std::min<std::uint64_t>({*n, size_bound_ / 13 + 1, max_strings_, kMaxReserve});
-          book_.strings.reserve(static_cast<std::size_t>(fits));
+          // The text is never longer than the part: its room is taken as it is filled.
+          book_.strings.reserve(static_cast<std::size_t>(fits), static_cast<std::size_t>(size_bound_));
         }
       }
     }
@@ -126,7 +127,7 @@ class SharedStringsHandler : public XmlHandler {
       }
       std::string text = DecodeXstring(text_);  // a copy of its own size; text_ keeps its buffer
       if (!FitsInACell(text)) TooLong();
-      book_.strings.push_back(std::move(text));
+      book_.strings.push_back(text);
     } else if (in_item_) {
       if (name == "t") capturing_ = false;
       item_.End(name);

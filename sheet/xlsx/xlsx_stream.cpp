@@ -32,7 +32,7 @@ Workbook FormatsOf(const Workbook& book) {
   formats.date_system = book.date_system;
   formats.style_formats = book.style_formats;
   formats.custom_formats = book.custom_formats;
-  formats.strings.emplace_back();
+  formats.strings.push_back({});
   return formats;
 }
 
@@ -133,7 +133,8 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
       // The renderer reads a string cell's text from a pool; a string the sheet holds itself
       // goes to a pool of one, beside the workbook's formats, so the shared model is never
       // changed (another thread may read it meanwhile).
-      own_.strings[0] = std::move(*text);
+      own_.strings.clear();
+      own_.strings.push_back(*text);
       Cell own = cell;
       own.string_index = 0;
       out = own_renderer_.Text(own);
