@@ -117,8 +117,8 @@ void StringPool::Release() {
   text_ = {};
 }
 
-std::uint32_t Workbook::AddString(std::string text) {
-  strings.push_back(std::move(text));
+std::uint32_t Workbook::AddString(std::string_view text) {
+  strings.push_back(text);
   return static_cast<std::uint32_t>(strings.size() - 1);
 }
 

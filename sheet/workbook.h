@@ -124,7 +124,7 @@ class Workbook {
   std::map<std::uint32_t, std::string> custom_formats;  // number format id -> format code
 
   // Adds a string to the pool and returns its index.
-  std::uint32_t AddString(std::string text);
+  std::uint32_t AddString(std::string_view text);
   // The number format id of a cell style (0, General, for an unknown style).
   std::uint32_t FormatIdOf(std::uint32_t style) const;
   // The format code stored for a custom id; empty for built-in ids.

@@ -3,7 +3,7 @@
 // model, the streaming read turns the rows of a block into texts. The sink has
 //   void Reserve(std::size_t cells);          // the sheet's used range, a size hint only
 //   void Add(const Cell& cell);               // a number, boolean, error or shared string
-//   void AddText(Cell cell, std::string text);  // an inline string, never empty
+//   void AddText(Cell cell, std::string_view text);  // an inline string, never empty
 // Cells come in the file's order; a later cell at the same place replaces an earlier one.
 #pragma once
 

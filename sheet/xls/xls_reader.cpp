@@ -18,8 +18,8 @@ class ModelSink {
   ModelSink(Workbook& workbook, Worksheet& sheet) : workbook_(workbook), sheet_(sheet) {}
   void Reserve(std::size_t cells) { sheet_.Reserve(cells); }
   void Add(const Cell& cell) { sheet_.Add(cell); }
-  void AddText(Cell cell, std::string text) {
-    cell.string_index = workbook_.AddString(std::move(text));
+  void AddText(Cell cell, std::string_view text) {
+    cell.string_index = workbook_.AddString(text);
     sheet_.Add(cell);
   }
 

@@ -88,7 +88,7 @@ class BlockSink {
     if (cell.kind == CellKind::kNumber) date = renderer_.DateShown(cell);
     cells_.push_back({cell.row, cell.column, renderer_.Text(cell), date});
   }
-  void AddText(Cell cell, std::string text) {
+  void AddText(Cell cell, std::string_view text) {
     if (!Note(cell)) return;
     inline_book_.strings.clear();
     inline_book_.strings.push_back(text);

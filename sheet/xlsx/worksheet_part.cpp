@@ -281,7 +281,7 @@ class ModelSink : public CellSink {
       return;
     }
     Cell with_string = cell;
-    with_string.string_index = book_.AddString(std::move(*text));
+    with_string.string_index = book_.AddString(*text);
     sheet_.Add(with_string);
   }
 
