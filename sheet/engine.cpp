@@ -12,7 +12,7 @@ OpenedWorkbook::OpenedWorkbook(Workbook model, std::string path, FormatLocale lo
     : model_(std::move(model)), whole_(&model_), path_(std::move(path)), locale_(std::move(locale)) {}
 
 OpenedWorkbook::OpenedWorkbook(std::unique_ptr<WorkbookStream> stream, std::string path, FormatLocale locale)
-    : stream_(std::move(stream)), whole_(LoadedModel(*stream_)), path_(std::move(path)), locale_(std::move(locale)) {}
+    : stream_(std::move(stream)), path_(std::move(path)), locale_(std::move(locale)) {}
 
 const Workbook& OpenedWorkbook::Model() const {
   if (whole_) return *whole_;

@@ -60,14 +60,4 @@ std::unique_ptr<BlockRows> ModelRows(const Workbook& model, std::size_t sheet, c
   return std::make_unique<LoadedRows>(model, model.sheets[sheet], block, std::move(wanted), locale);
 }
 
-std::unique_ptr<BlockRows> ModelStream::Rows(std::size_t sheet, const Extent& block, std::vector<bool> wanted,
-                                             FormatLocale locale) {
-  return ModelRows(model_, sheet, block, std::move(wanted), locale);
-}
-
-const Workbook* LoadedModel(const WorkbookStream& stream) {
-  const auto* loaded = dynamic_cast<const ModelStream*>(&stream);
-  return loaded ? &loaded->Model() : nullptr;
-}
-
 }  // namespace cw::sheet

@@ -15,25 +15,9 @@
 
 namespace cw::sheet {
 
-// A workbook stream over a model that holds its cells.
-class ModelStream : public WorkbookStream {
- public:
-  explicit ModelStream(Workbook model) : model_(std::move(model)) {}
-  const Workbook& Model() const override { return model_; }
-  std::unique_ptr<BlockRows> Rows(std::size_t sheet, const Extent& block, std::vector<bool> wanted,
-                                  FormatLocale locale) override;
-
- private:
-  Workbook model_;
-};
-
 // The rows of `block` (0-based, inclusive) on sheet `sheet` of a model that holds its cells
 // and outlives the rows. Throws std::out_of_range for a sheet the model does not have.
 std::unique_ptr<BlockRows> ModelRows(const Workbook& model, std::size_t sheet, const Extent& block,
                                      std::vector<bool> wanted, const FormatLocale& locale);
-
-// The model with all its cells when `stream` has one (a stream over a loaded model), else
-// nullptr (a reader's stream holds the shared parts only).
-const Workbook* LoadedModel(const WorkbookStream& stream);
 
 }  // namespace cw::sheet
