@@ -66,7 +66,7 @@ class BlockSink {
   BlockSink(const Workbook& workbook, const Extent& block, std::vector<bool> wanted, const FormatLocale& locale)
       : block_(block),
         wanted_(std::move(wanted)),
-        inline_book_(OneStringBook(workbook)),
+        inline_book_(FormatsWithOneString(workbook)),
         renderer_(workbook, locale),
         inline_renderer_(inline_book_, locale) {
     wanted_.resize(Width(), false);
@@ -97,15 +97,6 @@ class BlockSink {
   }
 
  private:
-  static Workbook OneStringBook(const Workbook& workbook) {
-    Workbook book;
-    book.date_system = workbook.date_system;
-    book.style_formats = workbook.style_formats;
-    book.custom_formats = workbook.custom_formats;
-    book.strings.push_back({});
-    return book;
-  }
-
   // Records the cell's row; whether the block wants its text.
   bool Note(const Cell& cell) {
     highest_row_ = seen_any_ ? std::max(highest_row_, cell.row) : cell.row;

@@ -26,16 +26,6 @@ struct Opened {
   OpenedPackage parts;
 };
 
-// The date system and formats of `book`, and a pool of one empty string.
-Workbook FormatsOf(const Workbook& book) {
-  Workbook formats;
-  formats.date_system = book.date_system;
-  formats.style_formats = book.style_formats;
-  formats.custom_formats = book.custom_formats;
-  formats.strings.push_back({});
-  return formats;
-}
-
 class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
  public:
   XlsxBlockRows(std::shared_ptr<Opened> opened, std::size_t sheet, const Extent& block, std::vector<bool> wanted,
@@ -45,7 +35,7 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
         wanted_(std::move(wanted)),
         width_(block.last_column - block.first_column + 1),
         renderer_(opened_->parts.book, locale),
-        own_(FormatsOf(opened_->parts.book)),
+        own_(FormatsWithOneString(opened_->parts.book)),
         own_renderer_(own_, locale),
         next_(block.first_row),
         pending_(width_) {
