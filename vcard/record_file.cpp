@@ -9,8 +9,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 #include <utility>
 
@@ -115,6 +117,15 @@ std::optional<pid_t> TemporaryOwner(std::string_view name) {
 
 std::atomic<WriteCall> g_write_call{nullptr};
 
+// Refuses replacing the file `name` (its status `target`) where the rename would fail, and
+// where the user may not write it.
+void CheckReplaceable(const struct stat& target, int folder_fd, const std::string& name, const std::string& path) {
+  if (S_ISDIR(target.st_mode)) FailWithErrno("Cannot create file", path, EISDIR);
+  if ((target.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::faccessat(folder_fd, name.c_str(), W_OK, 0) != 0) {
+    throw std::runtime_error("Cannot create file " + path + ": the file is read-only");
+  }
+}
+
 }  // namespace
 
 std::string EncodeUtf8(std::string_view record) {
@@ -159,6 +170,37 @@ std::string RecordFileBytes(std::string_view record, ExportEncoding encoding, co
 
 OutputFolder::OutputFolder(std::string path) : path_(std::move(path)) {
   fd_ = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd_ < 0) return;
+  // One pass over the folder spares every new file a lookup of its own. A folder of very many
+  // names is not held in memory: its files are looked up one by one instead.
+  constexpr std::size_t kMostNames = std::size_t{1} << 22;
+  const int listing_fd = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* dir = listing_fd >= 0 ? ::fdopendir(listing_fd) : nullptr;
+  if (!dir) {
+    if (listing_fd >= 0) ::close(listing_fd);
+    return;
+  }
+  errno = 0;
+  bool whole = true;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (names_.size() == kMostNames) {
+      whole = false;
+      break;
+    }
+    names_.push_back(std::hash<std::string_view>{}(entry->d_name));
+  }
+  if (errno != 0) whole = false;
+  ::closedir(dir);
+  if (!whole) {
+    names_ = {};
+    return;
+  }
+  std::sort(names_.begin(), names_.end());
+  listed_ = true;
+}
+
+bool OutputFolder::MayHold(std::string_view name) const {
+  return !listed_ || std::binary_search(names_.begin(), names_.end(), std::hash<std::string_view>{}(name));
 }
 
 OutputFolder::~OutputFolder() {
@@ -203,6 +245,18 @@ RecordFile RecordFile::Create(const std::string& path) {
 }
 
 RecordFile RecordFile::Create(const OutputFolder& folder, const std::string& name) {
+  if (folder.Descriptor() >= 0 && !name.empty() && name.size() <= NAME_MAX && !folder.MayHold(name)) {
+    // A name the folder did not hold: an unnamed file at once. Should the name appear in the
+    // meantime, Close finds it taken and replaces it the way it replaces any existing file.
+    RecordFile file;
+    file.fd_ = ::openat(folder.Descriptor(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (file.fd_ >= 0) {
+      file.path_ = folder.Path() + "/" + name;
+      file.folder_fd_ = folder.Descriptor();
+      file.name_ = name;
+      return file;
+    }
+  }
   return CreateAt(folder.Descriptor(), folder.Path(), name);
 }
 
@@ -217,12 +271,7 @@ RecordFile RecordFile::CreateAt(int folder_fd, const std::string& folder, const 
   file.name_ = relative ? name : path;
   struct stat target {};
   if (::fstatat(file.folder_fd_, file.name_.c_str(), &target, 0) == 0) {
-    // Refuse here what the rename at Close would refuse, and what the user may not write.
-    if (S_ISDIR(target.st_mode)) FailWithErrno("Cannot create file", path, EISDIR);
-    if ((target.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
-        ::faccessat(file.folder_fd_, file.name_.c_str(), W_OK, 0) != 0) {
-      throw std::runtime_error("Cannot create file " + path + ": the file is read-only");
-    }
+    CheckReplaceable(target, file.folder_fd_, file.name_, path);
     file.fd_ = OpenNamedTemporary(folder, file.temp_path_);
     if (file.fd_ < 0) FailWithErrno("Cannot create file", path, errno);
     ::fchmod(file.fd_, target.st_mode & 07777);  // best effort: the contents matter more
@@ -260,20 +309,8 @@ void RecordFile::Close() {
     const int linked = LinkUnnamed(fd, self, folder_fd_, name_);
     const int error = errno;
     if (linked != 0 && error == EEXIST) {
-      // The name was taken while this file was written: replace it the temporary's way.
-      std::string temp;
-      const int temp_fd = OpenNamedTemporary(SplitPath(path_).first, temp);
-      if (temp_fd >= 0) {
-        ::close(temp_fd);
-        ::unlink(temp.c_str());
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-          ::close(fd);
-          if (::rename(temp.c_str(), path_.c_str()) == 0) return;
-          const int rename_error = errno;
-          ::unlink(temp.c_str());
-          FailWithErrno("Cannot create file", path_, rename_error);
-        }
-      }
+      ReplaceTakenName(fd, self);  // closes fd
+      return;
     }
     ::close(fd);
     if (linked != 0) FailWithErrno("Cannot create file", path_, error);
@@ -289,6 +326,37 @@ void RecordFile::Close() {
     ::unlink(temp_path_.c_str());
     FailWithErrno("Cannot create file", path_, error);
   }
+}
+
+void RecordFile::ReplaceTakenName(int fd, const std::string& self) {
+  // The name was taken after Create looked: the file there is replaced the way Create
+  // replaces an existing file, through a named temporary renamed over it, keeping its
+  // permission bits, and refused when the user may not write it.
+  struct stat target {};
+  if (::fstatat(folder_fd_, name_.c_str(), &target, 0) == 0) {
+    try {
+      CheckReplaceable(target, folder_fd_, name_, path_);
+    } catch (...) {
+      ::close(fd);
+      throw;
+    }
+    ::fchmod(fd, target.st_mode & 07777);  // best effort, as at Create
+  }
+  std::string temp;
+  const int temp_fd = OpenNamedTemporary(SplitPath(path_).first, temp);
+  if (temp_fd >= 0) {
+    ::close(temp_fd);
+    ::unlink(temp.c_str());
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      ::close(fd);
+      if (::rename(temp.c_str(), path_.c_str()) == 0) return;
+      const int rename_error = errno;
+      ::unlink(temp.c_str());
+      FailWithErrno("Cannot create file", path_, rename_error);
+    }
+  }
+  ::close(fd);
+  FailWithErrno("Cannot create file", path_, EEXIST);
 }
 
 void WriteRecordFile(const std::string& path, std::string_view record, ExportEncoding encoding,

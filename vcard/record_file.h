@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "vcard/code_page.h"
 
@@ -25,6 +26,11 @@ std::string RecordFileBytes(std::string_view record, ExportEncoding encoding, co
 
 // An output folder held open while a run writes its files into it, so that each file is made
 // relative to it instead of walking the whole path again for every step of every file.
+//
+// It also remembers which names the folder held when it was opened (as hashes), so that a
+// file whose name was not there goes straight to an unnamed file without asking the file
+// system first; a name that appears later is still caught when the file is linked. Safe to
+// share between threads once made.
 class OutputFolder {
  public:
   // Opens the folder; when it cannot be opened, its files are made by their whole paths.
@@ -35,10 +41,14 @@ class OutputFolder {
 
   const std::string& Path() const { return path_; }
   int Descriptor() const { return fd_; }  // -1 when not open
+  // False only when `name` was surely not in the folder when it was opened.
+  bool MayHold(std::string_view name) const;
 
  private:
   std::string path_;
   int fd_ = -1;
+  bool listed_ = false;             // the names below are the whole folder's
+  std::vector<std::size_t> names_;  // sorted hashes of the names it held
 };
 
 // One record file being written. Create, Write, Close are separate steps so the export run
@@ -73,6 +83,8 @@ class RecordFile {
   // caller keeps `folder_fd` open until the file is closed.
   static RecordFile CreateAt(int folder_fd, const std::string& folder, const std::string& name);
   void Discard() noexcept;
+  // Close's way when the name was taken while the file was written; closes `fd`.
+  void ReplaceTakenName(int fd, const std::string& self);
   int fd_ = -1;
   int folder_fd_ = -1;  // the folder the unnamed file is linked into; -1: by its whole path
   std::string path_;

@@ -213,6 +213,39 @@ TEST(RecordFile, AReplacedFileKeepsItsPermissionsAndAReadOnlyOneIsRefused) {
   EXPECT_EQ(testing::FilesIn(dir.Path()), (std::vector<std::string>{"locked.vcf", "mine.vcf"}));
 }
 
+// The open folder looks its names up once; a name that appears afterwards, while the file
+// is written, is treated at Close as an existing file is at Create.
+TEST(RecordFile, ANameTakenAfterTheFolderWasOpenedIsReplacedLikeAnExistingFile) {
+  TempFolder dir;
+  const OutputFolder folder(dir.Path());
+  const auto write_over = [&](const std::string& name, const auto& take_name) {
+    RecordFile file = RecordFile::Create(folder, name);
+    file.Write("new");
+    take_name(dir.File(name));
+    file.Close();
+  };
+  const auto old_file = [](std::filesystem::perms perms) {
+    return [perms](const std::string& path) {
+      std::ofstream(path) << "old";
+      std::filesystem::permissions(path, perms);
+    };
+  };
+  using std::filesystem::perms;
+  write_over("mine.vcf", old_file(perms::owner_read | perms::owner_write));
+  EXPECT_EQ(ReadBytes(dir.File("mine.vcf")), "new");
+  EXPECT_EQ(std::filesystem::status(dir.File("mine.vcf")).permissions(), perms::owner_read | perms::owner_write);
+  try {
+    write_over("locked.vcf", old_file(perms::owner_read));
+    ADD_FAILURE() << "a read-only file was replaced";
+  } catch (const std::runtime_error& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot create file " + dir.File("locked.vcf") + ": the file is read-only");
+  }
+  EXPECT_EQ(ReadBytes(dir.File("locked.vcf")), "old");
+  EXPECT_THROW(write_over("sub.vcf", [](const std::string& path) { std::filesystem::create_directory(path); }),
+               std::runtime_error);
+  EXPECT_EQ(testing::FilesIn(dir.Path()), (std::vector<std::string>{"locked.vcf", "mine.vcf", "sub.vcf"}));
+}
+
 TEST(RecordFile, FailuresAreRaisedAtTheirOwnStep) {
   TempFolder dir;
   // Creating in a missing folder, over a folder, or with an over-long name fails at creation.
