@@ -1,5 +1,6 @@
 #include "run/record_writer.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <system_error>
 #include <utility>
@@ -20,58 +21,93 @@ class CollectingReporter : public FailureReporter {
 
 }  // namespace
 
-RecordWriter::RecordWriter(FileStatements statements, std::string location)
+RecordWriter::RecordWriter(FileStatements statements, std::string location, unsigned writers)
     : statements_(statements), location_(std::move(location)) {
-  filling_.reserve(kBatchSize);
-  try {
-    thread_ = std::thread([this] { Run(); });
-  } catch (const std::system_error&) {
-    // No second thread to be had: Submit writes each file itself.
+  filling_.jobs.reserve(kBatchSize);
+  // The submitting thread writes too when it is ahead, so one core is left to it.
+  if (writers == 0) {
+    const unsigned cores = std::thread::hardware_concurrency();
+    writers = cores > 1 ? cores - 1 : 1;
+  }
+  writers = std::clamp(writers, 1u, kMostWriters);
+  for (unsigned i = 0; i < writers; ++i) {
+    try {
+      threads_.emplace_back([this] { Work(); });
+    } catch (const std::system_error&) {
+      break;  // fewer writers; with none, Submit writes each file itself
+    }
   }
 }
 
 RecordWriter::~RecordWriter() {
   // Files submitted and not yet handed over are still written: nothing queued is dropped.
-  if (thread_.joinable() && !filling_.empty()) HandOver();
+  if (!threads_.empty() && !filling_.jobs.empty()) HandOver();
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
   }
   work_.notify_all();
-  if (thread_.joinable()) thread_.join();
+  for (auto& thread : threads_) thread.join();
 }
 
-std::vector<RecordWriter::Report> RecordWriter::Write(const Job& job) {
-  if (stopped_.load(std::memory_order_acquire)) return {};
-  CollectingReporter collected;
-  Statements s(collected, location_);
-  vcard::RecordFile file;
-  s.Step(statements_.create, [&] {
-    const std::size_t slash = job.path.rfind('/');
-    if (slash == std::string::npos) {
-      file = vcard::RecordFile::Create(job.path);
-      return;
-    }
-    // Every file of a run goes to one folder: it is opened once.
-    if (!folder_ || folder_->Path().size() != slash || job.path.compare(0, slash, folder_->Path()) != 0) {
-      folder_ = std::make_unique<vcard::OutputFolder>(job.path.substr(0, slash));
-    }
-    file = vcard::RecordFile::Create(*folder_, job.path.substr(slash + 1));
-  });
-  s.Step(statements_.write, [&] {
-    if (job.bytes_error) throw std::runtime_error(*job.bytes_error);
-    file.Write(job.bytes);
-  });
-  s.Step(statements_.close, [&] { file.Close(); });
-  if (collected.reports.empty()) {
-    written_.fetch_add(1, std::memory_order_relaxed);
-    failed_in_a_row_ = 0;
-  } else if (++failed_in_a_row_ >= kFailedRowsToStop && !stopped_.load(std::memory_order_relaxed)) {
-    std::lock_guard lock(mutex_);
-    stop_ = Stop{job.row, collected.reports.front().description};
-    stopped_.store(true, std::memory_order_release);
+std::shared_ptr<const vcard::OutputFolder> RecordWriter::FolderOf(const std::string& path, std::size_t slash) {
+  // Every file of a run goes to one folder: it is opened once and shared by the writers.
+  std::lock_guard lock(mutex_);
+  if (!folder_ || folder_->Path().size() != slash || path.compare(0, slash, folder_->Path()) != 0) {
+    folder_ = std::make_shared<const vcard::OutputFolder>(path.substr(0, slash));
   }
-  return std::move(collected.reports);
+  return folder_;
+}
+
+std::vector<RecordWriter::Prepared> RecordWriter::Prepare(const std::vector<Job>& jobs) {
+  std::vector<Prepared> prepared(jobs.size());
+  std::shared_ptr<const vcard::OutputFolder> folder;
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    if (stopped_.load(std::memory_order_acquire)) break;  // Finish drops these rows anyway
+    const Job& job = jobs[i];
+    CollectingReporter collected;
+    Statements s(collected, location_);
+    vcard::RecordFile& file = prepared[i].file;
+    s.Step(statements_.create, [&] {
+      const std::size_t slash = job.path.rfind('/');
+      if (slash == std::string::npos) {
+        file = vcard::RecordFile::Create(job.path);
+        return;
+      }
+      if (!folder || folder->Path().size() != slash || job.path.compare(0, slash, folder->Path()) != 0) {
+        folder = FolderOf(job.path, slash);
+      }
+      file = vcard::RecordFile::Create(*folder, job.path.substr(slash + 1));
+    });
+    s.Step(statements_.write, [&] {
+      if (job.bytes_error) throw std::runtime_error(*job.bytes_error);
+      file.Write(job.bytes);
+    });
+    prepared[i].reports = std::move(collected.reports);
+  }
+  return prepared;
+}
+
+std::vector<RecordWriter::Report> RecordWriter::Finish(const std::vector<Job>& jobs, std::vector<Prepared>& prepared) {
+  std::vector<Report> reports;
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    // After the stop, a row's file is dropped unnamed and its reports unsaid.
+    if (stopped_.load(std::memory_order_relaxed)) break;
+    CollectingReporter collected;
+    collected.reports = std::move(prepared[i].reports);
+    Statements s(collected, location_);
+    s.Step(statements_.close, [&] { prepared[i].file.Close(); });
+    if (collected.reports.empty()) {
+      written_.fetch_add(1, std::memory_order_relaxed);
+      failed_in_a_row_ = 0;
+    } else if (++failed_in_a_row_ >= kFailedRowsToStop) {
+      std::lock_guard lock(mutex_);
+      stop_ = Stop{jobs[i].row, collected.reports.front().description};
+      stopped_.store(true, std::memory_order_release);
+    }
+    for (auto& r : collected.reports) reports.push_back(std::move(r));
+  }
+  return reports;
 }
 
 void RecordWriter::Keep(std::vector<Report> reports) {
@@ -81,49 +117,76 @@ void RecordWriter::Keep(std::vector<Report> reports) {
   have_reports_.store(true, std::memory_order_release);
 }
 
-void RecordWriter::Run() {
+void RecordWriter::Work() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    writer_waiting_ = true;
+    ++writers_waiting_;
     work_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
-    writer_waiting_ = false;
+    --writers_waiting_;
     if (queue_.empty()) return;
-    Batch batch = std::move(queue_.front());
-    queue_.pop_front();
+    WriteOldestBatch(lock);
+  }
+}
+
+void RecordWriter::WriteOldestBatch(std::unique_lock<std::mutex>& lock) {
+  Batch batch = std::move(queue_.front());
+  queue_.pop_front();
+  lock.unlock();
+  std::vector<Prepared> prepared = Prepare(batch.jobs);
+  lock.lock();
+  ready_.emplace(batch.number, Ready{std::move(batch.jobs), std::move(prepared)});
+  // One thread at a time finishes batches, each in its turn; a batch prepared while another
+  // thread is finishing is taken by that thread when its turn comes.
+  if (finishing_busy_) return;
+  finishing_busy_ = true;
+  for (auto it = ready_.find(finishing_); it != ready_.end(); it = ready_.find(finishing_)) {
+    Ready ready = std::move(it->second);
+    ready_.erase(it);
     lock.unlock();
-    std::vector<Report> reports;
-    for (const Job& job : batch) {
-      for (auto& r : Write(job)) reports.push_back(std::move(r));
-    }
-    batch.clear();
+    std::vector<Report> reports = Finish(ready.jobs, ready.prepared);
+    ready = {};  // the files of dropped rows go, unnamed, outside the lock
     lock.lock();
     for (auto& r : reports) reports_.push_back(std::move(r));
     if (!reports.empty()) have_reports_.store(true, std::memory_order_release);
+    ++finishing_;
     --in_flight_;
     if (submitter_waiting_) space_.notify_one();
   }
+  finishing_busy_ = false;
 }
 
 void RecordWriter::HandOver() {
   std::unique_lock lock(mutex_);
-  submitter_waiting_ = true;
-  space_.wait(lock, [&] { return in_flight_ < kMaxBatches; });
-  submitter_waiting_ = false;
+  const std::uint64_t number = filling_.number;
   queue_.push_back(std::exchange(filling_, {}));
   ++in_flight_;
-  const bool wake = writer_waiting_;
+  if (writers_waiting_ > 0) work_.notify_one();
+  // A full window means the rows come faster than the writers take them: rather than wait,
+  // the submitting thread writes the oldest waiting batch itself.
+  while (in_flight_ >= kMaxBatches) {
+    if (!queue_.empty()) {
+      WriteOldestBatch(lock);
+      continue;
+    }
+    submitter_waiting_ = true;
+    space_.wait(lock, [&] { return in_flight_ < kMaxBatches || !queue_.empty(); });
+    submitter_waiting_ = false;
+  }
   lock.unlock();
-  if (wake) work_.notify_one();
-  filling_.reserve(kBatchSize);
+  filling_.number = number + 1;
+  filling_.jobs.reserve(kBatchSize);
 }
 
 void RecordWriter::Submit(Job job) {
-  if (!thread_.joinable()) {
-    Keep(Write(job));
+  if (threads_.empty()) {
+    std::vector<Job> one;
+    one.push_back(std::move(job));
+    std::vector<Prepared> prepared = Prepare(one);
+    Keep(Finish(one, prepared));
     return;
   }
-  filling_.push_back(std::move(job));
-  if (filling_.size() >= kBatchSize) HandOver();
+  filling_.jobs.push_back(std::move(job));
+  if (filling_.jobs.size() >= kBatchSize) HandOver();
 }
 
 std::vector<RecordWriter::Report> RecordWriter::TakeFinished() {
@@ -135,11 +198,17 @@ std::vector<RecordWriter::Report> RecordWriter::TakeFinished() {
 }
 
 std::vector<RecordWriter::Report> RecordWriter::Drain() {
-  if (thread_.joinable() && !filling_.empty()) HandOver();
+  if (!threads_.empty() && !filling_.jobs.empty()) HandOver();
   std::unique_lock lock(mutex_);
-  submitter_waiting_ = true;
-  space_.wait(lock, [&] { return in_flight_ == 0; });
-  submitter_waiting_ = false;
+  while (in_flight_ > 0) {
+    if (!queue_.empty()) {
+      WriteOldestBatch(lock);  // the submitting thread helps with the last batches
+      continue;
+    }
+    submitter_waiting_ = true;
+    space_.wait(lock, [&] { return in_flight_ == 0 || !queue_.empty(); });
+    submitter_waiting_ = false;
+  }
   have_reports_.store(false, std::memory_order_relaxed);
   return std::exchange(reports_, {});
 }

@@ -1,19 +1,29 @@
-// Writes the export's record files on a second thread, so creating files (the slow part of
-// an export, spent in the file system) overlaps with reading and composing the next rows.
-// The file statements keep their numbers and their order: the writer runs them under the
-// statement protocol with a collecting reporter, and the export forwards what they report
-// on its own thread, before anything it reports itself.
+// Writes the export's record files on writer threads of their own, so creating files (the
+// slow part of an export, spent in the file system) overlaps with reading and composing the
+// next rows. The file statements keep their numbers and their order: the writers run them
+// under the statement protocol with a collecting reporter, and the export forwards what they
+// report on its own thread, before anything it reports itself.
 //
-// Files travel to the writer in batches, so the two threads meet once per batch, not once
-// per row: Submit only appends to the batch being filled, a full batch is handed over under
-// one lock, and the writer is woken only when it sleeps. At most kMaxBatches batches are on
-// their way, which bounds the memory of a run by a window of rows.
+// Files travel to the writers in batches, so the threads meet once per batch, not once per
+// row: Submit only appends to the batch being filled, a full batch is handed over under one
+// lock, and a writer is woken only when one sleeps. At most kMaxBatches batches are on their
+// way, which bounds the memory of a run by a window of rows.
+//
+// The writers take whole batches, and the submitting thread writes batches too whenever the
+// window is full (the rows then come faster than the files go), so the work of a run spreads
+// over every core whichever side is the slower: one writer per core but one. A file is
+// written in two halves: creating and writing it (an unnamed file, which no one sees) runs on
+// any thread at once; closing it, which gives it its name, runs batch after batch in the
+// order of the rows. So the names appear in row order, the reports come in statement order,
+// and a stop after failing rows drops exactly the rows after it, as with a single writer.
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -53,7 +63,8 @@ class RecordWriter {
     std::string description;
   };
 
-  RecordWriter(FileStatements statements, std::string location);
+  // `writers`: how many threads write files; 0 for one per core but one, up to kMostWriters.
+  explicit RecordWriter(FileStatements statements, std::string location, unsigned writers = 0);
   ~RecordWriter();
   RecordWriter(const RecordWriter&) = delete;
   RecordWriter& operator=(const RecordWriter&) = delete;
@@ -71,33 +82,59 @@ class RecordWriter {
 
   static constexpr std::size_t kBatchSize = 64;
   static constexpr std::size_t kMaxBatches = 8;
+  static constexpr unsigned kMostWriters = 4;
 
  private:
-  using Batch = std::vector<Job>;
-  void Run();
-  void HandOver();  // the batch being filled goes to the writer
-  std::vector<Report> Write(const Job& job);
+  struct Batch {
+    std::uint64_t number = 0;  // batches finish in the order of their numbers
+    std::vector<Job> jobs;
+  };
+  // A job between its two halves: its file created and written, what those steps reported.
+  struct Prepared {
+    vcard::RecordFile file;
+    std::vector<Report> reports;
+  };
+  // A batch whose files are prepared, waiting for its turn to finish.
+  struct Ready {
+    std::vector<Job> jobs;
+    std::vector<Prepared> prepared;
+  };
+  void Work();  // a writer thread
+  // Prepares the oldest queued batch, then finishes every batch whose turn has come, unless
+  // another thread is finishing. Called with `lock` held, and returns with it held.
+  void WriteOldestBatch(std::unique_lock<std::mutex>& lock);
+  // The batch being filled goes to the writers; while the window is full, the submitting
+  // thread writes batches itself.
+  void HandOver();
+  // The first half of each job (create and write): on any writer, in any order.
+  std::vector<Prepared> Prepare(const std::vector<Job>& jobs);
+  // The second half (close), in row order: one batch at a time, the batches in turn.
+  std::vector<Report> Finish(const std::vector<Job>& jobs, std::vector<Prepared>& prepared);
+  std::shared_ptr<const vcard::OutputFolder> FolderOf(const std::string& path, std::size_t slash);
   void Keep(std::vector<Report> reports);
 
   const FileStatements statements_;
   const std::string location_;
   Batch filling_;  // the submitting thread's alone
   mutable std::mutex mutex_;
-  std::condition_variable work_;   // a batch is queued, or the writer must stop
-  std::condition_variable space_;  // a batch is done
-  std::deque<Batch> queue_;
+  std::condition_variable work_;          // a batch is queued, or the writers must stop
+  std::condition_variable space_;         // a batch is done
+  std::deque<Batch> queue_;               // handed over, not yet taken by a writer
+  std::map<std::uint64_t, Ready> ready_;  // prepared, by batch number
+  bool finishing_busy_ = false;           // a thread is finishing batches
   std::vector<Report> reports_;
-  std::size_t in_flight_ = 0;  // batches queued or being written
-  bool writer_waiting_ = false;
+  std::size_t in_flight_ = 0;    // batches queued or being written
+  std::uint64_t finishing_ = 0;  // the number of the batch whose turn it is to finish
+  unsigned writers_waiting_ = 0;
   bool submitter_waiting_ = false;
-  std::size_t failed_in_a_row_ = 0;              // the writing thread's alone
-  std::unique_ptr<vcard::OutputFolder> folder_;  // the writing thread's alone: the folder of the last file
-  std::optional<Stop> stop_;                     // under mutex_
-  std::atomic<bool> stopped_{false};             // stop_ is set: read without the lock on every row
+  std::size_t failed_in_a_row_ = 0;                    // the finishing batch's: batches finish one at a time
+  std::shared_ptr<const vcard::OutputFolder> folder_;  // under mutex_: the folder of the last file
+  std::optional<Stop> stop_;                           // under mutex_
+  std::atomic<bool> stopped_{false};                   // stop_ is set: read without the lock on every row
   bool stopping_ = false;
   std::atomic<bool> have_reports_{false};
   std::atomic<std::size_t> written_{0};
-  std::thread thread_;  // not joinable when no thread could be started: files are then written in Submit
+  std::vector<std::thread> threads_;  // empty when no thread could be started: files are then written in Submit
 };
 
 // A reporter that forwards the writer's reports before each of its own, keeping the order

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <set>
 #include <stdexcept>
 
 #include "run/regional_settings.h"
@@ -379,6 +380,43 @@ TEST_F(ExportRunTest, ThreeRowsInARowWithoutTheirFileStopTheRunWithOneMessage) {
   EXPECT_EQ(FilesIn(out_.File("out")), (std::vector<std::string>{"ANSI_Row1.vcf", "ANSI_Row4.vcf"}));
   EXPECT_EQ(script_.calls.back(), "quit");
   EXPECT_EQ(pointer_.current, PointerSetting::kDefault);
+}
+
+// A disk that refuses the files of chosen rows, whichever writer thread writes them.
+long RefusingMarkedRows(int fd, const void* data, std::size_t size) {
+  if (std::string_view(static_cast<const char*>(data), size).find("Refused") != std::string_view::npos) {
+    errno = ENOSPC;
+    return -1;
+  }
+  return ::write(fd, data, size);
+}
+
+TEST_F(ExportRunTest, ManyRowsKeepTheirOrderAndStopAtTheRightRowWhateverWriterWritesThem) {
+  // Enough rows for many batches, so several writers take part.
+  columns_.FillColumnList(1);
+  columns_.SetType(1, "First Name");
+  script_.last_row = 1000;
+  const std::set<std::uint32_t> refused = {200, 450, 451, 700, 701, 702};
+  for (std::uint32_t row = 1; row <= 1000; ++row) script_.cells[{row, 1}] = refused.count(row) ? "Refused" : "Ann";
+  vcard::SetWriteCallForTests(RefusingMarkedRows);
+  Run(ExportEncoding::Ansi);
+  vcard::SetWriteCallForTests(nullptr);
+  EXPECT_EQ(reporter_.Statements(), std::vector<int>(6, 354));
+  std::vector<std::string> reported;
+  for (const auto& r : reporter_.reports) reported.push_back(r.description);
+  std::vector<std::string> expected;
+  for (const auto row : refused) {
+    expected.push_back("Cannot write file " + out_.File("out/ANSI_Refused _Row" + std::to_string(row) + ".vcf") +
+                       ": No space left on device");
+  }
+  EXPECT_EQ(reported, expected);
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].rfind("The export stopped at row 702: ", 0), 0u) << Messages()[0];
+  EXPECT_NE(Messages()[0].find(" 696 files were written"), std::string::npos) << Messages()[0];
+  // Exactly the rows before the stop that could be written are there; none after it.
+  const auto files = FilesIn(out_.File("out"));
+  EXPECT_EQ(files.size(), 696u);
+  for (const auto& name : files) EXPECT_LT(std::stoi(name.substr(name.rfind("_Row") + 4)), 702) << name;
 }
 
 TEST_F(ExportRunTest, ControlCharactersAndOverlongNamesStillGiveOneFilePerRow) {
