@@ -56,7 +56,7 @@ double CpuSeconds(const rusage& u) {
 }
 
 // The timed section of a part: wall seconds, and CPU seconds of the process and of its
-// main thread (the export's writer thread is the difference).
+// main thread (the export's writer threads are the difference).
 struct Meter {
   Clock::time_point start = Clock::now();
   double self_cpu = Cpu(RUSAGE_SELF);
@@ -219,7 +219,7 @@ struct PartResult {
   double seconds = -1;
   double peak_mb = 0;
   double cpu = 0;       // CPU seconds of the timed section (for the reference: of the whole child)
-  double main_cpu = 0;  // of that, the main thread's (the export's reading and composing)
+  double main_cpu = 0;  // of that, the main thread's (the export's reading and composing, and writing when ahead)
 };
 
 PartResult RunChild(const std::vector<std::string>& argv) {
@@ -365,8 +365,8 @@ int main(int argc, char** argv) {
               Median(seconds["read"]) / Median(seconds["parse"]));
   // On a shared machine the wall times swing with the others' load; the CPU seconds do not.
   std::printf(
-      "  CPU seconds: create %.3f, inflate+expat %.3f, engine read %.3f, export %.3f (main thread, reading "
-      "and composing, %.3f; writer thread %.3f)\n",
+      "  CPU seconds: create %.3f, inflate+expat %.3f, engine read %.3f, export %.3f (main thread, reading, "
+      "composing and writing when ahead, %.3f; writer threads %.3f)\n",
       Median(cpu["create"]), Median(cpu["parse"]), Median(cpu["read"]), Median(cpu["export"]),
       Median(main_cpu["export"]), Median(cpu["export"]) - Median(main_cpu["export"]));
   if (reference) {
