@@ -54,6 +54,9 @@ std::pair<std::string, std::string> SplitPath(const std::string& path) {
 // An unnamed file in `folder`, or -1 with errno set.
 int OpenUnnamed(const std::string& folder) { return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666); }
 
+// The descriptor's path through /proc, which links an unnamed file by its descriptor.
+std::string SelfPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
 // Whether linking a descriptor itself (AT_EMPTY_PATH) works for this process: it needs the
 // capability to read any file, which a user's process rarely has; its way through
 // /proc/self/fd is the one that always works but walks a path more.
@@ -61,7 +64,7 @@ std::atomic<int> g_empty_path_links{-1};  // -1 not tried yet, 0 no, 1 yes
 
 // Gives the unnamed file `fd` the name `name` in `folder_fd` (AT_FDCWD: `name` is a path);
 // 0, or -1 with errno set.
-int LinkUnnamed(int fd, const std::string& self, int folder_fd, const std::string& name) {
+int LinkUnnamed(int fd, int folder_fd, const std::string& name) {
   if (g_empty_path_links.load(std::memory_order_relaxed) != 0) {
     if (::linkat(fd, "", folder_fd, name.c_str(), AT_EMPTY_PATH) == 0) {
       g_empty_path_links.store(1, std::memory_order_relaxed);
@@ -71,7 +74,7 @@ int LinkUnnamed(int fd, const std::string& self, int folder_fd, const std::strin
     if (g_empty_path_links.load(std::memory_order_relaxed) == 1) return -1;  // the folder is gone
     g_empty_path_links.store(0, std::memory_order_relaxed);
   }
-  return ::linkat(AT_FDCWD, self.c_str(), folder_fd, name.c_str(), AT_SYMLINK_FOLLOW);
+  return ::linkat(AT_FDCWD, SelfPath(fd).c_str(), folder_fd, name.c_str(), AT_SYMLINK_FOLLOW);
 }
 
 // The errors of a file system (or kernel) that has no unnamed files.
@@ -305,11 +308,10 @@ void RecordFile::Close() {
   const int fd = std::exchange(fd_, -1);
   if (temp_path_.empty()) {
     // Create, write, link, close: the name appears with the whole file behind it.
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    const int linked = LinkUnnamed(fd, self, folder_fd_, name_);
+    const int linked = LinkUnnamed(fd, folder_fd_, name_);
     const int error = errno;
     if (linked != 0 && error == EEXIST) {
-      ReplaceTakenName(fd, self);  // closes fd
+      ReplaceTakenName(fd);  // closes fd
       return;
     }
     ::close(fd);
@@ -328,7 +330,7 @@ void RecordFile::Close() {
   }
 }
 
-void RecordFile::ReplaceTakenName(int fd, const std::string& self) {
+void RecordFile::ReplaceTakenName(int fd) {
   // The name was taken after Create looked: the file there is replaced the way Create
   // replaces an existing file, through a named temporary renamed over it, keeping its
   // permission bits, and refused when the user may not write it.
@@ -347,7 +349,7 @@ void RecordFile::ReplaceTakenName(int fd, const std::string& self) {
   if (temp_fd >= 0) {
     ::close(temp_fd);
     ::unlink(temp.c_str());
-    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+    if (::linkat(AT_FDCWD, SelfPath(fd).c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
       ::close(fd);
       if (::rename(temp.c_str(), path_.c_str()) == 0) return;
       const int rename_error = errno;

@@ -84,7 +84,7 @@ class RecordFile {
   static RecordFile CreateAt(int folder_fd, const std::string& folder, const std::string& name);
   void Discard() noexcept;
   // Close's way when the name was taken while the file was written; closes `fd`.
-  void ReplaceTakenName(int fd, const std::string& self);
+  void ReplaceTakenName(int fd);
   int fd_ = -1;
   int folder_fd_ = -1;  // the folder the unnamed file is linked into; -1: by its whole path
   std::string path_;
