@@ -325,14 +325,12 @@ int main(int argc, char** argv) {
   const bool memory_fs = ::statfs(root.c_str(), &where) == 0 && where.f_type == TMPFS_MAGIC;
   for (int round = 0; round < rounds; ++round) {
     const std::string tag = std::to_string(round);
-    keep("create", RunChild({self, "--part", "create", model, (root / ("floor" + tag)).string()}));
-    keep("safe-create", RunChild({self, "--part", "safe-create", model, (root / ("safe" + tag)).string()}));
-    // A million files of each part fill a memory file system: there the floors' folders go
-    // before the export writes its own. On a disk they stay until the end, since creating
+    // A million files of each part fill a memory file system: there each floor's folder goes
+    // before the next part writes its own. On a disk they stay until the end, since creating
     // files right after a mass delete is several times slower there.
-    if (memory_fs) {
-      fs::remove_all(root / ("safe" + tag));
-      fs::remove_all(root / ("floor" + tag));
+    for (const auto& [part, folder] : {std::pair{"create", "floor"}, std::pair{"safe-create", "safe"}}) {
+      keep(part, RunChild({self, "--part", part, model, (root / (folder + tag)).string()}));
+      if (memory_fs) fs::remove_all(root / (folder + tag));
     }
     keep("parse", RunChild({self, "--part", "parse", workbook}));
     keep("read", RunChild({self, "--part", "read", workbook, std::to_string(rows)}));
