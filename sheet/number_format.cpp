@@ -83,18 +83,32 @@ NumberFormatter& NumberFormatter::operator=(NumberFormatter&&) noexcept = defaul
 
 std::string NumberFormatter::FormatNumber(double value, std::uint32_t format_id, std::string_view code) {
   std::string out;
+  AppendNumber(value, format_id, code, out);
+  return out;
+}
+
+void NumberFormatter::AppendNumber(double value, std::uint32_t format_id, std::string_view code, std::string& out) {
   if (code.empty() && format_id == 0) {
     numfmt::AppendGeneral(value, impl_->context.locale.decimal_separator, out);
-    return out;
+    return;
   }
   numfmt::RenderNumber(impl_->Lookup(format_id, code), value, impl_->context, out);
-  return out;
 }
 
 std::string NumberFormatter::FormatString(std::string_view text, std::uint32_t format_id, std::string_view code) {
   std::string out;
-  numfmt::RenderString(impl_->Lookup(format_id, code), text, out);
+  AppendString(text, format_id, code, out);
   return out;
+}
+
+void NumberFormatter::AppendString(std::string_view text, std::uint32_t format_id, std::string_view code,
+                                   std::string& out) {
+  // General has no text section: the string shows as it is.
+  if (code.empty() && format_id == 0) {
+    out.append(text);
+    return;
+  }
+  numfmt::RenderString(impl_->Lookup(format_id, code), text, out);
 }
 
 std::optional<CivilDate> NumberFormatter::DateShown(double value, std::uint32_t format_id, std::string_view code) {

@@ -59,16 +59,12 @@ struct ShownCell {
 };
 
 // Renders each cell of the block as it arrives, with the workbook's formats; inline strings
-// are rendered through a one-string workbook of the same formats, so the shared model stays
-// untouched while the export reads it from another thread.
+// are rendered from where they are, so the shared model stays untouched while the export
+// reads it from another thread.
 class BlockSink {
  public:
   BlockSink(const Workbook& workbook, const Extent& block, std::vector<bool> wanted, const FormatLocale& locale)
-      : block_(block),
-        wanted_(std::move(wanted)),
-        inline_book_(FormatsWithOneString(workbook)),
-        renderer_(workbook, locale),
-        inline_renderer_(inline_book_, locale) {
+      : block_(block), wanted_(std::move(wanted)), renderer_(workbook, locale) {
     wanted_.resize(Width(), false);
   }
 
@@ -90,10 +86,9 @@ class BlockSink {
   }
   void AddText(Cell cell, std::string_view text) {
     if (!Note(cell)) return;
-    inline_book_.strings.clear();
-    inline_book_.strings.push_back(text);
-    cell.string_index = 0;
-    cells_.push_back({cell.row, cell.column, inline_renderer_.Text(cell), std::nullopt});
+    std::string shown;
+    renderer_.AppendString(text, cell.style, shown);
+    cells_.push_back({cell.row, cell.column, std::move(shown), std::nullopt});
   }
 
  private:
@@ -107,9 +102,7 @@ class BlockSink {
 
   Extent block_;
   std::vector<bool> wanted_;
-  Workbook inline_book_;
   CellTextRenderer renderer_;
-  CellTextRenderer inline_renderer_;
   std::vector<ShownCell> cells_;
   std::uint32_t highest_row_ = 0;
   bool seen_any_ = false;
