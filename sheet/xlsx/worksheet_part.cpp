@@ -177,7 +177,7 @@ void WorksheetParser::EndCell() {
   cell.column = static_cast<std::uint16_t>(cell_column_);
   cell.style = style_;
   std::string* text = nullptr;
-  std::string own;  // a string the cell holds, a copy of its own size; value_ keeps its buffer
+  std::string own;  // an error code newer than the model's, as its text
   // Text in <is> is an inline string even where the writer left out t="inlineStr".
   if (saw_inline_) type_ = ValueType::kInline;
   switch (type_) {
@@ -202,11 +202,11 @@ void WorksheetParser::EndCell() {
     case ValueType::kInline:
     case ValueType::kFormulaString:
       cell.kind = CellKind::kString;
-      own = type_ == ValueType::kInline ? DecodeXstring(value_) : value_;
-      if (!FitsInACell(own)) {
+      if (type_ == ValueType::kInline) DecodeXstringInPlace(value_);
+      if (!FitsInACell(value_)) {
         FailXlsx(XlsxErrorCode::kBadValue, part_, "the cell " + Here() + " holds more than 32,767 characters");
       }
-      text = &own;
+      text = &value_;
       break;
     case ValueType::kBoolean: {
       const std::string_view v = TrimSpace(value_);

@@ -35,6 +35,8 @@ int HexValue(char c);
 
 // Text with its "_xHHHH_" escapes (ECMA-376 Part 1, 22.9.2.19 ST_Xstring) decoded.
 std::string DecodeXstring(std::string text);
+// The same, in `text` itself (it never grows), so the hot paths keep their buffers.
+void DecodeXstringInPlace(std::string& text);
 // The serial number of an ISO 8601 date-time (a t="d" cell) in `system`, or nothing.
 std::optional<double> IsoDateSerial(std::string_view text, DateSystem system);
 
