@@ -8,7 +8,13 @@ namespace {
 
 using mapping::FieldKind;
 
-bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+// (A plain loop: find_first_of calls memchr once per character.)
+bool HasLineBreak(std::string_view s) {
+  for (char c : s) {
+    if (c == '\r' || c == '\n') return true;
+  }
+  return false;
+}
 
 bool HasBeyondAscii(std::string_view s) {
   for (char c : s) {
