@@ -17,6 +17,8 @@ namespace {
 constexpr std::size_t kMaxCachedCodes = 4096;
 // Built-in ids 0-81 are cached in a table; larger ids without a code show General.
 constexpr std::uint32_t kBuiltinSlots = 82;
+// How many of the last custom codes are kept at hand before the cache is asked.
+constexpr std::size_t kRecentCodes = 4;
 
 struct CodeHash {
   using is_transparent = void;
@@ -38,9 +40,13 @@ struct NumberFormatter::Impl {
   numfmt::RenderContext context;
   std::unordered_map<std::string, std::unique_ptr<numfmt::CompiledFormat>, CodeHash, std::equal_to<>> by_code;
   std::array<std::unique_ptr<numfmt::CompiledFormat>, kBuiltinSlots> builtin;
-  // The last custom code looked up: consecutive cells mostly share one.
-  std::string last_code;
-  const numfmt::CompiledFormat* last = nullptr;
+  // The custom codes looked up last: a row's cells take turns among a few.
+  struct Recent {
+    std::string code;
+    const numfmt::CompiledFormat* format = nullptr;
+  };
+  std::array<Recent, kRecentCodes> recent;
+  std::size_t next_recent = 0;
 
   const numfmt::CompiledFormat& Lookup(std::uint32_t id, std::string_view code) {
     if (code.empty() || FollowsLocaleOnly(id)) {
@@ -52,16 +58,23 @@ struct NumberFormatter::Impl {
       }
       return *entry;
     }
-    if (last != nullptr && code == last_code) return *last;
+    for (const Recent& r : recent) {
+      if (r.format != nullptr && r.code == code) return *r.format;
+    }
     auto it = by_code.find(code);
     if (it == by_code.end()) {
-      if (by_code.size() >= kMaxCachedCodes) by_code.clear();
+      if (by_code.size() >= kMaxCachedCodes) {
+        by_code.clear();
+        recent = {};
+      }
       it = by_code.emplace(std::string(code), std::make_unique<numfmt::CompiledFormat>(numfmt::CompileFormat(code)))
                .first;
     }
-    last_code.assign(code);
-    last = it->second.get();
-    return *last;
+    Recent& slot = recent[next_recent];
+    next_recent = (next_recent + 1) % recent.size();
+    slot.code.assign(code);
+    slot.format = it->second.get();
+    return *slot.format;
   }
 };
 
