@@ -144,25 +144,6 @@ std::optional<CellBlock> ParseAddress(std::string_view text) {
   return block;
 }
 
-// Read for every cell of a worksheet part, so in one pass: one to three letters, then digits.
-std::optional<CellPosition> ParseCellReference(std::string_view text) {
-  std::size_t i = 0;
-  std::uint32_t column = 0;
-  for (; i < text.size() && IsAsciiLetter(text[i]); ++i) {
-    if (i == 3) return std::nullopt;
-    column = column * 26 + static_cast<std::uint32_t>((text[i] & ~0x20) - 'A' + 1);
-  }
-  if (i == 0 || column > kMaxColumns || i == text.size()) return std::nullopt;
-  std::uint32_t row = 0;
-  for (; i < text.size(); ++i) {
-    if (!IsDigit(text[i])) return std::nullopt;
-    row = row * 10 + static_cast<std::uint32_t>(text[i] - '0');
-    if (row > kMaxRows) return std::nullopt;
-  }
-  if (row < 1) return std::nullopt;
-  return CellPosition{row, column};
-}
-
 std::string CellName(std::uint32_t row, std::uint32_t column) { return ColumnLetters(column) + std::to_string(row); }
 
 std::string ColumnLetters(std::uint32_t column) {

@@ -61,27 +61,6 @@ bool EndsWith(std::string_view s, std::string_view tail) {
   return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
 }
 
-std::string_view TrimSpace(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n')) {
-    s.remove_prefix(1);
-  }
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) {
-    s.remove_suffix(1);
-  }
-  return s;
-}
-
-std::optional<std::uint64_t> ParseCount(std::string_view s) {
-  s = TrimSpace(s);
-  if (s.empty() || s.size() > 18) return std::nullopt;  // 18 digits never overflow
-  std::uint64_t value = 0;
-  for (const char c : s) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<std::uint64_t>(c - '0');
-  }
-  return value;
-}
-
 std::optional<double> ParseNumber(std::string_view s) {
   s = TrimSpace(s);
   if (!s.empty() && s.front() == '+') s.remove_prefix(1);
