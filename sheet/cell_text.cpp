@@ -13,6 +13,7 @@ const CellTextRenderer::StyleFormat& CellTextRenderer::FormatOf(std::uint32_t st
     entry.known = true;
     entry.id = workbook_.FormatIdOf(style);
     entry.code = workbook_.CustomCode(entry.id);
+    entry.shows_dates = formatter_.ShowsDates(entry.id, entry.code);
   }
   return entry;
 }
@@ -56,6 +57,7 @@ void CellTextRenderer::AppendString(std::string_view text, std::uint32_t style, 
 std::optional<CivilDate> CellTextRenderer::DateShown(const Cell& cell) {
   if (cell.kind != CellKind::kNumber) return std::nullopt;
   const StyleFormat& format = FormatOf(cell.style);
+  if (!format.shows_dates) return std::nullopt;  // most number cells: no need to look further
   return formatter_.DateShown(cell.number, format.id, format.code);
 }
 

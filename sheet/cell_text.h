@@ -37,6 +37,7 @@ class CellTextRenderer {
   // A cell style's number format: its id and the code the workbook stores for it.
   struct StyleFormat {
     bool known = false;
+    bool shows_dates = false;  // NumberFormatter::ShowsDates
     std::uint32_t id = 0;
     std::string_view code;
   };

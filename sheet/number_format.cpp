@@ -144,4 +144,14 @@ std::optional<CivilDate> NumberFormatter::DateShown(double value, std::uint32_t 
   return date;
 }
 
+bool NumberFormatter::ShowsDates(std::uint32_t format_id, std::string_view code) {
+  if (code.empty() && format_id == 0) return false;
+  const numfmt::CompiledFormat& format = impl_->Lookup(format_id, code);
+  if (!format.valid) return false;
+  for (int i = 0; i < format.number_sections; ++i) {
+    if (format.sections[i].kind == numfmt::SectionKind::kDate && format.sections[i].has_date) return true;
+  }
+  return false;
+}
+
 }  // namespace cw::sheet

@@ -62,6 +62,8 @@ class NumberFormatter {
   // for a format or section without a date part, a negative value or one past 31 Dec 9999,
   // and serials naming no real day ("1/0/1900", the 1900 system's "2/29/1900").
   std::optional<CivilDate> DateShown(double value, std::uint32_t format_id, std::string_view code);
+  // Whether DateShown can give a date for any value under the format.
+  bool ShowsDates(std::uint32_t format_id, std::string_view code);
 
  private:
   struct Impl;
