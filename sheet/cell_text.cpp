@@ -1,20 +1,19 @@
 #include "sheet/cell_text.h"
 
-#include <algorithm>
-
 namespace cw::sheet {
 
 CellTextRenderer::CellTextRenderer(const Workbook& workbook, const FormatLocale& locale)
-    : workbook_(workbook), formatter_(locale, workbook.date_system), styles_(workbook.style_formats.size() + 1) {}
+    : workbook_(workbook),
+      formatter_(locale, workbook.date_system),
+      styles_(workbook.style_formats.size() + 1),
+      unknown_style_(workbook.style_formats.size()) {}
 
-const CellTextRenderer::StyleFormat& CellTextRenderer::FormatOf(std::uint32_t style) {
-  StyleFormat& entry = styles_[std::min<std::size_t>(style, styles_.size() - 1)];
-  if (!entry.known) {
-    entry.known = true;
-    entry.id = workbook_.FormatIdOf(style);
-    entry.code = workbook_.CustomCode(entry.id);
-    entry.shows_dates = formatter_.ShowsDates(entry.id, entry.code);
-  }
+const CellTextRenderer::StyleFormat& CellTextRenderer::Learn(StyleFormat& entry, std::uint32_t style) {
+  entry.known = true;
+  entry.id = workbook_.FormatIdOf(style);
+  entry.code = workbook_.CustomCode(entry.id);
+  entry.general = entry.id == 0 && entry.code.empty();
+  entry.shows_dates = formatter_.ShowsDates(entry.id, entry.code);
   return entry;
 }
 
@@ -51,6 +50,10 @@ void CellTextRenderer::AppendText(const Cell& cell, std::string& out) {
 
 void CellTextRenderer::AppendString(std::string_view text, std::uint32_t style, std::string& out) {
   const StyleFormat& format = FormatOf(style);
+  if (format.general) {
+    out += text;  // as NumberFormatter::AppendString shows it, without the call
+    return;
+  }
   formatter_.AppendString(text, format.id, format.code, out);
 }
 

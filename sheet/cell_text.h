@@ -3,6 +3,7 @@
 // as their code, numbers through their number format, empty cells as "".
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -37,16 +38,24 @@ class CellTextRenderer {
   // A cell style's number format: its id and the code the workbook stores for it.
   struct StyleFormat {
     bool known = false;
+    bool general = false;      // General, which shows a string as it is
     bool shows_dates = false;  // NumberFormatter::ShowsDates
     std::uint32_t id = 0;
     std::string_view code;
   };
-  const StyleFormat& FormatOf(std::uint32_t style);
+  // Inline: asked for every cell, and nearly always already known.
+  const StyleFormat& FormatOf(std::uint32_t style) {
+    StyleFormat& entry = styles_[style < unknown_style_ ? style : unknown_style_];
+    return entry.known ? entry : Learn(entry, style);
+  }
+  const StyleFormat& Learn(StyleFormat& entry, std::uint32_t style);
 
   const Workbook& workbook_;
   NumberFormatter formatter_;
-  // By style index; the last entry serves every style the workbook does not define.
+  // By style index; the last entry, at unknown_style_, serves every style the workbook does
+  // not define.
   std::vector<StyleFormat> styles_;
+  std::size_t unknown_style_;
 };
 
 }  // namespace cw::sheet

@@ -108,13 +108,22 @@ void WorksheetParser::StartCell(const Attributes& a) {
   const char* type = nullptr;
   const char* style = nullptr;
   for (const char** p = a.Raw(); p && *p; p += 2) {
-    const std::string_view n = LocalName(p[0]);
-    if (n == "r") {
-      ref = p[1];
-    } else if (n == "t") {
-      type = p[1];
-    } else if (n == "s") {
-      style = p[1];
+    // The names are nearly always a single letter without a prefix.
+    const char* name = p[0];
+    const std::string_view n = name[0] != '\0' && name[1] == '\0' ? std::string_view(name, 1) : LocalName(name);
+    if (n.size() != 1) continue;
+    switch (n[0]) {
+      case 'r':
+        ref = p[1];
+        break;
+      case 't':
+        type = p[1];
+        break;
+      case 's':
+        style = p[1];
+        break;
+      default:
+        break;
     }
   }
   if (ref) {
