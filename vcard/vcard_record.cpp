@@ -29,17 +29,25 @@ bool HasBeyondAscii(std::string_view s) {
 // (The UTF-8 file keeps its UTF-8 bytes as they are, as it always has.)
 void AppendQuotedPrintable(std::string& out, std::string_view bytes, bool escape_beyond_ascii) {
   static constexpr char kHex[] = "0123456789ABCDEF";
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const auto b = static_cast<unsigned char>(bytes[i]);
+  const auto as_is = [escape_beyond_ascii](unsigned char b) {
+    return b != '\r' && b != '\n' && b != '=' && (b < 0x80 || !escape_beyond_ascii);
+  };
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    // Bytes written as they are go in runs.
+    std::size_t end = i;
+    while (end < bytes.size() && as_is(static_cast<unsigned char>(bytes[end]))) ++end;
+    out.append(bytes.substr(i, end - i));
+    if (end == bytes.size()) break;
+    const auto b = static_cast<unsigned char>(bytes[end]);
+    i = end + 1;
     if (b == '\r' || b == '\n') {
       out += "=0D=0A";
-      if (b == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-    } else if (b == '=' || (b >= 0x80 && escape_beyond_ascii)) {
+      if (b == '\r' && i < bytes.size() && bytes[i] == '\n') ++i;
+    } else {  // "=", or a code-page byte beyond ASCII
       out += '=';
       out += kHex[b >> 4];
       out += kHex[b & 0x0F];
-    } else {
-      out += static_cast<char>(b);
     }
   }
 }
@@ -74,8 +82,11 @@ void AppendClean(std::string& out, std::string_view value) {
   // replacement changes exactly the characters ":" and ";".
   const std::size_t start = out.size();
   out += value;
-  for (std::size_t i = start; i < out.size(); ++i) {
-    if (out[i] == ';' || out[i] == ':') out[i] = ' ';
+  // (The end is taken once: a char written through a pointer might be the string's own size
+  // as far as the compiler knows, so out.size() in the condition would be read every time.)
+  char* const end = out.data() + out.size();
+  for (char* c = out.data() + start; c != end; ++c) {
+    if (*c == ';' || *c == ':') *c = ' ';
   }
 }
 
