@@ -144,13 +144,6 @@ std::optional<CellBlock> ParseAddress(std::string_view text) {
   return block;
 }
 
-std::optional<CellPosition> ParseCellReference(std::string_view text) {
-  if (text.empty() || text.front() == '$') return std::nullopt;
-  const auto part = ParseRefPart(text);
-  if (!part || !part->column || !part->row || text.find('$') != std::string_view::npos) return std::nullopt;
-  return CellPosition{*part->row, *part->column};
-}
-
 std::string CellName(std::uint32_t row, std::uint32_t column) { return ColumnLetters(column) + std::to_string(row); }
 
 std::string ColumnLetters(std::uint32_t column) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "sheet/workbook.h"
+
 namespace cw::sheet {
 
 // A rectangular block, 1-based and inclusive, first <= last. `sheet` is set only when the
@@ -34,8 +36,25 @@ struct CellPosition {
 };
 
 // A plain cell reference as workbook files write it, without "$": "b12" -> row 12,
-// column 2; nothing when malformed or beyond XFD1048576.
-std::optional<CellPosition> ParseCellReference(std::string_view text);
+// column 2; nothing when malformed or beyond XFD1048576. Read for every cell of a worksheet,
+// so in one pass and inline: one to three letters, then digits.
+inline std::optional<CellPosition> ParseCellReference(std::string_view text) {
+  std::size_t i = 0;
+  std::uint32_t column = 0;
+  for (; i < text.size() && ((text[i] >= 'A' && text[i] <= 'Z') || (text[i] >= 'a' && text[i] <= 'z')); ++i) {
+    if (i == 3) return std::nullopt;
+    column = column * 26 + static_cast<std::uint32_t>((text[i] & ~0x20) - 'A' + 1);
+  }
+  if (i == 0 || column > kMaxColumns || i == text.size()) return std::nullopt;
+  std::uint32_t row = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return std::nullopt;
+    row = row * 10 + static_cast<std::uint32_t>(text[i] - '0');
+    if (row > kMaxRows) return std::nullopt;
+  }
+  if (row < 1) return std::nullopt;
+  return CellPosition{row, column};
+}
 
 // "A" for 1, "Z" for 26, "AA" for 27, ... "XFD" for 16384.
 std::string ColumnLetters(std::uint32_t column);

@@ -3,7 +3,19 @@
 namespace cw::sheet {
 
 CellTextRenderer::CellTextRenderer(const Workbook& workbook, const FormatLocale& locale)
-    : workbook_(workbook), formatter_(locale, workbook.date_system) {}
+    : workbook_(workbook),
+      formatter_(locale, workbook.date_system),
+      styles_(workbook.style_formats.size() + 1),
+      unknown_style_(workbook.style_formats.size()) {}
+
+const CellTextRenderer::StyleFormat& CellTextRenderer::Learn(StyleFormat& entry, std::uint32_t style) {
+  entry.known = true;
+  entry.id = workbook_.FormatIdOf(style);
+  entry.code = workbook_.CustomCode(entry.id);
+  entry.general = entry.id == 0 && entry.code.empty();
+  entry.shows_dates = formatter_.ShowsDates(entry.id, entry.code);
+  return entry;
+}
 
 std::string CellTextRenderer::Text(const Worksheet& sheet, std::uint32_t row, std::uint32_t column) {
   const Cell* cell = sheet.Find(row, column);
@@ -11,29 +23,45 @@ std::string CellTextRenderer::Text(const Worksheet& sheet, std::uint32_t row, st
 }
 
 std::string CellTextRenderer::Text(const Cell& cell) {
+  std::string out;
+  AppendText(cell, out);
+  return out;
+}
+
+void CellTextRenderer::AppendText(const Cell& cell, std::string& out) {
   switch (cell.kind) {
     case CellKind::kBoolean:
-      return cell.boolean ? "TRUE" : "FALSE";
+      out += cell.boolean ? "TRUE" : "FALSE";
+      return;
     case CellKind::kError:
-      return std::string(ErrorText(cell.error));
-    case CellKind::kString: {
-      const std::uint32_t id = workbook_.FormatIdOf(cell.style);
-      const std::string_view text =
-          cell.string_index < workbook_.strings.size() ? std::string_view(workbook_.strings[cell.string_index]) : "";
-      return formatter_.FormatString(text, id, workbook_.CustomCode(id));
-    }
+      out += ErrorText(cell.error);
+      return;
+    case CellKind::kString:
+      AppendString(cell.string_index < workbook_.strings.size() ? workbook_.strings[cell.string_index] : "", cell.style,
+                   out);
+      return;
     case CellKind::kNumber: {
-      const std::uint32_t id = workbook_.FormatIdOf(cell.style);
-      return formatter_.FormatNumber(cell.number, id, workbook_.CustomCode(id));
+      const StyleFormat& format = FormatOf(cell.style);
+      formatter_.AppendNumber(cell.number, format.id, format.code, out);
+      return;
     }
   }
-  return {};
+}
+
+void CellTextRenderer::AppendString(std::string_view text, std::uint32_t style, std::string& out) {
+  const StyleFormat& format = FormatOf(style);
+  if (format.general) {
+    out += text;  // as NumberFormatter::AppendString shows it, without the call
+    return;
+  }
+  formatter_.AppendString(text, format.id, format.code, out);
 }
 
 std::optional<CivilDate> CellTextRenderer::DateShown(const Cell& cell) {
   if (cell.kind != CellKind::kNumber) return std::nullopt;
-  const std::uint32_t id = workbook_.FormatIdOf(cell.style);
-  return formatter_.DateShown(cell.number, id, workbook_.CustomCode(id));
+  const StyleFormat& format = FormatOf(cell.style);
+  if (!format.shows_dates) return std::nullopt;  // most number cells: no need to look further
+  return formatter_.DateShown(cell.number, format.id, format.code);
 }
 
 }  // namespace cw::sheet

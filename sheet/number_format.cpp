@@ -17,6 +17,8 @@ namespace {
 constexpr std::size_t kMaxCachedCodes = 4096;
 // Built-in ids 0-81 are cached in a table; larger ids without a code show General.
 constexpr std::uint32_t kBuiltinSlots = 82;
+// How many of the last custom codes are kept at hand before the cache is asked.
+constexpr std::size_t kRecentCodes = 4;
 
 struct CodeHash {
   using is_transparent = void;
@@ -38,9 +40,13 @@ struct NumberFormatter::Impl {
   numfmt::RenderContext context;
   std::unordered_map<std::string, std::unique_ptr<numfmt::CompiledFormat>, CodeHash, std::equal_to<>> by_code;
   std::array<std::unique_ptr<numfmt::CompiledFormat>, kBuiltinSlots> builtin;
-  // The last custom code looked up: consecutive cells mostly share one.
-  std::string last_code;
-  const numfmt::CompiledFormat* last = nullptr;
+  // The custom codes looked up last: a row's cells take turns among a few.
+  struct Recent {
+    std::string code;
+    const numfmt::CompiledFormat* format = nullptr;
+  };
+  std::array<Recent, kRecentCodes> recent;
+  std::size_t next_recent = 0;
 
   const numfmt::CompiledFormat& Lookup(std::uint32_t id, std::string_view code) {
     if (code.empty() || FollowsLocaleOnly(id)) {
@@ -52,16 +58,23 @@ struct NumberFormatter::Impl {
       }
       return *entry;
     }
-    if (last != nullptr && code == last_code) return *last;
+    for (const Recent& r : recent) {
+      if (r.format != nullptr && r.code == code) return *r.format;
+    }
     auto it = by_code.find(code);
     if (it == by_code.end()) {
-      if (by_code.size() >= kMaxCachedCodes) by_code.clear();
+      if (by_code.size() >= kMaxCachedCodes) {
+        by_code.clear();
+        recent = {};
+      }
       it = by_code.emplace(std::string(code), std::make_unique<numfmt::CompiledFormat>(numfmt::CompileFormat(code)))
                .first;
     }
-    last_code.assign(code);
-    last = it->second.get();
-    return *last;
+    Recent& slot = recent[next_recent];
+    next_recent = (next_recent + 1) % recent.size();
+    slot.code.assign(code);
+    slot.format = it->second.get();
+    return *slot.format;
   }
 };
 
@@ -83,18 +96,32 @@ NumberFormatter& NumberFormatter::operator=(NumberFormatter&&) noexcept = defaul
 
 std::string NumberFormatter::FormatNumber(double value, std::uint32_t format_id, std::string_view code) {
   std::string out;
+  AppendNumber(value, format_id, code, out);
+  return out;
+}
+
+void NumberFormatter::AppendNumber(double value, std::uint32_t format_id, std::string_view code, std::string& out) {
   if (code.empty() && format_id == 0) {
     numfmt::AppendGeneral(value, impl_->context.locale.decimal_separator, out);
-    return out;
+    return;
   }
   numfmt::RenderNumber(impl_->Lookup(format_id, code), value, impl_->context, out);
-  return out;
 }
 
 std::string NumberFormatter::FormatString(std::string_view text, std::uint32_t format_id, std::string_view code) {
   std::string out;
-  numfmt::RenderString(impl_->Lookup(format_id, code), text, out);
+  AppendString(text, format_id, code, out);
   return out;
+}
+
+void NumberFormatter::AppendString(std::string_view text, std::uint32_t format_id, std::string_view code,
+                                   std::string& out) {
+  // General has no text section: the string shows as it is.
+  if (code.empty() && format_id == 0) {
+    out.append(text);
+    return;
+  }
+  numfmt::RenderString(impl_->Lookup(format_id, code), text, out);
 }
 
 std::optional<CivilDate> NumberFormatter::DateShown(double value, std::uint32_t format_id, std::string_view code) {
@@ -115,6 +142,16 @@ std::optional<CivilDate> NumberFormatter::DateShown(double value, std::uint32_t 
   if (!SerialToDate(static_cast<std::int64_t>(value), impl_->context.date_system, date)) return std::nullopt;
   if (!IsValidDate(date.year, date.month, date.day)) return std::nullopt;
   return date;
+}
+
+bool NumberFormatter::ShowsDates(std::uint32_t format_id, std::string_view code) {
+  if (code.empty() && format_id == 0) return false;
+  const numfmt::CompiledFormat& format = impl_->Lookup(format_id, code);
+  if (!format.valid) return false;
+  for (int i = 0; i < format.number_sections; ++i) {
+    if (format.sections[i].kind == numfmt::SectionKind::kDate && format.sections[i].has_date) return true;
+  }
+  return false;
 }
 
 }  // namespace cw::sheet

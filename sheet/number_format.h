@@ -51,13 +51,19 @@ class NumberFormatter {
   // code wins over the built-in table, except for ids 14 and 22, which always show the
   // locale's short date). Never throws: a malformed code renders as General.
   std::string FormatNumber(double value, std::uint32_t format_id, std::string_view code);
+  // FormatNumber's text appended to `out`.
+  void AppendNumber(double value, std::uint32_t format_id, std::string_view code, std::string& out);
   // The text of a string cell under the format's text section (the string itself without one).
   std::string FormatString(std::string_view text, std::uint32_t format_id, std::string_view code);
+  // FormatString's text appended to `out`.
+  void AppendString(std::string_view text, std::uint32_t format_id, std::string_view code, std::string& out);
   // The calendar date `value` shows under the format, in this formatter's date system, when
   // the section the value takes shows a date (a date-time's time of day is dropped); nothing
   // for a format or section without a date part, a negative value or one past 31 Dec 9999,
   // and serials naming no real day ("1/0/1900", the 1900 system's "2/29/1900").
   std::optional<CivilDate> DateShown(double value, std::uint32_t format_id, std::string_view code);
+  // Whether DateShown can give a date for any value under the format.
+  bool ShowsDates(std::uint32_t format_id, std::string_view code);
 
  private:
   struct Impl;

@@ -117,15 +117,6 @@ void StringPool::Release() {
   text_ = {};
 }
 
-Workbook FormatsWithOneString(const Workbook& book) {
-  Workbook formats;
-  formats.date_system = book.date_system;
-  formats.style_formats = book.style_formats;
-  formats.custom_formats = book.custom_formats;
-  formats.strings.push_back({});
-  return formats;
-}
-
 std::uint32_t Workbook::AddString(std::string_view text) {
   strings.push_back(text);
   return static_cast<std::uint32_t>(strings.size() - 1);

@@ -133,8 +133,4 @@ class Workbook {
   std::optional<std::size_t> FindSheet(std::string_view name) const;
 };
 
-// The date system and formats of `book` with a pool of one empty string: a string a sheet holds
-// itself is put there to be rendered, so the shared model is never changed while it is read.
-Workbook FormatsWithOneString(const Workbook& book);
-
 }  // namespace cw::sheet

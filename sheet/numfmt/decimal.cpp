@@ -58,13 +58,8 @@ void Decimal::RoundToSignificant(int significant) { RoundToCount(*this, signific
 Decimal FromScaledInteger(std::uint64_t n, int places) {
   Decimal d;
   if (n == 0) return d;
-  char tmp[24];
-  int len = 0;
-  while (n > 0) {
-    tmp[len++] = static_cast<char>('0' + n % 10);
-    n /= 10;
-  }
-  for (int i = 0; i < len; ++i) d.digits[i] = tmp[len - 1 - i];
+  // At most 20 digits: they fit the 24 a Decimal holds.
+  const int len = static_cast<int>(std::to_chars(d.digits, d.digits + sizeof d.digits, n).ptr - d.digits);
   d.count = len;
   d.point = len - places;
   StripTrailingZeros(d);

@@ -59,16 +59,12 @@ struct ShownCell {
 };
 
 // Renders each cell of the block as it arrives, with the workbook's formats; inline strings
-// are rendered through a one-string workbook of the same formats, so the shared model stays
-// untouched while the export reads it from another thread.
+// are rendered from where they are, so the shared model stays untouched while the export
+// reads it from another thread.
 class BlockSink {
  public:
   BlockSink(const Workbook& workbook, const Extent& block, std::vector<bool> wanted, const FormatLocale& locale)
-      : block_(block),
-        wanted_(std::move(wanted)),
-        inline_book_(FormatsWithOneString(workbook)),
-        renderer_(workbook, locale),
-        inline_renderer_(inline_book_, locale) {
+      : block_(block), wanted_(std::move(wanted)), renderer_(workbook, locale) {
     wanted_.resize(Width(), false);
   }
 
@@ -90,10 +86,9 @@ class BlockSink {
   }
   void AddText(Cell cell, std::string_view text) {
     if (!Note(cell)) return;
-    inline_book_.strings.clear();
-    inline_book_.strings.push_back(text);
-    cell.string_index = 0;
-    cells_.push_back({cell.row, cell.column, inline_renderer_.Text(cell), std::nullopt});
+    std::string shown;
+    renderer_.AppendString(text, cell.style, shown);
+    cells_.push_back({cell.row, cell.column, std::move(shown), std::nullopt});
   }
 
  private:
@@ -107,9 +102,7 @@ class BlockSink {
 
   Extent block_;
   std::vector<bool> wanted_;
-  Workbook inline_book_;
   CellTextRenderer renderer_;
-  CellTextRenderer inline_renderer_;
   std::vector<ShownCell> cells_;
   std::uint32_t highest_row_ = 0;
   bool seen_any_ = false;
@@ -155,16 +148,21 @@ class XlsBlockRows : public BlockRows {
       }
     }
     texts.assign(sink_.Width(), std::string());
-    // The cells read so far that belong to this row lead the list (rows come in order).
+    // The cells read and not yet given that belong to this row lead the list (rows come in
+    // order).
     std::vector<ShownCell>& cells = sink_.Cells();
-    std::size_t taken = 0;
-    while (taken < cells.size() && cells[taken].row == next_row_) {
-      const std::size_t at = cells[taken].column - block_.first_column;
-      texts[at] = std::move(cells[taken].text);  // the later cell wins
-      SetDate(dates, at, cells[taken].date);
-      ++taken;
+    while (taken_ < cells.size() && cells[taken_].row == next_row_) {
+      const std::size_t at = cells[taken_].column - block_.first_column;
+      texts[at] = std::move(cells[taken_].text);  // the later cell wins
+      SetDate(dates, at, cells[taken_].date);
+      ++taken_;
     }
-    cells.erase(cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(taken));
+    // Given cells go once they are half the list: a sorted sheet holds the whole block, and
+    // moving the rest forward for every row would take time growing with the square of it.
+    if (taken_ * 2 >= cells.size()) {
+      cells.erase(cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(taken_));
+      taken_ = 0;
+    }
     ++next_row_;
     return true;
   }
@@ -199,6 +197,7 @@ class XlsBlockRows : public BlockRows {
   bool sheet_done_ = false;
   std::exception_ptr failure_;
   std::uint64_t failure_row_ = 0;  // the first row that throws failure_
+  std::size_t taken_ = 0;          // the cells at the head of the sink's list already given
 };
 
 class XlsWorkbookStreamImpl : public WorkbookStream {

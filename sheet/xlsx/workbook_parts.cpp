@@ -125,9 +125,9 @@ class SharedStringsHandler : public XmlHandler {
       if (book_.strings.size() >= max_strings_) {
         FailXlsx(XlsxErrorCode::kTooManyStrings, part_, std::to_string(max_strings_));
       }
-      std::string text = DecodeXstring(text_);  // a copy of its own size; text_ keeps its buffer
-      if (!FitsInACell(text)) TooLong();
-      book_.strings.push_back(text);
+      DecodeXstringInPlace(text_);  // text_ keeps its buffer for the next item
+      if (!FitsInACell(text_)) TooLong();
+      book_.strings.push_back(text_);
     } else if (in_item_) {
       if (name == "t") capturing_ = false;
       item_.End(name);

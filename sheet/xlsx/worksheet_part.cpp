@@ -108,13 +108,22 @@ void WorksheetParser::StartCell(const Attributes& a) {
   const char* type = nullptr;
   const char* style = nullptr;
   for (const char** p = a.Raw(); p && *p; p += 2) {
-    const std::string_view n = LocalName(p[0]);
-    if (n == "r") {
-      ref = p[1];
-    } else if (n == "t") {
-      type = p[1];
-    } else if (n == "s") {
-      style = p[1];
+    // The names are nearly always a single letter without a prefix.
+    const char* name = p[0];
+    const std::string_view n = name[0] != '\0' && name[1] == '\0' ? std::string_view(name, 1) : LocalName(name);
+    if (n.size() != 1) continue;
+    switch (n[0]) {
+      case 'r':
+        ref = p[1];
+        break;
+      case 't':
+        type = p[1];
+        break;
+      case 's':
+        style = p[1];
+        break;
+      default:
+        break;
     }
   }
   if (ref) {
@@ -177,7 +186,7 @@ void WorksheetParser::EndCell() {
   cell.column = static_cast<std::uint16_t>(cell_column_);
   cell.style = style_;
   std::string* text = nullptr;
-  std::string own;  // a string the cell holds, a copy of its own size; value_ keeps its buffer
+  std::string own;  // an error code newer than the model's, as its text
   // Text in <is> is an inline string even where the writer left out t="inlineStr".
   if (saw_inline_) type_ = ValueType::kInline;
   switch (type_) {
@@ -202,11 +211,11 @@ void WorksheetParser::EndCell() {
     case ValueType::kInline:
     case ValueType::kFormulaString:
       cell.kind = CellKind::kString;
-      own = type_ == ValueType::kInline ? DecodeXstring(value_) : value_;
-      if (!FitsInACell(own)) {
+      if (type_ == ValueType::kInline) DecodeXstringInPlace(value_);
+      if (!FitsInACell(value_)) {
         FailXlsx(XlsxErrorCode::kBadValue, part_, "the cell " + Here() + " holds more than 32,767 characters");
       }
-      text = &own;
+      text = &value_;
       break;
     case ValueType::kBoolean: {
       const std::string_view v = TrimSpace(value_);

@@ -35,8 +35,6 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
         wanted_(std::move(wanted)),
         width_(block.last_column - block.first_column + 1),
         renderer_(opened_->parts.book, locale),
-        own_(FormatsWithOneString(opened_->parts.book)),
-        own_renderer_(own_, locale),
         next_(block.first_row),
         pending_(width_) {
     wanted_.resize(width_, false);
@@ -63,8 +61,11 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
       }
     }
     if (!ready_.empty() && ready_.front().row == next_) {
-      texts = std::move(ready_.front().texts);
-      GivenDates() = std::move(ready_.front().dates);
+      // The caller's last row goes back to the spares, so rows reuse their storage.
+      ReadyRow& given = ready_.front();
+      texts.swap(given.texts);
+      GivenDates().swap(given.dates);
+      spares_.push_back(std::move(given));
       ready_.pop_front();
     } else {
       texts.assign(width_, std::string());  // a row the file does not hold
@@ -96,12 +97,27 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
     }
     if (has_pending_) {
       ready_.push_back({static_cast<std::uint32_t>(current_), std::move(pending_), std::move(pending_dates_)});
-      pending_.assign(width_, std::string());
-      pending_dates_.clear();
+      TakeSpare();
       has_pending_ = false;
     }
     current_ = row;
     complete_below_ = row;
+  }
+
+  // Makes the pending row empty again (all "", no dates), in the storage of a row the caller
+  // gave back when there is one.
+  void TakeSpare() {
+    if (spares_.empty()) {
+      pending_.assign(width_, std::string());
+      pending_dates_.clear();
+      return;
+    }
+    pending_ = std::move(spares_.back().texts);
+    pending_dates_ = std::move(spares_.back().dates);
+    spares_.pop_back();
+    for (std::string& text : pending_) text.clear();
+    pending_.resize(width_);
+    pending_dates_.clear();
   }
 
   void RowStarted(std::uint32_t row) override { Advance(row); }
@@ -115,19 +131,15 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
   void Add(const Cell& cell, std::string* text) override {
     const std::size_t at = cell.column - block_.first_column;
     std::string& out = pending_[at];
+    out.clear();  // a later cell at the same place replaces an earlier one
     std::optional<CivilDate> date;
     if (!text) {
-      out = renderer_.Text(cell);
+      renderer_.AppendText(cell, out);
       if (cell.kind == CellKind::kNumber) date = renderer_.DateShown(cell);
     } else {
-      // The renderer reads a string cell's text from a pool; a string the sheet holds itself
-      // goes to a pool of one, beside the workbook's formats, so the shared model is never
-      // changed (another thread may read it meanwhile).
-      own_.strings.clear();
-      own_.strings.push_back(*text);
-      Cell own = cell;
-      own.string_index = 0;
-      out = own_renderer_.Text(own);
+      // A string the sheet holds itself is rendered from where it is, so the shared model
+      // is never changed (another thread may read it meanwhile).
+      renderer_.AppendString(*text, cell.style, out);
     }
     SetDate(pending_dates_, at, date);
     has_pending_ = true;
@@ -138,8 +150,6 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
   std::vector<bool> wanted_;
   std::uint32_t width_;
   CellTextRenderer renderer_;
-  Workbook own_;  // the workbook's formats and one string: the cell being rendered
-  CellTextRenderer own_renderer_;
   std::string part_;
   std::unique_ptr<xlsx::WorksheetParser> parser_;
   std::unique_ptr<xlsx::XmlPartParser> xml_;
@@ -151,6 +161,7 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
   RowDates pending_dates_;            // and the dates its cells show
   bool has_pending_ = false;
   std::deque<ReadyRow> ready_;
+  std::vector<ReadyRow> spares_;  // the storage of rows the caller gave back
   std::exception_ptr failure_;
 };
 

@@ -8,22 +8,28 @@
 namespace cw::sheet::xlsx {
 namespace {
 
-void AppendUtf8(std::string& out, std::uint32_t cp) {
+// Writes `cp` as UTF-8 at `at`, returning the number of bytes written (at most 4).
+std::size_t PutUtf8(char* at, std::uint32_t cp) {
   if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    at[0] = static_cast<char>(cp);
+    return 1;
   }
+  if (cp < 0x800) {
+    at[0] = static_cast<char>(0xC0 | (cp >> 6));
+    at[1] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 2;
+  }
+  if (cp < 0x10000) {
+    at[0] = static_cast<char>(0xE0 | (cp >> 12));
+    at[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    at[2] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 3;
+  }
+  at[0] = static_cast<char>(0xF0 | (cp >> 18));
+  at[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+  at[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+  at[3] = static_cast<char>(0x80 | (cp & 0x3F));
+  return 4;
 }
 
 // The UTF-16 unit escaped as "_xHHHH_" at s[i], or -1.
@@ -55,29 +61,25 @@ bool EndsWith(std::string_view s, std::string_view tail) {
   return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
 }
 
-std::string_view TrimSpace(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n')) {
-    s.remove_prefix(1);
-  }
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) {
-    s.remove_suffix(1);
-  }
-  return s;
-}
-
-std::optional<std::uint64_t> ParseCount(std::string_view s) {
-  s = TrimSpace(s);
-  if (s.empty() || s.size() > 18) return std::nullopt;
-  std::uint64_t value = 0;
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-  if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
-  return value;
-}
-
 std::optional<double> ParseNumber(std::string_view s) {
   s = TrimSpace(s);
   if (!s.empty() && s.front() == '+') s.remove_prefix(1);
   if (s.empty()) return std::nullopt;
+  // Whole numbers (phone numbers, ZIP codes, date serials) of up to 15 digits are exact
+  // doubles: read them as integers, the same value from_chars gives, at a fraction of its cost.
+  const std::string_view digits = s.front() == '-' ? s.substr(1) : s;
+  if (!digits.empty() && digits.size() <= 15) {
+    std::uint64_t whole = 0;
+    bool plain = true;
+    for (const char c : digits) {
+      if (c < '0' || c > '9') {
+        plain = false;
+        break;
+      }
+      whole = whole * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    if (plain) return s.front() == '-' ? -static_cast<double>(whole) : static_cast<double>(whole);
+  }
   double value = 0;
   const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
   if (ec != std::errc() || end != s.data() + s.size() || !std::isfinite(value)) return std::nullopt;
@@ -92,17 +94,19 @@ int HexValue(char c) {
 }
 
 // Text in OOXML strings escapes characters XML cannot carry as "_xHHHH_" (a UTF-16 unit;
-// "_x005F_" escapes the underscore itself), ECMA-376 Part 1, 22.9.2.19 ST_Xstring.
-std::string DecodeXstring(std::string text) {
-  if (text.find("_x") == std::string::npos && text.find("_X") == std::string::npos) return text;
-  std::string out;
-  out.reserve(text.size());
+// "_x005F_" escapes the underscore itself), ECMA-376 Part 1, 22.9.2.19 ST_Xstring. An escape
+// takes 7 bytes (14 for a surrogate pair) and its character at most 3 (4), so the text is
+// decoded where it stands, writing never ahead of reading.
+void DecodeXstringInPlace(std::string& text) {
   const std::string_view s(text);
-  std::size_t i = 0;
+  std::size_t i = s.find('_');
+  while (i != std::string_view::npos && EscapeAt(s, i) < 0) i = s.find('_', i + 1);
+  if (i == std::string_view::npos) return;  // nearly every string: nothing escaped
+  std::size_t out = i;
   while (i < s.size()) {
     const int unit = EscapeAt(s, i);
     if (unit < 0) {
-      out += s[i++];
+      text[out++] = s[i++];
       continue;
     }
     i += 7;
@@ -118,9 +122,14 @@ std::string DecodeXstring(std::string text) {
     } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
       cp = 0xFFFD;
     }
-    AppendUtf8(out, cp);
+    out += PutUtf8(&text[out], cp);
   }
-  return out;
+  text.resize(out);
+}
+
+std::string DecodeXstring(std::string text) {
+  DecodeXstringInPlace(text);
+  return text;
 }
 
 namespace {

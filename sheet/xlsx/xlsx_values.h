@@ -25,9 +25,24 @@ bool FitsInACell(std::string_view text);
 
 bool EndsWith(std::string_view s, std::string_view tail);
 // `s` without the XML blanks (space, tab, CR, LF) around it.
-std::string_view TrimSpace(std::string_view s);
+inline std::string_view TrimSpace(std::string_view s) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+  return s;
+}
 // A decimal count such as an index or a row number; nothing when malformed or too large.
-std::optional<std::uint64_t> ParseCount(std::string_view s);
+// (Inline: read for most cells of a worksheet.)
+inline std::optional<std::uint64_t> ParseCount(std::string_view s) {
+  s = TrimSpace(s);
+  if (s.empty() || s.size() > 18) return std::nullopt;  // 18 digits never overflow
+  std::uint64_t value = 0;
+  for (const char c : s) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  return value;
+}
 // A finite number in the xsd:double form <v> holds; nothing otherwise.
 std::optional<double> ParseNumber(std::string_view s);
 // The value of a hex digit, or -1.
@@ -35,6 +50,8 @@ int HexValue(char c);
 
 // Text with its "_xHHHH_" escapes (ECMA-376 Part 1, 22.9.2.19 ST_Xstring) decoded.
 std::string DecodeXstring(std::string text);
+// The same, in `text` itself (it never grows), so the hot paths keep their buffers.
+void DecodeXstringInPlace(std::string& text);
 // The serial number of an ISO 8601 date-time (a t="d" cell) in `system`, or nothing.
 std::optional<double> IsoDateSerial(std::string_view text, DateSystem system);
 

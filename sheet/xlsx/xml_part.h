@@ -4,8 +4,8 @@
 // declared (and none expanded).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,10 +27,15 @@ class Attributes {
   const char** pairs_;
 };
 
-// The part of a name after its prefix: "r:id" -> "id".
+// The part of a name after its prefix: "r:id" -> "id". Names are short and come with every
+// element and attribute, so one pass finds both the end and the last colon.
 inline std::string_view LocalName(const char* name) {
-  const char* colon = std::strrchr(name, ':');
-  return colon ? std::string_view(colon + 1) : std::string_view(name);
+  const char* start = name;
+  const char* p = name;
+  for (; *p != '\0'; ++p) {
+    if (*p == ':') start = p + 1;
+  }
+  return std::string_view(start, static_cast<std::size_t>(p - start));
 }
 
 class XmlHandler {

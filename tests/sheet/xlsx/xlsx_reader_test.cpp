@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <cmath>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "sheet/address.h"
@@ -630,6 +632,35 @@ TEST(XlsxHelpers, IsoDatesBecomeSerialNumbers) {
       EXPECT_DOUBLE_EQ(*serial, *c.serial);
     }
   }
+}
+
+// Whole numbers take a shorter way than other numbers; both must read what <v> means.
+TEST(XlsxHelpers, CellNumbersReadAsTheirValue) {
+  struct Case {
+    std::string_view text;
+    std::optional<double> value;
+  };
+  const Case kCases[] = {
+      {"5551234567", 5551234567.0},
+      {" 007 ", 7.0},
+      {"-42", -42.0},
+      {"+12", 12.0},
+      {"999999999999999", 999999999999999.0},
+      {"12345678901234567890", 12345678901234567890.0},
+      {"1.5e3", 1500.0},
+      {"-0.25", -0.25},
+      {"", std::nullopt},
+      {"-", std::nullopt},
+      {"12a", std::nullopt},
+      {"1e999", std::nullopt},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(xlsx::ParseNumber(c.text), c.value);
+  }
+  const auto negative_zero = xlsx::ParseNumber("-0");
+  ASSERT_TRUE(negative_zero);
+  EXPECT_TRUE(std::signbit(*negative_zero));
 }
 
 TEST(XlsxHelpers, EscapedCharactersDecode) {
