@@ -311,7 +311,12 @@ class Run {
           read_failed_ = true;
           throw std::runtime_error(*read_error_);
         } else {
-          fields[*kind] = i <= row_texts_.size() ? std::move(row_texts_[i - 1]) : std::string();
+          // Swapped, not moved: the stream fills the same buffers again for the next row.
+          if (i <= row_texts_.size()) {
+            fields[*kind].swap(row_texts_[i - 1]);
+          } else {
+            fields[*kind].clear();
+          }
         }
       });
       if (read_failed_) return;
