@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -131,11 +132,23 @@ void CheckReplaceable(const struct stat& target, int folder_fd, const std::strin
 
 }  // namespace
 
-std::string EncodeUtf8(std::string_view record) {
-  // Text from the readers is nearly always well-formed: find the first ill-formed byte, copy
-  // everything before it at once, and repair only from there on.
+namespace {
+
+// Appends `record` to `out` as well-formed UTF-8, each ill-formed byte as U+FFFD.
+void AppendUtf8(std::string& out, std::string_view record) {
+  // Text from the readers is nearly always well-formed and mostly ASCII: skip ASCII eight
+  // bytes at a time, copy everything before the first ill-formed byte at once, and repair
+  // only from there on.
   std::size_t i = 0;
   while (i < record.size()) {
+    if (record.size() - i >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, record.data() + i, 8);
+      if ((word & 0x8080808080808080u) == 0) {
+        i += 8;
+        continue;
+      }
+    }
     if (static_cast<unsigned char>(record[i]) < 0x80) {
       ++i;
       continue;
@@ -144,7 +157,7 @@ std::string EncodeUtf8(std::string_view record) {
     if (n == 0) break;
     i += n;
   }
-  std::string out(record.substr(0, i));
+  out.append(record.substr(0, i));
   while (i < record.size()) {
     const std::size_t n = Utf8SequenceLength(record, i);
     if (n == 0) {
@@ -155,15 +168,22 @@ std::string EncodeUtf8(std::string_view record) {
       i += n;
     }
   }
+}
+
+}  // namespace
+
+std::string EncodeUtf8(std::string_view record) {
+  std::string out;
+  AppendUtf8(out, record);
   return out;
 }
 
 std::string RecordFileBytes(std::string_view record, ExportEncoding encoding, const CodePage& code_page) {
   std::string bytes;
   if (encoding == ExportEncoding::Utf8) {
-    bytes.reserve(record.size() + 5);
+    bytes.reserve(kUtf8ByteOrderMark.size() + record.size() + 2);
     bytes = kUtf8ByteOrderMark;
-    bytes += EncodeUtf8(record);
+    AppendUtf8(bytes, record);
   } else {
     bytes = code_page.Encode(record);
   }

@@ -45,6 +45,7 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
     }
     parser_ = std::make_unique<xlsx::WorksheetParser>(part, opened_->parts.book, opened_->parts.shared_count, *this);
     xml_ = std::make_unique<xlsx::XmlPartParser>(opened_->package, part, *parser_);
+    xml_->ReadAhead();
     part_ = part;
   }
 

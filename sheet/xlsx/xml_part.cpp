@@ -147,6 +147,7 @@ bool XmlPartParser::Feed() {
 
 void ParsePart(const ZipPackage& package, std::string_view name, XmlHandler& handler) {
   XmlPartParser parser(package, name, handler);
+  parser.ReadAhead();
   while (parser.Feed()) {
   }
 }

@@ -3,8 +3,14 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "sheet/xlsx/xlsx_error.h"
@@ -13,6 +19,9 @@ namespace cw::sheet::xlsx {
 namespace {
 
 constexpr std::size_t kChunk = std::size_t{64} * 1024;
+// Reading ahead pays for its thread from parts of this size on; it holds this many chunks.
+constexpr std::uint64_t kReadAheadFrom = std::uint64_t{1} << 20;
+constexpr std::size_t kChunksAhead = 4;
 
 std::string MiB(std::uint64_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
 
@@ -166,6 +175,7 @@ PartReader::PartReader(const ZipPackage& package, std::string_view name) : packa
     FailXlsx(XlsxErrorCode::kEncrypted, name);
   }
   stored_ = (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0;
+  declared_ = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
   file_ = zip_fopen_index(archive, *index, 0);
   if (!file_) {
     const int code = zip_error_code_zip(zip_get_error(archive));
@@ -177,12 +187,97 @@ PartReader::PartReader(const ZipPackage& package, std::string_view name) : packa
   buffer_.resize(kChunk);
 }
 
+// The chunks inflated ahead, handed from the inflating thread to the reader's caller.
+struct PartReader::Ahead {
+  struct Chunk {
+    std::vector<char> bytes;
+    std::size_t size = 0;  // 0: the part's end, or the error below
+    std::exception_ptr error;
+  };
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<Chunk> full;                // inflated, in order, not yet taken
+  std::vector<std::vector<char>> spare;  // buffers free to inflate into
+  std::vector<char> current;             // the buffer of the chunk Next gave last
+  std::optional<Chunk> last;             // the end or the error, once taken
+  bool stop = false;
+  std::thread thread;
+
+  ~Ahead() {
+    {
+      std::lock_guard lock(mutex);
+      stop = true;
+    }
+    changed.notify_all();
+    if (thread.joinable()) thread.join();
+  }
+};
+
 PartReader::~PartReader() {
+  ahead_.reset();  // the inflating thread is done with the file before it closes
   if (file_) zip_fclose(file_);
 }
 
+void PartReader::ReadAhead() {
+  if (ahead_ || declared_ < kReadAheadFrom) return;
+  auto ahead = std::make_unique<Ahead>();
+  for (std::size_t i = 0; i < kChunksAhead; ++i) ahead->spare.emplace_back(kChunk);
+  Ahead& a = *ahead;
+  try {
+    a.thread = std::thread([this, &a] {
+      for (;;) {
+        Ahead::Chunk chunk;
+        {
+          std::unique_lock lock(a.mutex);
+          a.changed.wait(lock, [&] { return a.stop || !a.spare.empty(); });
+          if (a.stop) return;
+          chunk.bytes = std::move(a.spare.back());
+          a.spare.pop_back();
+        }
+        try {
+          chunk.size = Inflate(chunk.bytes).size();
+        } catch (...) {
+          chunk.error = std::current_exception();
+        }
+        const bool last = chunk.size == 0;
+        {
+          std::lock_guard lock(a.mutex);
+          a.full.push_back(std::move(chunk));
+        }
+        a.changed.notify_all();
+        if (last) return;
+      }
+    });
+  } catch (const std::system_error&) {
+    return;  // no thread to be had: chunks are inflated as they are asked for
+  }
+  ahead_ = std::move(ahead);
+}
+
 std::span<const char> PartReader::Next() {
-  const zip_int64_t got = zip_fread(file_, buffer_.data(), buffer_.size());
+  if (!ahead_) return Inflate(buffer_);
+  Ahead& a = *ahead_;
+  if (!a.last) {
+    std::unique_lock lock(a.mutex);
+    if (!a.current.empty()) a.spare.push_back(std::move(a.current));
+    a.current = {};
+    a.changed.notify_all();
+    a.changed.wait(lock, [&] { return !a.full.empty(); });
+    Ahead::Chunk chunk = std::move(a.full.front());
+    a.full.pop_front();
+    lock.unlock();
+    if (chunk.size != 0) {
+      a.current = std::move(chunk.bytes);
+      return std::span<const char>(a.current.data(), chunk.size);
+    }
+    a.last = std::move(chunk);
+  }
+  if (a.last->error) std::rethrow_exception(a.last->error);
+  return {};
+}
+
+std::span<const char> PartReader::Inflate(std::vector<char>& buffer) {
+  const zip_int64_t got = zip_fread(file_, buffer.data(), buffer.size());
   if (got < 0) FailXlsx(XlsxErrorCode::kPartDamaged, name_, zip_file_strerror(file_));
   const auto n = static_cast<std::uint64_t>(got);
   total_ += n;
@@ -197,7 +292,7 @@ std::span<const char> PartReader::Next() {
     FailXlsx(XlsxErrorCode::kPackageRatioTooHigh, name_,
              "more than " + std::to_string(limits.max_ratio) + " times the file's size");
   }
-  return std::span<const char>(buffer_.data(), static_cast<std::size_t>(n));
+  return std::span<const char>(buffer.data(), static_cast<std::size_t>(n));
 }
 
 }  // namespace cw::sheet::xlsx

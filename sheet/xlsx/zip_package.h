@@ -50,14 +50,25 @@ class PartReader {
   // Throws XlsxError when the data is damaged or over the limits.
   std::span<const char> Next();
   const std::string& Name() const { return name_; }
+  // From here on the part is inflated a few chunks ahead on a thread of its own, while the
+  // caller works on the chunk it has, so a large part parsed whole keeps two cores busy.
+  // Next gives the same chunks and throws the same errors, at the same chunk. Nothing
+  // changes for a small part, or when no thread can be started. Until this reader is
+  // destroyed, the package must not be read otherwise.
+  void ReadAhead();
 
  private:
+  struct Ahead;
+  // Inflates the next chunk into `buffer`, under the limits.
+  std::span<const char> Inflate(std::vector<char>& buffer);
   const ZipPackage& package_;
   std::string name_;
   zip_file_t* file_ = nullptr;
   std::uint64_t stored_ = 0;
+  std::uint64_t declared_ = 0;  // the inflated size the archive states
   std::uint64_t total_ = 0;
   std::vector<char> buffer_;
+  std::unique_ptr<Ahead> ahead_;  // while reading ahead
 };
 
 class ZipPackage {
