@@ -11,6 +11,7 @@
 
 #include "sheet/address.h"
 #include "sheet/cell_text.h"
+#include "sheet/xlsx/xlsx_error.h"
 #include "sheet/xlsx/xlsx_values.h"
 #include "sheet/xlsx/zip_package.h"
 #include "tests/sheet/xlsx/test_package.h"
@@ -418,6 +419,55 @@ TEST(XlsxLimits, CapsOnPartSizeCellsAndStringsHold) {
       EXPECT_EQ(e.code, c.code) << e.what();
     }
   }
+}
+
+// A large part is inflated ahead on a thread of its own: its reader gives the same bytes, and
+// the same error after the same bytes, as one that inflates each chunk when asked.
+TEST(XlsxLimits, ReadingAheadGivesTheSameBytesAndErrors) {
+  std::string big;  // 3 MiB of varied cells, well over the size from which parts are read ahead
+  for (int i = 0; big.size() < (std::size_t{3} << 20); ++i) {
+    big += "<c r=\"A" + std::to_string(i) + "\"><v>" + std::to_string(i * 7919 % 100003) + "</v></c>";
+  }
+  const auto whole = ZipBytes({{"big.xml", big}});
+  auto damaged = whole;
+  damaged[damaged.size() / 2] ^= std::byte{0x5A};  // inside the deflated data
+  xlsx::PartLimits low_ratio;
+  low_ratio.max_ratio = 2;  // the cells compress better than that: refused part-way
+  struct Outcome {
+    std::string bytes;
+    std::string error;
+  };
+  const auto read = [](const std::vector<std::byte>& zip, const xlsx::PartLimits& limits, bool ahead,
+                       std::size_t give_up_after = std::string::npos) {
+    const xlsx::ZipPackage package(zip, limits);
+    xlsx::PartReader reader(package, "big.xml");
+    if (ahead) reader.ReadAhead();
+    Outcome out;
+    try {
+      for (auto chunk = reader.Next(); !chunk.empty() && out.bytes.size() < give_up_after; chunk = reader.Next()) {
+        out.bytes.append(chunk.data(), chunk.size());
+      }
+    } catch (const XlsxError& e) {
+      out.error = e.what();
+    }
+    return out;
+  };
+  const struct {
+    const char* label;
+    const std::vector<std::byte>& zip;
+    xlsx::PartLimits limits;
+  } cases[] = {{"whole", whole, {}}, {"damaged", damaged, {}}, {"over the ratio", whole, low_ratio}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    const Outcome plain = read(c.zip, c.limits, false);
+    const Outcome ahead = read(c.zip, c.limits, true);
+    EXPECT_EQ(ahead.bytes, plain.bytes);
+    EXPECT_EQ(ahead.error, plain.error);
+    EXPECT_EQ(plain.error.empty(), c.zip == whole && c.limits.max_ratio != 2) << plain.error;
+  }
+  EXPECT_EQ(read(whole, {}, true).bytes, big);
+  // A reader given up after its first chunk stops its thread on the way out.
+  EXPECT_LT(read(whole, {}, true, 1).bytes.size(), big.size());
 }
 
 // Sheets whose cells lie far apart each need a row index as long as the gap; together they
