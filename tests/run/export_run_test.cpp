@@ -350,11 +350,16 @@ TEST_F(ExportRunTest, AnOutputFolderThatCannotTakeFilesIsToldInWordsBeforeAnythi
   if (!read_only_ready) GTEST_SKIP() << "no read-only folder could be made here";
 }
 
-// A disk that fills up: the write call fails as a full disk does, for chosen calls.
+// A disk that fills up: the write call fails as a full disk does, for chosen calls, or for
+// every file that holds a marker, whichever writer thread writes it.
 std::atomic<int> g_write_calls{0};
 std::atomic<unsigned> g_failing_calls{0};  // bit k: call k (from 1) fails
+std::atomic<const char*> g_failing_marker{nullptr};
 long FullDiskWrite(int fd, const void* data, std::size_t size) {
-  if (g_failing_calls & (1u << ++g_write_calls)) {
+  const char* marker = g_failing_marker;
+  const bool marked =
+      marker && std::string_view(static_cast<const char*>(data), size).find(marker) != std::string_view::npos;
+  if ((g_failing_calls & (1u << ++g_write_calls)) || marked) {
     errno = ENOSPC;
     return -1;
   }
@@ -382,15 +387,6 @@ TEST_F(ExportRunTest, ThreeRowsInARowWithoutTheirFileStopTheRunWithOneMessage) {
   EXPECT_EQ(pointer_.current, PointerSetting::kDefault);
 }
 
-// A disk that refuses the files of chosen rows, whichever writer thread writes them.
-long RefusingMarkedRows(int fd, const void* data, std::size_t size) {
-  if (std::string_view(static_cast<const char*>(data), size).find("Refused") != std::string_view::npos) {
-    errno = ENOSPC;
-    return -1;
-  }
-  return ::write(fd, data, size);
-}
-
 TEST_F(ExportRunTest, ManyRowsKeepTheirOrderAndStopAtTheRightRowWhateverWriterWritesThem) {
   // Enough rows for many batches, so several writers take part.
   columns_.FillColumnList(1);
@@ -398,9 +394,12 @@ TEST_F(ExportRunTest, ManyRowsKeepTheirOrderAndStopAtTheRightRowWhateverWriterWr
   script_.last_row = 1000;
   const std::set<std::uint32_t> refused = {200, 450, 451, 700, 701, 702};
   for (std::uint32_t row = 1; row <= 1000; ++row) script_.cells[{row, 1}] = refused.count(row) ? "Refused" : "Ann";
-  vcard::SetWriteCallForTests(RefusingMarkedRows);
+  g_failing_calls = 0;
+  g_failing_marker = "Refused";
+  vcard::SetWriteCallForTests(FullDiskWrite);
   Run(ExportEncoding::Ansi);
   vcard::SetWriteCallForTests(nullptr);
+  g_failing_marker = nullptr;
   EXPECT_EQ(reporter_.Statements(), std::vector<int>(6, 354));
   std::vector<std::string> reported;
   for (const auto& r : reporter_.reports) reported.push_back(r.description);
