@@ -50,10 +50,19 @@ RecordWriter::~RecordWriter() {
   for (auto& thread : threads_) thread.join();
 }
 
+namespace {
+
+// Whether `folder` is the folder of `path`, whose last slash is at `slash`.
+bool IsFolderOf(const vcard::OutputFolder* folder, const std::string& path, std::size_t slash) {
+  return folder && folder->Path().size() == slash && path.compare(0, slash, folder->Path()) == 0;
+}
+
+}  // namespace
+
 std::shared_ptr<const vcard::OutputFolder> RecordWriter::FolderOf(const std::string& path, std::size_t slash) {
   // Every file of a run goes to one folder: it is opened once and shared by the writers.
   std::lock_guard lock(mutex_);
-  if (!folder_ || folder_->Path().size() != slash || path.compare(0, slash, folder_->Path()) != 0) {
+  if (!IsFolderOf(folder_.get(), path, slash)) {
     folder_ = std::make_shared<const vcard::OutputFolder>(path.substr(0, slash));
   }
   return folder_;
@@ -74,9 +83,7 @@ std::vector<RecordWriter::Prepared> RecordWriter::Prepare(const std::vector<Job>
         file = vcard::RecordFile::Create(job.path);
         return;
       }
-      if (!folder || folder->Path().size() != slash || job.path.compare(0, slash, folder->Path()) != 0) {
-        folder = FolderOf(job.path, slash);
-      }
+      if (!IsFolderOf(folder.get(), job.path, slash)) folder = FolderOf(job.path, slash);
       file = vcard::RecordFile::Create(*folder, job.path.substr(slash + 1));
     });
     s.Step(statements_.write, [&] {
