@@ -353,13 +353,14 @@ TEST_F(ExportRunTest, AnOutputFolderThatCannotTakeFilesIsToldInWordsBeforeAnythi
 // A disk that fills up: the write call fails as a full disk does, for chosen calls, or for
 // every file that holds a marker, whichever writer thread writes it.
 std::atomic<int> g_write_calls{0};
-std::atomic<unsigned> g_failing_calls{0};  // bit k: call k (from 1) fails
+std::atomic<unsigned> g_failing_calls{0};  // bit k: call k (from 1 to 31) fails
 std::atomic<const char*> g_failing_marker{nullptr};
 long FullDiskWrite(int fd, const void* data, std::size_t size) {
   const char* marker = g_failing_marker;
   const bool marked =
       marker && std::string_view(static_cast<const char*>(data), size).find(marker) != std::string_view::npos;
-  if ((g_failing_calls & (1u << ++g_write_calls)) || marked) {
+  const int call = ++g_write_calls;
+  if ((call < 32 && (g_failing_calls & (1u << call))) || marked) {
     errno = ENOSPC;
     return -1;
   }
