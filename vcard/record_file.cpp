@@ -264,26 +264,17 @@ void RecordFile::Discard() noexcept {
 RecordFile RecordFile::Create(const std::string& path) {
   const auto [folder, name] = SplitPath(path);
   if (name.empty()) throw std::runtime_error("Bad file name: " + path);
-  return CreateAt(-1, folder, name);
+  return CreateAt(-1, folder, name, false);
 }
 
 RecordFile RecordFile::Create(const OutputFolder& folder, const std::string& name) {
-  if (folder.Descriptor() >= 0 && !name.empty() && name.size() <= NAME_MAX && !folder.MayHold(name)) {
-    // A name the folder did not hold: an unnamed file at once. Should the name appear in the
-    // meantime, Close finds it taken and replaces it the way it replaces any existing file.
-    RecordFile file;
-    file.fd_ = ::openat(folder.Descriptor(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (file.fd_ >= 0) {
-      file.path_ = folder.Path() + "/" + name;
-      file.folder_fd_ = folder.Descriptor();
-      file.name_ = name;
-      return file;
-    }
-  }
-  return CreateAt(folder.Descriptor(), folder.Path(), name);
+  // A name the folder did not hold needs no lookup of its own. Should it appear in the
+  // meantime, Close finds it taken and replaces it the way it replaces any existing file.
+  const bool surely_new = folder.Descriptor() >= 0 && name.size() <= NAME_MAX && !folder.MayHold(name);
+  return CreateAt(folder.Descriptor(), folder.Path(), name, surely_new);
 }
 
-RecordFile RecordFile::CreateAt(int folder_fd, const std::string& folder, const std::string& name) {
+RecordFile RecordFile::CreateAt(int folder_fd, const std::string& folder, const std::string& name, bool surely_new) {
   const std::string path = folder + "/" + name;
   if (name.empty()) throw std::runtime_error("Bad file name: " + path);
   RecordFile file;
@@ -292,6 +283,10 @@ RecordFile RecordFile::CreateAt(int folder_fd, const std::string& folder, const 
   const bool relative = folder_fd >= 0;
   file.folder_fd_ = relative ? folder_fd : AT_FDCWD;
   file.name_ = relative ? name : path;
+  if (surely_new && relative) {
+    file.fd_ = ::openat(folder_fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (file.fd_ >= 0) return file;
+  }
   struct stat target {};
   if (::fstatat(file.folder_fd_, file.name_.c_str(), &target, 0) == 0) {
     CheckReplaceable(target, file.folder_fd_, file.name_, path);

@@ -80,8 +80,9 @@ class RecordFile {
 
  private:
   // The file `name` in `folder`, relative to `folder_fd` when that is open (not -1); the
-  // caller keeps `folder_fd` open until the file is closed.
-  static RecordFile CreateAt(int folder_fd, const std::string& folder, const std::string& name);
+  // caller keeps `folder_fd` open until the file is closed. `surely_new`: the folder is known
+  // not to have held the name, so it is not looked up first.
+  static RecordFile CreateAt(int folder_fd, const std::string& folder, const std::string& name, bool surely_new);
   void Discard() noexcept;
   // Close's way when the name was taken while the file was written; closes `fd`.
   void ReplaceTakenName(int fd);
