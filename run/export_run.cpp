@@ -137,6 +137,15 @@ std::optional<std::pair<std::string, std::string>> OutputFolderProblem(const std
 
 std::string_view ExportLocation(ExportEncoding encoding) { return TableFor(encoding).location; }
 
+std::optional<std::string> ExportChoiceProblem(ExportEncoding encoding, vcard::VCardVersion version) {
+  if (encoding == ExportEncoding::Ansi && version != vcard::VCardVersion::k21) {
+    return "vCard " + std::string(vcard::VersionText(version)) +
+           " files are always written in UTF-8, which keeps every character: press \"Save As VCF (UTF8 "
+           "Format)\". The ANSI file is vCard 2.1 only, for Outlook and other Windows address books.";
+  }
+  return std::nullopt;
+}
+
 namespace {
 
 // The statement that reads the cell of a field kind: 180, 184, ... 276.
@@ -156,6 +165,10 @@ class Run {
         steps_(s_) {}
 
   void Go() {
+    if (const auto problem = ExportChoiceProblem(encoding_, inputs_.version)) {
+      Message(*problem, kApplicationTitle, MessageIcon::kExclamation);
+      return;
+    }
     if (!CheckInputs()) return;
     const bool ready = OpenAndMeasure();
     const std::size_t rows_done = WriteRows();
