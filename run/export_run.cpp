@@ -1,5 +1,7 @@
 #include "run/export_run.h"
 
+#include <nettle/sha1.h>
+
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -10,6 +12,7 @@
 
 #include "run/record_writer.h"
 #include "run/statements.h"
+#include "vcard/vcard_line.h"
 #include "vcard/vcard_record.h"
 
 namespace cw::run {
@@ -108,6 +111,39 @@ void FitFileName(std::string& base_name, std::size_t names_begin, std::size_t na
   base_name.erase(keep_end, names_end - keep_end);
 }
 
+// A name-based (version 5) UUID of `name` in the URL namespace of RFC 4122, as
+// "urn:uuid:xxxxxxxx-xxxx-5xxx-yxxx-xxxxxxxxxxxx": the same name gives the same UID in
+// every run, so an address book that imports the file again updates its contacts.
+std::string NameBasedUid(std::string_view name) {
+  static constexpr std::uint8_t kUrlNamespace[16] = {0x6b, 0xa7, 0xb8, 0x11, 0x9d, 0xad, 0x11, 0xd1,
+                                                     0x80, 0xb4, 0x00, 0xc0, 0x4f, 0xd4, 0x30, 0xc8};
+  sha1_ctx context;
+  sha1_init(&context);
+  sha1_update(&context, sizeof kUrlNamespace, kUrlNamespace);
+  sha1_update(&context, name.size(), reinterpret_cast<const std::uint8_t*>(name.data()));
+  std::uint8_t digest[SHA1_DIGEST_SIZE];
+  sha1_digest(&context, sizeof digest, digest);
+  digest[6] = static_cast<std::uint8_t>((digest[6] & 0x0F) | 0x50);
+  digest[8] = static_cast<std::uint8_t>((digest[8] & 0x3F) | 0x80);
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string uid = "urn:uuid:";
+  for (int i = 0; i < 16; ++i) {
+    if (i == 4 || i == 6 || i == 8 || i == 10) uid += '-';
+    uid += kHex[digest[i] >> 4];
+    uid += kHex[digest[i] & 0x0F];
+  }
+  return uid;
+}
+
+// The workbook's file name without its folder and its last extension: "contacts" for
+// "/home/ann/contacts.xlsx".
+std::string WorkbookBaseName(const std::string& path) {
+  std::string name = path.substr(path.find_last_of('/') + 1);
+  const std::size_t dot = name.find_last_of('.');
+  if (dot != std::string::npos && dot > 0) name.resize(dot);
+  return name;
+}
+
 // How a folder the files cannot go to is told to the user: text and title; nothing for a
 // usable one.
 std::optional<std::pair<std::string, std::string>> OutputFolderProblem(const std::string& folder) {
@@ -178,10 +214,12 @@ class Run {
       Message(*mismatch_, kApplicationTitle, MessageIcon::kExclamation);
     } else if (const auto stop = writer_.Stopped()) {
       Message(StoppedText(*stop), kApplicationTitle, MessageIcon::kExclamation);
+    } else if (one_file_failure_) {
+      Message(*one_file_failure_, kApplicationTitle, MessageIcon::kExclamation);
     } else if (rows_done < row_count_) {
       Message(CancelledText(), kApplicationTitle, MessageIcon::kNone);
     } else {
-      s_.Step(t_.done_box, [&] { Message("Done.", kApplicationTitle, MessageIcon::kNone); });
+      s_.Step(t_.done_box, [&] { Message(DoneText(), kApplicationTitle, MessageIcon::kNone); });
     }
   }
 
@@ -229,6 +267,7 @@ class Run {
     ready = ready && s_.Step(116, [&] { last_row_ = block_->LastRow(); });
     ready = ready && s_.Step(118, [&] { last_column_ = block_->LastColumn(); });
     ready = ready && s_.Step(120, [&] {
+      sheet_index_ = block_->SheetIndex();
       first_row_ = block_->Row();
       first_column_ = block_->Column();
       row_count_ = last_row_ >= first_row_ ? last_row_ - first_row_ + 1 : 0;
@@ -277,11 +316,12 @@ class Run {
       }
     }
 
+    if (inputs_.one_file && row_count_ > 0) OpenOneFile();
     ContactFields fields;
     std::size_t r = 0;
     for (; r < row_count_; ++r) {
       if (services_.progress && services_.progress->CancelRequested()) break;
-      if (writer_.Stopped()) break;
+      if (writer_.Stopped() || one_file_failure_) break;
       WriteRow(r, kinds, fields);
       if (read_failed_) break;
       reporter_.Flush(t_.location, /*wait=*/false);
@@ -289,7 +329,65 @@ class Run {
     }
     rows_.reset();  // before the workbook closes
     reporter_.Flush(t_.location, /*wait=*/true);
+    // The one file gets its name only when every row is in it; else it vanishes unseen.
+    if (inputs_.one_file && row_count_ > 0 && r == row_count_ && !read_failed_) CloseOneFile();
     return r;
+  }
+
+  // One file for all rows: its name from the workbook's, made before the first row so that a
+  // folder that refuses it is told once, not once per row.
+  void OpenOneFile() {
+    std::string base_name = std::string(t_.prefix) + WorkbookBaseName(inputs_.workbook_path);
+    for (char& c : base_name) {
+      for (const char bad : kReplacedInBaseName) {
+        if (c == bad) c = ' ';
+      }
+    }
+    ReplaceControlCharacters(base_name);
+    FitFileName(base_name, t_.prefix.size(), base_name.size());
+    one_file_path_ = inputs_.output_folder + "/" + base_name + std::string(kExtension);
+    one_file_bytes_ = vcard::FileStart(encoding_, inputs_.version);
+    const bool created = s_.Step(t_.files.create, [&] { one_file_ = vcard::RecordFile::Create(one_file_path_); });
+    if (!created) OneFileFailed();
+  }
+
+  // Appends a row's record to the one file; its bytes go to the disk in large writes.
+  void AppendToOneFile(const std::string& record) {
+    if (one_file_failure_) return;
+    bool ok = true;
+    if (t_.make_bytes != 0) {
+      ok = s_.Step(t_.make_bytes, [&] { AppendRecordBytes(one_file_bytes_, record, encoding_, services_.code_page); });
+    } else {
+      ok = s_.Step(t_.files.write, [&] { AppendRecordBytes(one_file_bytes_, record, encoding_, services_.code_page); });
+    }
+    ++one_file_rows_;
+    if (ok && one_file_bytes_.size() >= kOneFileWriteBytes) ok = FlushOneFile();
+    if (!ok) OneFileFailed();
+  }
+
+  bool FlushOneFile() {
+    const bool ok = s_.Step(t_.files.write, [&] { one_file_.Write(one_file_bytes_); });
+    one_file_bytes_.clear();
+    return ok;
+  }
+
+  void CloseOneFile() {
+    if (one_file_failure_) return;
+    if (!FlushOneFile() || !s_.Step(t_.files.close, [&] { one_file_.Close(); })) {
+      OneFileFailed();
+      return;
+    }
+    one_file_written_ = true;
+  }
+
+  // The one file is given up: what was written of it vanishes, and the run ends saying so.
+  void OneFileFailed() {
+    one_file_ = vcard::RecordFile();
+    one_file_bytes_.clear();
+    one_file_bytes_.shrink_to_fit();
+    one_file_failure_ = "The file " + one_file_path_ + " could not be written, so none of the " +
+                        std::to_string(row_count_) + (row_count_ == 1 ? " row was" : " rows were") +
+                        " saved. The report before this message says why.";
   }
 
   // Takes row r's texts from the stream; a row the stream cannot give leaves the error that
@@ -342,7 +440,16 @@ class Run {
   void WriteRecord(std::size_t r, const ContactFields& fields) {
     const std::string base_name = BaseName(r, fields);
     vcard::RecordOptions options;
+    options.version = inputs_.version;
     if (encoding_ == ExportEncoding::Ansi) options.ansi_code_page = &services_.code_page;
+    std::size_t lost = 0;
+    options.lost_characters = &lost;
+    std::string uid;
+    if (vcard::RulesFor(inputs_.version).uid) {
+      uid = NameBasedUid("cardwright:" + WorkbookBaseName(inputs_.workbook_path) + ":" + std::to_string(sheet_index_) +
+                         ":" + std::to_string(first_row_ + r));
+      options.uid = uid;
+    }
     if (birthday_line_ && !fields[FieldKind::kBirthday].empty()) {
       s_.Step(ReadStatement(FieldKind::kBirthday), [&] {
         if (streaming_) {
@@ -360,12 +467,19 @@ class Run {
     }
     const std::string record =
         vcard::BuildVCardRecord(fields, services_.clock.Now(), services_.dates, &steps_, options);
+    if (lost > 0) ++rows_losing_characters_;
+    if (inputs_.one_file) {
+      AppendToOneFile(record);
+      return;
+    }
 
     // The file statements themselves run on the writer's thread (see RecordWriter).
     RecordWriter::Job job;
     job.row = r + 1;
     const auto form_path = [&] { job.path = inputs_.output_folder + "/" + base_name + std::string(kExtension); };
-    const auto make_bytes = [&] { job.bytes = vcard::RecordFileBytes(record, encoding_, services_.code_page); };
+    const auto make_bytes = [&] {
+      job.bytes = vcard::RecordFileBytes(record, encoding_, inputs_.version, services_.code_page);
+    };
     if (t_.form_path != 0) s_.Step(t_.form_path, form_path);
     if (t_.make_bytes != 0) s_.Step(t_.make_bytes, make_bytes);
     if (t_.form_path == 0) form_path();
@@ -429,7 +543,17 @@ class Run {
            " written to " + inputs_.output_folder + ".";
   }
 
+  std::string DoneText() const {
+    if (rows_losing_characters_ == 0) return "Done.";
+    const std::size_t n = rows_losing_characters_;
+    return "Done. " + std::to_string(n) + (n == 1 ? " row holds" : " rows hold") +
+           " characters that the ANSI code page (" + std::string(services_.code_page.CharsetName()) +
+           ") lacks; they were written as \"?\". Save As VCF (UTF8 Format), or choose vCard 3.0, to keep every "
+           "character.";
+  }
+
   std::string CancelledText() const {
+    if (inputs_.one_file) return "Export cancelled. No file was written.";
     const std::size_t written = writer_.FilesWritten();
     return "Export cancelled. " + std::to_string(written) + (written == 1 ? " file was" : " files were") +
            " written to " + inputs_.output_folder + ".";
@@ -459,6 +583,17 @@ class Run {
   std::optional<std::string> read_error_;     // why the stream could not give the current row
   bool read_failed_ = false;                  // a stream error was reported; the run stops
   std::optional<std::size_t> birthday_line_;  // list line of the Birthday column
+  std::size_t sheet_index_ = 0;               // the block's sheet, for the records' UIDs
+  std::size_t rows_losing_characters_ = 0;    // rows the ANSI code page could not hold whole
+
+  // One file for all rows.
+  static constexpr std::size_t kOneFileWriteBytes = std::size_t{1} << 20;
+  std::string one_file_path_;
+  vcard::RecordFile one_file_;
+  std::string one_file_bytes_;  // the records not yet written
+  std::size_t one_file_rows_ = 0;
+  bool one_file_written_ = false;
+  std::optional<std::string> one_file_failure_;
 };
 
 }  // namespace

@@ -11,14 +11,15 @@
 #include <memory>
 #include <vector>
 
-#include "sheet/calendar.h"
-#include "vcard/locale_name.h"
-
 namespace cw::vcard {
 namespace {
 
-// ICU wants "de_DE", not "de_DE.UTF-8@euro"; the C locale reads like en_US.
-icu::Locale IcuLocale(std::string_view locale_name) { return icu::Locale(CutLocaleName(locale_name).Base().c_str()); }
+bool IsValidDate(int year, int month, int day) {
+  if (month < 1 || month > 12 || day < 1) return false;
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
 
 std::string Fold(const icu::UnicodeString& text) {
   icu::UnicodeString folded(text);
@@ -116,37 +117,9 @@ int ExpandYear(const Number& n) {
 
 }  // namespace
 
-DateRecognizer::DateRecognizer(std::string_view locale_name) {
-  const icu::Locale locale = IcuLocale(locale_name);
+DateRecognizer::DateRecognizer(DateOrder order, std::string_view names_locale) : order_(order) {
+  const icu::Locale locale(std::string(names_locale).c_str());
   UErrorCode status = U_ZERO_ERROR;
-  std::unique_ptr<icu::DateFormat> format(icu::DateFormat::createDateInstance(icu::DateFormat::kShort, locale));
-  if (auto* simple = dynamic_cast<icu::SimpleDateFormat*>(format.get())) {
-    icu::UnicodeString pattern;
-    simple->toPattern(pattern);
-    std::string utf8;
-    pattern.toUTF8String(utf8);
-    const std::size_t y = utf8.find('y');
-    const std::size_t m = utf8.find('M');
-    const std::size_t d = utf8.find('d');
-    if (y != std::string::npos && m != std::string::npos && d != std::string::npos) {
-      if (y < m && m < d) {
-        order_ = sheet::DateOrder::kYearMonthDay;
-      } else if (d < m) {
-        order_ = sheet::DateOrder::kDayMonthYear;
-      } else {
-        order_ = sheet::DateOrder::kMonthDayYear;
-      }
-      const std::size_t first = std::min({y, m, d});
-      for (std::size_t i = first; i < utf8.size(); ++i) {
-        const char c = utf8[i];
-        if (c != 'y' && c != 'M' && c != 'd') {
-          if (c == '/' || c == '.' || c == '-' || c == ' ') separator_ = c;
-          break;
-        }
-      }
-    }
-  }
-
   for (std::size_t i = 0; i < kEnglishMonths.size(); ++i) {
     const int month = static_cast<int>(i) + 1;
     months_.emplace(std::string(kEnglishMonths[i]), month);
@@ -204,7 +177,7 @@ std::optional<Date> DateRecognizer::Recognize(std::string_view text) const {
 
   const auto year_of = ExpandYear;
   const auto make = [](int year, int month, int day) -> std::optional<Date> {
-    if (year < 0 || !sheet::IsValidDate(year, month, day)) return std::nullopt;
+    if (year < 0 || !IsValidDate(year, month, day)) return std::nullopt;
     return Date{year, month, day};
   };
 
@@ -226,18 +199,18 @@ std::optional<Date> DateRecognizer::Recognize(std::string_view text) const {
   if (a.digits == 4) return make(year_of(a), b.value, c.value);  // ISO and other year-first forms
   if (a.digits == 3 || b.digits > 2 || (c.digits != 4 && c.digits > 2)) return std::nullopt;
 
-  std::array<sheet::DateOrder, 3> orders = {order_, sheet::DateOrder::kMonthDayYear, sheet::DateOrder::kDayMonthYear};
-  if (order_ == sheet::DateOrder::kDayMonthYear) orders[1] = sheet::DateOrder::kMonthDayYear;
+  std::array<DateOrder, 3> orders = {order_, DateOrder::kMonthDayYear, DateOrder::kDayMonthYear};
+  if (order_ == DateOrder::kDayMonthYear) orders[1] = DateOrder::kMonthDayYear;
   for (const auto order : orders) {
     std::optional<Date> date;
     switch (order) {
-      case sheet::DateOrder::kMonthDayYear:
+      case DateOrder::kMonthDayYear:
         date = make(year_of(c), a.value, b.value);
         break;
-      case sheet::DateOrder::kDayMonthYear:
+      case DateOrder::kDayMonthYear:
         date = make(year_of(c), b.value, a.value);
         break;
-      case sheet::DateOrder::kYearMonthDay:
+      case DateOrder::kYearMonthDay:
         if (c.digits > 2) break;  // a four-digit last number is a year, not a day
         date = make(year_of(a), b.value, c.value);
         break;

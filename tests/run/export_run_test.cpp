@@ -126,8 +126,8 @@ class ExportRunTest : public ::testing::Test {
   testing::FixedClock clock_;
   testing::RecordingPointer pointer_;
   FakeEngine engine_;
-  CodePage code_page_{1252};
-  DateRecognizer dates_{"en_US"};
+  CodePage code_page_ = AnsiCodePage(1252);
+  DateRecognizer dates_ = DatesForLocale("en_US");
   RunProgress* progress_ = nullptr;
 };
 

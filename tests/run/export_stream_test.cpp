@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "run/export_run.h"
+#include "run/regional_settings.h"
 #include "tests/support/test_support.h"
 
 namespace cw::run {
@@ -112,8 +113,8 @@ struct StreamRun {
     columns.SetType(1, "First Name");
     columns.SetType(2, "Email");
     testing::FixedClock clock({2026, 1, 1, 9, 5, 3});
-    vcard::CodePage code_page(1252);
-    vcard::DateRecognizer dates("en_US");
+    vcard::CodePage code_page = AnsiCodePage(1252);
+    vcard::DateRecognizer dates = DatesForLocale("en_US");
     ExportServices services{messages, reporter, clock, pointer, engine, code_page, dates};
     const std::string address = "A1:B" + std::to_string(script.rows.size());
     ExportRun(vcard::ExportEncoding::Utf8, ExportInputs{book, address, columns, dir.File("out")}, services);
