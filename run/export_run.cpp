@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "run/one_file_writer.h"
 #include "run/record_writer.h"
 #include "run/statements.h"
 #include "vcard/vcard_line.h"
@@ -321,7 +322,7 @@ class Run {
     std::size_t r = 0;
     for (; r < row_count_; ++r) {
       if (services_.progress && services_.progress->CancelRequested()) break;
-      if (writer_.Stopped() || one_file_failure_) break;
+      if (writer_.Stopped() || one_file_failure_ || (one_writer_ && one_writer_->Failed())) break;
       WriteRow(r, kinds, fields);
       if (read_failed_) break;
       reporter_.Flush(t_.location, /*wait=*/false);
@@ -329,8 +330,7 @@ class Run {
     }
     rows_.reset();  // before the workbook closes
     reporter_.Flush(t_.location, /*wait=*/true);
-    // The one file gets its name only when every row is in it; else it vanishes unseen.
-    if (inputs_.one_file && row_count_ > 0 && r == row_count_ && !read_failed_) CloseOneFile();
+    CloseOneFile(r == row_count_ && !read_failed_);
     return r;
   }
 
@@ -346,45 +346,33 @@ class Run {
     ReplaceControlCharacters(base_name);
     FitFileName(base_name, t_.prefix.size(), base_name.size());
     one_file_path_ = inputs_.output_folder + "/" + base_name + std::string(kExtension);
-    one_file_bytes_ = vcard::FileStart(encoding_, inputs_.version);
-    const bool created = s_.Step(t_.files.create, [&] { one_file_ = vcard::RecordFile::Create(one_file_path_); });
-    if (!created) OneFileFailed();
-  }
-
-  // Appends a row's record to the one file; its bytes go to the disk in large writes.
-  void AppendToOneFile(const std::string& record) {
-    if (one_file_failure_) return;
-    bool ok = true;
-    if (t_.make_bytes != 0) {
-      ok = s_.Step(t_.make_bytes, [&] { AppendRecordBytes(one_file_bytes_, record, encoding_, services_.code_page); });
-    } else {
-      ok = s_.Step(t_.files.write, [&] { AppendRecordBytes(one_file_bytes_, record, encoding_, services_.code_page); });
-    }
-    ++one_file_rows_;
-    if (ok && one_file_bytes_.size() >= kOneFileWriteBytes) ok = FlushOneFile();
-    if (!ok) OneFileFailed();
-  }
-
-  bool FlushOneFile() {
-    const bool ok = s_.Step(t_.files.write, [&] { one_file_.Write(one_file_bytes_); });
-    one_file_bytes_.clear();
-    return ok;
-  }
-
-  void CloseOneFile() {
-    if (one_file_failure_) return;
-    if (!FlushOneFile() || !s_.Step(t_.files.close, [&] { one_file_.Close(); })) {
+    vcard::RecordFile file;
+    if (!s_.Step(t_.files.create, [&] { file = vcard::RecordFile::Create(one_file_path_); })) {
       OneFileFailed();
       return;
     }
-    one_file_written_ = true;
+    one_writer_ = std::make_unique<OneFileWriter>(
+        OneFileWriter::Setup{encoding_, inputs_.version, services_.code_page, services_.dates, t_.make_bytes,
+                             t_.files.write, std::string(t_.location)},
+        std::move(file));
+    reporter_.Add(*one_writer_);
+  }
+
+  // The one file gets its name only when every row is in it; else it vanishes unseen.
+  void CloseOneFile(bool complete) {
+    if (!one_writer_) return;
+    reporter_.Flush(t_.location, /*wait=*/true);
+    rows_losing_characters_ += one_writer_->RowsLosingCharacters();
+    const bool written = complete && !one_writer_->Failed() &&
+                         s_.Step(t_.files.write, [&] { one_writer_->WriteRest(); }) &&
+                         s_.Step(t_.files.close, [&] { one_writer_->Close(); });
+    reporter_.Remove(*one_writer_);
+    one_writer_.reset();
+    if (complete && !written) OneFileFailed();
   }
 
   // The one file is given up: what was written of it vanishes, and the run ends saying so.
   void OneFileFailed() {
-    one_file_ = vcard::RecordFile();
-    one_file_bytes_.clear();
-    one_file_bytes_.shrink_to_fit();
     one_file_failure_ = "The file " + one_file_path_ + " could not be written, so none of the " +
                         std::to_string(row_count_) + (row_count_ == 1 ? " row was" : " rows were") +
                         " saved. The report before this message says why.";
@@ -437,8 +425,9 @@ class Run {
   }
 
   // The row's record and its file, from the fields read.
-  void WriteRecord(std::size_t r, const ContactFields& fields) {
-    const std::string base_name = BaseName(r, fields);
+  void WriteRecord(std::size_t r, ContactFields& fields) {
+    // A row's own file name; the one file has its name from the workbook.
+    const std::string base_name = inputs_.one_file ? std::string() : BaseName(r, fields);
     vcard::RecordOptions options;
     options.version = inputs_.version;
     if (encoding_ == ExportEncoding::Ansi) options.ansi_code_page = &services_.code_page;
@@ -465,13 +454,16 @@ class Run {
         }
       });
     }
+    if (inputs_.one_file) {
+      // Composed and written on the one file's own thread.
+      if (one_writer_) {
+        one_writer_->Submit({std::move(fields), options.birthday_date, std::move(uid), services_.clock.Now()});
+      }
+      return;
+    }
     const std::string record =
         vcard::BuildVCardRecord(fields, services_.clock.Now(), services_.dates, &steps_, options);
     if (lost > 0) ++rows_losing_characters_;
-    if (inputs_.one_file) {
-      AppendToOneFile(record);
-      return;
-    }
 
     // The file statements themselves run on the writer's thread (see RecordWriter).
     RecordWriter::Job job;
@@ -587,12 +579,8 @@ class Run {
   std::size_t rows_losing_characters_ = 0;    // rows the ANSI code page could not hold whole
 
   // One file for all rows.
-  static constexpr std::size_t kOneFileWriteBytes = std::size_t{1} << 20;
   std::string one_file_path_;
-  vcard::RecordFile one_file_;
-  std::string one_file_bytes_;  // the records not yet written
-  std::size_t one_file_rows_ = 0;
-  bool one_file_written_ = false;
+  std::unique_ptr<OneFileWriter> one_writer_;
   std::optional<std::string> one_file_failure_;
 };
 
