@@ -435,8 +435,8 @@ void Form1::PickCellBlock(const QString& path) {
     columns_.Clear();
     list_model_->Reload();
     SetPointer(run::PointerSetting::kDefault);
-    env_.dialogs.Show(ToUtf8(path) + "\r\n\r\n" + e.what(), run::kApplicationTitle, run::MessageIcon::kExclamation,
-                      run::MessageButtons::kOk);
+    env_.dialogs.Show(ToUtf8(path) + "\r\n\r\n" + run::FailureInWords(e), run::kApplicationTitle,
+                      run::MessageIcon::kExclamation, run::MessageButtons::kOk);
     return;
   }
   try {

@@ -167,6 +167,13 @@ class Run {
       Message(StoppedText(*stop), kApplicationTitle, MessageIcon::kExclamation);
     } else if (rows_done < row_count_) {
       Message(CancelledText(), kApplicationTitle, MessageIcon::kNone);
+    } else if (unsound_) {
+      // Never "Done." over data that fails its checksum.
+      const std::size_t written = writer_.FilesWritten();
+      Message("The workbook is damaged or was changed during the export, so the files may not match it (" + *unsound_ +
+                  "). " + std::to_string(written) + (written == 1 ? " file was" : " files were") + " written to " +
+                  inputs_.output_folder + ".",
+              kApplicationTitle, MessageIcon::kExclamation);
     } else {
       s_.Step(t_.done_box, [&] { Message("Done.", kApplicationTitle, MessageIcon::kNone); });
     }
@@ -273,6 +280,13 @@ class Run {
       if (read_failed_) break;
       reporter_.Flush(t_.location, /*wait=*/false);
       if (services_.progress) services_.progress->RowsDone(r + 1, row_count_);
+    }
+    if (rows_ && r == row_count_ && !read_failed_) {
+      try {
+        rows_->Finish();  // the rest of the sheet's data, checked to its end
+      } catch (const std::exception& e) {
+        unsound_ = e.what();
+      }
     }
     rows_.reset();  // before the workbook closes
     reporter_.Flush(t_.location, /*wait=*/true);
@@ -445,6 +459,7 @@ class Run {
   std::vector<std::string> row_texts_;        // the current row's texts from the stream
   std::optional<std::string> read_error_;     // why the stream could not give the current row
   bool read_failed_ = false;                  // a stream error was reported; the run stops
+  std::optional<std::string> unsound_;        // why the data the rows came from is not whole
   std::optional<std::size_t> birthday_line_;  // list line of the Birthday column
 };
 

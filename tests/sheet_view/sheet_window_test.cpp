@@ -272,10 +272,10 @@ void SheetWindowTest::GridNeverHoldsMoreThanTheSheetAndGrowsForATypedBlock() {
   SheetWindow window(book, {});
   const int rows = window.Grid()->model()->rowCount();
   QCOMPARE(rows, int(cw::sheet::SheetTableModel::kMinimumRows));
-  QVERIFY(window.ApplyAddress(QStringLiteral("A1048570:XFD1048576")));
+  QVERIFY(window.ApplyAddress(QStringLiteral("B1048570:XFD1048576")));
   QCOMPARE(window.Grid()->model()->rowCount(), int(cw::sheet::kMaxRows));
   QCOMPARE(window.Grid()->model()->columnCount(), int(cw::sheet::kMaxColumns));
-  QCOMPARE(QString::fromStdString(*window.Address()), QStringLiteral("$A$1048570:$XFD$1048576"));
+  QCOMPARE(QString::fromStdString(*window.Address()), QStringLiteral("$B$1048570:$XFD$1048576"));
 }
 
 // A person types into the address box and presses Return, without touching the grid; a wrong

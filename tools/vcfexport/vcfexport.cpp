@@ -47,7 +47,7 @@ class NoPointer : public PointerControl {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int Export(int argc, char** argv) {
   if (argc < 5) {
     std::cerr << "usage: vcfexport WORKBOOK ADDRESS OUTDIR ansi|utf8 KIND...\n";
     return 2;
@@ -71,4 +71,16 @@ int main(int argc, char** argv) {
   const ExportInputs inputs{argv[1], argv[2], columns, argv[3]};
   ExportRun(encoding_name == "ansi" ? ExportEncoding::Ansi : ExportEncoding::Utf8, inputs, services);
   return messages.shown > 0 ? 0 : 1;
+}
+
+int main(int argc, char** argv) {
+  // The run reports its own failures; one that escapes it still ends in words, never an abort.
+  try {
+    return Export(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", cw::run::FailureInWords(e));
+  } catch (...) {
+    std::fputs("The export stopped: an unexpected failure ended it.\n", stderr);
+  }
+  return 1;
 }
