@@ -17,10 +17,11 @@ namespace {
 
 // Workbooks hold well under one cell or string per stored byte, even sheets of one value
 // repeated; a small file that claims millions of them is compressed filler, and reading it
-// whole would take seconds and hundreds of megabytes. So the counts are held to a few per
-// byte of the archive, above a floor no real workbook of that size reaches.
-constexpr std::uint64_t kItemsPerByte = 2;
-constexpr std::uint64_t kItemsFloor = std::uint64_t{2} << 20;
+// whole would take seconds and hundreds of megabytes. So the counts are held to one per byte
+// of the archive (a real cell costs a few compressed bytes: its reference at least changes),
+// above a floor of a million.
+constexpr std::uint64_t kItemsPerByte = 1;
+constexpr std::uint64_t kItemsFloor = std::uint64_t{1} << 20;
 
 WorkbookLimits HeldToArchive(WorkbookLimits limits, const ZipPackage& package) {
   const std::uint64_t archive = package.ArchiveSize();
