@@ -170,9 +170,9 @@ class Run {
     } else if (unsound_) {
       // Never "Done." over data that fails its checksum.
       const std::size_t written = writer_.FilesWritten();
-      Message("The workbook is damaged or was changed during the export, so the files may not match it (" + *unsound_ +
-                  "). " + std::to_string(written) + (written == 1 ? " file was" : " files were") + " written to " +
-                  inputs_.output_folder + ".",
+      Message(*unsound_ + " The workbook is damaged or was changed during the export. " + std::to_string(written) +
+                  (written == 1 ? " file was" : " files were") + " written to " + inputs_.output_folder +
+                  "; they may not match the workbook.",
               kApplicationTitle, MessageIcon::kExclamation);
     } else {
       s_.Step(t_.done_box, [&] { Message("Done.", kApplicationTitle, MessageIcon::kNone); });

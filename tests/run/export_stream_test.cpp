@@ -35,7 +35,7 @@ class ScriptedRows : public sheet::BlockRows {
   }
   void Finish() override {
     s_.calls.push_back("finish");
-    if (s_.fail_finish) throw std::runtime_error("its part sheet1.xml cannot be unpacked (CRC error)");
+    if (s_.fail_finish) throw std::runtime_error("Its part sheet1.xml cannot be unpacked (CRC error).");
   }
 
  private:
@@ -157,8 +157,8 @@ TEST(ExportStreamTest, RowsComeFromTheStreamAndAnUnreadableRowStopsTheRunOnce) {
        true,
        {},
        {"UTF8_Ann _Row1.vcf", "UTF8_Bo _Row2.vcf", "UTF8_Cy _Row3.vcf", "UTF8_Row4.vcf"},
-       {"The workbook is damaged or was changed during the export, so the files may not match it (its part "
-        "sheet1.xml cannot be unpacked (CRC error)). 4 files were written to OUT."}},
+       {"Its part sheet1.xml cannot be unpacked (CRC error). The workbook is damaged or was changed during the "
+        "export. 4 files were written to OUT; they may not match the workbook."}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
