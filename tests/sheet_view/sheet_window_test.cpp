@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTableView>
 #include <QtTest>
@@ -99,6 +100,7 @@ class SheetWindowTest : public QObject {
   void GridNeverHoldsMoreThanTheSheetAndGrowsForATypedBlock();
   void TypedAndConfirmedByKeyboard();
   void FitsTheScreen();
+  void EachSheetKeepsItsOwnScrollAndKeysSwitchSheets();
 };
 
 void SheetWindowTest::GridShowsDisplayedTextAndHeaders() {
@@ -336,6 +338,37 @@ void SheetWindowTest::FitsTheScreen() {
                           .arg(free.height())));
   QVERIFY(window.Buttons()->isVisible());
   QVERIFY(window.Tabs()->isVisible());
+}
+
+// Each sheet shows from its own top-left, or from where the user left it; Ctrl+PgDn and
+// Ctrl+PgUp step through the sheets as in spreadsheet programs, and Tab reaches the tabs.
+void SheetWindowTest::EachSheetKeepsItsOwnScrollAndKeysSwitchSheets() {
+  const Workbook book = MakeBook();
+  SheetWindow window(book, {});
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  QScrollBar* down = window.Grid()->verticalScrollBar();
+  down->setValue(down->maximum() / 2);
+  const int left_at = down->value();
+  QVERIFY(left_at > 0);
+  window.ShowSheet(0);
+  QCOMPARE(down->value(), 0);
+  window.ShowSheet(1);
+  QCOMPARE(down->value(), left_at);
+
+  window.Grid()->setFocus();
+  QTest::keyClick(window.Grid(), Qt::Key_PageDown, Qt::ControlModifier);
+  QCOMPARE(window.Tabs()->currentIndex(), 2);
+  QTest::keyClick(window.Grid(), Qt::Key_PageDown, Qt::ControlModifier);  // the last sheet stays
+  QCOMPARE(window.Tabs()->currentIndex(), 2);
+  QTest::keyClick(window.Grid(), Qt::Key_PageUp, Qt::ControlModifier);
+  QTest::keyClick(window.Grid(), Qt::Key_PageUp, Qt::ControlModifier);
+  QCOMPARE(window.Tabs()->currentIndex(), 0);
+  QCOMPARE(window.Grid()->model()->index(0, 0).data().toString(), QStringLiteral("mine"));
+
+  window.Grid()->setFocus();
+  QTest::keyClick(window.Grid(), Qt::Key_Tab);
+  QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.Tabs()));
 }
 
 QTEST_MAIN(SheetWindowTest)
