@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <exception>
 
+#include "run/statements.h"
 #include "sheet/view/qt_text.h"
 
 namespace cw::app {
@@ -62,7 +63,7 @@ void BackgroundExport::Start(const SaveRunner& runner, vcard::ExportEncoding enc
       runner(encoding, copy, outside);
     } catch (const std::exception& e) {
       // The engine could not even be created: say so rather than end the program.
-      Show(e.what(), run::kApplicationTitle, run::MessageIcon::kExclamation, run::MessageButtons::kOk);
+      Show(run::FailureInWords(e), run::kApplicationTitle, run::MessageIcon::kExclamation, run::MessageButtons::kOk);
     }
   });
   connect(worker_, &QThread::finished, this, &BackgroundExport::Ended);

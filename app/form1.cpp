@@ -7,11 +7,13 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTimer>
 #include <QTreeView>
 #include <algorithm>
@@ -119,6 +121,7 @@ void Form1::BuildControls() {
   SetFocusOrder();
   ConnectHandlers();
   WireHoverRules();
+  WireKeyboard();
 }
 
 void Form1::BuildTopButtons() {
@@ -202,6 +205,51 @@ void Form1::BuildSaveButtons() {
   Place(PushButton1, 120, 6570, 3840, 405);
   PushButton3 = MakeButton("PushButton3", QStringLiteral("Save As VCF (UTF8 Format)"), this);
   Place(PushButton3, 4080, 6570, 3840, 405);
+}
+
+// --- the keyboard: shortcuts for the main commands, letters in the chooser -----------------
+
+namespace {
+
+// A letter typed into the closed chooser steps to the next kind that begins with it, from
+// the one shown, round to the first again: "H" again and again walks the seven "Home" kinds.
+class LetterSteps : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* combo = qobject_cast<QComboBox*>(watched);
+    if (!combo || event->type() != QEvent::KeyPress) return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const QString text = key->text();
+    if (text.size() != 1 || !text[0].isLetter() || (key->modifiers() & ~Qt::ShiftModifier)) return false;
+    const int count = combo->count();
+    for (int step = 1; step <= count; ++step) {
+      const int at = (std::max(combo->currentIndex(), 0) + step) % count;
+      if (combo->itemText(at).startsWith(text, Qt::CaseInsensitive)) {
+        combo->setCurrentIndex(at);
+        emit combo->activated(at);  // as a pick from the list: the line takes the kind
+        break;
+      }
+    }
+    return true;
+  }
+};
+
+}  // namespace
+
+// Shortcuts leave every caption as it is: Ctrl+O opens a workbook, Ctrl+S saves the ANSI
+// file, Ctrl+Shift+S the UTF-8 file, F1 shows the help.
+void Form1::WireKeyboard() {
+  const std::pair<QKeySequence, QPushButton*> shortcuts[] = {
+      {QKeySequence(Qt::CTRL | Qt::Key_O), PushButton2},
+      {QKeySequence(Qt::CTRL | Qt::Key_S), PushButton1},
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), PushButton3},
+      {QKeySequence(Qt::Key_F1), PushButton4},
+  };
+  for (const auto& [keys, button] : shortcuts) {
+    connect(new QShortcut(keys, this), &QShortcut::activated, button, &QPushButton::click);
+  }
+  Combo1->installEventFilter(new LetterSteps(this));
 }
 
 void Form1::SetFocusOrder() {
@@ -435,8 +483,8 @@ void Form1::PickCellBlock(const QString& path) {
     columns_.Clear();
     list_model_->Reload();
     SetPointer(run::PointerSetting::kDefault);
-    env_.dialogs.Show(ToUtf8(path) + "\r\n\r\n" + e.what(), run::kApplicationTitle, run::MessageIcon::kExclamation,
-                      run::MessageButtons::kOk);
+    env_.dialogs.Show(ToUtf8(path) + "\r\n\r\n" + run::FailureInWords(e), run::kApplicationTitle,
+                      run::MessageIcon::kExclamation, run::MessageButtons::kOk);
     return;
   }
   try {

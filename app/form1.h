@@ -149,6 +149,7 @@ class Form1 : public QWidget, public run::PointerControl {
   void SetFocusOrder();
   void ConnectHandlers();
   void WireHoverRules();
+  void WireKeyboard();
   QPushButton* MakeButton(const char* name, const QString& caption, QWidget* parent);
   QGroupBox* MakeFrame(const char* name, const QString& caption);
   QLineEdit* MakeText(const char* name, QWidget* parent);

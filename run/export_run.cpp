@@ -219,6 +219,13 @@ class Run {
       Message(*one_file_failure_, kApplicationTitle, MessageIcon::kExclamation);
     } else if (rows_done < row_count_) {
       Message(CancelledText(), kApplicationTitle, MessageIcon::kNone);
+    } else if (unsound_) {
+      // Never "Done." over data that fails its checksum.
+      const std::size_t written = writer_.FilesWritten();
+      Message(*unsound_ + " The workbook is damaged or was changed during the export. " + std::to_string(written) +
+                  (written == 1 ? " file was" : " files were") + " written to " + inputs_.output_folder +
+                  "; they may not match the workbook.",
+              kApplicationTitle, MessageIcon::kExclamation);
     } else {
       s_.Step(t_.done_box, [&] { Message(DoneText(), kApplicationTitle, MessageIcon::kNone); });
     }
@@ -327,6 +334,13 @@ class Run {
       if (read_failed_) break;
       reporter_.Flush(t_.location, /*wait=*/false);
       if (services_.progress) services_.progress->RowsDone(r + 1, row_count_);
+    }
+    if (rows_ && r == row_count_ && !read_failed_) {
+      try {
+        rows_->Finish();  // the rest of the sheet's data, checked to its end
+      } catch (const std::exception& e) {
+        unsound_ = e.what();
+      }
     }
     rows_.reset();  // before the workbook closes
     reporter_.Flush(t_.location, /*wait=*/true);
@@ -574,6 +588,7 @@ class Run {
   std::vector<std::string> row_texts_;        // the current row's texts from the stream
   std::optional<std::string> read_error_;     // why the stream could not give the current row
   bool read_failed_ = false;                  // a stream error was reported; the run stops
+  std::optional<std::string> unsound_;        // why the data the rows came from is not whole
   std::optional<std::size_t> birthday_line_;  // list line of the Birthday column
   std::size_t sheet_index_ = 0;               // the block's sheet, for the records' UIDs
   std::size_t rows_losing_characters_ = 0;    // rows the ANSI code page could not hold whole

@@ -34,11 +34,32 @@ std::string FoldUtf8(std::string_view text) {
   return Fold(icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size()))));
 }
 
-void AddNames(std::unordered_map<std::string, int>& map, const icu::UnicodeString* names, int32_t count, int first) {
+// `text` in the capitals of `locale`: Turkish keeps the dot of İ, Greek drops its accents.
+std::string Capitals(icu::UnicodeString text, const icu::Locale& locale) {
+  text.toUpper(locale);
+  std::string out;
+  text.toUTF8String(out);
+  while (!out.empty() && out.back() == '.') out.pop_back();
+  return out;
+}
+
+void AddNames(std::unordered_map<std::string, int>& map, const icu::UnicodeString* names, int32_t count, int first,
+              const icu::Locale& locale) {
   for (int32_t i = 0; i < count; ++i) {
     if (names[i].isEmpty()) continue;
     map.emplace(Fold(names[i]), first + i);
+    map.emplace(Capitals(names[i], locale), first + i);
   }
+}
+
+// The entry of `map` for a word, folded or else in the locale's capitals.
+const int* FindName(const std::unordered_map<std::string, int>& map, const std::string& folded, std::string_view word,
+                    const std::string& locale) {
+  if (const auto it = map.find(folded); it != map.end()) return &it->second;
+  const icu::UnicodeString text =
+      icu::UnicodeString::fromUTF8(icu::StringPiece(word.data(), static_cast<int32_t>(word.size())));
+  if (const auto it = map.find(Capitals(text, icu::Locale(locale.c_str()))); it != map.end()) return &it->second;
+  return nullptr;
 }
 
 constexpr std::array<std::string_view, 12> kEnglishMonths = {"january",   "february", "march",    "april",
@@ -119,6 +140,7 @@ int ExpandYear(const Number& n) {
 
 DateRecognizer::DateRecognizer(DateOrder order, std::string_view names_locale) : order_(order) {
   const icu::Locale locale(std::string(names_locale).c_str());
+  locale_ = locale.getName();
   UErrorCode status = U_ZERO_ERROR;
   for (std::size_t i = 0; i < kEnglishMonths.size(); ++i) {
     const int month = static_cast<int>(i) + 1;
@@ -136,9 +158,9 @@ DateRecognizer::DateRecognizer(DateOrder order, std::string_view names_locale) :
       for (auto width : {icu::DateFormatSymbols::WIDE, icu::DateFormatSymbols::ABBREVIATED}) {
         int32_t count = 0;
         const icu::UnicodeString* months = symbols.getMonths(count, context, width);
-        AddNames(months_, months, std::min<int32_t>(count, 12), 1);
+        AddNames(months_, months, std::min<int32_t>(count, 12), 1, locale);
         const icu::UnicodeString* days = symbols.getWeekdays(count, context, width);
-        AddNames(weekdays_, days, count, 0);
+        AddNames(weekdays_, days, count, 0, locale);
       }
     }
   }
@@ -164,11 +186,11 @@ std::optional<Date> DateRecognizer::Recognize(std::string_view text) const {
     const std::string folded = FoldUtf8(token);
     if (saw_time && (folded == "am" || folded == "pm" || folded == "a" || folded == "p")) continue;
     if (saw_time) return std::nullopt;
-    if (const auto it = months_.find(folded); it != months_.end() && !month_name) {
-      month_name = it->second;
+    if (const int* month = FindName(months_, folded, token, locale_); month && !month_name) {
+      month_name = *month;
       continue;
     }
-    if (weekdays_.count(folded) && numbers.empty() && !month_name) continue;
+    if (FindName(weekdays_, folded, token, locale_) && numbers.empty() && !month_name) continue;
     bool filler = false;
     for (std::string_view word : kFillerWords) filler = filler || folded == word;
     if (filler && (!numbers.empty() || month_name)) continue;

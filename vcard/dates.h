@@ -46,8 +46,11 @@ class DateRecognizer {
 
  private:
   DateOrder order_;
-  std::unordered_map<std::string, int> months_;  // folded name or abbreviation -> 1..12
+  // Folded name or abbreviation -> 1..12; the locale's names also in its own capitals, since
+  // "EKİM" (tr) and "ΜΑΡΤΙΟΥ" (el) fold to no name the default folding gives.
+  std::unordered_map<std::string, int> months_;
   std::unordered_map<std::string, int> weekdays_;
+  std::string locale_;  // ICU's name of the locale, for its capitals
 };
 
 }  // namespace cw::vcard

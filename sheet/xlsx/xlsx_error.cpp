@@ -95,6 +95,15 @@ void FailXlsx(XlsxErrorCode code, std::string_view part, std::string_view detail
       text = "The workbook cannot be read row by row: in " + p + " " + d +
              " comes after a later row. Open it in a spreadsheet program, save it again and try again.";
       break;
+    case XlsxErrorCode::kXmlTooDeep:
+      text = "The workbook is damaged or hostile: its part " + p + " nests its elements more than " + d +
+             " levels deep, which workbooks never do.";
+      break;
+    case XlsxErrorCode::kSheetNameTwins:
+      text = "The workbook is damaged: it holds two sheets named \"" + p + "\" and \"" + d +
+             "\", names that differ only in case, which spreadsheet programs forbid. Rename one of them in a "
+             "spreadsheet program and try again.";
+      break;
   }
   throw XlsxError(code, text, at);
 }

@@ -215,6 +215,7 @@ class Form1Test : public QObject {
   void FocusStartsOnText1AndTheListsPartsArePlain();
   void FreshAccountWithoutADesktopFolder();
   void ClosingTheMainWindowDuringAPickEndsIt();
+  void KeyboardReachesTheCommandsAndTheKinds();
 };
 
 void Form1Test::LayoutMatchesTheTableInTwips_data() {
@@ -960,6 +961,54 @@ void Form1Test::ClosingTheMainWindowDuringAPickEndsIt() {
   QVERIFY(closed);
   QVERIFY(clicks_blocked);
   QVERIFY(!form.isVisible());
+}
+
+// Letters in the chooser step through the kinds that begin with them; shortcuts press the
+// open, help and save buttons, whose captions stay as they are.
+void Form1Test::KeyboardReachesTheCommandsAndTheKinds() {
+  Harness h;
+  Form1& form = h.Load();
+  h.dialogs.open_answer = h.workbook_path;
+  h.dialogs.pick = [](sheet::SheetWindow& window) {
+    SelectCells(window, 0, 0, 1, 1);
+    return true;
+  };
+  form.PushButton2_Click();
+  form.ListView1->setCurrentIndex(form.ListView1->model()->index(1, 0));
+  form.Combo1->setFocus();
+  QStringList seen;
+  for (int i = 0; i < 8; ++i) {
+    QTest::keyClick(form.Combo1, Qt::Key_H);
+    seen << form.Combo1->currentText();
+  }
+  QCOMPARE(seen,
+           (QStringList{QStringLiteral("Home Address"), QStringLiteral("Home City"), QStringLiteral("Home Region"),
+                        QStringLiteral("Home Zip"), QStringLiteral("Home Country"), QStringLiteral("Home Voice"),
+                        QStringLiteral("Home Fax"), QStringLiteral("Home Address")}));
+  QCOMPARE(form.ListView1->model()->index(1, 1).data().toString(), QStringLiteral("Home Address"));
+
+  struct Case {
+    QKeyCombination keys;
+    QPushButton* button;
+  };
+  const Case cases[] = {{Qt::CTRL | Qt::Key_O, form.PushButton2},
+                        {Qt::CTRL | Qt::Key_S, form.PushButton1},
+                        {Qt::CTRL | Qt::SHIFT | Qt::Key_S, form.PushButton3},
+                        {QKeyCombination(Qt::Key_F1), form.PushButton4}};
+  h.dialogs.open_answer.clear();
+  h.save = [](vcard::ExportEncoding, const run::ExportInputs&, run::PointerControl&) {};
+  form.show();
+  QApplication::setActiveWindow(&form);
+  QVERIFY(QTest::qWaitForWindowActive(&form));
+  for (const Case& c : cases) {
+    const QString caption = c.button->text();
+    QSignalSpy pressed(c.button, &QPushButton::clicked);
+    form.ListView1->setFocus();
+    QTest::keyClick(form.ListView1, c.keys.key(), c.keys.keyboardModifiers());
+    QCOMPARE(pressed.count(), 1);
+    QCOMPARE(c.button->text(), caption);
+    QTRY_VERIFY(!form.ExportRunning());
+  }
 }
 
 QTEST_MAIN(Form1Test)

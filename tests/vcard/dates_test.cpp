@@ -61,6 +61,12 @@ const Case kCases[] = {
     {"ru_RU", "07.03.1980", Date{1980, 3, 7}},
     {"ru_RU", "7 марта 1980 г.", Date{1980, 3, 7}},
     {"ru_RU", "7 Март 1980", Date{1980, 3, 7}},
+    // Month names in capitals, under the locale's own case rules.
+    {"tr_TR.UTF-8", "7 EKİM 1980", Date{1980, 10, 7}},
+    {"tr_TR.UTF-8", "7 ekim 1980", Date{1980, 10, 7}},
+    {"el_GR.UTF-8", "7 ΜΑΡΤΙΟΥ 1980", Date{1980, 3, 7}},
+    {"el_GR.UTF-8", "7 Μαρτίου 1980", Date{1980, 3, 7}},
+    {"de_DE", "7. MÄRZ 1980", Date{1980, 3, 7}},
     {"ja_JP", "1980/03/07", Date{1980, 3, 7}},
     {"ja_JP", "1980年3月7日", Date{1980, 3, 7}},
     {"ja_JP", "80/03/07", Date{1980, 3, 7}},

@@ -49,7 +49,7 @@ class NoPointer : public PointerControl {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int Export(int argc, char** argv) {
   constexpr const char* kUsage =
       "usage: vcfexport [--vcard 2.1|3.0|4.0] [--one-file] WORKBOOK ADDRESS OUTDIR ansi|utf8 KIND...\n";
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -100,4 +100,16 @@ int main(int argc, char** argv) {
   const ExportInputs inputs{args[0], args[1], columns, args[2], version, one_file};
   ExportRun(encoding, inputs, services);
   return messages.shown > 0 ? 0 : 1;
+}
+
+int main(int argc, char** argv) {
+  // The run reports its own failures; one that escapes it still ends in words, never an abort.
+  try {
+    return Export(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", cw::run::FailureInWords(e));
+  } catch (...) {
+    std::fputs("The export stopped: an unexpected failure ended it.\n", stderr);
+  }
+  return 1;
 }
