@@ -35,6 +35,8 @@ void BackgroundExport::Start(const SaveRunner& runner, vcard::ExportEncoding enc
   block_address_ = inputs.block_address;
   columns_ = inputs.columns;
   output_folder_ = inputs.output_folder;
+  version_ = inputs.version;
+  one_file_ = inputs.one_file;
   done_ = 0;
   total_ = 0;
   cancel_ = false;
@@ -57,7 +59,7 @@ void BackgroundExport::Start(const SaveRunner& runner, vcard::ExportEncoding enc
   ticker_->start(kTickMs);
 
   worker_ = QThread::create([this, runner, encoding] {
-    const run::ExportInputs copy{workbook_path_, block_address_, columns_, output_folder_};
+    const run::ExportInputs copy{workbook_path_, block_address_, columns_, output_folder_, version_, one_file_};
     RunOutside outside{*this, *this, *this, *this};
     try {
       runner(encoding, copy, outside);
