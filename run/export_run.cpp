@@ -133,12 +133,6 @@ std::optional<std::pair<std::string, std::string>> OutputFolderProblem(const std
   return std::nullopt;
 }
 
-}  // namespace
-
-std::string_view ExportLocation(ExportEncoding encoding) { return TableFor(encoding).location; }
-
-namespace {
-
 // The statement that reads the cell of a field kind: 180, 184, ... 276.
 int ReadStatement(FieldKind kind) { return 180 + 4 * (static_cast<int>(kind) - 1); }
 
