@@ -261,7 +261,7 @@ class Run {
         streaming_ = rows_ != nullptr;
       } catch (const std::exception& e) {
         streaming_ = true;
-        read_error_ = e.what();
+        read_error_ = FailureInWords(e);
       }
     }
 
@@ -279,7 +279,7 @@ class Run {
       try {
         rows_->Finish();  // the rest of the sheet's data, checked to its end
       } catch (const std::exception& e) {
-        unsound_ = e.what();
+        unsound_ = FailureInWords(e);
       }
     }
     rows_.reset();  // before the workbook closes
@@ -294,7 +294,7 @@ class Run {
     try {
       if (!rows_->NextRow(row_texts_)) row_texts_.clear();  // a block longer than promised reads empty
     } catch (const std::exception& e) {
-      read_error_ = e.what();
+      read_error_ = FailureInWords(e);
     }
   }
 
@@ -369,7 +369,7 @@ class Run {
       try {
         make_bytes();
       } catch (const std::exception& e) {
-        job.bytes_error = e.what();
+        job.bytes_error = FailureInWords(e);
       }
     }
     writer_.Submit(std::move(job));
