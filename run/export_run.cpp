@@ -172,8 +172,6 @@ std::optional<std::pair<std::string, std::string>> OutputFolderProblem(const std
 
 }  // namespace
 
-std::string_view ExportLocation(ExportEncoding encoding) { return TableFor(encoding).location; }
-
 std::optional<std::string> ExportChoiceProblem(ExportEncoding encoding, vcard::VCardVersion version) {
   if (encoding == ExportEncoding::Ansi && version != vcard::VCardVersion::k21) {
     return "vCard " + std::string(vcard::VersionText(version)) +
@@ -320,7 +318,7 @@ class Run {
         streaming_ = rows_ != nullptr;
       } catch (const std::exception& e) {
         streaming_ = true;
-        read_error_ = e.what();
+        read_error_ = FailureInWords(e);
       }
     }
 
@@ -339,7 +337,7 @@ class Run {
       try {
         rows_->Finish();  // the rest of the sheet's data, checked to its end
       } catch (const std::exception& e) {
-        unsound_ = e.what();
+        unsound_ = FailureInWords(e);
       }
     }
     rows_.reset();  // before the workbook closes
@@ -399,7 +397,7 @@ class Run {
     try {
       if (!rows_->NextRow(row_texts_)) row_texts_.clear();  // a block longer than promised reads empty
     } catch (const std::exception& e) {
-      read_error_ = e.what();
+      read_error_ = FailureInWords(e);
     }
   }
 
@@ -494,7 +492,7 @@ class Run {
       try {
         make_bytes();
       } catch (const std::exception& e) {
-        job.bytes_error = e.what();
+        job.bytes_error = FailureInWords(e);
       }
     }
     writer_.Submit(std::move(job));

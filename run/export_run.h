@@ -45,9 +45,6 @@ struct ExportServices {
   RunProgress* progress = nullptr;  // none: the run shows no progress and cannot be cancelled
 };
 
-// The location text each save command reports failures under.
-std::string_view ExportLocation(vcard::ExportEncoding encoding);
-
 // PushButton1_Click (Ansi) and PushButton3_Click (Utf8).
 void ExportRun(vcard::ExportEncoding encoding, const ExportInputs& inputs, ExportServices& services);
 

@@ -51,8 +51,6 @@ class Statements {
     }
   }
 
-  std::string_view Location() const { return location_; }
-
  private:
   // Reports the failure being handled under `number`; called only from a handler.
   void ReportCurrentFailure(int number);
