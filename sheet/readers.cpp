@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "sheet/csv/csv_reader.h"
 #include "sheet/workbook_file.h"
 #include "sheet/xls/compound_file.h"
 #include "sheet/xls/xls_reader.h"
@@ -47,11 +48,13 @@ std::unique_ptr<WorkbookStream> StreamXls(const ReaderInput& in, const ReadOptio
   return OpenXlsStream(in.Bytes());
 }
 
-// By the first bytes alone, whatever the extension says: an .xls that is really an .xlsx
-// opens. Add a reader as one row here.
+// Add a reader as one row here. Containers are known by their first bytes, whatever the
+// extension says (an .xls that is really an .xlsx opens), so they come before the readers
+// that go by the extension.
 constexpr std::array kReaders = {
     Reader{"an Excel workbook (.xlsx)", IsZip, LoadXlsx, StreamXlsx},
     Reader{"an Excel 97-2003 workbook (.xls)", IsCompoundFile, LoadXls, StreamXls},
+    Reader{"delimited text (.csv, .tsv, .txt)", IsDelimitedText, ReadCsv, OpenCsvStream},
 };
 
 }  // namespace
