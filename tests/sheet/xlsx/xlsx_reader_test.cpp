@@ -44,7 +44,7 @@ XlsxError ReadFailure(const Parts& parts) {
     return e;
   }
   ADD_FAILURE() << "the read succeeded";
-  return XlsxError(XlsxErrorCode::kNotZip, "", 0);
+  return XlsxError(XlsxErrorCode::kNotZip, "", "", 0, 0);
 }
 
 struct CellCase {
