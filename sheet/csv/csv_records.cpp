@@ -138,7 +138,9 @@ RecordReader::RecordReader(std::unique_ptr<ByteSource> source, DetectedEncoding 
                            char delimiter)
     : source_(std::move(source)), decoder_(*source_, encoding, ansi_code_page), delimiter_(delimiter) {
   window_.reserve(2 * kChunk);
-  Refill();
+  // The first chunk whole, so that a short file is sniffed to its end.
+  while (window_.size() < kChunk && Refill()) {
+  }
   // A first chunk that ends within a record leaves the sniffing that record short; the
   // records before it decide.
   if (delimiter_ == 0) delimiter_ = SniffDelimiter(window_, ended_);

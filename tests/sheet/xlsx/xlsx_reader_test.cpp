@@ -199,6 +199,16 @@ TEST(XlsxCells, BadCellsAreErrorsNamingPartAndCell) {
   }
 }
 
+// A fault in a part's XML is placed by the part, and the line and column (in characters) in it.
+TEST(XlsxReader, MalformedXmlSaysWhereInItsPart) {
+  const XlsxError e = ReadFailure(MinimalParts("\n<row r=\"1\"><c r=\"A1\" t=\"str\"><v>Zoë</v></row>"));
+  EXPECT_EQ(e.code, XlsxErrorCode::kXmlMalformed) << e.what();
+  EXPECT_EQ(e.part, "xl/worksheets/sheet1.xml");
+  EXPECT_EQ(e.line, 2u);
+  EXPECT_EQ(e.column, 42u);  // the name in "</row>", counted in characters ("ë" is one)
+  EXPECT_NE(std::string(e.what()).find("at line 2"), std::string::npos) << e.what();
+}
+
 TEST(XlsxPackage, DoctypeIsRefusedInEveryPart) {
   const std::string laughs =
       "<?xml version=\"1.0\"?><!DOCTYPE lolz [<!ENTITY lol \"lol\"><!ENTITY lol2 \"&lol;&lol;&lol;&lol;\">]>";
