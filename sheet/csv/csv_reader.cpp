@@ -1,5 +1,6 @@
 #include "sheet/csv/csv_reader.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -99,13 +100,18 @@ bool IsDelimitedText(std::span<const std::byte>, std::string_view extension) {
   return extension == ".csv" || extension == ".tsv" || extension == ".txt";
 }
 
-Workbook ReadCsv(const ReaderInput& input, const ReadOptions& options) {
-  auto source = SourceOf(input);
-  const csv::DetectedEncoding encoding = csv::DetectEncoding(*source);
-  csv::RecordReader records(std::move(source), encoding, options.ansi_code_page, DelimiterOf(input));
+namespace {
+
+Workbook ReadRecords(const ReaderInput& input, csv::DetectedEncoding encoding, const ReadOptions& options) {
+  csv::RecordReader records(SourceOf(input), encoding, options.ansi_code_page, DelimiterOf(input));
   Workbook book;
   book.sheets.emplace_back(SheetName(input));
   Worksheet& sheet = book.sheets.back();
+  // Room for the cells of a contact list, whose fields average some 12 bytes; pages are taken
+  // only as they fill.
+  const auto room = static_cast<std::size_t>(std::min<std::uint64_t>(input.Size(), std::uint64_t{1} << 30));
+  sheet.Reserve(room / 12);
+  book.strings.reserve(room / 12, room);
   std::vector<std::string_view> fields;
   std::uint32_t row = 0;
   while (records.Next(fields)) {
@@ -125,6 +131,21 @@ Workbook ReadCsv(const ReaderInput& input, const ReadOptions& options) {
   }
   sheet.Finish();
   return book;
+}
+
+}  // namespace
+
+Workbook ReadCsv(const ReaderInput& input, const ReadOptions& options) {
+  // Read once as UTF-8, checking it on the way; text that turns out to be none is read again
+  // in the ANSI code page.
+  csv::DetectedEncoding encoding = csv::DetectMark(*SourceOf(input));
+  try {
+    return ReadRecords(input, encoding, options);
+  } catch (const csv::NotUtf8&) {
+    encoding.encoding = csv::TextEncoding::kAnsi;
+    encoding.unchecked = false;
+  }
+  return ReadRecords(input, encoding, options);
 }
 
 std::unique_ptr<WorkbookStream> OpenCsvStream(const ReaderInput& input, const ReadOptions& options) {

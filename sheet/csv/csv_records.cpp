@@ -39,17 +39,22 @@ std::size_t FieldEnd(std::string_view text, std::size_t from, char delimiter) {
   return n;
 }
 
-// The parse of one record, shared by sniffing and reading.
+// The parse of one record, shared by sniffing and reading: the fields as spans of `text`,
+// and the quoted fields whose text must be rebuilt. `quoted` tells whether any field was
+// quoted.
 enum class Parsed { kRecord, kIncomplete, kEnd };
 
-Parsed ParseRaw(std::string_view text, std::size_t& pos, char delimiter, bool at_end, std::vector<RawField>& fields) {
+Parsed ParseRaw(std::string_view text, std::size_t& pos, char delimiter, bool at_end,
+                std::vector<std::string_view>& fields, std::vector<QuotedField>& rebuilt, bool& quoted) {
   fields.clear();
+  rebuilt.clear();
+  quoted = false;
   const std::size_t n = text.size();
   std::size_t p = pos;
   if (p >= n) return at_end ? Parsed::kEnd : Parsed::kIncomplete;
   for (;;) {
     bool taken = false;
-    if (p < n && text[p] == '"') {
+    if (text[p] == '"') {
       std::size_t q = p + 1;
       bool doubled = false;
       for (;;) {
@@ -66,7 +71,9 @@ Parsed ParseRaw(std::string_view text, std::size_t& pos, char delimiter, bool at
           continue;
         }
         const std::size_t tail = FieldEnd(text, c + 1, delimiter);
-        fields.push_back({p + 1, c, tail, true, doubled});
+        if (doubled || tail != c + 1) rebuilt.push_back({fields.size(), p + 1, c, tail});
+        fields.push_back(text.substr(p + 1, c - p - 1));
+        quoted = true;
         p = tail;
         taken = true;
         break;
@@ -74,7 +81,7 @@ Parsed ParseRaw(std::string_view text, std::size_t& pos, char delimiter, bool at
     }
     if (!taken) {
       const std::size_t e = FieldEnd(text, p, delimiter);
-      fields.push_back({p, e, e, false, false});
+      fields.push_back(text.substr(p, e - p));
       p = e;
     }
     if (p >= n) {
@@ -85,6 +92,12 @@ Parsed ParseRaw(std::string_view text, std::size_t& pos, char delimiter, bool at
     const char c = text[p];
     if (c == delimiter) {
       ++p;
+      if (p >= n) {
+        if (!at_end) return Parsed::kIncomplete;
+        fields.emplace_back();  // "a," ends with an empty field
+        pos = p;
+        return Parsed::kRecord;
+      }
       continue;
     }
     if (c == '\n') {
@@ -116,12 +129,14 @@ std::size_t LineBreaks(std::string_view text) {
 char SniffDelimiter(std::string_view text, bool whole) {
   char best = ',';
   std::size_t best_score = 0;
-  std::vector<RawField> fields;
+  std::vector<std::string_view> fields;
+  std::vector<QuotedField> rebuilt;
+  bool quoted = false;
   for (const char delimiter : kDelimiters) {
     std::map<std::size_t, std::size_t> lines_with_count;
     std::size_t pos = 0;
     for (std::size_t r = 0; r < kSniffRecords; ++r) {
-      if (ParseRaw(text, pos, delimiter, whole, fields) != Parsed::kRecord) break;
+      if (ParseRaw(text, pos, delimiter, whole, fields, rebuilt, quoted) != Parsed::kRecord) break;
       if (fields.size() > 1) ++lines_with_count[fields.size()];
     }
     std::size_t score = 0;
@@ -160,31 +175,27 @@ bool RecordReader::Refill() {
 bool RecordReader::Next(std::vector<std::string_view>& fields) {
   for (;;) {
     std::size_t pos = pos_;
-    const Parsed parsed = ParseRaw(window_, pos, delimiter_, ended_, raw_);
+    bool quoted = false;
+    const Parsed parsed = ParseRaw(window_, pos, delimiter_, ended_, fields, quoted_, quoted);
     if (parsed == Parsed::kEnd) return false;
     if (parsed == Parsed::kIncomplete) {
       Refill();
       continue;
     }
     const std::string_view text(window_);
-    fields.clear();
-    used_unquoted_ = 0;
-    bool quoted = false;
-    for (const RawField& f : raw_) {
-      quoted |= f.quoted;
-      if (!f.quoted || (!f.doubled && f.tail_end == f.end + 1)) {
-        fields.push_back(text.substr(f.begin, f.end - f.begin));
-        continue;
+    if (!quoted_.empty()) {
+      if (unquoted_.size() < quoted_.size()) unquoted_.resize(quoted_.size());
+      for (std::size_t q = 0; q < quoted_.size(); ++q) {
+        const QuotedField& f = quoted_[q];
+        std::string& field = unquoted_[q];
+        field.clear();
+        for (std::size_t i = f.begin; i < f.end; ++i) {
+          field += text[i];
+          if (text[i] == '"') ++i;  // "" is one mark
+        }
+        field.append(text.substr(f.end + 1, f.tail_end - f.end - 1));
+        fields[f.index] = field;
       }
-      if (used_unquoted_ == unquoted_.size()) unquoted_.emplace_back();
-      std::string& rebuilt = unquoted_[used_unquoted_++];
-      rebuilt.clear();
-      for (std::size_t i = f.begin; i < f.end; ++i) {
-        rebuilt += text[i];
-        if (text[i] == '"') ++i;  // "" is one mark
-      }
-      rebuilt.append(text.substr(f.end + 1, f.tail_end - f.end - 1));
-      fields.push_back(rebuilt);
     }
     record_line_ = next_line_;
     next_line_ += quoted ? LineBreaks(text.substr(pos_, pos - pos_)) : 1;

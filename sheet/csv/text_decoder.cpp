@@ -204,7 +204,7 @@ bool IsValidUtf8(std::span<const char> text) {
   return ScanUtf8(reinterpret_cast<const unsigned char*>(text.data()), text.size(), stop) == Utf8Scan::kValid;
 }
 
-DetectedEncoding DetectEncoding(ByteSource& source) {
+DetectedEncoding DetectMark(ByteSource& source) {
   source.Rewind();
   unsigned char mark[3] = {0, 0, 0};
   std::size_t got = 0;
@@ -214,18 +214,25 @@ DetectedEncoding DetectEncoding(ByteSource& source) {
     got += n;
   }
   source.Rewind();
-  if (got >= 2 && mark[0] == 0xFF && mark[1] == 0xFE) return {TextEncoding::kUtf16Le, 2};
-  if (got >= 2 && mark[0] == 0xFE && mark[1] == 0xFF) return {TextEncoding::kUtf16Be, 2};
+  if (got >= 2 && mark[0] == 0xFF && mark[1] == 0xFE) return {TextEncoding::kUtf16Le, 2, false};
+  if (got >= 2 && mark[0] == 0xFE && mark[1] == 0xFF) return {TextEncoding::kUtf16Be, 2, false};
   const bool marked = got == 3 && mark[0] == 0xEF && mark[1] == 0xBB && mark[2] == 0xBF;
+  return {TextEncoding::kUtf8, marked ? std::size_t{3} : 0, true};
+}
+
+DetectedEncoding DetectEncoding(ByteSource& source) {
+  DetectedEncoding found = DetectMark(source);
+  if (!found.unchecked) return found;
   std::uint64_t bad = 0;
-  const bool utf8 = SourceIsUtf8(source, marked ? 3 : 0, bad);
-  if (marked && !utf8) {
-    const PositionCounter at = Utf8PositionAt(source, 3, bad);
+  const bool utf8 = SourceIsUtf8(source, found.mark_size, bad);
+  if (found.mark_size > 0 && !utf8) {
+    const PositionCounter at = Utf8PositionAt(source, found.mark_size, bad);
     FailCsv(CsvErrorCode::kBadUtf8, at.line, at.column);
   }
   source.Rewind();
-  if (marked) return {TextEncoding::kUtf8, 3};
-  return {utf8 ? TextEncoding::kUtf8 : TextEncoding::kAnsi, 0};
+  found.unchecked = false;
+  if (!utf8) found.encoding = TextEncoding::kAnsi;
+  return found;
 }
 
 struct TextDecoder::Ansi {
@@ -263,10 +270,12 @@ bool TextDecoder::ReadMore(std::string& out, std::size_t max_bytes) {
   if (ended_) return false;
   const std::size_t old_size = out.size();
   if (encoding_.encoding == TextEncoding::kUtf8) {
-    out.resize(old_size + max_bytes);
+    out.resize(old_size + max_bytes + 3);
     const std::size_t n = source_.Read(out.data() + old_size, max_bytes);
     out.resize(old_size + n);
     ended_ = n == 0;
+    if (encoding_.unchecked) CheckUtf8(out, old_size);
+    raw_offset_ += out.size() - old_size;
     return n > 0;
   }
   while (out.size() == old_size && !ended_) {
@@ -309,6 +318,24 @@ bool TextDecoder::ReadMore(std::string& out, std::size_t max_bytes) {
     }
   }
   return out.size() > old_size;
+}
+
+void TextDecoder::CheckUtf8(std::string& out, std::size_t from) {
+  std::size_t stop = 0;
+  Utf8Scan scan = ScanUtf8(reinterpret_cast<const unsigned char*>(out.data()) + from, out.size() - from, stop);
+  if (scan == Utf8Scan::kCutShort) {
+    // The chunk ends within a character: read on to its end, so the next chunk begins whole.
+    for (std::size_t more = 0; more < 3 && scan == Utf8Scan::kCutShort; ++more) {
+      char c;
+      if (source_.Read(&c, 1) == 0) break;
+      out += c;
+      scan = ScanUtf8(reinterpret_cast<const unsigned char*>(out.data()) + from, out.size() - from, stop);
+    }
+  }
+  if (scan == Utf8Scan::kValid) return;
+  if (encoding_.mark_size == 0) throw NotUtf8{};
+  const PositionCounter at = Utf8PositionAt(source_, encoding_.mark_size, raw_offset_ + stop);
+  FailCsv(CsvErrorCode::kBadUtf8, at.line, at.column);
 }
 
 void TextDecoder::DecodeUtf16(std::span<const char> bytes, bool last, std::string& out) {
