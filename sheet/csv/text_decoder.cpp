@@ -291,23 +291,16 @@ bool TextDecoder::ReadMore(std::string& out, std::size_t max_bytes) {
       const char* from = raw_.data();
       UErrorCode status = U_ZERO_ERROR;
       ucnv_toUnicode(ansi_->converter, &target, units.data() + units.size(), &from, raw_.data() + raw_.size(), nullptr,
-                     ended_, &status);
+                     static_cast<UBool>(ended_), &status);
       raw_.clear();  // the converter keeps a character cut by the chunk's end
-      std::string utf16(reinterpret_cast<const char*>(units.data()),
-                        static_cast<std::size_t>(target - units.data()) * 2);
-      out.resize(old_size + utf16.size() / 2 * 3);
+      const std::size_t count = static_cast<std::size_t>(target - units.data());
+      out.resize(old_size + count * 3);
       char* end = out.data() + old_size;
-      for (std::size_t i = 0; i < utf16.size(); i += 2) {
-        UChar u;
-        std::memcpy(&u, utf16.data() + i, 2);
-        char32_t c = u;
-        if (U16_IS_LEAD(u) && i + 2 < utf16.size()) {
-          UChar t;
-          std::memcpy(&t, utf16.data() + i + 2, 2);
-          if (U16_IS_TRAIL(t)) {
-            c = U16_GET_SUPPLEMENTARY(u, t);
-            i += 2;
-          }
+      for (std::size_t i = 0; i < count; ++i) {
+        char32_t c = units[i];
+        if (U16_IS_LEAD(units[i]) && i + 1 < count && U16_IS_TRAIL(units[i + 1])) {
+          c = U16_GET_SUPPLEMENTARY(units[i], units[i + 1]);
+          ++i;
         }
         if (U16_IS_SURROGATE(c)) c = 0xFFFD;
         AppendUtf8(c, end);
