@@ -1,6 +1,7 @@
 #include "sheet/csv/csv_reader.h"
 
 #include <algorithm>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,6 +23,8 @@ std::string SheetName(const ReaderInput& input) {
   name.remove_suffix(input.Extension().size());
   return name.empty() ? std::string("Sheet1") : std::string(name);
 }
+
+constexpr std::uint64_t kReservedBytes = std::uint64_t{16} << 20;
 
 char DelimiterOf(const ReaderInput& input) { return input.Extension() == ".tsv" ? '\t' : 0; }
 
@@ -107,19 +110,18 @@ Workbook ReadRecords(const ReaderInput& input, csv::DetectedEncoding encoding, c
   Workbook book;
   book.sheets.emplace_back(SheetName(input));
   Worksheet& sheet = book.sheets.back();
-  // Room for the cells of a contact list, whose fields average some 12 bytes; pages are taken
-  // only as they fill.
-  const auto room = static_cast<std::size_t>(std::min<std::uint64_t>(input.Size(), std::uint64_t{1} << 30));
+  // Room for the cells of a contact list, whose fields average some 12 bytes, up to a size
+  // beyond which growing costs little beside the reading.
+  const auto room = static_cast<std::size_t>(std::min<std::uint64_t>(input.Size(), kReservedBytes));
   sheet.Reserve(room / 12);
   book.strings.reserve(room / 12, room);
   std::vector<std::string_view> fields;
   std::uint32_t row = 0;
   while (records.Next(fields)) {
+    if (row >= kMaxRows) FailCsv(CsvErrorCode::kTooManyRows, records.Line(), 0);
     CheckWidth(records, fields.size());
     for (std::size_t c = 0; c < fields.size(); ++c) {
       if (fields[c].empty()) continue;
-      // Rows past the sheet's last are refused once one holds text.
-      if (row >= kMaxRows) FailCsv(CsvErrorCode::kTooManyRows, records.Line(), 0);
       Cell cell;
       cell.row = row;
       cell.column = static_cast<std::uint16_t>(c);
@@ -127,7 +129,7 @@ Workbook ReadRecords(const ReaderInput& input, csv::DetectedEncoding encoding, c
       cell.string_index = book.AddString(fields[c]);
       sheet.Add(cell);
     }
-    if (row < kMaxRows) ++row;
+    ++row;
   }
   sheet.Finish();
   return book;
@@ -140,12 +142,16 @@ Workbook ReadCsv(const ReaderInput& input, const ReadOptions& options) {
   // in the ANSI code page.
   csv::DetectedEncoding encoding = csv::DetectMark(*SourceOf(input));
   try {
+    try {
+      return ReadRecords(input, encoding, options);
+    } catch (const csv::NotUtf8&) {
+      encoding.encoding = csv::TextEncoding::kAnsi;
+      encoding.unchecked = false;
+    }
     return ReadRecords(input, encoding, options);
-  } catch (const csv::NotUtf8&) {
-    encoding.encoding = csv::TextEncoding::kAnsi;
-    encoding.unchecked = false;
+  } catch (const std::bad_alloc&) {
+    FailCsv(CsvErrorCode::kOutOfMemory, 0, 0);
   }
-  return ReadRecords(input, encoding, options);
 }
 
 std::unique_ptr<WorkbookStream> OpenCsvStream(const ReaderInput& input, const ReadOptions& options) {

@@ -9,6 +9,7 @@
 #endif
 
 #include "sheet/csv/csv_error.h"
+#include "sheet/workbook.h"
 
 namespace cw::sheet::csv {
 namespace {
@@ -42,7 +43,7 @@ std::size_t FieldEnd(std::string_view text, std::size_t from, char delimiter) {
 // The parse of one record, shared by sniffing and reading: the fields as spans of `text`,
 // and the quoted fields whose text must be rebuilt. `quoted` tells whether any field was
 // quoted.
-enum class Parsed { kRecord, kIncomplete, kEnd };
+enum class Parsed { kRecord, kIncomplete, kEnd, kTooWide };
 
 Parsed ParseRaw(std::string_view text, std::size_t& pos, char delimiter, bool at_end,
                 std::vector<std::string_view>& fields, std::vector<QuotedField>& rebuilt, bool& quoted) {
@@ -91,6 +92,7 @@ Parsed ParseRaw(std::string_view text, std::size_t& pos, char delimiter, bool at
     }
     const char c = text[p];
     if (c == delimiter) {
+      if (fields.size() >= kMaxColumns) return Parsed::kTooWide;  // stopped before it costs
       ++p;
       if (p >= n) {
         if (!at_end) return Parsed::kIncomplete;
@@ -178,6 +180,7 @@ bool RecordReader::Next(std::vector<std::string_view>& fields) {
     bool quoted = false;
     const Parsed parsed = ParseRaw(window_, pos, delimiter_, ended_, fields, quoted_, quoted);
     if (parsed == Parsed::kEnd) return false;
+    if (parsed == Parsed::kTooWide) FailCsv(CsvErrorCode::kTooManyColumns, next_line_, 0);
     if (parsed == Parsed::kIncomplete) {
       Refill();
       continue;
