@@ -154,7 +154,6 @@ char SniffDelimiter(std::string_view text, bool whole) {
 RecordReader::RecordReader(std::unique_ptr<ByteSource> source, DetectedEncoding encoding, int ansi_code_page,
                            char delimiter)
     : source_(std::move(source)), decoder_(*source_, encoding, ansi_code_page), delimiter_(delimiter) {
-  window_.reserve(2 * kChunk);
   // The first chunk whole, so that a short file is sniffed to its end.
   while (window_.size() < kChunk && Refill()) {
   }
@@ -170,7 +169,8 @@ bool RecordReader::Refill() {
     pos_ = 0;
   }
   if (window_.size() > kMaxRecordBytes) FailCsv(CsvErrorCode::kLineTooLong, next_line_, 1, "16 MiB");
-  ended_ = !decoder_.ReadMore(window_, kChunk);
+  ended_ = !decoder_.ReadMore(window_, chunk_);
+  chunk_ = std::min(2 * chunk_, kChunk);  // small files cost little, large ones few reads
   return true;
 }
 

@@ -61,6 +61,7 @@ class RecordReader {
   std::vector<QuotedField> quoted_;
   std::string window_;
   std::size_t pos_ = 0;
+  std::size_t chunk_ = std::size_t{64} << 10;
   bool ended_ = false;
   std::size_t next_line_ = 1;
   std::size_t record_line_ = 0;

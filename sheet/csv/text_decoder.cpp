@@ -134,11 +134,11 @@ Utf8Scan ScanUtf8(const unsigned char* s, std::size_t n, std::size_t& stop) {
 PositionCounter Utf8PositionAt(ByteSource& source, std::size_t skip, std::uint64_t offset) {
   source.Rewind();
   PositionCounter at;
-  std::vector<char> buffer(kChunk);
+  const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
   std::uint64_t done = 0;
   while (done < offset) {
     const std::size_t n =
-        source.Read(buffer.data(), static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, offset - done)));
+        source.Read(buffer.get(), static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, offset - done)));
     if (n == 0) break;
     for (std::size_t i = 0; i < n; ++i) {
       const auto c = static_cast<unsigned char>(buffer[i]);
@@ -151,17 +151,17 @@ PositionCounter Utf8PositionAt(ByteSource& source, std::size_t skip, std::uint64
 
 // Whether the whole source is valid UTF-8 after `skip` bytes; `bad` is where it stops being so.
 bool SourceIsUtf8(ByteSource& source, std::size_t skip, std::uint64_t& bad) {
-  std::vector<char> buffer(kChunk + 4);
+  const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk + 4);
   std::size_t carried = 0;   // the start of a sequence cut by the last chunk's end
   std::uint64_t offset = 0;  // the file offset of buffer[0]
   bool first = true;
   for (;;) {
-    const std::size_t n = source.Read(buffer.data() + carried, kChunk);
+    const std::size_t n = source.Read(buffer.get() + carried, kChunk);
     const std::size_t size = carried + n;
     const std::size_t from = first ? std::min(skip, size) : 0;
     first = false;
     std::size_t stop = 0;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data()) + from;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.get()) + from;
     const Utf8Scan scan = ScanUtf8(bytes, size - from, stop);
     stop += from;
     if (scan == Utf8Scan::kInvalid || (scan == Utf8Scan::kCutShort && n == 0)) {
@@ -170,7 +170,7 @@ bool SourceIsUtf8(ByteSource& source, std::size_t skip, std::uint64_t& bad) {
     }
     if (n == 0) return true;
     carried = size - stop;
-    std::memmove(buffer.data(), buffer.data() + stop, carried);
+    std::memmove(buffer.get(), buffer.get() + stop, carried);
     offset += stop;
   }
 }
@@ -369,12 +369,12 @@ void TextDecoder::FailUtf16(std::uint64_t offset) {
   const bool little = encoding_.encoding == TextEncoding::kUtf16Le;
   source_.Rewind();
   PositionCounter at;
-  std::vector<char> buffer(kChunk);
+  const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
   std::uint64_t done = 0;
   int pending = -1;  // a lead unit whose trail comes in the next chunk
   while (done < offset) {
     std::size_t n =
-        source_.Read(buffer.data(), static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, offset - done)));
+        source_.Read(buffer.get(), static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, offset - done)));
     if (n == 0) break;
     for (std::size_t i = 0; i < n; ++i, ++done) {
       if (done < encoding_.mark_size || (done - encoding_.mark_size) % 2 == 1) continue;
