@@ -41,15 +41,13 @@ std::size_t FieldEnd(std::string_view text, std::size_t from, char delimiter) {
 }
 
 // The parse of one record, shared by sniffing and reading: the fields as spans of `text`,
-// and the quoted fields whose text must be rebuilt. `quoted` tells whether any field was
-// quoted.
+// and the quoted fields whose text must be rebuilt.
 enum class Parsed { kRecord, kIncomplete, kEnd, kTooWide };
 
 Parsed ParseRaw(std::string_view text, std::size_t& pos, char delimiter, bool at_end,
-                std::vector<std::string_view>& fields, std::vector<QuotedField>& rebuilt, bool& quoted) {
+                std::vector<std::string_view>& fields, std::vector<QuotedField>& rebuilt) {
   fields.clear();
   rebuilt.clear();
-  quoted = false;
   const std::size_t n = text.size();
   std::size_t p = pos;
   if (p >= n) return at_end ? Parsed::kEnd : Parsed::kIncomplete;
@@ -74,7 +72,6 @@ Parsed ParseRaw(std::string_view text, std::size_t& pos, char delimiter, bool at
         const std::size_t tail = FieldEnd(text, c + 1, delimiter);
         if (doubled || tail != c + 1) rebuilt.push_back({fields.size(), p + 1, c, tail});
         fields.push_back(text.substr(p + 1, c - p - 1));
-        quoted = true;
         p = tail;
         taken = true;
         break;
@@ -115,13 +112,16 @@ Parsed ParseRaw(std::string_view text, std::size_t& pos, char delimiter, bool at
 // Line breaks in `text`, CR LF counting once.
 std::size_t LineBreaks(std::string_view text) {
   std::size_t breaks = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n') {
-      ++breaks;
-    } else if (text[i] == '\r') {
-      ++breaks;
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    }
+  const char* p = text.data();
+  const char* end = p + text.size();
+  while ((p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))) != nullptr) {
+    ++breaks;
+    ++p;
+  }
+  p = text.data();
+  while ((p = static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(end - p)))) != nullptr) {
+    ++p;
+    if (p == end || *p != '\n') ++breaks;  // a CR alone
   }
   return breaks;
 }
@@ -133,12 +133,11 @@ char SniffDelimiter(std::string_view text, bool whole) {
   std::size_t best_score = 0;
   std::vector<std::string_view> fields;
   std::vector<QuotedField> rebuilt;
-  bool quoted = false;
   for (const char delimiter : kDelimiters) {
     std::map<std::size_t, std::size_t> lines_with_count;
     std::size_t pos = 0;
     for (std::size_t r = 0; r < kSniffRecords; ++r) {
-      if (ParseRaw(text, pos, delimiter, whole, fields, rebuilt, quoted) != Parsed::kRecord) break;
+      if (ParseRaw(text, pos, delimiter, whole, fields, rebuilt) != Parsed::kRecord) break;
       if (fields.size() > 1) ++lines_with_count[fields.size()];
     }
     std::size_t score = 0;
@@ -165,22 +164,31 @@ RecordReader::RecordReader(std::unique_ptr<ByteSource> source, DetectedEncoding 
 bool RecordReader::Refill() {
   if (ended_) return false;
   if (pos_ > 0) {
+    // Records end after a whole CR LF, so no line break is cut in two here.
+    first_line_ += LineBreaks(std::string_view(window_).substr(0, pos_));
+    record_begin_ -= std::min(record_begin_, pos_);
     window_.erase(0, pos_);
     pos_ = 0;
   }
-  if (window_.size() > kMaxRecordBytes) FailCsv(CsvErrorCode::kLineTooLong, next_line_, 1, "16 MiB");
+  if (window_.size() > kMaxRecordBytes) FailCsv(CsvErrorCode::kLineTooLong, Line(), 1, "16 MiB");
   ended_ = !decoder_.ReadMore(window_, chunk_);
   chunk_ = std::min(2 * chunk_, kChunk);  // small files cost little, large ones few reads
   return true;
 }
 
+std::size_t RecordReader::Line() const {
+  return first_line_ + LineBreaks(std::string_view(window_).substr(0, record_begin_));
+}
+
 bool RecordReader::Next(std::vector<std::string_view>& fields) {
   for (;;) {
     std::size_t pos = pos_;
-    bool quoted = false;
-    const Parsed parsed = ParseRaw(window_, pos, delimiter_, ended_, fields, quoted_, quoted);
+    const Parsed parsed = ParseRaw(window_, pos, delimiter_, ended_, fields, quoted_);
     if (parsed == Parsed::kEnd) return false;
-    if (parsed == Parsed::kTooWide) FailCsv(CsvErrorCode::kTooManyColumns, next_line_, 0);
+    if (parsed == Parsed::kTooWide) {
+      record_begin_ = pos_;
+      FailCsv(CsvErrorCode::kTooManyColumns, Line(), 0);
+    }
     if (parsed == Parsed::kIncomplete) {
       Refill();
       continue;
@@ -200,8 +208,7 @@ bool RecordReader::Next(std::vector<std::string_view>& fields) {
         fields[f.index] = field;
       }
     }
-    record_line_ = next_line_;
-    next_line_ += quoted ? LineBreaks(text.substr(pos_, pos - pos_)) : 1;
+    record_begin_ = pos_;
     pos_ = pos;
     return true;
   }

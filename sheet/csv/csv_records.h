@@ -48,8 +48,9 @@ class RecordReader {
   // The next record's fields, views valid until the next call; false after the last record.
   // Throws CsvError for a record longer than kMaxRecordBytes or broken text.
   bool Next(std::vector<std::string_view>& fields);
-  // The line on which the record last given begins (1-based).
-  std::size_t Line() const { return record_line_; }
+  // The line on which the record last given begins (1-based); after a failed Next, the line
+  // of the record it failed on. Counted when asked, for a message.
+  std::size_t Line() const;
   char Delimiter() const { return delimiter_; }
 
  private:
@@ -63,8 +64,8 @@ class RecordReader {
   std::size_t pos_ = 0;
   std::size_t chunk_ = std::size_t{64} << 10;
   bool ended_ = false;
-  std::size_t next_line_ = 1;
-  std::size_t record_line_ = 0;
+  std::size_t first_line_ = 1;        // the line of window_'s first character
+  std::size_t record_begin_ = 0;      // where in window_ the record last given begins
   std::deque<std::string> unquoted_;  // the rebuilt texts of quoted_
 };
 
