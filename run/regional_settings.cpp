@@ -227,7 +227,9 @@ RegionalSettings RegionalSettings::ForLocale(std::string_view locale_name) {
 
 RegionalSettings RegionalSettings::ForLocales(const LocaleCategories& locales) {
   const ShortDate short_date = ShortDateOf(locales.time);
-  RegionalSettings settings{AnsiCodePage(AnsiCodePageNumber(locales.ctype)), DatesForLocale(locales.time), {}};
+  RegionalSettings settings{AnsiCodePage(AnsiCodePageNumber(locales.ctype)), DatesForLocale(locales.time), {}, {}};
+  // A text file in no Unicode form is read in the code page the ANSI file is written in.
+  settings.read.ansi_code_page = settings.code_page.Number();
   switch (short_date.order) {
     case vcard::DateOrder::kMonthDayYear:
       settings.format.date_order = sheet::DateOrder::kMonthDayYear;

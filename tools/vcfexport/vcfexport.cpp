@@ -91,7 +91,7 @@ int Export(int argc, char** argv) {
   for (std::size_t i = 4; i < args.size(); ++i) columns.SetType(i - 3, args[i]);
 
   const RegionalSettings regional = RegionalSettings::FromEnvironment();
-  const auto engine = MakeSheetEngine(regional.format);
+  const auto engine = MakeSheetEngine(regional.format, regional.read);
   ConsoleMessages messages;
   ConsoleReporter reporter;
   SystemClock clock;
