@@ -11,6 +11,7 @@
 #include <system_error>
 #include <vector>
 
+#include "sheet/ods/ods_reader.h"
 #include "sheet/xls/compound_file.h"
 #include "sheet/xls/xls_reader.h"
 #include "sheet/xls/xls_stream.h"
@@ -25,14 +26,16 @@ namespace {
 constexpr std::uint64_t kMaxFileSize = std::uint64_t{2} << 30;
 constexpr std::size_t kSniffSize = 4096;
 
-enum class Container { kZip, kCompound, kOther };
+enum class Container { kZip, kCompound, kOds, kFlatOds, kOther };
 
 Container ContainerOf(std::span<const std::byte> head) {
   const auto b = [&](std::size_t i) { return i < head.size() ? static_cast<unsigned char>(head[i]) : 0x100u; };
+  if (LooksLikeOdsPackage(head)) return Container::kOds;
   if (b(0) == 'P' && b(1) == 'K' && (b(2) == 3 || b(2) == 5 || b(2) == 7) && (b(3) == 4 || b(3) == 6 || b(3) == 8)) {
     return Container::kZip;
   }
   if (CompoundFile::HasSignature(head)) return Container::kCompound;
+  if (LooksLikeFlatOds(head)) return Container::kFlatOds;
   return Container::kOther;
 }
 
@@ -149,6 +152,9 @@ Workbook ReadWorkbook(std::span<const std::byte> bytes) {
       return ReadXlsx(bytes);
     case Container::kCompound:
       return ReadXls(bytes);
+    case Container::kOds:
+    case Container::kFlatOds:
+      return ReadOds(bytes);
     case Container::kOther:
       break;
   }
@@ -207,10 +213,15 @@ Container OpenWorkbookFile(const std::string& path, std::ifstream& in, std::uint
 Workbook ReadWorkbookFile(const std::string& path) {
   std::uint64_t size = 0;
   std::ifstream in;
-  if (OpenWorkbookFile(path, in, size) == Container::kZip) {
+  const Container container = OpenWorkbookFile(path, in, size);
+  if (container == Container::kZip) {
     // The package is read from the file as needed, not loaded whole.
     in.close();
     return xlsx::ReadPackage(xlsx::ZipPackage::OpenFile(path));
+  }
+  if (container == Container::kOds || container == Container::kFlatOds) {
+    in.close();
+    return ReadOdsFile(path);
   }
   return ReadXls(ReadWhole(in, size));
 }
@@ -218,9 +229,14 @@ Workbook ReadWorkbookFile(const std::string& path) {
 std::unique_ptr<WorkbookStream> OpenWorkbookStreamFile(const std::string& path) {
   std::uint64_t size = 0;
   std::ifstream in;
-  if (OpenWorkbookFile(path, in, size) == Container::kZip) {
+  const Container container = OpenWorkbookFile(path, in, size);
+  if (container == Container::kZip) {
     in.close();
     return OpenXlsxStreamFile(path);
+  }
+  if (container == Container::kOds || container == Container::kFlatOds) {
+    in.close();
+    return OpenOdsStreamFile(path);
   }
   return OpenXlsStream(ReadWhole(in, size));
 }
