@@ -36,7 +36,8 @@ class ColumnListModel;
 inline constexpr std::string_view kPushButton6Location = "in Tabulon5/20/2014.Form1.PushButton6_Click ";
 inline constexpr const char* kListToolTip = "Move bar to right and out of window to reveal full names.";
 inline constexpr const char* kOpenDialogTitle = "Select A Picture";
-inline constexpr const char* kOpenDialogFilter = "Excel Files(*.xls*)";
+inline constexpr const char* kOpenDialogFilter =
+    "Spreadsheets (*.xls* *.ods *.fods *.csv *.tsv *.txt);;Excel Files(*.xls*)";
 
 // Reads a workbook for the block pick; throws with a clear description when it cannot.
 using WorkbookOpener = std::function<sheet::Workbook(const std::string& path)>;

@@ -73,7 +73,9 @@ RegionalSettings RegionalSettings::ForLocale(std::string_view locale_name) {
 
 RegionalSettings RegionalSettings::ForLocales(const LocaleCategories& locales) {
   RegionalSettings settings{
-      vcard::CodePage(vcard::CodePage::ForLocale(locales.ctype)), vcard::DateRecognizer(locales.time), {}};
+      vcard::CodePage(vcard::CodePage::ForLocale(locales.ctype)), vcard::DateRecognizer(locales.time), {}, {}};
+  // A text file in no Unicode form is read in the code page the ANSI file is written in.
+  settings.read.ansi_code_page = settings.code_page.Number();
   settings.format.date_order = settings.dates.Order();
   settings.format.date_separator = settings.dates.Separator();
   // Long dates, long times and other calendars follow the date locale.

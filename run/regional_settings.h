@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "sheet/number_format.h"
+#include "sheet/readers.h"
 #include "vcard/code_page.h"
 #include "vcard/dates.h"
 
@@ -30,6 +31,7 @@ struct RegionalSettings {
   vcard::CodePage code_page;
   vcard::DateRecognizer dates;
   sheet::FormatLocale format;
+  sheet::ReadOptions read;  // the ANSI code page of text files, as the ANSI file's
 
   // The settings of one locale for every category: "de_DE.UTF-8", "en_GB", "C".
   static RegionalSettings ForLocale(std::string_view locale_name);

@@ -48,7 +48,8 @@ class EngineWorkbook : public SheetWorkbook {
 
 class EngineApplication : public SheetApplication {
  public:
-  EngineApplication(sheet::FormatLocale locale, const std::string& path) : app_(std::move(locale)) {
+  EngineApplication(sheet::FormatLocale locale, sheet::ReadOptions read, const std::string& path)
+      : app_(std::move(locale), read) {
     app_.OpenForStreaming(path);
   }
   int WorkbooksCount() override { return app_.WorkbooksCount(); }
@@ -67,19 +68,20 @@ class EngineApplication : public SheetApplication {
 
 class Engine : public SheetEngine {
  public:
-  explicit Engine(sheet::FormatLocale locale) : locale_(std::move(locale)) {}
+  Engine(sheet::FormatLocale locale, sheet::ReadOptions read) : locale_(std::move(locale)), read_(read) {}
   std::unique_ptr<SheetApplication> OpenWorkbook(const std::string& path) override {
-    return std::make_unique<EngineApplication>(locale_, path);
+    return std::make_unique<EngineApplication>(locale_, read_, path);
   }
 
  private:
   sheet::FormatLocale locale_;
+  sheet::ReadOptions read_;
 };
 
 }  // namespace
 
-std::unique_ptr<SheetEngine> MakeSheetEngine(sheet::FormatLocale locale) {
-  return std::make_unique<Engine>(std::move(locale));
+std::unique_ptr<SheetEngine> MakeSheetEngine(sheet::FormatLocale locale, sheet::ReadOptions read) {
+  return std::make_unique<Engine>(std::move(locale), read);
 }
 
 }  // namespace cw::run

@@ -13,6 +13,7 @@
 
 #include "sheet/block_rows.h"
 #include "sheet/number_format.h"
+#include "sheet/readers.h"
 #include "vcard/dates.h"
 
 namespace cw::run {
@@ -61,7 +62,8 @@ class SheetEngine {
   virtual std::unique_ptr<SheetApplication> OpenWorkbook(const std::string& path) = 0;
 };
 
-// The engine of sheet/ behind this interface, rendering under `locale`.
-std::unique_ptr<SheetEngine> MakeSheetEngine(sheet::FormatLocale locale);
+// The engine of sheet/ behind this interface, rendering under `locale` and reading text files
+// in the ANSI code page of `read`.
+std::unique_ptr<SheetEngine> MakeSheetEngine(sheet::FormatLocale locale, sheet::ReadOptions read = {});
 
 }  // namespace cw::run

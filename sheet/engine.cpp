@@ -8,11 +8,12 @@
 
 namespace cw::sheet {
 
-OpenedWorkbook::OpenedWorkbook(Workbook model, std::string path, FormatLocale locale)
-    : model_(std::move(model)), whole_(&model_), path_(std::move(path)), locale_(std::move(locale)) {}
+OpenedWorkbook::OpenedWorkbook(Workbook model, std::string path, FormatLocale locale, ReadOptions read)
+    : model_(std::move(model)), whole_(&model_), path_(std::move(path)), locale_(std::move(locale)), read_(read) {}
 
-OpenedWorkbook::OpenedWorkbook(std::unique_ptr<WorkbookStream> stream, std::string path, FormatLocale locale)
-    : stream_(std::move(stream)), path_(std::move(path)), locale_(std::move(locale)) {}
+OpenedWorkbook::OpenedWorkbook(std::unique_ptr<WorkbookStream> stream, std::string path, FormatLocale locale,
+                               ReadOptions read)
+    : stream_(std::move(stream)), path_(std::move(path)), locale_(std::move(locale)), read_(read) {}
 
 const Workbook& OpenedWorkbook::Model() const {
   if (whole_) return *whole_;
@@ -21,7 +22,7 @@ const Workbook& OpenedWorkbook::Model() const {
 
 const Workbook& OpenedWorkbook::Whole() {
   if (!whole_) {
-    model_ = ReadWorkbookFile(path_);
+    model_ = ReadWorkbookFile(path_, read_);
     whole_ = &model_;
   }
   return *whole_;
@@ -107,18 +108,18 @@ void OpenedWorkbook::Close() {
   model_.strings.Release();
 }
 
-Application::Application(FormatLocale locale) : locale_(std::move(locale)) {}
+Application::Application(FormatLocale locale, ReadOptions read) : locale_(std::move(locale)), read_(read) {}
 
 OpenedWorkbook& Application::Open(const std::string& path) {
   if (quit_) throw EngineError("The spreadsheet engine has quit; no workbook can be opened in it.");
-  Workbook model = ReadWorkbookFile(path);
-  books_.push_back(std::make_unique<OpenedWorkbook>(std::move(model), path, locale_));
+  Workbook model = ReadWorkbookFile(path, read_);
+  books_.push_back(std::make_unique<OpenedWorkbook>(std::move(model), path, locale_, read_));
   return *books_.back();
 }
 
 OpenedWorkbook& Application::OpenForStreaming(const std::string& path) {
   if (quit_) throw EngineError("The spreadsheet engine has quit; no workbook can be opened in it.");
-  books_.push_back(std::make_unique<OpenedWorkbook>(OpenWorkbookStreamFile(path), path, locale_));
+  books_.push_back(std::make_unique<OpenedWorkbook>(OpenWorkbookStreamFile(path, read_), path, locale_, read_));
   return *books_.back();
 }
 

@@ -63,8 +63,8 @@ class Range {
 // whole row or column) loads the workbook whole at that point.
 class OpenedWorkbook {
  public:
-  OpenedWorkbook(Workbook model, std::string path, FormatLocale locale);
-  OpenedWorkbook(std::unique_ptr<WorkbookStream> stream, std::string path, FormatLocale locale);
+  OpenedWorkbook(Workbook model, std::string path, FormatLocale locale, ReadOptions read = {});
+  OpenedWorkbook(std::unique_ptr<WorkbookStream> stream, std::string path, FormatLocale locale, ReadOptions read = {});
   OpenedWorkbook(const OpenedWorkbook&) = delete;
   OpenedWorkbook& operator=(const OpenedWorkbook&) = delete;
 
@@ -106,6 +106,7 @@ class OpenedWorkbook {
   bool stream_taken_ = false;
   std::string path_;
   FormatLocale locale_;
+  ReadOptions read_;
   std::optional<CellTextRenderer> renderer_;
   bool open_ = true;
 };
@@ -113,7 +114,9 @@ class OpenedWorkbook {
 // One spreadsheet application instance; one per command.
 class Application {
  public:
-  explicit Application(FormatLocale locale = {});
+  // `read` holds what the readers take from the user's settings (the ANSI code page of text
+  // files).
+  explicit Application(FormatLocale locale = {}, ReadOptions read = {});
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
 
@@ -132,6 +135,7 @@ class Application {
 
  private:
   FormatLocale locale_;
+  ReadOptions read_;
   std::vector<std::unique_ptr<OpenedWorkbook>> books_;
   bool quit_ = false;
 };

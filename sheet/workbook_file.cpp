@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -11,14 +12,6 @@
 #include <system_error>
 #include <vector>
 
-#include "sheet/ods/ods_reader.h"
-#include "sheet/xls/compound_file.h"
-#include "sheet/xls/xls_reader.h"
-#include "sheet/xls/xls_stream.h"
-#include "sheet/xlsx/xlsx_reader.h"
-#include "sheet/xlsx/xlsx_stream.h"
-#include "sheet/xlsx/zip_package.h"
-
 namespace cw::sheet {
 namespace {
 
@@ -26,66 +19,60 @@ namespace {
 constexpr std::uint64_t kMaxFileSize = std::uint64_t{2} << 30;
 constexpr std::size_t kSniffSize = 4096;
 
-enum class Container { kZip, kCompound, kOds, kFlatOds, kOther };
-
-Container ContainerOf(std::span<const std::byte> head) {
-  const auto b = [&](std::size_t i) { return i < head.size() ? static_cast<unsigned char>(head[i]) : 0x100u; };
-  if (LooksLikeOdsPackage(head)) return Container::kOds;
-  if (b(0) == 'P' && b(1) == 'K' && (b(2) == 3 || b(2) == 5 || b(2) == 7) && (b(3) == 4 || b(3) == 6 || b(3) == 8)) {
-    return Container::kZip;
+// The kinds this program reads, from the table of readers: "an Excel workbook (.xlsx), ...
+// nor delimited text (.csv .tsv .txt)".
+std::string KindsRead() {
+  std::string kinds;
+  const auto readers = Readers();
+  for (std::size_t i = 0; i < readers.size(); ++i) {
+    if (i > 0) kinds += i + 1 == readers.size() ? " nor " : ", ";
+    kinds += readers[i].name;
   }
-  if (CompoundFile::HasSignature(head)) return Container::kCompound;
-  if (LooksLikeFlatOds(head)) return Container::kFlatOds;
-  return Container::kOther;
+  return kinds;
 }
 
-[[noreturn]] void Fail(WorkbookFileErrorCode code, const std::string& path = {}, const std::string& detail = {}) {
-  const std::string named = path.empty() ? "the file" : "\"" + path + "\"";
+struct FileMessage {
+  WorkbookFileErrorCode code;
+  std::string_view text;  // {file}: the quoted path or "the file"; {detail}; {resave}
+};
+
+constexpr std::array kFileMessages = {
+    FileMessage{WorkbookFileErrorCode::kNotFound, "The workbook {file} was not found."},
+    FileMessage{WorkbookFileErrorCode::kFolder, "Not a workbook: {file} is a folder."},
+    FileMessage{WorkbookFileErrorCode::kUnreadable, "The workbook {file} cannot be read ({detail})."},
+    FileMessage{WorkbookFileErrorCode::kEmpty, "Not a workbook: the file is empty (0 bytes)."},
+    FileMessage{WorkbookFileErrorCode::kTooLarge, "The workbook {file} is too large to read (over 2 GiB)."},
+    FileMessage{WorkbookFileErrorCode::kText,
+                "Not a workbook: the file holds plain text, such as comma-separated values (CSV), under a "
+                "workbook's name.{resave}"},
+    FileMessage{WorkbookFileErrorCode::kHtml,
+                "Not a workbook: the file is a web page (HTML) saved under a workbook's name.{resave}"},
+    FileMessage{WorkbookFileErrorCode::kSpreadsheetXml,
+                "Not a workbook this program reads: the file is an XML Spreadsheet 2003.{resave}"},
+    FileMessage{WorkbookFileErrorCode::kXml, "Not a workbook: the file holds XML that is no workbook."},
+    FileMessage{WorkbookFileErrorCode::kPdf, "Not a workbook: the file is a PDF document."},
+    FileMessage{WorkbookFileErrorCode::kOldExcel,
+                "This workbook was saved by Excel 4.0 or earlier, a format this program does not read.{resave}"},
+    FileMessage{WorkbookFileErrorCode::kUnknown, "Not a workbook: the file is neither {kinds}."},
+};
+
+}  // namespace
+
+void FailFile(WorkbookFileErrorCode code, const std::string& path, const std::string& detail) {
+  std::string_view form = "The file cannot be read.";
+  for (const FileMessage& m : kFileMessages) {
+    if (m.code == code) form = m.text;
+  }
+  const std::string file = path.empty() ? "the file" : "\"" + path + "\"";
   const std::string resave = " Open it in a spreadsheet program, save it as an Excel workbook (.xlsx) and try again.";
-  std::string text;
-  switch (code) {
-    case WorkbookFileErrorCode::kNotFound:
-      text = "The workbook " + named + " was not found.";
-      break;
-    case WorkbookFileErrorCode::kFolder:
-      text = "Not a workbook: " + named + " is a folder.";
-      break;
-    case WorkbookFileErrorCode::kUnreadable:
-      text = "The workbook " + named + " cannot be read (" + detail + ").";
-      break;
-    case WorkbookFileErrorCode::kEmpty:
-      text = "Not a workbook: the file is empty (0 bytes).";
-      break;
-    case WorkbookFileErrorCode::kTooLarge:
-      text = "The workbook " + named + " is too large to read (over 2 GiB).";
-      break;
-    case WorkbookFileErrorCode::kText:
-      text =
-          "Not a workbook: the file holds plain text, such as comma-separated values (CSV), under a "
-          "workbook's name." +
-          resave;
-      break;
-    case WorkbookFileErrorCode::kHtml:
-      text = "Not a workbook: the file is a web page (HTML) saved under a workbook's name." + resave;
-      break;
-    case WorkbookFileErrorCode::kSpreadsheetXml:
-      text = "Not a workbook this program reads: the file is an XML Spreadsheet 2003." + resave;
-      break;
-    case WorkbookFileErrorCode::kXml:
-      text = "Not a workbook: the file holds XML that is no workbook.";
-      break;
-    case WorkbookFileErrorCode::kPdf:
-      text = "Not a workbook: the file is a PDF document.";
-      break;
-    case WorkbookFileErrorCode::kOldExcel:
-      text = "This workbook was saved by Excel 4.0 or earlier, a format this program does not read." + resave;
-      break;
-    case WorkbookFileErrorCode::kUnknown:
-      text = "Not a workbook: the file is neither an .xlsx nor an .xls workbook.";
-      break;
-  }
-  throw WorkbookFileError(code, text);
+  throw WorkbookFileError(code,
+                          FillMessage(form, {{"{file}", file},
+                                             {"{detail}", detail},
+                                             {"{resave}", resave},
+                                             {"{kinds}", code == WorkbookFileErrorCode::kUnknown ? KindsRead() : ""}}));
 }
+
+namespace {
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), s.begin(), [](char a, char b) {
@@ -104,7 +91,7 @@ bool ContainsNoCase(std::string_view s, std::string_view needle) {
 
 std::optional<WorkbookFileErrorCode> SniffNonWorkbook(std::span<const std::byte> head) {
   if (head.empty()) return WorkbookFileErrorCode::kEmpty;
-  if (ContainerOf(head) != Container::kOther) return std::nullopt;
+  if (FindReader(head, {})) return std::nullopt;
   head = head.first(std::min(head.size(), kSniffSize));
   const std::string_view text(reinterpret_cast<const char*>(head.data()), head.size());
   const auto b0 = static_cast<unsigned char>(text[0]);
@@ -146,99 +133,60 @@ std::optional<WorkbookFileErrorCode> SniffNonWorkbook(std::span<const std::byte>
   return WorkbookFileErrorCode::kText;
 }
 
-Workbook ReadWorkbook(std::span<const std::byte> bytes) {
-  switch (ContainerOf(bytes)) {
-    case Container::kZip:
-      return ReadXlsx(bytes);
-    case Container::kCompound:
-      return ReadXls(bytes);
-    case Container::kOds:
-    case Container::kFlatOds:
-      return ReadOds(bytes);
-    case Container::kOther:
-      break;
-  }
-  Fail(SniffNonWorkbook(bytes).value_or(WorkbookFileErrorCode::kUnknown));
-}
-
 namespace {
 
-// Checks that `path` names a regular file of a size we read, and opens it.
-std::ifstream OpenChecked(const std::string& path, std::uint64_t& size) {
+// Checks that `path` names a regular file of a size we read.
+ReaderInput CheckedFile(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
-    if (errno == ENOENT || errno == ENOTDIR) Fail(WorkbookFileErrorCode::kNotFound, path);
-    Fail(WorkbookFileErrorCode::kUnreadable, path, std::strerror(errno));
+    if (errno == ENOENT || errno == ENOTDIR) FailFile(WorkbookFileErrorCode::kNotFound, path);
+    FailFile(WorkbookFileErrorCode::kUnreadable, path, std::strerror(errno));
   }
-  if (S_ISDIR(st.st_mode)) Fail(WorkbookFileErrorCode::kFolder, path);
-  if (!S_ISREG(st.st_mode)) Fail(WorkbookFileErrorCode::kUnreadable, path, "not a regular file");
-  if (static_cast<std::uint64_t>(st.st_size) > kMaxFileSize) Fail(WorkbookFileErrorCode::kTooLarge, path);
-  std::ifstream in(path, std::ios::binary);
-  if (!in) Fail(WorkbookFileErrorCode::kUnreadable, path, std::strerror(errno));
-  size = static_cast<std::uint64_t>(st.st_size);
-  return in;
+  if (S_ISDIR(st.st_mode)) FailFile(WorkbookFileErrorCode::kFolder, path);
+  if (!S_ISREG(st.st_mode)) FailFile(WorkbookFileErrorCode::kUnreadable, path, "not a regular file");
+  if (static_cast<std::uint64_t>(st.st_size) > kMaxFileSize) FailFile(WorkbookFileErrorCode::kTooLarge, path);
+  return ReaderInput(path, static_cast<std::uint64_t>(st.st_size));
 }
 
-std::vector<std::byte> ReadWhole(std::ifstream& in, std::uint64_t size) {
-  std::vector<std::byte> bytes(static_cast<std::size_t>(size));
-  // A file shorter than the sniffed head has set eof and fail on the stream: clear them,
-  // or the seek back is ignored and the read gives nothing.
-  in.clear();
-  in.seekg(0);
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  bytes.resize(static_cast<std::size_t>(in.gcount()));
-  return bytes;
-}
-
-}  // namespace
-
-namespace {
-
-// The container of the file at `path`, opened in `in`; fails for anything but a zip
-// package or a compound file, saying what the file is instead.
-Container OpenWorkbookFile(const std::string& path, std::ifstream& in, std::uint64_t& size) {
-  in = OpenChecked(path, size);
+// The reader of the file at `in`, by its first bytes and its extension; fails for a file no
+// reader takes, saying what the file is instead.
+const Reader& ReaderOfFile(const ReaderInput& in) {
+  std::ifstream file(*in.Path(), std::ios::binary);
+  if (!file) FailFile(WorkbookFileErrorCode::kUnreadable, *in.Path(), std::strerror(errno));
   std::vector<std::byte> head(kSniffSize);
-  in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
-  head.resize(static_cast<std::size_t>(in.gcount()));
-  const Container container = ContainerOf(head);
-  if (container == Container::kOther) {
-    Fail(SniffNonWorkbook(head).value_or(WorkbookFileErrorCode::kUnknown), path);
-  }
-  return container;
+  file.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<std::size_t>(file.gcount()));
+  if (const Reader* reader = FindReader(head, in.Extension())) return *reader;
+  FailFile(SniffNonWorkbook(head).value_or(WorkbookFileErrorCode::kUnknown), *in.Path());
+}
+
+const Reader& ReaderOfBytes(const ReaderInput& in) {
+  const auto head = in.Bytes().first(std::min(in.Bytes().size(), kSniffSize));
+  if (const Reader* reader = FindReader(head, in.Extension())) return *reader;
+  FailFile(SniffNonWorkbook(head).value_or(WorkbookFileErrorCode::kUnknown));
 }
 
 }  // namespace
 
-Workbook ReadWorkbookFile(const std::string& path) {
-  std::uint64_t size = 0;
-  std::ifstream in;
-  const Container container = OpenWorkbookFile(path, in, size);
-  if (container == Container::kZip) {
-    // The package is read from the file as needed, not loaded whole.
-    in.close();
-    return xlsx::ReadPackage(xlsx::ZipPackage::OpenFile(path));
-  }
-  if (container == Container::kOds || container == Container::kFlatOds) {
-    in.close();
-    return ReadOdsFile(path);
-  }
-  return ReadXls(ReadWhole(in, size));
+Workbook ReadWorkbook(std::span<const std::byte> bytes, std::string_view file_name, const ReadOptions& options) {
+  const ReaderInput in(bytes, file_name);
+  return ReaderOfBytes(in).load(in, options);
 }
 
-std::unique_ptr<WorkbookStream> OpenWorkbookStreamFile(const std::string& path) {
-  std::uint64_t size = 0;
-  std::ifstream in;
-  const Container container = OpenWorkbookFile(path, in, size);
-  if (container == Container::kZip) {
-    in.close();
-    return OpenXlsxStreamFile(path);
-  }
-  if (container == Container::kOds || container == Container::kFlatOds) {
-    in.close();
-    return OpenOdsStreamFile(path);
-  }
-  return OpenXlsStream(ReadWhole(in, size));
+Workbook ReadWorkbookFile(const std::string& path, const ReadOptions& options) {
+  const ReaderInput in = CheckedFile(path);
+  return ReaderOfFile(in).load(in, options);
+}
+
+std::unique_ptr<WorkbookStream> OpenWorkbookStream(std::span<const std::byte> bytes, std::string_view file_name,
+                                                   const ReadOptions& options) {
+  const ReaderInput in(bytes, file_name);
+  return ReaderOfBytes(in).stream(in, options);
+}
+
+std::unique_ptr<WorkbookStream> OpenWorkbookStreamFile(const std::string& path, const ReadOptions& options) {
+  const ReaderInput in = CheckedFile(path);
+  return ReaderOfFile(in).stream(in, options);
 }
 
 }  // namespace cw::sheet

@@ -194,7 +194,7 @@ void DocumentHandler::Start(std::string_view name, const xlsx::Attributes& attri
   }
   if (NumberStyles::IsStyleElement(name)) {
     if (numbers_.Count() >= limits_.max_styles)
-      FailOds(OdsErrorCode::kTooManyStyles, std::to_string(limits_.max_styles));
+      FailOds(OdsErrorCode::kTooManyStyles, std::to_string(limits_.max_styles), 0, part_);
     numbers_.Start(name, attributes);
     capturing_ = numbers_.Capturing();
     return;
@@ -204,7 +204,7 @@ void DocumentHandler::Start(std::string_view name, const xlsx::Attributes& attri
     const char* style_name = attributes.Get("name");
     if (family != nullptr && std::strcmp(family, "table-cell") == 0 && style_name != nullptr) {
       if (cell_styles_.size() >= limits_.max_styles) {
-        FailOds(OdsErrorCode::kTooManyStyles, std::to_string(limits_.max_styles));
+        FailOds(OdsErrorCode::kTooManyStyles, std::to_string(limits_.max_styles), 0, part_);
       }
       const char* parent = attributes.Get("parent-style-name");
       const char* data = attributes.Get("data-style-name");
@@ -250,7 +250,7 @@ void DocumentHandler::Start(std::string_view name, const xlsx::Attributes& attri
     }
     const char* sheet_name = attributes.Get("name");
     std::string label = sheet_name ? sheet_name : "Sheet" + std::to_string(sheet_count_ + 1);
-    if (!folded_names_.insert(Folded(label)).second) FailOds(OdsErrorCode::kSheetNamedTwice, label);
+    if (!folded_names_.insert(Folded(label)).second) FailOds(OdsErrorCode::kSheetNamedTwice, label, 0, part_);
     book_.sheets.emplace_back(std::move(label)).Finish();
     sheet_depth_ = depth_;
     sheet_wanted_ = sink_.WantsCells() && sink_.WantsSheet(sheet_count_);
@@ -311,7 +311,7 @@ void DocumentHandler::Text(std::string_view text) {
 void DocumentHandler::AddSpaces(std::uint64_t count) {
   spaces_ += count;
   if (spaces_ > limits_.max_space_run_bytes) {
-    FailOds(OdsErrorCode::kTextTooLong, "its runs of spaces make more than 64 MiB of text", row_ + 1);
+    FailOds(OdsErrorCode::kTextTooLong, "its runs of spaces make more than 64 MiB of text", row_ + 1, part_);
   }
   text_.append(static_cast<std::size_t>(count), ' ');
 }
@@ -476,10 +476,10 @@ void DocumentHandler::EndRow() {
     cells_read_ += cells_.size();
     copies_ += per_row * count - cells_.size();
     if (copies_ > limits_.max_repeated_copies) {
-      FailOds(OdsErrorCode::kTooManyRepeats, std::to_string(limits_.max_repeated_copies), row_ + 1);
+      FailOds(OdsErrorCode::kTooManyRepeats, std::to_string(limits_.max_repeated_copies), row_ + 1, part_);
     }
     if (cells_read_ + copies_ > limits_.max_cells)
-      FailOds(OdsErrorCode::kTooManyCells, std::to_string(limits_.max_cells));
+      FailOds(OdsErrorCode::kTooManyCells, std::to_string(limits_.max_cells), 0, part_);
     sink_.Rows(static_cast<std::uint32_t>(row_), count, cells_);
   }
   row_ = Advance(row_, row_repeat_);
@@ -487,7 +487,7 @@ void DocumentHandler::EndRow() {
 }
 
 void DocumentHandler::Finish() {
-  if (book_.sheets.empty()) FailOds(OdsErrorCode::kNoSheets);
+  if (book_.sheets.empty()) FailOds(OdsErrorCode::kNoSheets, {}, 0, part_);
   book_.active_sheet = 0;
   if (active_named_) {
     for (std::size_t i = 0; i < book_.sheets.size(); ++i) {

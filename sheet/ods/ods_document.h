@@ -67,6 +67,9 @@ class DocumentHandler : public xlsx::XmlHandler {
   // rows to `sink`.
   DocumentHandler(Workbook& book, RowSink& sink, const OdsLimits& limits = {});
 
+  // The part (or file) parsed next, for the errors it raises.
+  void SetPart(std::string part) { part_ = std::move(part); }
+
   void Start(std::string_view name, const xlsx::Attributes& attributes) override;
   void End(std::string_view name) override;
   void Text(std::string_view text) override;
@@ -91,6 +94,7 @@ class DocumentHandler : public xlsx::XmlHandler {
   RowSink& sink_;
   OdsLimits limits_;
   NumberStyles numbers_;
+  std::string part_;
   std::uint64_t depth_ = 0;
 
   // Cell styles by name: parent and data style, then the model's style index.

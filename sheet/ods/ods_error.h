@@ -23,13 +23,17 @@ enum class OdsErrorCode {
   kSheetNamedTwice,  // two sheets whose names differ at most in case
 };
 
+// The part is "content.xml" (or the flat file) for what the body holds, empty for the
+// package itself; the message names the sheet row where one is at fault. No line is given.
 struct OdsError : ReadError {
-  OdsError(OdsErrorCode c, const std::string& description, std::size_t at) : ReadError(description, at), code(c) {}
+  OdsError(OdsErrorCode c, const std::string& description, std::string_view in_part)
+      : ReadError(description, std::string(in_part), 0, 0), code(c) {}
   OdsErrorCode code;
 };
 
-// Builds the description for `code` from one table and throws. `detail` is the item named
-// (a media type, a count, a sheet name); `at` the row of the sheet (1-based), or 0.
-[[noreturn]] void FailOds(OdsErrorCode code, std::string_view detail = {}, std::size_t at = 0);
+// Builds the description for `code` from one table of forms and throws. `detail` is the item
+// named (a media type, a count, a sheet name); `row` the sheet's row (1-based), or 0.
+[[noreturn]] void FailOds(OdsErrorCode code, std::string_view detail = {}, std::size_t row = 0,
+                          std::string_view part = {});
 
 }  // namespace cw::sheet

@@ -55,18 +55,22 @@ void CheckPackage(const ZipPackage& package) {
     xlsx::ParsePart(package, "META-INF/manifest.xml", manifest);
     if (manifest.encrypted) FailOds(OdsErrorCode::kEncrypted);
   }
-  if (!package.Find("content.xml")) FailOds(OdsErrorCode::kNoContent);
+  if (!package.Find("content.xml")) FailOds(OdsErrorCode::kNoContent, "content.xml");
 }
 
 // Reads styles.xml and settings.xml, the parts before the body.
 void ReadSideParts(const ZipPackage& package, DocumentHandler& handler) {
-  if (package.Find("styles.xml")) xlsx::ParsePart(package, "styles.xml", handler);
-  if (package.Find("settings.xml")) xlsx::ParsePart(package, "settings.xml", handler);
+  for (const char* part : {"styles.xml", "settings.xml"}) {
+    if (!package.Find(part)) continue;
+    handler.SetPart(part);
+    xlsx::ParsePart(package, part, handler);
+  }
+  handler.SetPart("content.xml");
 }
 
 void CheckBody(const DocumentHandler& handler, std::string_view what) {
-  if (!handler.OtherBody().empty()) FailOds(OdsErrorCode::kNotSpreadsheet, handler.OtherBody());
-  if (!handler.BodySeen()) FailOds(OdsErrorCode::kNoContent, what);
+  if (!handler.OtherBody().empty()) FailOds(OdsErrorCode::kNotSpreadsheet, handler.OtherBody(), 0, what);
+  if (!handler.BodySeen()) FailOds(OdsErrorCode::kNoContent, what, 0, what);
 }
 
 // The cells of every sheet, into the model; a repeated cell's string goes into the pool once.
@@ -124,6 +128,7 @@ bool IsFlat(std::span<const std::byte> bytes) { return !LooksLikeOdsPackage(byte
 
 void ReadFlat(std::span<const std::byte> bytes, Workbook& book, RowSink& sink) {
   DocumentHandler handler(book, sink);
+  handler.SetPart(std::string(kFlatName));
   xlsx::XmlPartParser parser(std::span<const char>(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
                              kFlatName, handler);
   while (parser.Feed()) {
@@ -192,6 +197,7 @@ class OdsBlockRows : public BlockRows, public RowSink {
     wanted_.resize(width_, false);
     handler_ = std::make_unique<DocumentHandler>(scratch_, *this);
     if (opened_->source.flat) {
+      handler_->SetPart(std::string(kFlatName));
       xml_ = std::make_unique<xlsx::XmlPartParser>(opened_->source.Chars(), kFlatName, *handler_);
     } else {
       opened_->source.Open(package_);

@@ -148,10 +148,10 @@ class BlockKeys {
 BlockKeys KeysFor(const BiffRecord& r) {
   const auto& d = r.data;
   const auto need = [&](std::size_t size) {
-    if (d.size() < size) FailXls(XlsErrorCode::kPasswordProtected, r.offset);
+    if (d.size() < size) FailBiff(XlsErrorCode::kPasswordProtected, r.offset);
   };
   need(2);
-  if (Le16(d, 0) != 1) FailXls(XlsErrorCode::kPasswordProtected, r.offset);  // 0: XOR obfuscation
+  if (Le16(d, 0) != 1) FailBiff(XlsErrorCode::kPasswordProtected, r.offset);  // 0: XOR obfuscation
   need(6);
   const std::uint16_t major = Le16(d, 2), minor = Le16(d, 4);
   if (major == 1 && minor == 1) {
@@ -159,7 +159,7 @@ BlockKeys KeysFor(const BiffRecord& r) {
     need(6 + 3 * 16);
     BlockKeys keys = BlockKeys::Rc4(d.subspan(6, kSaltSize));
     if (!keys.Verifies(d.subspan(22, kVerifierSize), d.subspan(38, 16))) {
-      FailXls(XlsErrorCode::kPasswordProtected, r.offset);
+      FailBiff(XlsErrorCode::kPasswordProtected, r.offset);
     }
     return keys;
   }
@@ -167,28 +167,28 @@ BlockKeys KeysFor(const BiffRecord& r) {
     // Flags (4), header size (4), EncryptionHeader, then the EncryptionVerifier.
     need(14);
     const std::size_t header_size = Le32(d, 10);
-    if (header_size < 32 || header_size > d.size() - 14) FailXls(XlsErrorCode::kPasswordProtected, r.offset);
+    if (header_size < 32 || header_size > d.size() - 14) FailBiff(XlsErrorCode::kPasswordProtected, r.offset);
     const auto header = d.subspan(14, header_size);
     const std::uint32_t alg = Le32(header, 8), alg_hash = Le32(header, 12);
     std::size_t key_bits = Le32(header, 16);
     if (key_bits == 0) key_bits = 40;  // 0 means 40 bits
     if ((alg != 0 && alg != kAlgRc4) || (alg_hash != 0 && alg_hash != kAlgSha1) || key_bits < 40 || key_bits > 128 ||
         key_bits % 8 != 0) {
-      FailXls(XlsErrorCode::kPasswordProtected, r.offset);
+      FailBiff(XlsErrorCode::kPasswordProtected, r.offset);
     }
     const std::size_t at = 14 + header_size;
     // SaltSize (4) = 16, Salt, EncryptedVerifier, VerifierHashSize (4) = 20, EncryptedVerifierHash.
     need(at + 4 + kSaltSize + kVerifierSize + 4 + SHA1_DIGEST_SIZE);
     if (Le32(d, at) != kSaltSize || Le32(d, at + 36) != SHA1_DIGEST_SIZE) {
-      FailXls(XlsErrorCode::kPasswordProtected, r.offset);
+      FailBiff(XlsErrorCode::kPasswordProtected, r.offset);
     }
     BlockKeys keys = BlockKeys::CryptoApi(d.subspan(at + 4, kSaltSize), key_bits);
     if (!keys.Verifies(d.subspan(at + 20, kVerifierSize), d.subspan(at + 40, SHA1_DIGEST_SIZE))) {
-      FailXls(XlsErrorCode::kPasswordProtected, r.offset);
+      FailBiff(XlsErrorCode::kPasswordProtected, r.offset);
     }
     return keys;
   }
-  FailXls(XlsErrorCode::kPasswordProtected, r.offset);  // AES and other kinds: never for BIFF8
+  FailBiff(XlsErrorCode::kPasswordProtected, r.offset);  // AES and other kinds: never for BIFF8
 }
 
 // Records whose data is never encrypted ([MS-XLS] 2.2.10).

@@ -29,24 +29,24 @@ std::uint16_t ReadBof(BiffCursor& cursor, BiffVersion& version) {
   const BiffRecord r = cursor.Next();
   switch (r.type) {
     case biff::kBofBiff2:
-      FailXls(XlsErrorCode::kBiff2, at);
+      FailBiff(XlsErrorCode::kBiff2, at);
     case biff::kBofBiff3:
-      FailXls(XlsErrorCode::kBiff3, at);
+      FailBiff(XlsErrorCode::kBiff3, at);
     case biff::kBofBiff4:
-      FailXls(XlsErrorCode::kBiff4, at);
+      FailBiff(XlsErrorCode::kBiff4, at);
     case biff::kBof:
       break;
     default:
-      FailXls(XlsErrorCode::kRecordDamaged, at);
+      FailBiff(XlsErrorCode::kRecordDamaged, at);
   }
-  if (r.data.size() < 4) FailXls(XlsErrorCode::kRecordDamaged, at);
+  if (r.data.size() < 4) FailBiff(XlsErrorCode::kRecordDamaged, at);
   const std::uint16_t vers = Le16(r.data, 0);
   if (vers == 0x0600) {
     version = BiffVersion::kBiff8;
   } else if (vers == 0x0500) {
     version = BiffVersion::kBiff5;
   } else {
-    FailXls(XlsErrorCode::kUnknownBiffVersion, at);
+    FailBiff(XlsErrorCode::kUnknownBiffVersion, at);
   }
   return Le16(r.data, 2);
 }
@@ -94,7 +94,7 @@ void GlobalsReader::Read(BiffCursor& cursor) {
         }
         break;
       case biff::kFilePass:
-        if (!decrypted_) FailXls(XlsErrorCode::kPasswordProtected, r.offset);
+        if (!decrypted_) FailBiff(XlsErrorCode::kPasswordProtected, r.offset);
         break;
       case biff::kCodePage:
         OnCodePage(r);
@@ -226,7 +226,7 @@ std::string BiffStrings::RecordString(const BiffRecord& r, std::size_t& at, bool
     extension = Le32(r.data, at);
     at += 4;
   }
-  if (r.data.size() - at < count * width) FailXls(XlsErrorCode::kRecordDamaged, r.offset);
+  if (r.data.size() - at < count * width) FailBiff(XlsErrorCode::kRecordDamaged, r.offset);
   const auto bytes = r.data.subspan(at, count * width);
   at += count * width;
   if (width == 1) {
@@ -251,7 +251,7 @@ BiffGlobals ReadBiffGlobals(std::span<const std::byte> stream, bool decrypted) {
     out.sheet_offsets.push_back(0);
     return out;
   }
-  if (kind != kBofGlobals) FailXls(XlsErrorCode::kRecordDamaged, 0);
+  if (kind != kBofGlobals) FailBiff(XlsErrorCode::kRecordDamaged, 0);
   GlobalsReader globals(out, decrypted);
   globals.Read(cursor);
 
@@ -264,12 +264,12 @@ BiffGlobals ReadBiffGlobals(std::span<const std::byte> stream, bool decrypted) {
   for (const SheetEntry& entry : sheets) positions.push_back(entry.position);
   std::sort(positions.begin(), positions.end());
   if (std::adjacent_find(positions.begin(), positions.end()) != positions.end()) {
-    FailXls(XlsErrorCode::kRecordDamaged, 0);
+    FailBiff(XlsErrorCode::kRecordDamaged, 0);
   }
   for (std::size_t i = 0; i < sheets.size(); ++i) {
     const SheetEntry& entry = sheets[i];
     if (entry.type != kSheetTypeWorksheet) continue;  // charts, macro sheets and modules hold no cells
-    if (entry.position >= stream.size()) FailXls(XlsErrorCode::kRecordTruncated, entry.position);
+    if (entry.position >= stream.size()) FailBiff(XlsErrorCode::kRecordTruncated, entry.position);
     BiffCursor at(stream, entry.position);
     BiffVersion sheet_version = out.strings.version;
     if (ReadBof(at, sheet_version) != kBofWorksheet) continue;  // a dialog or other sheet kind
@@ -277,7 +277,7 @@ BiffGlobals ReadBiffGlobals(std::span<const std::byte> stream, bool decrypted) {
     out.workbook.sheets.emplace_back(entry.name);
     out.sheet_offsets.push_back(entry.position);
   }
-  if (out.workbook.sheets.empty()) FailXls(XlsErrorCode::kNoWorksheets, 0);
+  if (out.workbook.sheets.empty()) FailBiff(XlsErrorCode::kNoWorksheets, 0);
   // An active chart sheet leaves the first worksheet active.
   out.workbook.active_sheet = active.value_or(0);
   return out;

@@ -13,12 +13,12 @@ std::uint16_t BiffCursor::PeekType() const {
 }
 
 BiffRecord BiffCursor::Next() {
-  if (stream_.size() < 4 || position_ > stream_.size() - 4) FailXls(XlsErrorCode::kRecordTruncated, position_);
+  if (stream_.size() < 4 || position_ > stream_.size() - 4) FailBiff(XlsErrorCode::kRecordTruncated, position_);
   BiffRecord r;
   r.offset = position_;
   r.type = Le16(stream_, position_);
   const std::size_t length = Le16(stream_, position_ + 2);
-  if (length > stream_.size() - position_ - 4) FailXls(XlsErrorCode::kRecordTruncated, position_);
+  if (length > stream_.size() - position_ - 4) FailBiff(XlsErrorCode::kRecordTruncated, position_);
   r.data = stream_.subspan(position_ + 4, length);
   position_ += 4 + length;
   return r;
@@ -44,7 +44,7 @@ bool ContinuedReader::AtEnd() {
 }
 
 std::uint8_t ContinuedReader::U8() {
-  if (AtEnd()) FailXls(XlsErrorCode::kRecordTruncated, Offset());
+  if (AtEnd()) FailBiff(XlsErrorCode::kRecordTruncated, Offset());
   return std::to_integer<std::uint8_t>(pieces_[piece_].data[at_++]);
 }
 
@@ -60,7 +60,7 @@ std::uint32_t ContinuedReader::U32() {
 
 void ContinuedReader::Skip(std::size_t count) {
   while (count > 0) {
-    if (AtEnd()) FailXls(XlsErrorCode::kRecordTruncated, Offset());
+    if (AtEnd()) FailBiff(XlsErrorCode::kRecordTruncated, Offset());
     const std::size_t take = std::min(count, pieces_[piece_].data.size() - at_);
     at_ += take;
     count -= take;
@@ -88,7 +88,7 @@ void ContinuedReader::Chars(std::size_t count, bool two_byte, std::string& out) 
   while (count > 0) {
     data = &pieces_[piece_].data;
     if (at_ >= data->size()) {
-      if (!NextPiece()) FailXls(XlsErrorCode::kRecordTruncated, Offset());
+      if (!NextPiece()) FailBiff(XlsErrorCode::kRecordTruncated, Offset());
       data = &pieces_[piece_].data;
       if (data->empty()) continue;
       two_byte = (std::to_integer<unsigned>((*data)[at_++]) & 0x01) != 0;
@@ -96,7 +96,7 @@ void ContinuedReader::Chars(std::size_t count, bool two_byte, std::string& out) 
     }
     const std::size_t w = two_byte ? 2 : 1;
     const std::size_t take = std::min(count, (data->size() - at_) / w);
-    if (take == 0) FailXls(XlsErrorCode::kRecordDamaged, Offset());  // half a character
+    if (take == 0) FailBiff(XlsErrorCode::kRecordDamaged, Offset());  // half a character
     for (std::size_t i = 0; i < take; ++i) {
       scratch_.push_back(two_byte ? static_cast<char16_t>(Le16(*data, at_ + 2 * i))
                                   : static_cast<char16_t>(std::to_integer<unsigned>((*data)[at_ + i])));
@@ -116,7 +116,7 @@ std::size_t ContinuedReader::Remaining() const {
 std::size_t ContinuedReader::Offset() const { return pieces_[piece_].offset + 4 + at_; }
 
 void NeedData(const BiffRecord& r, std::size_t length) {
-  if (r.data.size() < length) FailXls(XlsErrorCode::kRecordDamaged, r.offset);
+  if (r.data.size() < length) FailBiff(XlsErrorCode::kRecordDamaged, r.offset);
 }
 
 double DecodeRk(std::uint32_t rk) {

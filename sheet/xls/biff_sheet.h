@@ -55,7 +55,7 @@ class BiffSheetWalker {
     record_row_.reset();
     const BiffRecord r = cursor_.Next();
     if (depth_ == 1 && IsCellRecordWithRow(r.type) && r.data.size() >= 2) record_row_ = Le16(r.data, 0);
-    if (budget_.bytes < 4 + r.data.size()) FailXls(XlsErrorCode::kRecordDamaged, r.offset);
+    if (budget_.bytes < 4 + r.data.size()) FailBiff(XlsErrorCode::kRecordDamaged, r.offset);
     budget_.bytes -= 4 + r.data.size();
     // Charts embedded in a worksheet come as nested BOF ... EOF substreams.
     if (r.type == biff::kBof) {
@@ -108,7 +108,7 @@ class BiffSheetWalker {
   }
 
   static void CheckPlace(const BiffRecord& r, std::uint32_t row, std::uint32_t column) {
-    if (row >= kMaxRows || column >= kMaxColumns) FailXls(XlsErrorCode::kRecordDamaged, r.offset);
+    if (row >= kMaxRows || column >= kMaxColumns) FailBiff(XlsErrorCode::kRecordDamaged, r.offset);
   }
   static void Put(Sink& sink, const BiffRecord& r, std::uint32_t row, std::uint32_t column, std::uint32_t style,
                   Cell cell) {
@@ -184,7 +184,7 @@ class BiffSheetWalker {
     NeedData(r, 10);
     pending_.active = false;
     const std::uint32_t index = Le32(r.data, 6);
-    if (index >= globals_.shared_string_count) FailXls(XlsErrorCode::kRecordDamaged, r.offset);
+    if (index >= globals_.shared_string_count) FailBiff(XlsErrorCode::kRecordDamaged, r.offset);
     if (globals_.workbook.strings[index].empty()) return;
     Cell cell;
     cell.kind = CellKind::kString;

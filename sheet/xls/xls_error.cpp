@@ -49,11 +49,19 @@ constexpr std::array kMessages = {
 
 }  // namespace
 
-void FailXls(XlsErrorCode code, std::size_t offset) {
+namespace {
+
+[[noreturn]] void Fail(XlsErrorCode code, std::size_t offset, std::string_view part) {
   for (const Message& m : kMessages) {
-    if (m.code == code) throw XlsReadError(code, m.text, offset);
+    if (m.code == code) throw XlsReadError(code, m.text, offset, part);
   }
-  throw XlsReadError(code, "This .xls workbook cannot be read.", offset);
+  throw XlsReadError(code, "This .xls workbook cannot be read.", offset, part);
 }
+
+}  // namespace
+
+void FailXls(XlsErrorCode code, std::size_t offset) { Fail(code, offset, {}); }
+
+void FailBiff(XlsErrorCode code, std::size_t offset) { Fail(code, offset, kWorkbookStreamPart); }
 
 }  // namespace cw::sheet

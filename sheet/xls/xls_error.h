@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "sheet/read_error.h"
 
@@ -28,12 +29,20 @@ enum class XlsErrorCode : std::uint8_t {
 };
 
 struct XlsReadError : ReadError {
-  XlsReadError(XlsErrorCode error_code, const char* description, std::size_t at)
-      : ReadError(description, at), code(error_code) {}
+  XlsReadError(XlsErrorCode error_code, const char* description, std::size_t at, std::string_view in_part = {})
+      : ReadError(description, at), code(error_code) {
+    part = in_part;
+  }
   XlsErrorCode code;
 };
 
-// Throws the XlsReadError for `code`, with its description from the one message table.
+// The part that a BIFF-layer offset counts in.
+inline constexpr std::string_view kWorkbookStreamPart = "workbook stream";
+
+// Throws the XlsReadError for `code`, with its description from the one message table:
+// `offset` in the file (the compound-file layer).
 [[noreturn]] void FailXls(XlsErrorCode code, std::size_t offset);
+// The same with `offset` in the workbook stream (the BIFF layer).
+[[noreturn]] void FailBiff(XlsErrorCode code, std::size_t offset);
 
 }  // namespace cw::sheet

@@ -49,7 +49,7 @@ Workbook ReadXls(std::span<const std::byte> bytes) {
                                                    [](const Cell& a, const Cell& b) { return a.row < b.row; });
       const std::uint64_t span = std::uint64_t{high->row} - low->row + 1;
       rows_left += 16 * std::uint64_t{sheet.Cells().size()};
-      if (span > rows_left) FailXls(XlsErrorCode::kRecordDamaged, globals.sheet_offsets[i]);
+      if (span > rows_left) FailBiff(XlsErrorCode::kRecordDamaged, globals.sheet_offsets[i]);
       rows_left -= span;
     }
     sheet.Finish();

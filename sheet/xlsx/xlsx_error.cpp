@@ -1,102 +1,84 @@
 #include "sheet/xlsx/xlsx_error.h"
 
-namespace cw::sheet {
+#include <array>
 
-void FailXlsx(XlsxErrorCode code, std::string_view part, std::string_view detail, std::size_t at) {
-  const std::string p(part);
-  const std::string d(detail);
-  std::string text;
-  switch (code) {
-    case XlsxErrorCode::kNotZip:
-      text = "The workbook is damaged or incomplete: its zip container cannot be read" +
-             (d.empty() ? std::string(".") : " (" + d + ").");
-      break;
-    case XlsxErrorCode::kNotWorkbookPackage:
-      text = "Not a workbook: the file is a zip archive, but it holds no Excel workbook.";
-      break;
-    case XlsxErrorCode::kOpenDocument:
-      text =
-          "Not an Excel workbook: the file is an OpenDocument spreadsheet (.ods). "
-          "Save it in the .xlsx format and try again.";
-      break;
-    case XlsxErrorCode::kOtherOfficeDocument:
-      text = "Not a workbook: the file is " + d + ", not an Excel workbook.";
-      break;
-    case XlsxErrorCode::kBinaryWorkbook:
-      text =
-          "This workbook is in the Excel binary format (.xlsb), which this program does not read. "
-          "Save it as an Excel workbook (.xlsx) and try again.";
-      break;
-    case XlsxErrorCode::kEncrypted:
-      text = "This workbook is password-protected. Save it without a password and try again.";
-      break;
-    case XlsxErrorCode::kMissingPart:
-      text = "The workbook is damaged: its part " + p + " is missing" + (d.empty() ? "" : " (" + d + ")") + ".";
-      break;
-    case XlsxErrorCode::kPartDamaged:
-      text = "The workbook is damaged: its part " + p + " cannot be unpacked (" + d + ").";
-      break;
-    case XlsxErrorCode::kPartTooLarge:
-      text = "The workbook is too large to read: its part " + p + " unpacks to more than " + d + ".";
-      break;
-    case XlsxErrorCode::kPartRatioTooHigh:
-      text = "The workbook looks hostile: its part " + p + " unpacks to far more than a workbook's data ever does (" +
-             d + ").";
-      break;
-    case XlsxErrorCode::kDoctype:
-      text = "The workbook is damaged or hostile: its part " + p +
-             " holds a document type declaration, which workbooks never have.";
-      break;
-    case XlsxErrorCode::kXmlMalformed:
-      text = "The workbook is damaged: its part " + p + " is not well-formed XML (" + d + ").";
-      break;
-    case XlsxErrorCode::kNoSheets:
-      text = "The workbook holds no sheets.";
-      break;
-    case XlsxErrorCode::kBadCellReference:
-      text = "The workbook is damaged: the cell reference \"" + d + "\" in " + p +
-             " is malformed or lies beyond XFD1048576.";
-      break;
-    case XlsxErrorCode::kBadRowNumber:
-      text =
-          "The workbook is damaged: the row number \"" + d + "\" in " + p + " is malformed or lies beyond row 1048576.";
-      break;
-    case XlsxErrorCode::kBadValue:
-      text = "The workbook is damaged: " + d + " in " + p + ".";
-      break;
-    case XlsxErrorCode::kStringIndex:
-      text = "The workbook is damaged: " + d + " in " + p + " refers to a shared string that does not exist.";
-      break;
-    case XlsxErrorCode::kStyleIndex:
-      text = "The workbook is damaged: " + d + " in " + p + " refers to a cell format that does not exist.";
-      break;
-    case XlsxErrorCode::kTooManyCells:
-      text = "The workbook is too large to read: it holds more than " + d + " non-empty cells.";
-      break;
-    case XlsxErrorCode::kTooManyRows:
-      text = "The workbook is too large to read: its sheets together span more than " + d + " rows.";
-      break;
-    case XlsxErrorCode::kTooManyStrings:
-      text = "The workbook is too large to read: it holds more than " + d + " shared strings.";
-      break;
-    case XlsxErrorCode::kAmbiguousPackage:
-      text = "The workbook is damaged or crafted: its zip container holds two entries for one part (\"" + p +
-             "\" and \"" + d + "\"), so its content is ambiguous.";
-      break;
-    case XlsxErrorCode::kPartNamedTwice:
-      text = "The workbook is damaged: its part " + p + " is named for more than one purpose" +
-             (d.empty() ? "" : " (" + d + ")") + ".";
-      break;
-    case XlsxErrorCode::kPackageRatioTooHigh:
-      text = "The workbook looks hostile: its parts together unpack to far more than a workbook's data ever does (" +
-             d + ", stopped in " + p + ").";
-      break;
-    case XlsxErrorCode::kRowsOutOfOrder:
-      text = "The workbook cannot be read row by row: in " + p + " " + d +
-             " comes after a later row. Open it in a spreadsheet program, save it again and try again.";
-      break;
+namespace cw::sheet {
+namespace {
+
+struct Message {
+  XlsxErrorCode code;
+  // {part}: the package part; {detail}: the item named; {(detail)}: " (detail)" when there
+  // is one.
+  std::string_view form;
+};
+
+constexpr std::array kMessages = {
+    Message{XlsxErrorCode::kNotZip,
+            "The workbook is damaged or incomplete: its zip container cannot be read{(detail)}."},
+    Message{XlsxErrorCode::kNotWorkbookPackage,
+            "Not a workbook: the file is a zip archive, but it holds no Excel workbook."},
+    Message{XlsxErrorCode::kOpenDocument,
+            "Not an Excel workbook: the file is an OpenDocument spreadsheet (.ods). "
+            "Save it in the .xlsx format and try again."},
+    Message{XlsxErrorCode::kOtherOfficeDocument, "Not a workbook: the file is {detail}, not an Excel workbook."},
+    Message{XlsxErrorCode::kBinaryWorkbook,
+            "This workbook is in the Excel binary format (.xlsb), which this program does not read. "
+            "Save it as an Excel workbook (.xlsx) and try again."},
+    Message{XlsxErrorCode::kEncrypted,
+            "This workbook is password-protected. Save it without a password and try again."},
+    Message{XlsxErrorCode::kMissingPart, "The workbook is damaged: its part {part} is missing{(detail)}."},
+    Message{XlsxErrorCode::kPartDamaged, "The workbook is damaged: its part {part} cannot be unpacked ({detail})."},
+    Message{XlsxErrorCode::kPartTooLarge,
+            "The workbook is too large to read: its part {part} unpacks to more than {detail}."},
+    Message{XlsxErrorCode::kPartRatioTooHigh,
+            "The workbook looks hostile: its part {part} unpacks to far more than a workbook's data ever does "
+            "({detail})."},
+    Message{XlsxErrorCode::kDoctype,
+            "The workbook is damaged or hostile: its part {part} holds a document type declaration, which workbooks "
+            "never have."},
+    Message{XlsxErrorCode::kXmlMalformed,
+            "The workbook is damaged: its part {part} is not well-formed XML ({detail})."},
+    Message{XlsxErrorCode::kNoSheets, "The workbook holds no sheets."},
+    Message{XlsxErrorCode::kBadCellReference,
+            "The workbook is damaged: the cell reference \"{detail}\" in {part} is malformed or lies beyond "
+            "XFD1048576."},
+    Message{XlsxErrorCode::kBadRowNumber,
+            "The workbook is damaged: the row number \"{detail}\" in {part} is malformed or lies beyond row 1048576."},
+    Message{XlsxErrorCode::kBadValue, "The workbook is damaged: {detail} in {part}."},
+    Message{XlsxErrorCode::kStringIndex,
+            "The workbook is damaged: {detail} in {part} refers to a shared string that does not exist."},
+    Message{XlsxErrorCode::kStyleIndex,
+            "The workbook is damaged: {detail} in {part} refers to a cell format that does not exist."},
+    Message{XlsxErrorCode::kTooManyCells,
+            "The workbook is too large to read: it holds more than {detail} non-empty cells."},
+    Message{XlsxErrorCode::kTooManyRows,
+            "The workbook is too large to read: its sheets together span more than {detail} rows."},
+    Message{XlsxErrorCode::kTooManyStrings,
+            "The workbook is too large to read: it holds more than {detail} shared strings."},
+    Message{XlsxErrorCode::kAmbiguousPackage,
+            "The workbook is damaged or crafted: its zip container holds two entries for one part (\"{part}\" and "
+            "\"{detail}\"), so its content is ambiguous."},
+    Message{XlsxErrorCode::kPartNamedTwice,
+            "The workbook is damaged: its part {part} is named for more than one purpose{(detail)}."},
+    Message{XlsxErrorCode::kPackageRatioTooHigh,
+            "The workbook looks hostile: its parts together unpack to far more than a workbook's data ever does "
+            "({detail}, stopped in {part})."},
+    Message{XlsxErrorCode::kRowsOutOfOrder,
+            "The workbook cannot be read row by row: in {part} {detail} comes after a later row. Open it in a "
+            "spreadsheet program, save it again and try again."},
+};
+
+}  // namespace
+
+void FailXlsx(XlsxErrorCode code, std::string_view part, std::string_view detail, std::size_t line,
+              std::size_t column) {
+  std::string_view form = "The workbook cannot be read.";
+  for (const Message& m : kMessages) {
+    if (m.code == code) form = m.form;
   }
-  throw XlsxError(code, text, at);
+  const std::string in_brackets = detail.empty() ? std::string() : " (" + std::string(detail) + ")";
+  throw XlsxError(code, FillMessage(form, {{"{part}", part}, {"{detail}", detail}, {"{(detail)}", in_brackets}}), part,
+                  line, column);
 }
 
 }  // namespace cw::sheet

@@ -38,15 +38,19 @@ enum class XlsxErrorCode {
   kRowsOutOfOrder,       // a streamed sheet's rows go backwards
 };
 
+// Where it stopped: the part, and the line and column in it where the XML parser stopped
+// (0 when the fault is not at a place in a part's text).
 struct XlsxError : ReadError {
-  XlsxError(XlsxErrorCode c, const std::string& description, std::size_t at) : ReadError(description, at), code(c) {}
+  XlsxError(XlsxErrorCode c, const std::string& description, std::string_view in_part, std::size_t at_line,
+            std::size_t at_column)
+      : ReadError(description, std::string(in_part), at_line, at_column), code(c) {}
   XlsxErrorCode code;
 };
 
 // Builds the description for `code` from one table and throws. `part` is the package part
 // (e.g. "xl/worksheets/sheet1.xml"), `detail` the item named (a cell reference, an index,
-// the XML parser's message); `at` the line in the part, or 0.
+// the XML parser's message); `line` and `column` the place in the part, or 0.
 [[noreturn]] void FailXlsx(XlsxErrorCode code, std::string_view part = {}, std::string_view detail = {},
-                           std::size_t at = 0);
+                           std::size_t line = 0, std::size_t column = 0);
 
 }  // namespace cw::sheet

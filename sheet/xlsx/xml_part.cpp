@@ -112,9 +112,11 @@ void Check(XmlPartParser::Session& s, XML_Status status) {
   if (s.failure) std::rethrow_exception(s.failure);
   if (status != XML_STATUS_OK) {
     const auto line = static_cast<std::size_t>(XML_GetCurrentLineNumber(s.parser));
+    // expat counts columns from 0, in characters.
+    const auto column = static_cast<std::size_t>(XML_GetCurrentColumnNumber(s.parser)) + 1;
     const std::string what =
         std::string(XML_ErrorString(XML_GetErrorCode(s.parser))) + " at line " + std::to_string(line);
-    FailXlsx(XlsxErrorCode::kXmlMalformed, s.part, what, line);
+    FailXlsx(XlsxErrorCode::kXmlMalformed, s.part, what, line, column);
   }
 }
 

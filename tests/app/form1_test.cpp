@@ -584,7 +584,8 @@ void Form1Test::BrowseCancelled() {
   form.PushButton2_Click();
   QCOMPARE(h.dialogs.open_requests.size(), std::size_t{1});
   QCOMPARE(h.dialogs.open_requests[0].first, QStringLiteral("Select A Picture"));
-  QCOMPARE(h.dialogs.open_requests[0].second, QStringLiteral("Excel Files(*.xls*)"));
+  QCOMPARE(h.dialogs.open_requests[0].second,
+           QStringLiteral("Spreadsheets (*.xls* *.ods *.fods *.csv *.tsv *.txt);;Excel Files(*.xls*)"));
   QCOMPARE(form.Text1->text(), QStringLiteral("/old.xls"));
   QCOMPARE(form.Text2->text(), QStringLiteral("$A$1"));
   QCOMPARE(h.dialogs.picks, 0);

@@ -1,5 +1,6 @@
 // sheetdump WORKBOOK: every non-empty cell of every sheet with its displayed text, read
-// through the same engine the program uses. Output, one line per cell after the first:
+// through the same engine the program uses (a text file without a byte-order mark that is
+// no UTF-8 in the ANSI code page of LC_ALL, LC_CTYPE, LANG). Output, one line per cell after the first:
 //   #active<TAB>SHEET
 //   SHEET<TAB>A1<TAB>TEXT
 // with backslash, tab, CR and LF in SHEET and TEXT written \\ \t \r \n. Exit 0; a workbook
@@ -9,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "run/regional_settings.h"
 #include "sheet/address.h"
 #include "sheet/engine.h"
 
@@ -39,7 +41,11 @@ std::string Escaped(std::string_view text) {
 }
 
 int Dump(const std::string& path) {
-  cw::sheet::Application app;
+  // Text files that are no Unicode are read in the code page of the user's locale; cells show
+  // as in the default locale, so a dump compares across machines.
+  cw::sheet::ReadOptions read;
+  read.ansi_code_page = cw::run::RegionalSettings::FromEnvironment().read.ansi_code_page;
+  cw::sheet::Application app({}, read);
   cw::sheet::OpenedWorkbook& book = app.Open(path);
   const cw::sheet::Workbook& model = book.Model();
   std::string out = "#active\t" + Escaped(model.sheets.at(model.active_sheet).Name()) + "\n";

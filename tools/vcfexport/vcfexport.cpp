@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
   for (int i = 5; i < argc; ++i) columns.SetType(static_cast<std::size_t>(i - 4), argv[i]);
 
   const RegionalSettings regional = RegionalSettings::FromEnvironment();
-  const auto engine = MakeSheetEngine(regional.format);
+  const auto engine = MakeSheetEngine(regional.format, regional.read);
   ConsoleMessages messages;
   ConsoleReporter reporter;
   SystemClock clock;

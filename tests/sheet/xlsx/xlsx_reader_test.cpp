@@ -44,7 +44,7 @@ XlsxError ReadFailure(const Parts& parts) {
     return e;
   }
   ADD_FAILURE() << "the read succeeded";
-  return XlsxError(XlsxErrorCode::kNotZip, "", 0);
+  return XlsxError(XlsxErrorCode::kNotZip, "", "", 0, 0);
 }
 
 struct CellCase {
@@ -197,6 +197,16 @@ TEST(XlsxCells, BadCellsAreErrorsNamingPartAndCell) {
       EXPECT_NE(std::string(e.what()).find("xl/worksheets/sheet1.xml"), std::string::npos) << e.what();
     }
   }
+}
+
+// A fault in a part's XML is placed by the part, and the line and column (in characters) in it.
+TEST(XlsxReader, MalformedXmlSaysWhereInItsPart) {
+  const XlsxError e = ReadFailure(MinimalParts("\n<row r=\"1\"><c r=\"A1\" t=\"str\"><v>Zoë</v></row>"));
+  EXPECT_EQ(e.code, XlsxErrorCode::kXmlMalformed) << e.what();
+  EXPECT_EQ(e.part, "xl/worksheets/sheet1.xml");
+  EXPECT_EQ(e.line, 2u);
+  EXPECT_EQ(e.column, 42u);  // the name in "</row>", counted in characters ("ë" is one)
+  EXPECT_NE(std::string(e.what()).find("at line 2"), std::string::npos) << e.what();
 }
 
 TEST(XlsxPackage, DoctypeIsRefusedInEveryPart) {
