@@ -123,6 +123,12 @@ void NumberStyles::Start(std::string_view name, const xlsx::Attributes& attribut
     return;
   }
   ++depth_;
+  // A code longer than this shows as General in the renderer; such a style shows its text.
+  constexpr std::size_t kLongestBody = 1024;
+  if (current_.body.size() > kLongestBody) {
+    current_.exact = false;
+    current_.body.clear();
+  }
   const bool long_form = Is(attributes.Get("style"), "long");
   std::string& body = current_.body;
   if (depth_ == 3 && digits_ && name == "embedded-text") {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <optional>
 
 #include "sheet/calendar.h"
 #include "sheet/ods/ods_error.h"
@@ -321,6 +322,8 @@ void DocumentHandler::ResolveCellStyles() {
   // that every read of the file numbers the styles alike.
   std::map<std::pair<std::string, bool>, std::uint32_t> by_code;
   std::map<std::string, std::uint32_t> format_ids;
+  // Each number style's code is made once, however many cell styles name it.
+  std::map<std::string, std::optional<StyleCode>, std::less<>> codes;
   for (const auto& [name, style] : cell_styles_) {
     const CellStyle* at = &style;
     std::string data;
@@ -332,7 +335,9 @@ void DocumentHandler::ResolveCellStyles() {
       const auto parent = cell_styles_.find(at->parent);
       at = parent == cell_styles_.end() ? nullptr : &parent->second;
     }
-    const auto code = data.empty() ? std::nullopt : numbers_.CodeOf(data);
+    auto known = codes.find(data);
+    if (known == codes.end()) known = codes.emplace(data, data.empty() ? std::nullopt : numbers_.CodeOf(data)).first;
+    const std::optional<StyleCode>& code = known->second;
     if (!code || (code->code == "General" && code->exact)) {
       style_index_.emplace(name, 0);
       continue;

@@ -23,7 +23,7 @@ namespace {
 
 std::vector<std::byte> Bytes(const std::string& text) {
   std::vector<std::byte> bytes(text.size());
-  std::memcpy(bytes.data(), text.data(), text.size());
+  if (!text.empty()) std::memcpy(bytes.data(), text.data(), text.size());
   return bytes;
 }
 
