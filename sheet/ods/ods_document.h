@@ -54,7 +54,7 @@ struct OdsLimits {
   std::uint64_t max_cells = 100'000'000;
   // Copies of non-empty cells that repeats make beyond the cells the file writes: a repeat
   // count of 2^31 on a non-empty row of a few bytes would otherwise fill the memory.
-  std::uint64_t max_repeated_copies = 4'000'000;
+  std::uint64_t max_repeated_copies = 2'000'000;  // 48 MB of cell records
   std::uint64_t max_styles = 1'048'576;
   std::uint64_t max_sheets = 65'536;
   // Text that runs of spaces (text:s text:c="...") add, over the whole document.
