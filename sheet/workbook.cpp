@@ -52,21 +52,29 @@ std::optional<CellError> ErrorFromBiffCode(std::uint8_t code) {
 
 void Worksheet::Finish() {
   const auto before = [](const Cell& a, const Cell& b) { return a.row != b.row ? a.row < b.row : a.column < b.column; };
-  // Readers nearly always deliver row-major order; only sort when they did not.
-  if (!std::is_sorted(cells_.begin(), cells_.end(), before)) {
-    std::stable_sort(cells_.begin(), cells_.end(), before);
-  }
-  // Keep the last of several cells at one place.
-  std::vector<Cell>::iterator out = cells_.begin();
-  for (auto it = cells_.begin(); it != cells_.end(); ++it) {
-    if (out != cells_.begin() && (out - 1)->row == it->row && (out - 1)->column == it->column) {
-      *(out - 1) = *it;
-    } else {
-      *out++ = *it;
+  // Readers nearly always deliver row-major order, each place once; only sort and merge when
+  // they did not.
+  const auto strictly_before = [](const Cell& a, const Cell& b) {
+    return a.row != b.row ? a.row < b.row : a.column < b.column;
+  };
+  if (std::adjacent_find(cells_.begin(), cells_.end(),
+                         [&](const Cell& a, const Cell& b) { return !strictly_before(a, b); }) != cells_.end()) {
+    if (!std::is_sorted(cells_.begin(), cells_.end(), before)) {
+      std::stable_sort(cells_.begin(), cells_.end(), before);
     }
+    // Keep the last of several cells at one place.
+    std::vector<Cell>::iterator out = cells_.begin();
+    for (auto it = cells_.begin(); it != cells_.end(); ++it) {
+      if (out != cells_.begin() && (out - 1)->row == it->row && (out - 1)->column == it->column) {
+        *(out - 1) = *it;
+      } else {
+        *out++ = *it;
+      }
+    }
+    cells_.erase(out, cells_.end());
   }
-  cells_.erase(out, cells_.end());
-  cells_.shrink_to_fit();
+  // Give back room a reader reserved beyond its cells when it is worth a copy.
+  if (cells_.capacity() - cells_.size() > cells_.size() / 4) cells_.shrink_to_fit();
 
   row_starts_.clear();
   used_.reset();

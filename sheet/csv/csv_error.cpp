@@ -25,6 +25,9 @@ constexpr std::array kMessages = {
     Message{CsvErrorCode::kTooManyColumns,
             "The text file holds more columns than a sheet does (16,384) in the record at {at}."},
     Message{CsvErrorCode::kUnknownCodePage, "The text file cannot be read in the ANSI code page {detail}."},
+    Message{CsvErrorCode::kOutOfMemory,
+            "The text file holds more cells than fit in the memory this program may use. Split it into smaller "
+            "files and try again."},
 };
 
 }  // namespace
@@ -34,7 +37,8 @@ void FailCsv(CsvErrorCode code, std::size_t line, std::size_t column, std::strin
   for (const Message& m : kMessages) {
     if (m.code == code) form = m.form;
   }
-  const std::string at = "line " + std::to_string(line) + (column ? ", column " + std::to_string(column) : "");
+  const std::string at =
+      line == 0 ? std::string() : "line " + std::to_string(line) + (column ? ", column " + std::to_string(column) : "");
   throw CsvError(code, FillMessage(form, {{"{at}", at}, {"{detail}", detail}}), line, column);
 }
 

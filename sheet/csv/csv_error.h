@@ -19,6 +19,7 @@ enum class CsvErrorCode : std::uint8_t {
   kTooManyRows,      // more records than a sheet has rows
   kTooManyColumns,   // a record with more fields than a sheet has columns
   kUnknownCodePage,  // the ANSI code page given has no converter
+  kOutOfMemory,      // the cells do not fit in the memory the program may take
 };
 
 struct CsvError : ReadError {

@@ -1,5 +1,7 @@
 #include "sheet/csv/csv_reader.h"
 
+#include <algorithm>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +23,8 @@ std::string SheetName(const ReaderInput& input) {
   name.remove_suffix(input.Extension().size());
   return name.empty() ? std::string("Sheet1") : std::string(name);
 }
+
+constexpr std::uint64_t kReservedBytes = std::uint64_t{16} << 20;
 
 char DelimiterOf(const ReaderInput& input) { return input.Extension() == ".tsv" ? '\t' : 0; }
 
@@ -99,21 +103,25 @@ bool IsDelimitedText(std::span<const std::byte>, std::string_view extension) {
   return extension == ".csv" || extension == ".tsv" || extension == ".txt";
 }
 
-Workbook ReadCsv(const ReaderInput& input, const ReadOptions& options) {
-  auto source = SourceOf(input);
-  const csv::DetectedEncoding encoding = csv::DetectEncoding(*source);
-  csv::RecordReader records(std::move(source), encoding, options.ansi_code_page, DelimiterOf(input));
+namespace {
+
+Workbook ReadRecords(const ReaderInput& input, csv::DetectedEncoding encoding, const ReadOptions& options) {
+  csv::RecordReader records(SourceOf(input), encoding, options.ansi_code_page, DelimiterOf(input));
   Workbook book;
   book.sheets.emplace_back(SheetName(input));
   Worksheet& sheet = book.sheets.back();
+  // Room for the cells of a contact list, whose fields average some 12 bytes, up to a size
+  // beyond which growing costs little beside the reading.
+  const auto room = static_cast<std::size_t>(std::min<std::uint64_t>(input.Size(), kReservedBytes));
+  sheet.Reserve(room / 12);
+  book.strings.reserve(room / 12, room);
   std::vector<std::string_view> fields;
   std::uint32_t row = 0;
   while (records.Next(fields)) {
+    if (row >= kMaxRows) FailCsv(CsvErrorCode::kTooManyRows, records.Line(), 0);
     CheckWidth(records, fields.size());
     for (std::size_t c = 0; c < fields.size(); ++c) {
       if (fields[c].empty()) continue;
-      // Rows past the sheet's last are refused once one holds text.
-      if (row >= kMaxRows) FailCsv(CsvErrorCode::kTooManyRows, records.Line(), 0);
       Cell cell;
       cell.row = row;
       cell.column = static_cast<std::uint16_t>(c);
@@ -121,10 +129,29 @@ Workbook ReadCsv(const ReaderInput& input, const ReadOptions& options) {
       cell.string_index = book.AddString(fields[c]);
       sheet.Add(cell);
     }
-    if (row < kMaxRows) ++row;
+    ++row;
   }
   sheet.Finish();
   return book;
+}
+
+}  // namespace
+
+Workbook ReadCsv(const ReaderInput& input, const ReadOptions& options) {
+  // Read once as UTF-8, checking it on the way; text that turns out to be none is read again
+  // in the ANSI code page.
+  csv::DetectedEncoding encoding = csv::DetectMark(*SourceOf(input));
+  try {
+    try {
+      return ReadRecords(input, encoding, options);
+    } catch (const csv::NotUtf8&) {
+      encoding.encoding = csv::TextEncoding::kAnsi;
+      encoding.unchecked = false;
+    }
+    return ReadRecords(input, encoding, options);
+  } catch (const std::bad_alloc&) {
+    FailCsv(CsvErrorCode::kOutOfMemory, 0, 0);
+  }
 }
 
 std::unique_ptr<WorkbookStream> OpenCsvStream(const ReaderInput& input, const ReadOptions& options) {

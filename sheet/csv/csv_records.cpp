@@ -9,6 +9,7 @@
 #endif
 
 #include "sheet/csv/csv_error.h"
+#include "sheet/workbook.h"
 
 namespace cw::sheet::csv {
 namespace {
@@ -39,17 +40,20 @@ std::size_t FieldEnd(std::string_view text, std::size_t from, char delimiter) {
   return n;
 }
 
-// The parse of one record, shared by sniffing and reading.
-enum class Parsed { kRecord, kIncomplete, kEnd };
+// The parse of one record, shared by sniffing and reading: the fields as spans of `text`,
+// and the quoted fields whose text must be rebuilt.
+enum class Parsed { kRecord, kIncomplete, kEnd, kTooWide };
 
-Parsed ParseRaw(std::string_view text, std::size_t& pos, char delimiter, bool at_end, std::vector<RawField>& fields) {
+Parsed ParseRaw(std::string_view text, std::size_t& pos, char delimiter, bool at_end,
+                std::vector<std::string_view>& fields, std::vector<QuotedField>& rebuilt) {
   fields.clear();
+  rebuilt.clear();
   const std::size_t n = text.size();
   std::size_t p = pos;
   if (p >= n) return at_end ? Parsed::kEnd : Parsed::kIncomplete;
   for (;;) {
     bool taken = false;
-    if (p < n && text[p] == '"') {
+    if (text[p] == '"') {
       std::size_t q = p + 1;
       bool doubled = false;
       for (;;) {
@@ -66,7 +70,8 @@ Parsed ParseRaw(std::string_view text, std::size_t& pos, char delimiter, bool at
           continue;
         }
         const std::size_t tail = FieldEnd(text, c + 1, delimiter);
-        fields.push_back({p + 1, c, tail, true, doubled});
+        if (doubled || tail != c + 1) rebuilt.push_back({fields.size(), p + 1, c, tail});
+        fields.push_back(text.substr(p + 1, c - p - 1));
         p = tail;
         taken = true;
         break;
@@ -74,7 +79,7 @@ Parsed ParseRaw(std::string_view text, std::size_t& pos, char delimiter, bool at
     }
     if (!taken) {
       const std::size_t e = FieldEnd(text, p, delimiter);
-      fields.push_back({p, e, e, false, false});
+      fields.push_back(text.substr(p, e - p));
       p = e;
     }
     if (p >= n) {
@@ -84,7 +89,14 @@ Parsed ParseRaw(std::string_view text, std::size_t& pos, char delimiter, bool at
     }
     const char c = text[p];
     if (c == delimiter) {
+      if (fields.size() >= kMaxColumns) return Parsed::kTooWide;  // stopped before it costs
       ++p;
+      if (p >= n) {
+        if (!at_end) return Parsed::kIncomplete;
+        fields.emplace_back();  // "a," ends with an empty field
+        pos = p;
+        return Parsed::kRecord;
+      }
       continue;
     }
     if (c == '\n') {
@@ -100,13 +112,16 @@ Parsed ParseRaw(std::string_view text, std::size_t& pos, char delimiter, bool at
 // Line breaks in `text`, CR LF counting once.
 std::size_t LineBreaks(std::string_view text) {
   std::size_t breaks = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n') {
-      ++breaks;
-    } else if (text[i] == '\r') {
-      ++breaks;
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    }
+  const char* p = text.data();
+  const char* end = p + text.size();
+  while ((p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))) != nullptr) {
+    ++breaks;
+    ++p;
+  }
+  p = text.data();
+  while ((p = static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(end - p)))) != nullptr) {
+    ++p;
+    if (p == end || *p != '\n') ++breaks;  // a CR alone
   }
   return breaks;
 }
@@ -116,12 +131,13 @@ std::size_t LineBreaks(std::string_view text) {
 char SniffDelimiter(std::string_view text, bool whole) {
   char best = ',';
   std::size_t best_score = 0;
-  std::vector<RawField> fields;
+  std::vector<std::string_view> fields;
+  std::vector<QuotedField> rebuilt;
   for (const char delimiter : kDelimiters) {
     std::map<std::size_t, std::size_t> lines_with_count;
     std::size_t pos = 0;
     for (std::size_t r = 0; r < kSniffRecords; ++r) {
-      if (ParseRaw(text, pos, delimiter, whole, fields) != Parsed::kRecord) break;
+      if (ParseRaw(text, pos, delimiter, whole, fields, rebuilt) != Parsed::kRecord) break;
       if (fields.size() > 1) ++lines_with_count[fields.size()];
     }
     std::size_t score = 0;
@@ -137,7 +153,6 @@ char SniffDelimiter(std::string_view text, bool whole) {
 RecordReader::RecordReader(std::unique_ptr<ByteSource> source, DetectedEncoding encoding, int ansi_code_page,
                            char delimiter)
     : source_(std::move(source)), decoder_(*source_, encoding, ansi_code_page), delimiter_(delimiter) {
-  window_.reserve(2 * kChunk);
   // The first chunk whole, so that a short file is sniffed to its end.
   while (window_.size() < kChunk && Refill()) {
   }
@@ -149,45 +164,51 @@ RecordReader::RecordReader(std::unique_ptr<ByteSource> source, DetectedEncoding 
 bool RecordReader::Refill() {
   if (ended_) return false;
   if (pos_ > 0) {
+    // Records end after a whole CR LF, so no line break is cut in two here.
+    first_line_ += LineBreaks(std::string_view(window_).substr(0, pos_));
+    record_begin_ -= std::min(record_begin_, pos_);
     window_.erase(0, pos_);
     pos_ = 0;
   }
-  if (window_.size() > kMaxRecordBytes) FailCsv(CsvErrorCode::kLineTooLong, next_line_, 1, "16 MiB");
-  ended_ = !decoder_.ReadMore(window_, kChunk);
+  if (window_.size() > kMaxRecordBytes) FailCsv(CsvErrorCode::kLineTooLong, Line(), 1, "16 MiB");
+  ended_ = !decoder_.ReadMore(window_, chunk_);
+  chunk_ = std::min(2 * chunk_, kChunk);  // small files cost little, large ones few reads
   return true;
+}
+
+std::size_t RecordReader::Line() const {
+  return first_line_ + LineBreaks(std::string_view(window_).substr(0, record_begin_));
 }
 
 bool RecordReader::Next(std::vector<std::string_view>& fields) {
   for (;;) {
     std::size_t pos = pos_;
-    const Parsed parsed = ParseRaw(window_, pos, delimiter_, ended_, raw_);
+    const Parsed parsed = ParseRaw(window_, pos, delimiter_, ended_, fields, quoted_);
     if (parsed == Parsed::kEnd) return false;
+    if (parsed == Parsed::kTooWide) {
+      record_begin_ = pos_;
+      FailCsv(CsvErrorCode::kTooManyColumns, Line(), 0);
+    }
     if (parsed == Parsed::kIncomplete) {
       Refill();
       continue;
     }
     const std::string_view text(window_);
-    fields.clear();
-    used_unquoted_ = 0;
-    bool quoted = false;
-    for (const RawField& f : raw_) {
-      quoted |= f.quoted;
-      if (!f.quoted || (!f.doubled && f.tail_end == f.end + 1)) {
-        fields.push_back(text.substr(f.begin, f.end - f.begin));
-        continue;
+    if (!quoted_.empty()) {
+      if (unquoted_.size() < quoted_.size()) unquoted_.resize(quoted_.size());
+      for (std::size_t q = 0; q < quoted_.size(); ++q) {
+        const QuotedField& f = quoted_[q];
+        std::string& field = unquoted_[q];
+        field.clear();
+        for (std::size_t i = f.begin; i < f.end; ++i) {
+          field += text[i];
+          if (text[i] == '"') ++i;  // "" is one mark
+        }
+        field.append(text.substr(f.end + 1, f.tail_end - f.end - 1));
+        fields[f.index] = field;
       }
-      if (used_unquoted_ == unquoted_.size()) unquoted_.emplace_back();
-      std::string& rebuilt = unquoted_[used_unquoted_++];
-      rebuilt.clear();
-      for (std::size_t i = f.begin; i < f.end; ++i) {
-        rebuilt += text[i];
-        if (text[i] == '"') ++i;  // "" is one mark
-      }
-      rebuilt.append(text.substr(f.end + 1, f.tail_end - f.end - 1));
-      fields.push_back(rebuilt);
     }
-    record_line_ = next_line_;
-    next_line_ += quoted ? LineBreaks(text.substr(pos_, pos - pos_)) : 1;
+    record_begin_ = pos_;
     pos_ = pos;
     return true;
   }

@@ -29,13 +29,13 @@ inline constexpr std::size_t kMaxRecordBytes = std::size_t{16} << 20;
 // tells whether `text` is all of the file.
 char SniffDelimiter(std::string_view text, bool whole);
 
-// One field of a record as parsed: spans of the window's text.
-struct RawField {
-  std::size_t begin;  // the field's text (inside the marks when quoted)
-  std::size_t end;
-  std::size_t tail_end;  // quoted: the end of the text after the closing mark
-  bool quoted;
-  bool doubled;  // quoted, with "" in it
+// A quoted field of a record whose text must be rebuilt ("" in it, or text after its closing
+// mark): spans of the window's text.
+struct QuotedField {
+  std::size_t index;     // the field's place in the record
+  std::size_t begin;     // inside the marks
+  std::size_t end;       // the closing mark
+  std::size_t tail_end;  // the end of the text after the closing mark
 };
 
 // The records of a text file, one at a time, decoded into a window of text that holds the
@@ -48,8 +48,9 @@ class RecordReader {
   // The next record's fields, views valid until the next call; false after the last record.
   // Throws CsvError for a record longer than kMaxRecordBytes or broken text.
   bool Next(std::vector<std::string_view>& fields);
-  // The line on which the record last given begins (1-based).
-  std::size_t Line() const { return record_line_; }
+  // The line on which the record last given begins (1-based); after a failed Next, the line
+  // of the record it failed on. Counted when asked, for a message.
+  std::size_t Line() const;
   char Delimiter() const { return delimiter_; }
 
  private:
@@ -58,14 +59,14 @@ class RecordReader {
   std::unique_ptr<ByteSource> source_;
   TextDecoder decoder_;
   char delimiter_;
-  std::vector<RawField> raw_;
+  std::vector<QuotedField> quoted_;
   std::string window_;
   std::size_t pos_ = 0;
+  std::size_t chunk_ = std::size_t{64} << 10;
   bool ended_ = false;
-  std::size_t next_line_ = 1;
-  std::size_t record_line_ = 0;
-  std::deque<std::string> unquoted_;  // fields with "" or text after the closing mark
-  std::size_t used_unquoted_ = 0;
+  std::size_t first_line_ = 1;        // the line of window_'s first character
+  std::size_t record_begin_ = 0;      // where in window_ the record last given begins
+  std::deque<std::string> unquoted_;  // the rebuilt texts of quoted_
 };
 
 }  // namespace cw::sheet::csv

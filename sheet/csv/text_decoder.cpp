@@ -134,11 +134,11 @@ Utf8Scan ScanUtf8(const unsigned char* s, std::size_t n, std::size_t& stop) {
 PositionCounter Utf8PositionAt(ByteSource& source, std::size_t skip, std::uint64_t offset) {
   source.Rewind();
   PositionCounter at;
-  std::vector<char> buffer(kChunk);
+  const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
   std::uint64_t done = 0;
   while (done < offset) {
     const std::size_t n =
-        source.Read(buffer.data(), static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, offset - done)));
+        source.Read(buffer.get(), static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, offset - done)));
     if (n == 0) break;
     for (std::size_t i = 0; i < n; ++i) {
       const auto c = static_cast<unsigned char>(buffer[i]);
@@ -151,17 +151,17 @@ PositionCounter Utf8PositionAt(ByteSource& source, std::size_t skip, std::uint64
 
 // Whether the whole source is valid UTF-8 after `skip` bytes; `bad` is where it stops being so.
 bool SourceIsUtf8(ByteSource& source, std::size_t skip, std::uint64_t& bad) {
-  std::vector<char> buffer(kChunk + 4);
+  const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk + 4);
   std::size_t carried = 0;   // the start of a sequence cut by the last chunk's end
   std::uint64_t offset = 0;  // the file offset of buffer[0]
   bool first = true;
   for (;;) {
-    const std::size_t n = source.Read(buffer.data() + carried, kChunk);
+    const std::size_t n = source.Read(buffer.get() + carried, kChunk);
     const std::size_t size = carried + n;
     const std::size_t from = first ? std::min(skip, size) : 0;
     first = false;
     std::size_t stop = 0;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data()) + from;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.get()) + from;
     const Utf8Scan scan = ScanUtf8(bytes, size - from, stop);
     stop += from;
     if (scan == Utf8Scan::kInvalid || (scan == Utf8Scan::kCutShort && n == 0)) {
@@ -170,7 +170,7 @@ bool SourceIsUtf8(ByteSource& source, std::size_t skip, std::uint64_t& bad) {
     }
     if (n == 0) return true;
     carried = size - stop;
-    std::memmove(buffer.data(), buffer.data() + stop, carried);
+    std::memmove(buffer.get(), buffer.get() + stop, carried);
     offset += stop;
   }
 }
@@ -204,7 +204,7 @@ bool IsValidUtf8(std::span<const char> text) {
   return ScanUtf8(reinterpret_cast<const unsigned char*>(text.data()), text.size(), stop) == Utf8Scan::kValid;
 }
 
-DetectedEncoding DetectEncoding(ByteSource& source) {
+DetectedEncoding DetectMark(ByteSource& source) {
   source.Rewind();
   unsigned char mark[3] = {0, 0, 0};
   std::size_t got = 0;
@@ -214,18 +214,25 @@ DetectedEncoding DetectEncoding(ByteSource& source) {
     got += n;
   }
   source.Rewind();
-  if (got >= 2 && mark[0] == 0xFF && mark[1] == 0xFE) return {TextEncoding::kUtf16Le, 2};
-  if (got >= 2 && mark[0] == 0xFE && mark[1] == 0xFF) return {TextEncoding::kUtf16Be, 2};
+  if (got >= 2 && mark[0] == 0xFF && mark[1] == 0xFE) return {TextEncoding::kUtf16Le, 2, false};
+  if (got >= 2 && mark[0] == 0xFE && mark[1] == 0xFF) return {TextEncoding::kUtf16Be, 2, false};
   const bool marked = got == 3 && mark[0] == 0xEF && mark[1] == 0xBB && mark[2] == 0xBF;
+  return {TextEncoding::kUtf8, marked ? std::size_t{3} : 0, true};
+}
+
+DetectedEncoding DetectEncoding(ByteSource& source) {
+  DetectedEncoding found = DetectMark(source);
+  if (!found.unchecked) return found;
   std::uint64_t bad = 0;
-  const bool utf8 = SourceIsUtf8(source, marked ? 3 : 0, bad);
-  if (marked && !utf8) {
-    const PositionCounter at = Utf8PositionAt(source, 3, bad);
+  const bool utf8 = SourceIsUtf8(source, found.mark_size, bad);
+  if (found.mark_size > 0 && !utf8) {
+    const PositionCounter at = Utf8PositionAt(source, found.mark_size, bad);
     FailCsv(CsvErrorCode::kBadUtf8, at.line, at.column);
   }
   source.Rewind();
-  if (marked) return {TextEncoding::kUtf8, 3};
-  return {utf8 ? TextEncoding::kUtf8 : TextEncoding::kAnsi, 0};
+  found.unchecked = false;
+  if (!utf8) found.encoding = TextEncoding::kAnsi;
+  return found;
 }
 
 struct TextDecoder::Ansi {
@@ -263,10 +270,12 @@ bool TextDecoder::ReadMore(std::string& out, std::size_t max_bytes) {
   if (ended_) return false;
   const std::size_t old_size = out.size();
   if (encoding_.encoding == TextEncoding::kUtf8) {
-    out.resize(old_size + max_bytes);
+    out.resize(old_size + max_bytes + 3);
     const std::size_t n = source_.Read(out.data() + old_size, max_bytes);
     out.resize(old_size + n);
     ended_ = n == 0;
+    if (encoding_.unchecked) CheckUtf8(out, old_size);
+    raw_offset_ += out.size() - old_size;
     return n > 0;
   }
   while (out.size() == old_size && !ended_) {
@@ -282,23 +291,16 @@ bool TextDecoder::ReadMore(std::string& out, std::size_t max_bytes) {
       const char* from = raw_.data();
       UErrorCode status = U_ZERO_ERROR;
       ucnv_toUnicode(ansi_->converter, &target, units.data() + units.size(), &from, raw_.data() + raw_.size(), nullptr,
-                     ended_, &status);
+                     static_cast<UBool>(ended_), &status);
       raw_.clear();  // the converter keeps a character cut by the chunk's end
-      std::string utf16(reinterpret_cast<const char*>(units.data()),
-                        static_cast<std::size_t>(target - units.data()) * 2);
-      out.resize(old_size + utf16.size() / 2 * 3);
+      const std::size_t count = static_cast<std::size_t>(target - units.data());
+      out.resize(old_size + count * 3);
       char* end = out.data() + old_size;
-      for (std::size_t i = 0; i < utf16.size(); i += 2) {
-        UChar u;
-        std::memcpy(&u, utf16.data() + i, 2);
-        char32_t c = u;
-        if (U16_IS_LEAD(u) && i + 2 < utf16.size()) {
-          UChar t;
-          std::memcpy(&t, utf16.data() + i + 2, 2);
-          if (U16_IS_TRAIL(t)) {
-            c = U16_GET_SUPPLEMENTARY(u, t);
-            i += 2;
-          }
+      for (std::size_t i = 0; i < count; ++i) {
+        char32_t c = units[i];
+        if (U16_IS_LEAD(units[i]) && i + 1 < count && U16_IS_TRAIL(units[i + 1])) {
+          c = U16_GET_SUPPLEMENTARY(units[i], units[i + 1]);
+          ++i;
         }
         if (U16_IS_SURROGATE(c)) c = 0xFFFD;
         AppendUtf8(c, end);
@@ -309,6 +311,24 @@ bool TextDecoder::ReadMore(std::string& out, std::size_t max_bytes) {
     }
   }
   return out.size() > old_size;
+}
+
+void TextDecoder::CheckUtf8(std::string& out, std::size_t from) {
+  std::size_t stop = 0;
+  Utf8Scan scan = ScanUtf8(reinterpret_cast<const unsigned char*>(out.data()) + from, out.size() - from, stop);
+  if (scan == Utf8Scan::kCutShort) {
+    // The chunk ends within a character: read on to its end, so the next chunk begins whole.
+    for (std::size_t more = 0; more < 3 && scan == Utf8Scan::kCutShort; ++more) {
+      char c;
+      if (source_.Read(&c, 1) == 0) break;
+      out += c;
+      scan = ScanUtf8(reinterpret_cast<const unsigned char*>(out.data()) + from, out.size() - from, stop);
+    }
+  }
+  if (scan == Utf8Scan::kValid) return;
+  if (encoding_.mark_size == 0) throw NotUtf8{};
+  const PositionCounter at = Utf8PositionAt(source_, encoding_.mark_size, raw_offset_ + stop);
+  FailCsv(CsvErrorCode::kBadUtf8, at.line, at.column);
 }
 
 void TextDecoder::DecodeUtf16(std::span<const char> bytes, bool last, std::string& out) {
@@ -349,12 +369,12 @@ void TextDecoder::FailUtf16(std::uint64_t offset) {
   const bool little = encoding_.encoding == TextEncoding::kUtf16Le;
   source_.Rewind();
   PositionCounter at;
-  std::vector<char> buffer(kChunk);
+  const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
   std::uint64_t done = 0;
   int pending = -1;  // a lead unit whose trail comes in the next chunk
   while (done < offset) {
     std::size_t n =
-        source_.Read(buffer.data(), static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, offset - done)));
+        source_.Read(buffer.get(), static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, offset - done)));
     if (n == 0) break;
     for (std::size_t i = 0; i < n; ++i, ++done) {
       if (done < encoding_.mark_size || (done - encoding_.mark_size) % 2 == 1) continue;

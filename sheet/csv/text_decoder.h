@@ -33,12 +33,20 @@ enum class TextEncoding : std::uint8_t { kUtf8, kUtf16Le, kUtf16Be, kAnsi };
 struct DetectedEncoding {
   TextEncoding encoding = TextEncoding::kUtf8;
   std::size_t mark_size = 0;  // the byte-order mark's bytes, skipped
+  // UTF-8 not yet checked: the decoder checks it as it goes and throws NotUtf8 at the first
+  // byte that is no UTF-8 (for a file without a mark) or CsvError (kBadUtf8, with a mark).
+  bool unchecked = false;
 };
+
+// Thrown by a decoder of unchecked UTF-8 without a mark: read the file again as ANSI.
+struct NotUtf8 {};
 
 // The encoding of the text in `source`, by its mark, else by reading it whole once to see
 // whether it is valid UTF-8; leaves the source rewound. Throws CsvError (kBadUtf8) for a file
 // marked as UTF-8 that holds bytes no UTF-8 text has, with the line and column of the first.
 DetectedEncoding DetectEncoding(ByteSource& source);
+// The encoding by the mark alone, without reading further: UTF-8 is then unchecked.
+DetectedEncoding DetectMark(ByteSource& source);
 
 // Whether `text` is valid UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF).
 bool IsValidUtf8(std::span<const char> text);
@@ -53,14 +61,15 @@ class TextDecoder {
   TextDecoder(const TextDecoder&) = delete;
   TextDecoder& operator=(const TextDecoder&) = delete;
 
-  // Appends the UTF-8 text of up to `max_bytes` more bytes of the file to `out`; false at the
-  // end of the file (nothing appended). Throws CsvError (kBadUtf16) at a broken UTF-16
-  // character, with its line and column.
+  // Appends the UTF-8 text of up to `max_bytes` more bytes of the file to `out` (a few more to
+  // end on a whole character); false at the end of the file (nothing appended). Throws CsvError
+  // (kBadUtf16, kBadUtf8) at a broken character, with its line and column, or NotUtf8.
   bool ReadMore(std::string& out, std::size_t max_bytes);
 
  private:
   struct Ansi;
   void DecodeUtf16(std::span<const char> bytes, bool last, std::string& out);
+  void CheckUtf8(std::string& out, std::size_t from);
   [[noreturn]] void FailUtf16(std::uint64_t offset);
 
   ByteSource& source_;

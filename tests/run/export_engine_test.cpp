@@ -2,8 +2,13 @@
 #include <gtest/gtest.h>
 #include <xlsxwriter.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "run/export_run.h"
 #include "run/regional_settings.h"
+#include "sheet/cell_text.h"
+#include "sheet/workbook_file.h"
 #include "tests/support/test_support.h"
 
 namespace cw::run {
@@ -163,6 +168,70 @@ TEST_F(ExportEngineTest, AWorkbookVanishingAfterTheCheckIsReportedAtTheOpen) {
   ExportRun(ExportEncoding::Ansi, inputs, services);
   EXPECT_EQ(reporter_.Statements(), std::vector<int>{106});
   EXPECT_TRUE(messages_.shown.empty());
+}
+
+}  // namespace
+}  // namespace cw::run
+
+namespace cw::run {
+namespace {
+
+// The displayed texts of a sheet's used range as a CSV: the file a spreadsheet program saves.
+std::string SavedAsCsv(const sheet::Workbook& book, char delimiter) {
+  const auto& sheet = book.sheets.at(book.active_sheet);
+  const auto used = sheet.UsedRange().value();
+  sheet::CellTextRenderer renderer(book);
+  std::string out;
+  for (std::uint32_t r = 0; r <= used.last_row; ++r) {
+    for (std::uint32_t c = 0; c <= used.last_column; ++c) {
+      if (c > 0) out += delimiter;
+      const std::string text = renderer.Text(sheet, r, c);
+      if (text.find_first_of(std::string("\"\r\n") + delimiter) == std::string::npos) {
+        out += text;
+        continue;
+      }
+      out += '"';
+      for (const char ch : text) out += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+      out += '"';
+    }
+    out += "\r\n";
+  }
+  return out;
+}
+
+// The same contacts from the .xlsx and from the CSV saved from it give the same files, byte
+// for byte, in both encodings: birthdays that are dates in the one and text in the other too.
+TEST_F(ExportEngineTest, ACsvExportsLikeTheWorkbookItWasSavedFrom) {
+  const std::string xlsx = std::string(CW_FIXTURES_DIR) + "/xlsx/contacts_5_rows.xlsx";
+  const std::string csv = dir_.File("contacts.csv");
+  {
+    std::ofstream file(csv, std::ios::binary);
+    file << SavedAsCsv(sheet::ReadWorkbookFile(xlsx), ';');
+  }
+  const auto kinds = {"First Name", "Last Name", "Email",        "Home Voice", "Cellular", "Home Address",
+                      "Home City",  "Home Zip",  "Home Country", "Birthday",   "Title",    "Notes"};
+  for (const auto encoding : {ExportEncoding::Ansi, ExportEncoding::Utf8}) {
+    std::vector<std::vector<std::string>> written;
+    for (const std::string& book : {xlsx, csv}) {
+      book_ = book;
+      std::filesystem::remove_all(out_);
+      std::filesystem::create_directory(out_);
+      mapping::ColumnList columns;
+      columns.FillColumnList(static_cast<int>(kinds.size()));
+      std::size_t j = 1;
+      for (const auto* kind : kinds) columns.SetType(j++, kind);
+      ExportServices services{messages_, reporter_, clock_, pointer_, *engine_, regional_.code_page, regional_.dates};
+      ExportRun(encoding, {book_, "A2:L6", columns, out_}, services);
+      written.emplace_back();
+      for (const auto& name : FilesIn(out_)) {
+        written.back().push_back(name);
+        written.back().push_back(ReadBytes(out_ + "/" + name));
+      }
+    }
+    EXPECT_TRUE(reporter_.reports.empty());
+    ASSERT_EQ(written[0].size(), 10u);
+    EXPECT_EQ(written[0], written[1]);
+  }
 }
 
 }  // namespace

@@ -98,9 +98,14 @@ TEST(WorkbookFile, ContainersGoToTheirReaders) {
     ADD_FAILURE() << "not passed to the .xls reader: " << e.what();
   } catch (const ReadError&) {
   }
-  const Workbook book =
-      ReadWorkbook(testing::ZipBytes(testing::MinimalParts("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>")));
+  const auto zip = testing::ZipBytes(testing::MinimalParts("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>"));
+  const Workbook book = ReadWorkbook(zip);
   EXPECT_EQ(book.sheets.size(), 1u);
+  // The first bytes win over the name; text goes by its extension, in any case.
+  EXPECT_EQ(ReadWorkbook(zip, "contacts.csv").sheets.at(0).Name(), book.sheets.at(0).Name());
+  const Workbook text = ReadWorkbook(Bytes("Name;Phone\nAnn;1\n"), "Contacts.CSV");
+  EXPECT_EQ(text.sheets.at(0).Name(), "Contacts");
+  EXPECT_EQ(text.sheets.at(0).Cells().size(), 4u);
 }
 
 }  // namespace
