@@ -163,7 +163,7 @@ double BareSeconds(const std::string& path) {
   zip_file_t* file = archive ? zip_fopen(archive, "content.xml", 0) : nullptr;
   if (!file) throw std::runtime_error("cannot open " + path);
   XML_Parser parser = XML_ParserCreate(nullptr);
-  std::vector<char> buffer(64 * 1024);
+  std::vector<char> buffer(std::size_t{64} * 1024);
   for (;;) {
     const zip_int64_t got = zip_fread(file, buffer.data(), buffer.size());
     if (got <= 0) break;
@@ -249,7 +249,8 @@ int main(int argc, char** argv) {
       zip_t* archive = zip_open(ods.c_str(), ZIP_RDONLY, &error);
       zip_stat_t content;
       zip_stat(archive, "content.xml", 0, &content);
-      std::printf("file %.1f MB; content.xml %.1f MB\n", std::filesystem::file_size(ods) / 1e6, content.size / 1e6);
+      std::printf("file %.1f MB; content.xml %.1f MB\n", static_cast<double>(std::filesystem::file_size(ods)) / 1e6,
+                  static_cast<double>(content.size) / 1e6);
       zip_discard(archive);
     }
     std::printf("cells showing otherwise than in the .xlsx: %zu\n",
