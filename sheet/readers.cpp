@@ -27,15 +27,30 @@ bool IsZip(std::span<const std::byte> head, std::string_view) {
 
 bool IsCompoundFile(std::span<const std::byte> head, std::string_view) { return CompoundFile::HasSignature(head); }
 
-Workbook LoadXlsx(const ReaderInput& in, const ReadOptions&) {
-  // A file's package is read from the file as needed, not loaded whole.
-  if (const std::string* path = in.Path()) return xlsx::ReadPackage(xlsx::ZipPackage::OpenFile(*path));
-  return ReadXlsx(in.Bytes());
+Workbook LoadOds(const ReaderInput& in, const ReadOptions&);
+std::unique_ptr<WorkbookStream> StreamOds(const ReaderInput& in, const ReadOptions&);
+
+// A zip archive that turns out to hold an OpenDocument spreadsheet whose "mimetype" entry is not
+// first (some zip tools reorder entries) is read as one.
+Workbook LoadXlsx(const ReaderInput& in, const ReadOptions& options) {
+  try {
+    // A file's package is read from the file as needed, not loaded whole.
+    if (const std::string* path = in.Path()) return xlsx::ReadPackage(xlsx::ZipPackage::OpenFile(*path));
+    return ReadXlsx(in.Bytes());
+  } catch (const XlsxError& e) {
+    if (e.code != XlsxErrorCode::kOpenDocument) throw;
+  }
+  return LoadOds(in, options);
 }
 
-std::unique_ptr<WorkbookStream> StreamXlsx(const ReaderInput& in, const ReadOptions&) {
-  if (const std::string* path = in.Path()) return OpenXlsxStreamFile(*path);
-  return OpenXlsxStream(in.Bytes());
+std::unique_ptr<WorkbookStream> StreamXlsx(const ReaderInput& in, const ReadOptions& options) {
+  try {
+    if (const std::string* path = in.Path()) return OpenXlsxStreamFile(*path);
+    return OpenXlsxStream(in.Bytes());
+  } catch (const XlsxError& e) {
+    if (e.code != XlsxErrorCode::kOpenDocument) throw;
+  }
+  return StreamOds(in, options);
 }
 
 bool IsOpenDocument(std::span<const std::byte> head, std::string_view) {

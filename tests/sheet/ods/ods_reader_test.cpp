@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "sheet/cell_text.h"
+#include "sheet/workbook_file.h"
 #include "sheet/xlsx/xlsx_error.h"
 #include "tests/sheet/xlsx/test_package.h"
 
@@ -221,6 +222,11 @@ TEST(OdsSheets, RepeatsCoveredCellsAndTheActiveSheet) {
                               settings + "</office:settings></office:document-settings>"}}));
   EXPECT_EQ(Dump(packaged), Dump(book));
   EXPECT_EQ(packaged.active_sheet, 1u);
+  // Its "mimetype" entry is not first, as some zip tools write it: the table of readers still
+  // reads it as a spreadsheet.
+  EXPECT_EQ(Dump(ReadWorkbook(testing::ZipBytes({{"content.xml", Flat(first + hidden)},
+                                                 {"mimetype", "application/vnd.oasis.opendocument.spreadsheet"}}))),
+            Dump(book));
 }
 
 // Hostile and damaged files end quickly, each with its error.
