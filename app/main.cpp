@@ -61,8 +61,8 @@ int main(int argc, char** argv) {
       settings,
       cw::app::ApplicationFolder(),
       cw::app::GetDesktopFolder(),
-      [&regional] { return cw::run::MakeSheetEngine(regional.format); },
-      [](const std::string& path) { return cw::sheet::ReadWorkbookFile(path); },
+      [&regional] { return cw::run::MakeSheetEngine(regional.format, regional.read); },
+      [&regional](const std::string& path) { return cw::sheet::ReadWorkbookFile(path, regional.read); },
       regional.format,
       cw::app::ExportSaveRunner(clock, regional),
   });

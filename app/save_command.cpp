@@ -6,7 +6,7 @@ namespace cw::app {
 
 SaveRunner ExportSaveRunner(run::Clock& clock, const run::RegionalSettings& regional) {
   return [&clock, &regional](vcard::ExportEncoding encoding, const run::ExportInputs& inputs, RunOutside& outside) {
-    const std::unique_ptr<run::SheetEngine> engine = run::MakeSheetEngine(regional.format);
+    const std::unique_ptr<run::SheetEngine> engine = run::MakeSheetEngine(regional.format, regional.read);
     run::ExportServices services{.messages = outside.messages,
                                  .reporter = outside.reporter,
                                  .clock = clock,

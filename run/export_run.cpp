@@ -23,17 +23,6 @@ using mapping::FieldKind;
 using vcard::ContactFields;
 using vcard::ExportEncoding;
 
-// The record's numbered steps run under the command's statement protocol.
-class StatementSteps : public vcard::RecordSteps {
- public:
-  explicit StatementSteps(Statements& statements) : statements_(statements) {}
-  bool Test(int statement, const std::function<bool()>& test) override { return statements_.Test(statement, test); }
-  bool Step(int statement, const std::function<void()>& step) override { return statements_.Step(statement, step); }
-
- private:
-  Statements& statements_;
-};
-
 // What differs between the two save commands: texts and the numbers of the statements
 // after the record's file statements, which shift by one file statement for UTF-8. (The
 // step to the next row, 358 / 360, holds nothing that can fail, so it has no field.)

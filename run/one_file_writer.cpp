@@ -8,25 +8,6 @@
 namespace cw::run {
 namespace {
 
-// Collects what the composing thread's statements report.
-class CollectingReporter : public FailureReporter {
- public:
-  void ShowApplicationError(std::string_view, int statement, std::string_view description) override {
-    reports.push_back({statement, std::string(description)});
-  }
-  std::vector<WriterReport> reports;
-};
-
-class CollectingSteps : public vcard::RecordSteps {
- public:
-  explicit CollectingSteps(Statements& statements) : statements_(statements) {}
-  bool Test(int statement, const std::function<bool()>& test) override { return statements_.Test(statement, test); }
-  bool Step(int statement, const std::function<void()>& step) override { return statements_.Step(statement, step); }
-
- private:
-  Statements& statements_;
-};
-
 // The file's bytes go to the disk in writes of about this size.
 constexpr std::size_t kWriteBytes = std::size_t{1} << 20;
 
@@ -92,7 +73,7 @@ void OneFileWriter::Work() {
 void OneFileWriter::Compose(std::vector<Row>& rows) {
   CollectingReporter collected;
   Statements s(collected, setup_.location);
-  CollectingSteps steps(s);
+  StatementSteps steps(s);
   std::size_t losing = 0;
   bool failed = Failed();
   for (Row& row : rows) {

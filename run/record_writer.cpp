@@ -9,17 +9,7 @@
 #include "vcard/record_file.h"
 
 namespace cw::run {
-namespace {
-
-class CollectingReporter : public FailureReporter {
- public:
-  void ShowApplicationError(std::string_view, int statement, std::string_view description) override {
-    reports.push_back({statement, std::string(description)});
-  }
-  std::vector<RecordWriter::Report> reports;
-};
-
-}  // namespace
+namespace {}  // namespace
 
 RecordWriter::RecordWriter(FileStatements statements, std::string location, unsigned writers)
     : statements_(statements), location_(std::move(location)) {

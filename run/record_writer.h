@@ -32,7 +32,9 @@
 #include <vector>
 
 #include "run/environment.h"
+#include "run/statements.h"
 #include "vcard/record_file.h"
+#include "vcard/vcard_record.h"
 
 namespace cw::run {
 
@@ -47,6 +49,26 @@ struct FileStatements {
 struct WriterReport {
   int statement;
   std::string description;
+};
+
+// Collects what a writer thread's statements report, for the run's thread to show.
+class CollectingReporter : public FailureReporter {
+ public:
+  void ShowApplicationError(std::string_view, int statement, std::string_view description) override {
+    reports.push_back({statement, std::string(description)});
+  }
+  std::vector<WriterReport> reports;
+};
+
+// The record's numbered steps run under a command's statement protocol.
+class StatementSteps : public vcard::RecordSteps {
+ public:
+  explicit StatementSteps(Statements& statements) : statements_(statements) {}
+  bool Test(int statement, const std::function<bool()>& test) override { return statements_.Test(statement, test); }
+  bool Step(int statement, const std::function<void()>& step) override { return statements_.Step(statement, step); }
+
+ private:
+  Statements& statements_;
 };
 
 // What a writer working beside the run has reported, forwarded by OrderedReporter.

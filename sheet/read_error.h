@@ -27,6 +27,16 @@ struct ReadError : std::runtime_error {
   std::size_t column = 0;  // 1-based column on that line, in characters; 0 when unknown
 };
 
+// The form a reader's table of messages gives `code` (rows with `code` and `form`), or
+// `fallback` for a code the table lacks.
+template <typename Table, typename Code>
+std::string_view MessageForm(const Table& table, Code code, std::string_view fallback) {
+  for (const auto& row : table) {
+    if (row.code == code) return row.form;
+  }
+  return fallback;
+}
+
 // `form` with each of its fields ("{part}", "{detail}", ...) replaced by its text.
 std::string FillMessage(std::string_view form,
                         std::initializer_list<std::pair<std::string_view, std::string_view>> fields);

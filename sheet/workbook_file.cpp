@@ -33,7 +33,7 @@ std::string KindsRead() {
 
 struct FileMessage {
   WorkbookFileErrorCode code;
-  std::string_view text;  // {file}: the quoted path or "the file"; {detail}; {resave}
+  std::string_view form;  // {file}: the quoted path or "the file"; {detail}; {resave}
 };
 
 constexpr std::array kFileMessages = {
@@ -59,10 +59,7 @@ constexpr std::array kFileMessages = {
 }  // namespace
 
 void FailFile(WorkbookFileErrorCode code, const std::string& path, const std::string& detail) {
-  std::string_view form = "The file cannot be read.";
-  for (const FileMessage& m : kFileMessages) {
-    if (m.code == code) form = m.text;
-  }
+  const std::string_view form = MessageForm(kFileMessages, code, "The file cannot be read.");
   const std::string file = path.empty() ? "the file" : "\"" + path + "\"";
   const std::string resave = " Open it in a spreadsheet program, save it as an Excel workbook (.xlsx) and try again.";
   throw WorkbookFileError(code,

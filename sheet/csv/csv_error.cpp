@@ -33,10 +33,7 @@ constexpr std::array kMessages = {
 }  // namespace
 
 void FailCsv(CsvErrorCode code, std::size_t line, std::size_t column, std::string_view detail) {
-  std::string_view form = "The text file cannot be read.";
-  for (const Message& m : kMessages) {
-    if (m.code == code) form = m.form;
-  }
+  const std::string_view form = MessageForm(kMessages, code, "The text file cannot be read.");
   const std::string at =
       line == 0 ? std::string() : "line " + std::to_string(line) + (column ? ", column " + std::to_string(column) : "");
   throw CsvError(code, FillMessage(form, {{"{at}", at}, {"{detail}", detail}}), line, column);

@@ -34,10 +34,7 @@ constexpr std::array kMessages = {
 }  // namespace
 
 void FailOds(OdsErrorCode code, std::string_view detail, std::size_t row, std::string_view part) {
-  std::string_view form = "The spreadsheet cannot be read.";
-  for (const Message& m : kMessages) {
-    if (m.code == code) form = m.form;
-  }
+  const std::string_view form = MessageForm(kMessages, code, "The spreadsheet cannot be read.");
   const std::string row_text = std::to_string(row);
   throw OdsError(code, FillMessage(form, {{"{detail}", detail}, {"{row}", row_text}}), part);
 }

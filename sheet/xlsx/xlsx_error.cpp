@@ -78,10 +78,7 @@ constexpr std::array kMessages = {
 
 void FailXlsx(XlsxErrorCode code, std::string_view part, std::string_view detail, std::size_t line,
               std::size_t column) {
-  std::string_view form = "The workbook cannot be read.";
-  for (const Message& m : kMessages) {
-    if (m.code == code) form = m.form;
-  }
+  const std::string_view form = MessageForm(kMessages, code, "The workbook cannot be read.");
   const std::string in_brackets = detail.empty() ? std::string() : " (" + std::string(detail) + ")";
   throw XlsxError(code, FillMessage(form, {{"{part}", part}, {"{detail}", detail}, {"{(detail)}", in_brackets}}), part,
                   line, column);
