@@ -16,7 +16,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth fonts-liberation
   clang-format
-  desktop-file-utils appstream dpkg-dev
+  desktop-file-utils appstream dpkg-dev lintian
 )
 
 setup() {

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <exception>
 
+#include "run/statements.h"
 #include "sheet/view/qt_text.h"
 
 namespace cw::app {
@@ -34,6 +35,8 @@ void BackgroundExport::Start(const SaveRunner& runner, vcard::ExportEncoding enc
   block_address_ = inputs.block_address;
   columns_ = inputs.columns;
   output_folder_ = inputs.output_folder;
+  version_ = inputs.version;
+  one_file_ = inputs.one_file;
   done_ = 0;
   total_ = 0;
   cancel_ = false;
@@ -56,13 +59,13 @@ void BackgroundExport::Start(const SaveRunner& runner, vcard::ExportEncoding enc
   ticker_->start(kTickMs);
 
   worker_ = QThread::create([this, runner, encoding] {
-    const run::ExportInputs copy{workbook_path_, block_address_, columns_, output_folder_};
+    const run::ExportInputs copy{workbook_path_, block_address_, columns_, output_folder_, version_, one_file_};
     RunOutside outside{*this, *this, *this, *this};
     try {
       runner(encoding, copy, outside);
     } catch (const std::exception& e) {
       // The engine could not even be created: say so rather than end the program.
-      Show(e.what(), run::kApplicationTitle, run::MessageIcon::kExclamation, run::MessageButtons::kOk);
+      Show(run::FailureInWords(e), run::kApplicationTitle, run::MessageIcon::kExclamation, run::MessageButtons::kOk);
     }
   });
   connect(worker_, &QThread::finished, this, &BackgroundExport::Ended);

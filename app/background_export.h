@@ -100,6 +100,8 @@ class BackgroundExport : public QObject,
   // The run's own copy of the window's inputs.
   std::string workbook_path_, block_address_, output_folder_;
   mapping::ColumnList columns_;
+  vcard::VCardVersion version_ = vcard::VCardVersion::k21;
+  bool one_file_ = false;
 
   std::atomic<std::size_t> done_{0};
   std::atomic<std::size_t> total_{0};

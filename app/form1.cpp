@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -7,11 +8,13 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTimer>
 #include <QTreeView>
 #include <algorithm>
@@ -52,7 +55,13 @@ const QString kButtonStyle = QStringLiteral(
     " border-radius: 3px; padding: 1px 4px; }"
     "QPushButton:hover { background: #eef4fb; border-color: #5b8bc6; }"
     "QPushButton:pressed { background: #d8e6f6; }"
+    "QPushButton:disabled { background: #f2f2f2; color: #8a8f96; border-color: #c9ced4; }"
     "QPushButton:focus { border: 2px solid #3a78c2; }");
+
+// A tool tip as a paragraph, which Qt wraps; plain text would stay on one line wider than the screen.
+QString WrappedToolTip(const QString& text) {
+  return text.isEmpty() ? text : QStringLiteral("<p>") + text.toHtmlEscaped() + QStringLiteral("</p>");
+}
 
 // How long to wait for the window manager's frame after the window is shown.
 constexpr int kFramePollMs = 25;
@@ -116,9 +125,11 @@ void Form1::BuildControls() {
   BuildFrame2();
   BuildFrame1();
   BuildSaveButtons();
+  BuildFrame5();
   SetFocusOrder();
   ConnectHandlers();
   WireHoverRules();
+  WireKeyboard();
 }
 
 void Form1::BuildTopButtons() {
@@ -204,9 +215,79 @@ void Form1::BuildSaveButtons() {
   Place(PushButton3, 4080, 6570, 3840, 405);
 }
 
+// --- the keyboard: shortcuts for the main commands, letters in the chooser -----------------
+
+namespace {
+
+// A letter typed into the closed chooser steps to the next kind that begins with it, from
+// the one shown, round to the first again: "H" again and again walks the seven "Home" kinds.
+class LetterSteps : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* combo = qobject_cast<QComboBox*>(watched);
+    if (!combo || event->type() != QEvent::KeyPress) return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const QString text = key->text();
+    if (text.size() != 1 || !text[0].isLetter() || (key->modifiers() & ~Qt::ShiftModifier)) return false;
+    const int count = combo->count();
+    for (int step = 1; step <= count; ++step) {
+      const int at = (std::max(combo->currentIndex(), 0) + step) % count;
+      if (combo->itemText(at).startsWith(text, Qt::CaseInsensitive)) {
+        combo->setCurrentIndex(at);
+        emit combo->activated(at);  // as a pick from the list: the line takes the kind
+        break;
+      }
+    }
+    return true;
+  }
+};
+
+}  // namespace
+
+// Shortcuts leave every caption as it is: Ctrl+O opens a workbook, Ctrl+S saves the ANSI
+// file, Ctrl+Shift+S the UTF-8 file, F1 shows the help.
+void Form1::WireKeyboard() {
+  const std::pair<QKeySequence, QPushButton*> shortcuts[] = {
+      {QKeySequence(Qt::CTRL | Qt::Key_O), PushButton2},
+      {QKeySequence(Qt::CTRL | Qt::Key_S), PushButton1},
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), PushButton3},
+      {QKeySequence(Qt::Key_F1), PushButton4},
+  };
+  for (const auto& [keys, button] : shortcuts) {
+    connect(new QShortcut(keys, this), &QShortcut::activated, button, &QPushButton::click);
+  }
+  Combo1->installEventFilter(new LetterSteps(this));
+}
+
+// The output choice, in a frame of its own below the save buttons: which address book the files
+// are for (the vCard version) and whether all rows go into one file.
+void Form1::BuildFrame5() {
+  Frame5 = MakeFrame("Frame5", QStringLiteral("Address Book to Import Into"));
+  Place(Frame5, 120, 7035, 7800, 1200);
+  Combo2 = new QComboBox(Frame5);
+  Combo2->setObjectName(QStringLiteral("Combo2"));
+  Combo2->setEditable(false);
+  for (const commands::AddressBookEntry& entry : commands::kAddressBooks) {
+    Combo2->addItem(QString::fromLatin1(entry.caption));
+  }
+  Combo2->setAccessibleName(Frame5->title());
+  Place(Combo2, 240, 300, 7335, 345);
+  Check1 = new QCheckBox(QString::fromLatin1(commands::kOneFileCaption), Frame5);
+  Check1->setObjectName(QStringLiteral("Check1"));
+  Check1->setToolTip(
+      WrappedToolTip(QStringLiteral("One .vcf file, named after the workbook, that holds every row: one import for a "
+                                    "phone, Google or iCloud. Unticked: one file per row, as Outlook takes them.")));
+  Place(Check1, 240, 735, 7335, 330);
+  ShowOutputChoice({});
+  connect(Combo2, &QComboBox::currentIndexChanged, this, [this] { Combo2_Change(); });
+  connect(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
+}
+
 void Form1::SetFocusOrder() {
-  QWidget* const order[] = {Text1,       PushButton2, ListView1,   Combo1, Text3,      PushButton5,
-                            PushButton1, PushButton3, PushButton4, Text2,  PushButton6};
+  // The output choice follows the save buttons it sets.
+  QWidget* const order[] = {Text1,       PushButton2, ListView1, Combo1,      Text3, PushButton5, PushButton1,
+                            PushButton3, Combo2,      Check1,    PushButton4, Text2, PushButton6};
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -244,6 +325,8 @@ void Form1::WireHoverRules() {
                                    Frame2,
                                    Frame3,
                                    Frame4,
+                                   Frame5,
+                                   Check1,
                                    Text1,
                                    Text2,
                                    Text3,
@@ -263,6 +346,7 @@ void Form1::WireHoverRules() {
     widget->setAttribute(Qt::WA_NoMousePropagation);
   }
   Combo1->setAttribute(Qt::WA_NoMousePropagation);
+  Combo2->setAttribute(Qt::WA_NoMousePropagation);  // no rule, as for Combo1
   // The pointer setting covers the whole window, the chooser included: the controls take the
   // window's shape, except the text boxes, which have a shape of their own to override.
   for (QWidget* widget : std::initializer_list<QWidget*>{this, Text1, Text2, Text3}) {
@@ -280,6 +364,8 @@ void Form1::Form_Load() {
   InitFieldMapping();                                                                        // 6
   Text3->setText(GetSetting(env_.settings, QString::fromLatin1(commands::kSettingsSection),  // 7
                             QString::fromLatin1(commands::kOutputFolderKey), env_.desktop_folder));
+  // Beside the output folder: the output choice.
+  ShowOutputChoice(commands::ReadOutputChoice(env_.settings));
   CheckExcelInstalled(env_.make_engine, env_.dialogs);  // 8
   Text1->setFocus();                                    // the first control of the focus order
 }
@@ -316,7 +402,7 @@ void Form1::ApplySkin() {
   // and the frames to the button face.
   const QColor face = palette().color(QPalette::Button);
   PaintBackground(*this, face);
-  for (QGroupBox* frame : {Frame1, Frame2, Frame3, Frame4}) PaintBackground(*frame, face);
+  for (QGroupBox* frame : {Frame1, Frame2, Frame3, Frame4, Frame5}) PaintBackground(*frame, face);
   skin_applied_ = true;
 }
 
@@ -435,8 +521,8 @@ void Form1::PickCellBlock(const QString& path) {
     columns_.Clear();
     list_model_->Reload();
     SetPointer(run::PointerSetting::kDefault);
-    env_.dialogs.Show(ToUtf8(path) + "\r\n\r\n" + e.what(), run::kApplicationTitle, run::MessageIcon::kExclamation,
-                      run::MessageButtons::kOk);
+    env_.dialogs.Show(ToUtf8(path) + "\r\n\r\n" + run::FailureInWords(e), run::kApplicationTitle,
+                      run::MessageIcon::kExclamation, run::MessageButtons::kOk);
     return;
   }
   try {
@@ -485,9 +571,45 @@ void Form1::PushButton3_Click() { Save(vcard::ExportEncoding::Utf8); }
 void Form1::Save(vcard::ExportEncoding encoding) {
   // One run at a time: a press while a run works starts nothing.
   if (!env_.save || export_->Running()) return;
-  const run::ExportInputs inputs{ToUtf8(Text1->text()), ToUtf8(Text2->text()), columns_,
-                                 ToUtf8(commands::OutputFolderPath(Text3->text()))};
+  run::ExportInputs inputs{ToUtf8(Text1->text()), ToUtf8(Text2->text()), columns_,
+                           ToUtf8(commands::OutputFolderPath(Text3->text()))};
+  const commands::OutputChoice choice = ChosenOutput();
+  inputs.version = choice.version;
+  inputs.one_file = choice.one_file;
   export_->Start(env_.save, encoding, inputs);
 }
+
+// --- the output choice -----------------------------------------------------------------------
+
+commands::OutputChoice Form1::ChosenOutput() const {
+  const auto line = static_cast<std::size_t>(std::max(Combo2->currentIndex(), 0));
+  return {commands::kAddressBooks.at(line).version, Check1->isChecked()};
+}
+
+void Form1::ShowOutputChoice(const commands::OutputChoice& choice) {
+  {
+    const QSignalBlocker quiet_combo(Combo2);  // showing a choice stores nothing
+    const QSignalBlocker quiet_check(Check1);
+    Combo2->setCurrentIndex(static_cast<int>(commands::AddressBookIndex(choice.version)));
+    Check1->setChecked(choice.one_file);
+  }
+  // 3.0 and 4.0 are written in UTF-8 only: the ANSI button is off and its tool tip says why.
+  const QString why = commands::AnsiButtonToolTip(choice.version);
+  PushButton1->setEnabled(why.isEmpty());
+  PushButton1->setToolTip(WrappedToolTip(why));
+  PushButton1->setAccessibleDescription(why);
+}
+
+void Form1::OutputChoiceChanged() {
+  const commands::OutputChoice choice = ChosenOutput();
+  ShowOutputChoice(choice);
+  // A store that cannot be written (a read-only config folder) must not stop the program: the
+  // window keeps the choice for this run.
+  commands::StoreOutputChoice(env_.settings, choice);
+}
+
+void Form1::Combo2_Change() { OutputChoiceChanged(); }
+
+void Form1::Check1_Click() { OutputChoiceChanged(); }
 
 }  // namespace cw::app

@@ -1,5 +1,6 @@
 // Form1, the main window: the workbook path, the marked block, the column list with the
-// field-kind chooser, the output folder and the two save commands; its start-up sequence
+// field-kind chooser, the output folder, the two save commands and, below them, the output
+// choice (the address book the files are for, one file or one per row); its start-up sequence
 // (Form_Load), the routing of every control's events to its handler, and the hover rules
 // that switch the window's pointer setting between the arrow and the hand.
 #pragma once
@@ -16,6 +17,7 @@
 #include "app/background_export.h"
 #include "app/excel1.h"
 #include "commands/dialogs.h"
+#include "commands/output_choice.h"
 #include "commands/settings_store.h"
 #include "mapping/column_list.h"
 #include "run/environment.h"
@@ -23,6 +25,7 @@
 #include "sheet/number_format.h"
 #include "sheet/workbook.h"
 
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLineEdit;
@@ -60,7 +63,8 @@ class Form1 : public QWidget, public run::PointerControl {
  public:
   // Window and control sizes in twips; 15 twips make one pixel at 96 dpi.
   static constexpr int kClientWidthTwips = 8040;
-  static constexpr int kClientHeightTwips = 7080;
+  // The original 7080, grown by the output choice's frame below the save buttons.
+  static constexpr int kClientHeightTwips = 8340;
 
   explicit Form1(Form1Environment environment, QWidget* parent = nullptr);
   ~Form1() override;
@@ -91,6 +95,11 @@ class Form1 : public QWidget, public run::PointerControl {
   void ListView1_Click();
   void Combo1_Click();
   void Combo1_Change();
+  // The output choice: each change is stored at once and sets the ANSI button.
+  void Combo2_Change();
+  void Check1_Click();
+  // What the save buttons write now.
+  commands::OutputChoice ChosenOutput() const;
   // The block pick: reads the workbook, lets the user mark a block in the sheet window, and on
   // OK puts its address in Text2 and one line per block column in the list.
   void PickCellBlock(const QString& path);
@@ -124,6 +133,10 @@ class Form1 : public QWidget, public run::PointerControl {
   QLineEdit* Text3 = nullptr;
   QComboBox* Combo1 = nullptr;
   QTreeView* ListView1 = nullptr;
+  // The output choice, below the save buttons.
+  QGroupBox* Frame5 = nullptr;
+  QComboBox* Combo2 = nullptr;  // the address book the files are for: the vCard version
+  QCheckBox* Check1 = nullptr;  // all rows in one file
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -147,9 +160,11 @@ class Form1 : public QWidget, public run::PointerControl {
   void BuildFrame2();
   void BuildFrame1();
   void BuildSaveButtons();
+  void BuildFrame5();
   void SetFocusOrder();
   void ConnectHandlers();
   void WireHoverRules();
+  void WireKeyboard();
   QPushButton* MakeButton(const char* name, const QString& caption, QWidget* parent);
   QGroupBox* MakeFrame(const char* name, const QString& caption);
   QLineEdit* MakeText(const char* name, QWidget* parent);
@@ -158,6 +173,8 @@ class Form1 : public QWidget, public run::PointerControl {
   void ApplySkin();
   void ApplyPointer();
   void Save(vcard::ExportEncoding encoding);
+  void ShowOutputChoice(const commands::OutputChoice& choice);
+  void OutputChoiceChanged();
   std::optional<std::size_t> SelectedLine() const;
 
   Form1Environment env_;

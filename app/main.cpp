@@ -1,5 +1,6 @@
 // cardwright: the main window and its start-up.
 #include <QApplication>
+#include <QMessageBox>
 #include <exception>
 
 #include "app/form1.h"
@@ -9,10 +10,43 @@
 #include "commands/settings_store.h"
 #include "run/regional_settings.h"
 #include "run/spreadsheet.h"
+#include "run/statements.h"
 #include "sheet/workbook_file.h"
 
+namespace {
+
+// No exception ends the program: one that escapes a command's own reports (a failed
+// allocation while a report is built, say) is shown in words and the window goes on.
+class Application : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+      Report(cw::run::FailureInWords(e));
+    } catch (...) {
+      Report("An unexpected failure stopped the command.");
+    }
+    return false;
+  }
+
+ private:
+  static void Report(const char* text) {
+    try {
+      QMessageBox::critical(nullptr,
+                            QString::fromLatin1(cw::run::kApplicationTitle.data(),
+                                                static_cast<qsizetype>(cw::run::kApplicationTitle.size())),
+                            QString::fromUtf8(text));
+    } catch (...) {  // no memory even for the box: the command ends without it
+    }
+  }
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  QApplication application(argc, argv);
+  Application application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Cardwright"));
   QApplication::setOrganizationName(QStringLiteral("Marrowind"));
   QApplication::setDesktopFileName(QStringLiteral("cardwright"));

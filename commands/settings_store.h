@@ -1,6 +1,6 @@
 // Per-user settings: text values addressed by section and key under the application
-// "Cardwright" of the organisation "Marrowind". The program keeps one: the output folder,
-// section "Cardwright", key "Text3".
+// "Cardwright" of the organisation "Marrowind". The program keeps the output folder (section
+// "Cardwright", key "Text3") and, beside it, the output choice (commands/output_choice.h).
 #pragma once
 
 #include <QSettings>

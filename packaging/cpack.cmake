@@ -7,10 +7,11 @@ set(CPACK_PACKAGE_NAME cardwright)
 set(CPACK_PACKAGE_VENDOR Marrowind)
 set(CPACK_PACKAGE_CONTACT "Marrowind <support@marrowind.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "turn the rows of a spreadsheet into vCard contact files")
+# Each line of the description at most 80 characters, as Debian's tools show it.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Cardwright turns the rows of a block of cells in an .xlsx or .xls workbook into vCard 2.1
-files, one per row, in the ANSI code page or in UTF-8. It reads workbooks with an engine
-of its own and needs no spreadsheet application.")
+    "Cardwright turns the rows of a block of cells in an .xlsx or .xls workbook
+into vCard 2.1 files, one per row, in the ANSI code page or in UTF-8. It reads
+workbooks with an engine of its own and needs no spreadsheet application.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
@@ -19,6 +20,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Not seen in the binary: the X11 platform plugin Qt loads at run time, and the fonts the
 # window's fixed layout is measured in (Arial, metric-compatible Liberation Sans).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+# Chinese and Japanese names need a font that covers them; a clean install has none.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, fonts-noto-cjk")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -1,5 +1,7 @@
 #include "run/export_run.h"
 
+#include <nettle/sha1.h>
+
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -8,8 +10,10 @@
 #include <string>
 #include <utility>
 
+#include "run/one_file_writer.h"
 #include "run/record_writer.h"
 #include "run/statements.h"
+#include "vcard/vcard_line.h"
 #include "vcard/vcard_record.h"
 
 namespace cw::run {
@@ -108,6 +112,39 @@ void FitFileName(std::string& base_name, std::size_t names_begin, std::size_t na
   base_name.erase(keep_end, names_end - keep_end);
 }
 
+// A name-based (version 5) UUID of `name` in the URL namespace of RFC 4122, as
+// "urn:uuid:xxxxxxxx-xxxx-5xxx-yxxx-xxxxxxxxxxxx": the same name gives the same UID in
+// every run, so an address book that imports the file again updates its contacts.
+std::string NameBasedUid(std::string_view name) {
+  static constexpr std::uint8_t kUrlNamespace[16] = {0x6b, 0xa7, 0xb8, 0x11, 0x9d, 0xad, 0x11, 0xd1,
+                                                     0x80, 0xb4, 0x00, 0xc0, 0x4f, 0xd4, 0x30, 0xc8};
+  sha1_ctx context;
+  sha1_init(&context);
+  sha1_update(&context, sizeof kUrlNamespace, kUrlNamespace);
+  sha1_update(&context, name.size(), reinterpret_cast<const std::uint8_t*>(name.data()));
+  std::uint8_t digest[SHA1_DIGEST_SIZE];
+  sha1_digest(&context, sizeof digest, digest);
+  digest[6] = static_cast<std::uint8_t>((digest[6] & 0x0F) | 0x50);
+  digest[8] = static_cast<std::uint8_t>((digest[8] & 0x3F) | 0x80);
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string uid = "urn:uuid:";
+  for (int i = 0; i < 16; ++i) {
+    if (i == 4 || i == 6 || i == 8 || i == 10) uid += '-';
+    uid += kHex[digest[i] >> 4];
+    uid += kHex[digest[i] & 0x0F];
+  }
+  return uid;
+}
+
+// The workbook's file name without its folder and its last extension: "contacts" for
+// "/home/ann/contacts.xlsx".
+std::string WorkbookBaseName(const std::string& path) {
+  std::string name = path.substr(path.find_last_of('/') + 1);
+  const std::size_t dot = name.find_last_of('.');
+  if (dot != std::string::npos && dot > 0) name.resize(dot);
+  return name;
+}
+
 // How a folder the files cannot go to is told to the user: text and title; nothing for a
 // usable one.
 std::optional<std::pair<std::string, std::string>> OutputFolderProblem(const std::string& folder) {
@@ -135,7 +172,14 @@ std::optional<std::pair<std::string, std::string>> OutputFolderProblem(const std
 
 }  // namespace
 
-std::string_view ExportLocation(ExportEncoding encoding) { return TableFor(encoding).location; }
+std::optional<std::string> ExportChoiceProblem(ExportEncoding encoding, vcard::VCardVersion version) {
+  if (encoding == ExportEncoding::Ansi && version != vcard::VCardVersion::k21) {
+    return "vCard " + std::string(vcard::VersionText(version)) +
+           " files are always written in UTF-8, which keeps every character: press \"Save As VCF (UTF8 "
+           "Format)\". The ANSI file is vCard 2.1 only, for Outlook and other Windows address books.";
+  }
+  return std::nullopt;
+}
 
 namespace {
 
@@ -156,6 +200,10 @@ class Run {
         steps_(s_) {}
 
   void Go() {
+    if (const auto problem = ExportChoiceProblem(encoding_, inputs_.version)) {
+      Message(*problem, kApplicationTitle, MessageIcon::kExclamation);
+      return;
+    }
     if (!CheckInputs()) return;
     const bool ready = OpenAndMeasure();
     const std::size_t rows_done = WriteRows();
@@ -165,10 +213,19 @@ class Run {
       Message(*mismatch_, kApplicationTitle, MessageIcon::kExclamation);
     } else if (const auto stop = writer_.Stopped()) {
       Message(StoppedText(*stop), kApplicationTitle, MessageIcon::kExclamation);
+    } else if (one_file_failure_) {
+      Message(*one_file_failure_, kApplicationTitle, MessageIcon::kExclamation);
     } else if (rows_done < row_count_) {
       Message(CancelledText(), kApplicationTitle, MessageIcon::kNone);
+    } else if (unsound_) {
+      // Never "Done." over data that fails its checksum.
+      const std::size_t written = writer_.FilesWritten();
+      Message(*unsound_ + " The workbook is damaged or was changed during the export. " + std::to_string(written) +
+                  (written == 1 ? " file was" : " files were") + " written to " + inputs_.output_folder +
+                  "; they may not match the workbook.",
+              kApplicationTitle, MessageIcon::kExclamation);
     } else {
-      s_.Step(t_.done_box, [&] { Message("Done.", kApplicationTitle, MessageIcon::kNone); });
+      s_.Step(t_.done_box, [&] { Message(DoneText(), kApplicationTitle, MessageIcon::kNone); });
     }
   }
 
@@ -216,6 +273,7 @@ class Run {
     ready = ready && s_.Step(116, [&] { last_row_ = block_->LastRow(); });
     ready = ready && s_.Step(118, [&] { last_column_ = block_->LastColumn(); });
     ready = ready && s_.Step(120, [&] {
+      sheet_index_ = block_->SheetIndex();
       first_row_ = block_->Row();
       first_column_ = block_->Column();
       row_count_ = last_row_ >= first_row_ ? last_row_ - first_row_ + 1 : 0;
@@ -260,23 +318,76 @@ class Run {
         streaming_ = rows_ != nullptr;
       } catch (const std::exception& e) {
         streaming_ = true;
-        read_error_ = e.what();
+        read_error_ = FailureInWords(e);
       }
     }
 
+    if (inputs_.one_file && row_count_ > 0) OpenOneFile();
     ContactFields fields;
     std::size_t r = 0;
     for (; r < row_count_; ++r) {
       if (services_.progress && services_.progress->CancelRequested()) break;
-      if (writer_.Stopped()) break;
+      if (writer_.Stopped() || one_file_failure_ || (one_writer_ && one_writer_->Failed())) break;
       WriteRow(r, kinds, fields);
       if (read_failed_) break;
       reporter_.Flush(t_.location, /*wait=*/false);
       if (services_.progress) services_.progress->RowsDone(r + 1, row_count_);
     }
+    if (rows_ && r == row_count_ && !read_failed_) {
+      try {
+        rows_->Finish();  // the rest of the sheet's data, checked to its end
+      } catch (const std::exception& e) {
+        unsound_ = FailureInWords(e);
+      }
+    }
     rows_.reset();  // before the workbook closes
     reporter_.Flush(t_.location, /*wait=*/true);
+    CloseOneFile(r == row_count_ && !read_failed_);
     return r;
+  }
+
+  // One file for all rows: its name from the workbook's, made before the first row so that a
+  // folder that refuses it is told once, not once per row.
+  void OpenOneFile() {
+    std::string base_name = std::string(t_.prefix) + WorkbookBaseName(inputs_.workbook_path);
+    for (char& c : base_name) {
+      for (const char bad : kReplacedInBaseName) {
+        if (c == bad) c = ' ';
+      }
+    }
+    ReplaceControlCharacters(base_name);
+    FitFileName(base_name, t_.prefix.size(), base_name.size());
+    one_file_path_ = inputs_.output_folder + "/" + base_name + std::string(kExtension);
+    vcard::RecordFile file;
+    if (!s_.Step(t_.files.create, [&] { file = vcard::RecordFile::Create(one_file_path_); })) {
+      OneFileFailed();
+      return;
+    }
+    one_writer_ = std::make_unique<OneFileWriter>(
+        OneFileWriter::Setup{encoding_, inputs_.version, services_.code_page, services_.dates, t_.make_bytes,
+                             t_.files.write, std::string(t_.location)},
+        std::move(file));
+    reporter_.Add(*one_writer_);
+  }
+
+  // The one file gets its name only when every row is in it; else it vanishes unseen.
+  void CloseOneFile(bool complete) {
+    if (!one_writer_) return;
+    reporter_.Flush(t_.location, /*wait=*/true);
+    rows_losing_characters_ += one_writer_->RowsLosingCharacters();
+    const bool written = complete && !one_writer_->Failed() &&
+                         s_.Step(t_.files.write, [&] { one_writer_->WriteRest(); }) &&
+                         s_.Step(t_.files.close, [&] { one_writer_->Close(); });
+    reporter_.Remove(*one_writer_);
+    one_writer_.reset();
+    if (complete && !written) OneFileFailed();
+  }
+
+  // The one file is given up: what was written of it vanishes, and the run ends saying so.
+  void OneFileFailed() {
+    one_file_failure_ = "The file " + one_file_path_ + " could not be written, so none of the " +
+                        std::to_string(row_count_) + (row_count_ == 1 ? " row was" : " rows were") +
+                        " saved. The report before this message says why.";
   }
 
   // Takes row r's texts from the stream; a row the stream cannot give leaves the error that
@@ -286,7 +397,7 @@ class Run {
     try {
       if (!rows_->NextRow(row_texts_)) row_texts_.clear();  // a block longer than promised reads empty
     } catch (const std::exception& e) {
-      read_error_ = e.what();
+      read_error_ = FailureInWords(e);
     }
   }
 
@@ -326,10 +437,20 @@ class Run {
   }
 
   // The row's record and its file, from the fields read.
-  void WriteRecord(std::size_t r, const ContactFields& fields) {
-    const std::string base_name = BaseName(r, fields);
+  void WriteRecord(std::size_t r, ContactFields& fields) {
+    // A row's own file name; the one file has its name from the workbook.
+    const std::string base_name = inputs_.one_file ? std::string() : BaseName(r, fields);
     vcard::RecordOptions options;
+    options.version = inputs_.version;
     if (encoding_ == ExportEncoding::Ansi) options.ansi_code_page = &services_.code_page;
+    std::size_t lost = 0;
+    options.lost_characters = &lost;
+    std::string uid;
+    if (vcard::RulesFor(inputs_.version).uid) {
+      uid = NameBasedUid("cardwright:" + WorkbookBaseName(inputs_.workbook_path) + ":" + std::to_string(sheet_index_) +
+                         ":" + std::to_string(first_row_ + r));
+      options.uid = uid;
+    }
     if (birthday_line_ && !fields[FieldKind::kBirthday].empty()) {
       s_.Step(ReadStatement(FieldKind::kBirthday), [&] {
         if (streaming_) {
@@ -345,14 +466,24 @@ class Run {
         }
       });
     }
+    if (inputs_.one_file) {
+      // Composed and written on the one file's own thread.
+      if (one_writer_) {
+        one_writer_->Submit({std::move(fields), options.birthday_date, std::move(uid), services_.clock.Now()});
+      }
+      return;
+    }
     const std::string record =
         vcard::BuildVCardRecord(fields, services_.clock.Now(), services_.dates, &steps_, options);
+    if (lost > 0) ++rows_losing_characters_;
 
     // The file statements themselves run on the writer's thread (see RecordWriter).
     RecordWriter::Job job;
     job.row = r + 1;
     const auto form_path = [&] { job.path = inputs_.output_folder + "/" + base_name + std::string(kExtension); };
-    const auto make_bytes = [&] { job.bytes = vcard::RecordFileBytes(record, encoding_, services_.code_page); };
+    const auto make_bytes = [&] {
+      job.bytes = vcard::RecordFileBytes(record, encoding_, inputs_.version, services_.code_page);
+    };
     if (t_.form_path != 0) s_.Step(t_.form_path, form_path);
     if (t_.make_bytes != 0) s_.Step(t_.make_bytes, make_bytes);
     if (t_.form_path == 0) form_path();
@@ -361,7 +492,7 @@ class Run {
       try {
         make_bytes();
       } catch (const std::exception& e) {
-        job.bytes_error = e.what();
+        job.bytes_error = FailureInWords(e);
       }
     }
     writer_.Submit(std::move(job));
@@ -416,7 +547,17 @@ class Run {
            " written to " + inputs_.output_folder + ".";
   }
 
+  std::string DoneText() const {
+    if (rows_losing_characters_ == 0) return "Done.";
+    const std::size_t n = rows_losing_characters_;
+    return "Done. " + std::to_string(n) + (n == 1 ? " row holds" : " rows hold") +
+           " characters that the ANSI code page (" + std::string(services_.code_page.CharsetName()) +
+           ") lacks; they were written as \"?\". Save As VCF (UTF8 Format), or choose vCard 3.0, to keep every "
+           "character.";
+  }
+
   std::string CancelledText() const {
+    if (inputs_.one_file) return "Export cancelled. No file was written.";
     const std::size_t written = writer_.FilesWritten();
     return "Export cancelled. " + std::to_string(written) + (written == 1 ? " file was" : " files were") +
            " written to " + inputs_.output_folder + ".";
@@ -445,7 +586,15 @@ class Run {
   std::vector<std::string> row_texts_;        // the current row's texts from the stream
   std::optional<std::string> read_error_;     // why the stream could not give the current row
   bool read_failed_ = false;                  // a stream error was reported; the run stops
+  std::optional<std::string> unsound_;        // why the data the rows came from is not whole
   std::optional<std::size_t> birthday_line_;  // list line of the Birthday column
+  std::size_t sheet_index_ = 0;               // the block's sheet, for the records' UIDs
+  std::size_t rows_losing_characters_ = 0;    // rows the ANSI code page could not hold whole
+
+  // One file for all rows.
+  std::string one_file_path_;
+  std::unique_ptr<OneFileWriter> one_writer_;
+  std::optional<std::string> one_file_failure_;
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 // own in the chosen encoding, then closes everything and says "Done.".
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,7 @@
 #include "vcard/code_page.h"
 #include "vcard/dates.h"
 #include "vcard/record_file.h"
+#include "vcard/vcard_version.h"
 
 namespace cw::run {
 
@@ -21,7 +23,15 @@ struct ExportInputs {
   std::string block_address;           // Text2
   const mapping::ColumnList& columns;  // ListView1
   std::string output_folder;           // Text3
+  // The output choice beside the save buttons: which vCard version, and whether all rows go
+  // into one file. The defaults are the original two commands' files.
+  vcard::VCardVersion version = vcard::VCardVersion::k21;
+  bool one_file = false;
 };
+
+// Why a save command cannot write the chosen output (the ANSI file holds vCard 2.1 only);
+// nothing when it can.
+std::optional<std::string> ExportChoiceProblem(vcard::ExportEncoding encoding, vcard::VCardVersion version);
 
 // The outside world of the run.
 struct ExportServices {
@@ -34,9 +44,6 @@ struct ExportServices {
   const vcard::DateRecognizer& dates;
   RunProgress* progress = nullptr;  // none: the run shows no progress and cannot be cancelled
 };
-
-// The location text each save command reports failures under.
-std::string_view ExportLocation(vcard::ExportEncoding encoding);
 
 // PushButton1_Click (Ansi) and PushButton3_Click (Utf8).
 void ExportRun(vcard::ExportEncoding encoding, const ExportInputs& inputs, ExportServices& services);

@@ -229,8 +229,10 @@ std::optional<RecordWriter::Stop> RecordWriter::Stopped() const {
 std::size_t RecordWriter::FilesWritten() const { return written_.load(std::memory_order_relaxed); }
 
 void OrderedReporter::Flush(std::string_view location, bool wait) {
-  for (const auto& r : wait ? writer_.Drain() : writer_.TakeFinished()) {
-    target_.ShowApplicationError(location, r.statement, r.description);
+  for (ReportSource* source : sources_) {
+    for (const auto& r : wait ? source->Drain() : source->TakeFinished()) {
+      target_.ShowApplicationError(location, r.statement, r.description);
+    }
   }
 }
 

@@ -43,7 +43,23 @@ struct FileStatements {
   int close;
 };
 
-class RecordWriter {
+// A report that a writer thread collected, to be shown on the run's thread.
+struct WriterReport {
+  int statement;
+  std::string description;
+};
+
+// What a writer working beside the run has reported, forwarded by OrderedReporter.
+class ReportSource {
+ public:
+  virtual ~ReportSource() = default;
+  // The reports of the work finished so far, in order, without waiting for the rest.
+  virtual std::vector<WriterReport> TakeFinished() = 0;
+  // Waits until every queued piece of work is done and returns the reports not yet taken.
+  virtual std::vector<WriterReport> Drain() = 0;
+};
+
+class RecordWriter : public ReportSource {
  public:
   struct Job {
     std::string path;
@@ -58,23 +74,20 @@ class RecordWriter {
     std::size_t row;          // the row whose failure stopped the writer
     std::string description;  // why its file failed: the first report of that row
   };
-  struct Report {
-    int statement;
-    std::string description;
-  };
+  using Report = WriterReport;
 
   // `writers`: how many threads write files; 0 for one per core but one, up to kMostWriters.
   explicit RecordWriter(FileStatements statements, std::string location, unsigned writers = 0);
-  ~RecordWriter();
+  ~RecordWriter() override;
   RecordWriter(const RecordWriter&) = delete;
   RecordWriter& operator=(const RecordWriter&) = delete;
 
   // Queues one file; waits while many are queued, so memory stays bounded.
   void Submit(Job job);
   // The reports of the files written so far, in order, without waiting for the rest.
-  std::vector<Report> TakeFinished();
+  std::vector<Report> TakeFinished() override;
   // Waits until every queued file is written and returns the reports not yet taken.
-  std::vector<Report> Drain();
+  std::vector<Report> Drain() override;
   // Files completed so far (created, written and closed without a failure).
   std::size_t FilesWritten() const;
   // Set once kFailedRowsToStop rows in a row have failed; jobs after that are dropped unwritten.
@@ -137,18 +150,21 @@ class RecordWriter {
   std::vector<std::thread> threads_;  // empty when no thread could be started: files are then written in Submit
 };
 
-// A reporter that forwards the writer's reports before each of its own, keeping the order
+// A reporter that forwards the writers' reports before each of its own, keeping the order
 // in which the statements ran.
 class OrderedReporter : public FailureReporter {
  public:
-  OrderedReporter(FailureReporter& target, RecordWriter& writer) : target_(target), writer_(writer) {}
+  OrderedReporter(FailureReporter& target, ReportSource& writer) : target_(target), sources_{&writer} {}
+  // A second writer whose reports come after the first's (the one file's).
+  void Add(ReportSource& writer) { sources_.push_back(&writer); }
+  void Remove(ReportSource& writer) { std::erase(sources_, &writer); }
   void ShowApplicationError(std::string_view location, int statement, std::string_view description) override;
-  // Forwards what the writer has reported so far; with `wait`, after all queued files are done.
+  // Forwards what the writers have reported so far; with `wait`, after all queued work is done.
   void Flush(std::string_view location, bool wait);
 
  private:
   FailureReporter& target_;
-  RecordWriter& writer_;
+  std::vector<ReportSource*> sources_;
 };
 
 }  // namespace cw::run

@@ -27,6 +27,22 @@ struct LocaleCategories {
   static LocaleCategories FromEnvironment(const std::function<const char*(const char*)>& lookup);
 };
 
+// The ANSI code page Windows gives a locale ("ru_RU.UTF-8" -> 1251, "de_DE" -> 1252, "C" ->
+// 1252).
+int AnsiCodePageNumber(std::string_view locale_name);
+// The ANSI file's code page numbered `number` (874, 932, 936, 949, 950, 1250 to 1258), with
+// the CHARSET label its file carries. Throws std::invalid_argument for any other number.
+vcard::CodePage AnsiCodePage(int number);
+
+// The order and separator of a locale's short dates, as its date pattern shows them.
+struct ShortDate {
+  vcard::DateOrder order = vcard::DateOrder::kMonthDayYear;
+  char separator = '/';
+};
+ShortDate ShortDateOf(std::string_view locale_name);
+// Birthday recognition as the locale reads dates.
+vcard::DateRecognizer DatesForLocale(std::string_view locale_name);
+
 struct RegionalSettings {
   vcard::CodePage code_page;
   vcard::DateRecognizer dates;

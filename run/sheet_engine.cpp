@@ -20,6 +20,7 @@ class EngineRange : public SheetRange {
   std::uint32_t Column() override { return range_.Column(); }
   std::uint32_t LastRow() override { return range_.LastRow(); }
   std::uint32_t LastColumn() override { return range_.LastColumn(); }
+  std::size_t SheetIndex() override { return range_.SheetIndex(); }
   std::string CellText(std::uint32_t row, std::uint32_t column) override {
     return workbook_.CellText(range_, row, column);
   }

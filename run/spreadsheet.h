@@ -25,6 +25,8 @@ class SheetRange {
   virtual std::uint32_t Column() = 0;      // first column, 1-based
   virtual std::uint32_t LastRow() = 0;     // Rows(Rows.Count).Row
   virtual std::uint32_t LastColumn() = 0;  // Columns(Columns.Count).Column
+  // The block's sheet's place in the workbook, 0 for the first.
+  virtual std::size_t SheetIndex() { return 0; }
   // Worksheet.Cells(row, column).Text on the block's sheet, 1-based sheet coordinates.
   virtual std::string CellText(std::uint32_t row, std::uint32_t column) = 0;
   // The block's rows for one walk from its first row to its last, each row's texts exactly

@@ -22,6 +22,10 @@ std::string DescribeCurrentException() {
 
 }  // namespace
 
+const char* FailureInWords(const std::exception& failure) {
+  return dynamic_cast<const std::bad_alloc*>(&failure) ? kOutOfMemoryText : failure.what();
+}
+
 std::string ApplicationErrorText(std::string_view location, int statement, std::string_view description) {
   std::string text(description);
   text += "\r\n";

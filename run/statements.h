@@ -3,6 +3,7 @@
 // number and the failure's description, and the command goes on with the next statement.
 #pragma once
 
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,13 @@ inline constexpr std::string_view kSupportAddress = "support@marrowind.com";
 // The report's text: description, CR LF, location, "at line ", number, CR, CR, and the request
 // to email a screenshot.
 std::string ApplicationErrorText(std::string_view location, int statement, std::string_view description);
+
+// What a failure says to the person at the window: its own text, or for a failed allocation
+// (whose own text is "std::bad_alloc") a sentence in words. Allocates nothing for the latter.
+inline constexpr const char* kOutOfMemoryText =
+    "Out of memory: this needs more memory than the program can get. Close other programs, or split the "
+    "workbook, and try again.";
+const char* FailureInWords(const std::exception& failure);
 
 class Statements {
  public:
@@ -42,8 +50,6 @@ class Statements {
       return true;
     }
   }
-
-  std::string_view Location() const { return location_; }
 
  private:
   // Reports the failure being handled under `number`; called only from a handler.

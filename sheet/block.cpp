@@ -2,7 +2,19 @@
 
 namespace cw::sheet {
 
+namespace {
+
+bool FullHeight(const CellBlock& b) { return b.whole_columns || (b.first_row == 1 && b.last_row == kMaxRows); }
+bool FullWidth(const CellBlock& b) { return b.whole_rows || (b.first_column == 1 && b.last_column == kMaxColumns); }
+
+}  // namespace
+
+bool SpansWholeLines(const CellBlock& block) { return FullHeight(block) || FullWidth(block); }
+
 CellBlock ClipToUsedRange(CellBlock block, const std::optional<Extent>& used) {
+  // A block typed from edge to edge is the same pick as the header's.
+  block.whole_columns = FullHeight(block);
+  block.whole_rows = FullWidth(block);
   if (block.whole_columns) {
     block.first_row = used ? used->first_row + 1 : 1;
     block.last_row = used ? used->last_row + 1 : 1;

@@ -13,9 +13,13 @@
 
 namespace cw::sheet {
 
-// The block with whole rows and whole columns cut to `used` (the used range of its sheet,
-// 0-based); on an empty sheet they shrink to their first cell. The result is a plain block:
-// its whole_rows and whole_columns are false, its sheet name is kept.
+// Whether `block` spans the sheet's whole height or width: picked by a header ("A:C",
+// "2:5"), or typed from edge to edge ("A1:B1048576", "A1:XFD3").
+bool SpansWholeLines(const CellBlock& block);
+
+// The block with whole rows and whole columns, picked or typed, cut to `used` (the used
+// range of its sheet, 0-based); on an empty sheet they shrink to their first cell. The
+// result is a plain block: its whole_rows and whole_columns are false, its sheet name is kept.
 CellBlock ClipToUsedRange(CellBlock block, const std::optional<Extent>& used);
 
 // The absolute address of `block` on sheet `sheet` of `workbook`: "$A$1:$C$10", with the

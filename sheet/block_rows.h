@@ -29,6 +29,10 @@ class BlockRows {
   // Throws ReadError when the sheet's data is damaged at this point; rows already given stay
   // valid, and later calls throw again.
   virtual bool NextRow(std::vector<std::string>& texts) = 0;
+  // After the last NextRow: checks that the rows came from whole data, reading what is left
+  // of the sheet's data without parsing it, so that its checksum is checked to its end.
+  // Throws ReadError when the data is damaged or changed since it was opened.
+  virtual void Finish() {}
   // After NextRow: the calendar date the wanted cell at `block_column` (0-based) of the row
   // just given shows, when it is a number shown through a date or date-time format
   // (CellTextRenderer::DateShown); nothing for any other cell.

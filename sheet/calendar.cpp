@@ -6,6 +6,8 @@ namespace {
 // Serial of 31 Dec 9999 in each system.
 constexpr std::int64_t kLast1900 = 2958465;
 constexpr std::int64_t kLast1904 = 2957003;
+// Serial of 1 Jan 0001 in the 1904 system.
+constexpr std::int64_t kFirst1904 = -719162 + 24107;
 // Days from 1970-01-01 back to each system's day 0 (30 Dec 1899 for 1900 serials from 61 on,
 // 1 Jan 1904).
 constexpr std::int64_t kEpoch1900 = -25569;
@@ -49,14 +51,14 @@ void CivilFromDays(std::int64_t z, int& y, int& m, int& d) {
 }
 
 bool SerialToDate(std::int64_t serial, DateSystem system, CivilDate& date) {
-  if (serial < 0) return false;
   if (system == DateSystem::k1904) {
-    if (serial > kLast1904) return false;
+    // Libraries write dates before 1904 as negative serials, counting back from day 0.
+    if (serial < kFirst1904 || serial > kLast1904) return false;
     CivilFromDays(serial + kEpoch1904, date.year, date.month, date.day);
-    date.weekday = static_cast<int>((serial + 5) % 7);
+    date.weekday = static_cast<int>(((serial + 5) % 7 + 7) % 7);
     return true;
   }
-  if (serial > kLast1900) return false;
+  if (serial < 0 || serial > kLast1900) return false;
   // Serial 1 is a Sunday in the spreadsheet calendar, which counts a 29 Feb 1900.
   date.weekday = static_cast<int>((serial + 6) % 7);
   if (serial == 0) {

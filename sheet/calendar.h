@@ -28,8 +28,9 @@ bool IsValidDate(int year, int month, int day);
 std::int64_t DaysFromCivil(std::int64_t year, int month, int day);
 void CivilFromDays(std::int64_t days, int& year, int& month, int& day);
 
-// The date of a whole serial, or false for serials before the system's start or after
-// 31 Dec 9999. The 1900 system keeps the spreadsheet calendar's 29 Feb 1900 (serial 60).
+// The date of a whole serial, or false for serials after 31 Dec 9999 or before the system's
+// start: 0 in the 1900 system, 1 Jan 0001 in the 1904 system, whose negative serials count
+// back from 1 Jan 1904. The 1900 system keeps the spreadsheet calendar's 29 Feb 1900 (serial 60).
 bool SerialToDate(std::int64_t serial, DateSystem system, CivilDate& date);
 // The serial of a Gregorian date in `system` (dates before 1 Mar 1900 count one day less in
 // the 1900 system, as the spreadsheet's calendar does); not checked for validity.

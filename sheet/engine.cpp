@@ -47,7 +47,7 @@ Range OpenedWorkbook::GetRange(std::string_view address) {
   // A whole row or column stops at the used range, as a pick of a column header does; on a
   // workbook opened for streaming the used range needs the cells, so it is loaded whole.
   std::optional<Extent> used;
-  if (block->whole_rows || block->whole_columns) used = Whole().sheets[sheet].UsedRange();
+  if (SpansWholeLines(*block)) used = Whole().sheets[sheet].UsedRange();
   const CellBlock placed = ClipToUsedRange(*block, used);
   return Range(sheet, placed.first_row, placed.first_column, placed.last_row, placed.last_column);
 }

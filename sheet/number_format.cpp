@@ -1,6 +1,7 @@
 #include "sheet/number_format.h"
 
 #include <array>
+#include <cmath>
 #include <unordered_map>
 
 #include "sheet/numfmt/builtin_formats.h"
@@ -125,8 +126,10 @@ void NumberFormatter::AppendString(std::string_view text, std::uint32_t format_i
 }
 
 std::optional<CivilDate> NumberFormatter::DateShown(double value, std::uint32_t format_id, std::string_view code) {
-  // 2958466 is the serial after 31 Dec 9999 in the 1900 system; NaN fails both tests.
-  if (!(value >= 0 && value < 2958466) || (code.empty() && format_id == 0)) return std::nullopt;
+  // 2958466 is the serial after 31 Dec 9999 in the 1900 system; NaN fails both tests. A
+  // negative serial of the 1904 system is a date before 1904 (SerialToDate checks its range).
+  const bool before_1904 = impl_->context.date_system == DateSystem::k1904 && value < 0 && value > -1e6;
+  if (!((value >= 0 || before_1904) && value < 2958466) || (code.empty() && format_id == 0)) return std::nullopt;
   const numfmt::CompiledFormat& format = impl_->Lookup(format_id, code);
   if (!format.valid || format.number_sections == 0) return std::nullopt;
   // A positive number takes the first section unless a condition sends it elsewhere.
@@ -139,7 +142,9 @@ std::optional<CivilDate> NumberFormatter::DateShown(double value, std::uint32_t 
   }
   if (section->kind != numfmt::SectionKind::kDate || !section->has_date) return std::nullopt;
   CivilDate date;
-  if (!SerialToDate(static_cast<std::int64_t>(value), impl_->context.date_system, date)) return std::nullopt;
+  if (!SerialToDate(static_cast<std::int64_t>(std::floor(value)), impl_->context.date_system, date)) {
+    return std::nullopt;
+  }
   if (!IsValidDate(date.year, date.month, date.day)) return std::nullopt;
   return date;
 }

@@ -59,7 +59,8 @@ class NumberFormatter {
   void AppendString(std::string_view text, std::uint32_t format_id, std::string_view code, std::string& out);
   // The calendar date `value` shows under the format, in this formatter's date system, when
   // the section the value takes shows a date (a date-time's time of day is dropped); nothing
-  // for a format or section without a date part, a negative value or one past 31 Dec 9999,
+  // for a format or section without a date part, a value past 31 Dec 9999 or negative in the
+  // 1900 system (in the 1904 system a negative serial is its date before 1904),
   // and serials naming no real day ("1/0/1900", the 1900 system's "2/29/1900").
   std::optional<CivilDate> DateShown(double value, std::uint32_t format_id, std::string_view code);
   // Whether DateShown can give a date for any value under the format.

@@ -1,8 +1,12 @@
 #include "sheet/workbook.h"
 
+#include <unicode/uchar.h>
+#include <unicode/ustring.h>
+
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <unordered_map>
 
 #include "sheet/read_error.h"
 
@@ -140,12 +144,52 @@ std::string_view Workbook::CustomCode(std::uint32_t format_id) const {
 }
 
 std::optional<std::size_t> Workbook::FindSheet(std::string_view name) const {
+  const std::string folded = FoldSheetName(name);
   for (std::size_t i = 0; i < sheets.size(); ++i) {
     const std::string& n = sheets[i].Name();
     if (n.size() == name.size() &&
         std::equal(n.begin(), n.end(), name.begin(), [](char a, char b) { return FoldAscii(a) == FoldAscii(b); })) {
       return i;
     }
+  }
+  for (std::size_t i = 0; i < sheets.size(); ++i) {
+    if (FoldSheetName(sheets[i].Name()) == folded) return i;
+  }
+  return std::nullopt;
+}
+
+std::string FoldSheetName(std::string_view name) {
+  const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  std::string out(name);
+  if (ascii) {
+    for (char& c : out) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;  // as ICU folds
+    return out;
+  }
+  // Full Unicode case folding; a name that is not valid UTF-8 stays as it is.
+  std::u16string wide(name.size(), u'\0');
+  std::u16string folded(name.size() * 3 + 1, u'\0');
+  int32_t length = 0;
+  UErrorCode status = U_ZERO_ERROR;
+  u_strFromUTF8(wide.data(), static_cast<int32_t>(wide.size()), &length, name.data(), static_cast<int32_t>(name.size()),
+                &status);
+  if (U_FAILURE(status)) return out;
+  length = u_strFoldCase(folded.data(), static_cast<int32_t>(folded.size()), wide.data(), length, U_FOLD_CASE_DEFAULT,
+                         &status);
+  if (U_FAILURE(status)) return out;
+  out.assign(static_cast<std::size_t>(length) * 3, '\0');
+  int32_t bytes = 0;
+  u_strToUTF8(out.data(), static_cast<int32_t>(out.size()), &bytes, folded.data(), length, &status);
+  if (U_FAILURE(status)) return std::string(name);
+  out.resize(static_cast<std::size_t>(bytes));
+  return out;
+}
+
+std::optional<std::pair<std::size_t, std::size_t>> CaseTwins(const std::vector<std::string>& names) {
+  std::unordered_map<std::string, std::size_t> seen;
+  seen.reserve(names.size());
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const auto [at, fresh] = seen.emplace(FoldSheetName(names[i]), i);
+    if (!fresh) return std::pair{at->second, i};
   }
   return std::nullopt;
 }

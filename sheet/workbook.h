@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace cw::sheet {
@@ -59,7 +60,6 @@ class Worksheet {
   explicit Worksheet(std::string name = {}) : name_(std::move(name)) {}
 
   const std::string& Name() const { return name_; }
-  void SetName(std::string name) { name_ = std::move(name); }
 
   // Reader side: cells may come in any order; a later cell at the same place replaces
   // an earlier one. Call Finish() once all cells are in.
@@ -132,5 +132,11 @@ class Workbook {
   // The index of the sheet named `name` (case-insensitive, as spreadsheets match), or nothing.
   std::optional<std::size_t> FindSheet(std::string_view name) const;
 };
+
+// `name` case-folded as spreadsheets compare sheet names ("Straße" and "STRASSE" fold alike).
+std::string FoldSheetName(std::string_view name);
+// The first two of `names` that differ only in case, or nothing. Spreadsheets forbid such
+// twins; a workbook holding them is refused, so that an address never reaches the wrong one.
+std::optional<std::pair<std::size_t, std::size_t>> CaseTwins(const std::vector<std::string>& names);
 
 }  // namespace cw::sheet

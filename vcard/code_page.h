@@ -1,8 +1,9 @@
-// The ANSI code page of the ANSI save command: the Windows code page that goes with the
-// user's locale, converted with ICU. A character the code page lacks becomes "?" (no
-// best-fit guesses, so no letter silently turns into another).
+// The ANSI code page of the ANSI save command, converted with ICU. A character the code page
+// lacks becomes "?" (no best-fit guesses, so no letter silently turns into another). Which
+// page goes with the user's locale is the run's regional settings' to say.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -11,27 +12,25 @@ namespace cw::vcard {
 
 class CodePage {
  public:
-  // A Windows code page number: 1252, 1251, 1250, 932, ... Throws std::invalid_argument for
-  // a number ICU has no converter for.
-  explicit CodePage(int windows_code_page);
+  // Windows code page `number` (1252, 932, ...), converted with ICU's converter `converter`
+  // and named `charset` in a vCard's CHARSET parameter. Throws std::invalid_argument when
+  // ICU has no such converter.
+  CodePage(int number, std::string_view converter, std::string_view charset);
   ~CodePage();
   CodePage(CodePage&&) noexcept;
   CodePage& operator=(CodePage&&) noexcept;
 
   int Number() const { return number_; }
-  // The bytes of UTF-8 `text` in this code page; unrepresentable characters become "?".
-  std::string Encode(std::string_view utf8) const;
-  // The name a vCard's CHARSET parameter gives this code page, one that ICU, Java, Python
-  // and Qt all resolve: "WINDOWS-1252", "SHIFT_JIS", "GBK", ...
+  // The bytes of UTF-8 `text` in this code page; unrepresentable characters become "?",
+  // each counted in `lost` when given.
+  std::string Encode(std::string_view utf8, std::size_t* lost = nullptr) const;
+  // The name a vCard's CHARSET parameter gives this code page: "WINDOWS-1252", "CP932", ...
   std::string_view CharsetName() const { return charset_; }
-
-  // The code page Windows gives a locale ("ru_RU.UTF-8" -> 1251, "de_DE" -> 1252, "C" -> 1252).
-  static int ForLocale(std::string_view locale_name);
 
  private:
   struct Converter;
   int number_;
-  std::string_view charset_;
+  std::string charset_;
   std::unique_ptr<Converter> converter_;
 };
 

@@ -11,14 +11,15 @@
 #include <memory>
 #include <vector>
 
-#include "sheet/calendar.h"
-#include "vcard/locale_name.h"
-
 namespace cw::vcard {
 namespace {
 
-// ICU wants "de_DE", not "de_DE.UTF-8@euro"; the C locale reads like en_US.
-icu::Locale IcuLocale(std::string_view locale_name) { return icu::Locale(CutLocaleName(locale_name).Base().c_str()); }
+bool IsValidDate(int year, int month, int day) {
+  if (month < 1 || month > 12 || day < 1) return false;
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
 
 std::string Fold(const icu::UnicodeString& text) {
   icu::UnicodeString folded(text);
@@ -33,11 +34,32 @@ std::string FoldUtf8(std::string_view text) {
   return Fold(icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size()))));
 }
 
-void AddNames(std::unordered_map<std::string, int>& map, const icu::UnicodeString* names, int32_t count, int first) {
+// `text` in the capitals of `locale`: Turkish keeps the dot of İ, Greek drops its accents.
+std::string Capitals(icu::UnicodeString text, const icu::Locale& locale) {
+  text.toUpper(locale);
+  std::string out;
+  text.toUTF8String(out);
+  while (!out.empty() && out.back() == '.') out.pop_back();
+  return out;
+}
+
+void AddNames(std::unordered_map<std::string, int>& map, const icu::UnicodeString* names, int32_t count, int first,
+              const icu::Locale& locale) {
   for (int32_t i = 0; i < count; ++i) {
     if (names[i].isEmpty()) continue;
     map.emplace(Fold(names[i]), first + i);
+    map.emplace(Capitals(names[i], locale), first + i);
   }
+}
+
+// The entry of `map` for a word, folded or else in the locale's capitals.
+const int* FindName(const std::unordered_map<std::string, int>& map, const std::string& folded, std::string_view word,
+                    const std::string& locale) {
+  if (const auto it = map.find(folded); it != map.end()) return &it->second;
+  const icu::UnicodeString text =
+      icu::UnicodeString::fromUTF8(icu::StringPiece(word.data(), static_cast<int32_t>(word.size())));
+  if (const auto it = map.find(Capitals(text, icu::Locale(locale.c_str()))); it != map.end()) return &it->second;
+  return nullptr;
 }
 
 constexpr std::array<std::string_view, 12> kEnglishMonths = {"january",   "february", "march",    "april",
@@ -116,37 +138,10 @@ int ExpandYear(const Number& n) {
 
 }  // namespace
 
-DateRecognizer::DateRecognizer(std::string_view locale_name) {
-  const icu::Locale locale = IcuLocale(locale_name);
+DateRecognizer::DateRecognizer(DateOrder order, std::string_view names_locale) : order_(order) {
+  const icu::Locale locale(std::string(names_locale).c_str());
+  locale_ = locale.getName();
   UErrorCode status = U_ZERO_ERROR;
-  std::unique_ptr<icu::DateFormat> format(icu::DateFormat::createDateInstance(icu::DateFormat::kShort, locale));
-  if (auto* simple = dynamic_cast<icu::SimpleDateFormat*>(format.get())) {
-    icu::UnicodeString pattern;
-    simple->toPattern(pattern);
-    std::string utf8;
-    pattern.toUTF8String(utf8);
-    const std::size_t y = utf8.find('y');
-    const std::size_t m = utf8.find('M');
-    const std::size_t d = utf8.find('d');
-    if (y != std::string::npos && m != std::string::npos && d != std::string::npos) {
-      if (y < m && m < d) {
-        order_ = sheet::DateOrder::kYearMonthDay;
-      } else if (d < m) {
-        order_ = sheet::DateOrder::kDayMonthYear;
-      } else {
-        order_ = sheet::DateOrder::kMonthDayYear;
-      }
-      const std::size_t first = std::min({y, m, d});
-      for (std::size_t i = first; i < utf8.size(); ++i) {
-        const char c = utf8[i];
-        if (c != 'y' && c != 'M' && c != 'd') {
-          if (c == '/' || c == '.' || c == '-' || c == ' ') separator_ = c;
-          break;
-        }
-      }
-    }
-  }
-
   for (std::size_t i = 0; i < kEnglishMonths.size(); ++i) {
     const int month = static_cast<int>(i) + 1;
     months_.emplace(std::string(kEnglishMonths[i]), month);
@@ -163,9 +158,9 @@ DateRecognizer::DateRecognizer(std::string_view locale_name) {
       for (auto width : {icu::DateFormatSymbols::WIDE, icu::DateFormatSymbols::ABBREVIATED}) {
         int32_t count = 0;
         const icu::UnicodeString* months = symbols.getMonths(count, context, width);
-        AddNames(months_, months, std::min<int32_t>(count, 12), 1);
+        AddNames(months_, months, std::min<int32_t>(count, 12), 1, locale);
         const icu::UnicodeString* days = symbols.getWeekdays(count, context, width);
-        AddNames(weekdays_, days, count, 0);
+        AddNames(weekdays_, days, count, 0, locale);
       }
     }
   }
@@ -191,11 +186,11 @@ std::optional<Date> DateRecognizer::Recognize(std::string_view text) const {
     const std::string folded = FoldUtf8(token);
     if (saw_time && (folded == "am" || folded == "pm" || folded == "a" || folded == "p")) continue;
     if (saw_time) return std::nullopt;
-    if (const auto it = months_.find(folded); it != months_.end() && !month_name) {
-      month_name = it->second;
+    if (const int* month = FindName(months_, folded, token, locale_); month && !month_name) {
+      month_name = *month;
       continue;
     }
-    if (weekdays_.count(folded) && numbers.empty() && !month_name) continue;
+    if (FindName(weekdays_, folded, token, locale_) && numbers.empty() && !month_name) continue;
     bool filler = false;
     for (std::string_view word : kFillerWords) filler = filler || folded == word;
     if (filler && (!numbers.empty() || month_name)) continue;
@@ -204,7 +199,7 @@ std::optional<Date> DateRecognizer::Recognize(std::string_view text) const {
 
   const auto year_of = ExpandYear;
   const auto make = [](int year, int month, int day) -> std::optional<Date> {
-    if (year < 0 || !sheet::IsValidDate(year, month, day)) return std::nullopt;
+    if (year < 0 || !IsValidDate(year, month, day)) return std::nullopt;
     return Date{year, month, day};
   };
 
@@ -226,18 +221,18 @@ std::optional<Date> DateRecognizer::Recognize(std::string_view text) const {
   if (a.digits == 4) return make(year_of(a), b.value, c.value);  // ISO and other year-first forms
   if (a.digits == 3 || b.digits > 2 || (c.digits != 4 && c.digits > 2)) return std::nullopt;
 
-  std::array<sheet::DateOrder, 3> orders = {order_, sheet::DateOrder::kMonthDayYear, sheet::DateOrder::kDayMonthYear};
-  if (order_ == sheet::DateOrder::kDayMonthYear) orders[1] = sheet::DateOrder::kMonthDayYear;
+  std::array<DateOrder, 3> orders = {order_, DateOrder::kMonthDayYear, DateOrder::kDayMonthYear};
+  if (order_ == DateOrder::kDayMonthYear) orders[1] = DateOrder::kMonthDayYear;
   for (const auto order : orders) {
     std::optional<Date> date;
     switch (order) {
-      case sheet::DateOrder::kMonthDayYear:
+      case DateOrder::kMonthDayYear:
         date = make(year_of(c), a.value, b.value);
         break;
-      case sheet::DateOrder::kDayMonthYear:
+      case DateOrder::kDayMonthYear:
         date = make(year_of(c), b.value, a.value);
         break;
-      case sheet::DateOrder::kYearMonthDay:
+      case DateOrder::kYearMonthDay:
         if (c.digits > 2) break;  // a four-digit last number is a year, not a day
         date = make(year_of(a), b.value, c.value);
         break;

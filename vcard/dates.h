@@ -12,9 +12,10 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "sheet/number_format.h"
-
 namespace cw::vcard {
+
+// The order of day, month and year in a locale's short dates.
+enum class DateOrder { kMonthDayYear, kDayMonthYear, kYearMonthDay };
 
 struct Date {
   int year = 0;
@@ -31,24 +32,25 @@ struct LocalTime {
   int hour = 0;   // 0..23
   int minute = 0;
   int second = 0;
+  int utc_offset_minutes = 0;  // the local time minus UTC: 60 for Central European winter time
 };
 
 class DateRecognizer {
  public:
-  // `locale_name` as the system writes it: "en_US.UTF-8", "de_DE", "ja_JP", "C".
-  explicit DateRecognizer(std::string_view locale_name);
+  // Numbers read in `order` first; month and day names in English and in the language of
+  // `names_locale`, as ICU names locales ("de_DE", "ja").
+  DateRecognizer(DateOrder order, std::string_view names_locale);
 
   // The date `text` shows, or nothing when it is not a date.
   std::optional<Date> Recognize(std::string_view text) const;
 
-  sheet::DateOrder Order() const { return order_; }
-  char Separator() const { return separator_; }
-
  private:
-  sheet::DateOrder order_ = sheet::DateOrder::kMonthDayYear;
-  char separator_ = '/';
-  std::unordered_map<std::string, int> months_;  // folded name or abbreviation -> 1..12
+  DateOrder order_;
+  // Folded name or abbreviation -> 1..12; the locale's names also in its own capitals, since
+  // "EKİM" (tr) and "ΜΑΡΤΙΟΥ" (el) fold to no name the default folding gives.
+  std::unordered_map<std::string, int> months_;
   std::unordered_map<std::string, int> weekdays_;
+  std::string locale_;  // ICU's name of the locale, for its capitals
 };
 
 }  // namespace cw::vcard

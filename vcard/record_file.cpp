@@ -17,6 +17,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "vcard/vcard_line.h"
+
 namespace cw::vcard {
 namespace {
 
@@ -178,16 +180,35 @@ std::string EncodeUtf8(std::string_view record) {
   return out;
 }
 
-std::string RecordFileBytes(std::string_view record, ExportEncoding encoding, const CodePage& code_page) {
-  std::string bytes;
-  if (encoding == ExportEncoding::Utf8) {
-    bytes.reserve(kUtf8ByteOrderMark.size() + record.size() + 2);
-    bytes = kUtf8ByteOrderMark;
-    AppendUtf8(bytes, record);
-  } else {
-    bytes = code_page.Encode(record);
+std::string_view FileStart(ExportEncoding encoding, VCardVersion version) {
+  switch (encoding) {
+    case ExportEncoding::Utf8:
+      return RulesFor(version).utf8_byte_order_mark ? kUtf8ByteOrderMark : std::string_view();
+    case ExportEncoding::Ansi:
+      return {};
   }
-  bytes += "\r\n";
+  return {};  // not reached: every encoding has its case above
+}
+
+void AppendRecordBytes(std::string& out, std::string_view record, ExportEncoding encoding, const CodePage& code_page) {
+  switch (encoding) {
+    case ExportEncoding::Utf8:
+      AppendUtf8(out, record);
+      break;
+    case ExportEncoding::Ansi:
+      out += code_page.Encode(record);
+      break;
+  }
+  out += "\r\n";
+}
+
+std::string RecordFileBytes(std::string_view record, ExportEncoding encoding, VCardVersion version,
+                            const CodePage& code_page) {
+  std::string bytes;
+  const std::string_view start = FileStart(encoding, version);
+  bytes.reserve(start.size() + record.size() + 2);
+  bytes = start;
+  AppendRecordBytes(bytes, record, encoding, code_page);
   return bytes;
 }
 
@@ -374,14 +395,6 @@ void RecordFile::ReplaceTakenName(int fd) {
   }
   ::close(fd);
   FailWithErrno("Cannot create file", path_, EEXIST);
-}
-
-void WriteRecordFile(const std::string& path, std::string_view record, ExportEncoding encoding,
-                     const CodePage& code_page) {
-  const std::string bytes = RecordFileBytes(record, encoding, code_page);
-  RecordFile file = RecordFile::Create(path);
-  file.Write(bytes);
-  file.Close();
 }
 
 std::optional<std::string> FolderWriteProblem(const std::string& folder) {

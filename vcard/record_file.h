@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "vcard/code_page.h"
+#include "vcard/vcard_version.h"
 
 namespace cw::vcard {
 
@@ -20,9 +21,14 @@ std::string EncodeUtf8(std::string_view record);
 
 inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
-// The bytes of a record's file: for Utf8 the byte-order mark and the record in UTF-8, for
-// Ansi the record in the code page; then CR LF. Every record file is made of these bytes.
-std::string RecordFileBytes(std::string_view record, ExportEncoding encoding, const CodePage& code_page);
+// What a file begins with before its records: the byte-order mark of a vCard 2.1 UTF-8 file;
+// nothing for the others.
+std::string_view FileStart(ExportEncoding encoding, VCardVersion version);
+// Appends a record as a file holds it: in UTF-8, or for Ansi in the code page; then CR LF.
+void AppendRecordBytes(std::string& out, std::string_view record, ExportEncoding encoding, const CodePage& code_page);
+// The bytes of a file of one record: FileStart, then the record's bytes.
+std::string RecordFileBytes(std::string_view record, ExportEncoding encoding, VCardVersion version,
+                            const CodePage& code_page);
 
 // An output folder held open while a run writes its files into it, so that each file is made
 // relative to it instead of walking the whole path again for every step of every file.
@@ -92,10 +98,6 @@ class RecordFile {
   std::string name_;       // the file's name in that folder
   std::string temp_path_;  // the named temporary; empty for an unnamed file
 };
-
-// The whole write of one record: the file holds RecordFileBytes.
-void WriteRecordFile(const std::string& path, std::string_view record, ExportEncoding encoding,
-                     const CodePage& code_page);
 
 // Why no file can be made in `folder` (the system's words: "Permission denied", "Read-only
 // file system", ...), found by making one that leaves nothing behind; nothing when it can.

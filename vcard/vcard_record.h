@@ -1,8 +1,11 @@
-// One vCard 2.1 record per block row: the 19 lines in their order, each with its condition
-// and the statement number a failure while testing or composing it is reported under.
+// One vCard record per block row: which lines a row gives, in their order, each with its
+// condition and the statement number a failure while testing or composing it is reported
+// under. Written once for every version: how each line is written is the line layer's
+// (vcard_line.h).
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -11,6 +14,7 @@
 #include "mapping/field_kind.h"
 #include "vcard/code_page.h"
 #include "vcard/dates.h"
+#include "vcard/vcard_version.h"
 
 namespace cw::vcard {
 
@@ -28,15 +32,6 @@ class ContactFields {
   std::array<std::string, mapping::kFieldKindCount - 1> values_;
 };
 
-// The value with every ";" and ":" replaced by a space; any length, nothing else changes.
-std::string CleanVCardValue(std::string_view value);
-// "HOME;VOICE", "WORK;VOICE", "CELL", "HOME;FAX", "WORK;FAX", "PAGER"; "" for other kinds.
-std::string_view TelTypeName(mapping::FieldKind kind);
-// 19800307 for 7 March 1980.
-std::string FormatDateYMD(const Date& date);
-// 210503 for 9:05:03 in the evening.
-std::string FormatTimeHMS(const LocalTime& time);
-
 // Runs the record's numbered tests and line compositions. The export runs them under its
 // statement protocol, so that a failing one is reported under its number and the record
 // goes on without that line.
@@ -51,13 +46,22 @@ class RecordSteps {
 
 // What a record takes besides the row's values.
 struct RecordOptions {
-  // The ANSI file's code page: a value with characters beyond ASCII is then written in it as
+  VCardVersion version = VCardVersion::k21;
+  // The ANSI file's code page (2.1 only): a value with characters beyond ASCII is then written in it as
   // CHARSET=<its name>;ENCODING=QUOTED-PRINTABLE, so the record is ASCII. None for UTF-8.
   const CodePage* ansi_code_page = nullptr;
   // The date the Birthday cell holds, when it holds one (a number under a date format); the
   // Birthday text is recognised only without it.
   std::optional<Date> birthday_date;
+  // The record's UID, where the version writes one: the same for the same workbook row in
+  // every run ("urn:uuid:...").
+  std::string_view uid;
+  // Counts the characters the ANSI code page lacks, written as "?"; may be nullptr.
+  std::size_t* lost_characters = nullptr;
 };
+
+// PRODID of the 3.0 and 4.0 records.
+inline constexpr std::string_view kProductId = "-//Marrowind//Cardwright//EN";
 
 // The record, "BEGIN:VCARD" through "END:VCARD", lines joined by CR LF, no CR LF after the
 // last. With `steps`, each numbered test and line runs through it; without, a failure

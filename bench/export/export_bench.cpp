@@ -1,4 +1,4 @@
-// export_bench OUTDIR [ROWS] [ROUNDS] [--no-reference]: the save command's export of a
+// export_bench OUTDIR [ROWS] [ROUNDS] [--no-reference] [--one-file]: the save command's export of a
 // generated contacts workbook (ROWS x 12 mapped columns, default 100,000) into folders under
 // OUTDIR (use /dev/shm for the steady measure), beside what it is judged against, all from
 // one run:
@@ -10,6 +10,8 @@
 //   export   the whole export run, as the save command runs it
 //   openpyxl the same job by bench/export/openpyxl_export.py (read-only mode), when
 //            python3-openpyxl is installed
+// With --one-file the export writes vCard 3.0 into one file for all rows, the openpyxl script
+// does the same, and the floor is the inflate + expat pass alone (there are no files to make).
 // Each part runs in a child process of its own (this program again), so its peak memory is
 // its own (ru_maxrss from wait4). Rounds are interleaved; medians are reported. Every timed
 // step writes into a new folder; all output is deleted only at the end, since creating files
@@ -189,7 +191,7 @@ class NoPointer : public cw::run::PointerControl {
   void SetPointer(cw::run::PointerSetting) override {}
 };
 
-std::string Export(const std::string& workbook, const std::string& folder, int rows) {
+std::string Export(const std::string& workbook, const std::string& folder, int rows, bool one_file) {
   fs::create_directories(folder);
   using namespace cw::run;
   using cw::vcard::ExportEncoding;
@@ -205,7 +207,9 @@ std::string Export(const std::string& workbook, const std::string& folder, int r
   NoPointer pointer;
   ExportServices services{messages, reporter, clock, pointer, *engine, regional.code_page, regional.dates};
   const Meter meter;
-  ExportRun(ExportEncoding::Utf8, ExportInputs{workbook, BlockAddress(rows), columns, folder}, services);
+  const auto version = one_file ? cw::vcard::VCardVersion::k30 : cw::vcard::VCardVersion::k21;
+  ExportRun(ExportEncoding::Utf8, ExportInputs{workbook, BlockAddress(rows), columns, folder, version, one_file},
+            services);
   std::string result = meter.Stop();
   if (messages.last != "Done." || reporter.count != 0) {
     std::fprintf(stderr, "export did not complete: \"%s\", %d reports\n", messages.last.c_str(), reporter.count);
@@ -262,7 +266,8 @@ int RunPart(int argc, char** argv) {
   if (part == "create" && argc == 5) result = Create(argv[3], argv[4], false);
   if (part == "safe-create" && argc == 5) result = Create(argv[3], argv[4], true);
   if (part == "read" && argc == 5) result = Read(argv[3], std::atoi(argv[4]));
-  if (part == "export" && argc == 6) result = Export(argv[3], argv[4], std::atoi(argv[5]));
+  if (part == "export" && argc == 6) result = Export(argv[3], argv[4], std::atoi(argv[5]), false);
+  if (part == "export-one" && argc == 6) result = Export(argv[3], argv[4], std::atoi(argv[5]), true);
   if (part == "write" && argc == 5) {
     const Meter meter;
     cw::bench::WriteContactsWorkbook(argv[3], std::atoi(argv[4]));
@@ -280,14 +285,58 @@ bool HaveOpenpyxl() {
   return std::system(command.c_str()) == 0;
 }
 
+// The rounds of the one-file export: vCard 3.0, all rows in one file, against the bare
+// inflate + expat pass and the openpyxl script writing the same cards into one file.
+int OneFileRounds(const std::string& self, const fs::path& root, const std::string& workbook, int rows, int rounds,
+                  bool reference) {
+  std::map<std::string, std::vector<double>> seconds, peaks, cpu;
+  const auto keep = [&](const std::string& name, const PartResult& r) {
+    seconds[name].push_back(r.seconds);
+    peaks[name].push_back(r.peak_mb);
+    cpu[name].push_back(r.cpu);
+  };
+  for (int round = 0; round < rounds; ++round) {
+    const fs::path folder = root / ("one" + std::to_string(round));
+    keep("parse", RunChild({self, "--part", "parse", workbook}));
+    keep("export", RunChild({self, "--part", "export-one", workbook, folder.string(), std::to_string(rows)}));
+    fs::remove_all(folder);
+    std::printf("round %d: inflate+expat %.3f s, one-file 3.0 export %.3f s", round, seconds["parse"].back(),
+                seconds["export"].back());
+    if (reference) {
+      fs::create_directories(folder);
+      keep("openpyxl", RunChild({Python(), CW_SOURCE_DIR "/bench/export/openpyxl_export.py", workbook, folder.string(),
+                                 std::to_string(rows), "one-file"}));
+      fs::remove_all(folder);
+      std::printf(", openpyxl %.3f s", seconds["openpyxl"].back());
+    }
+    std::printf("\n");
+    std::fflush(stdout);
+  }
+  const double export_s = Median(seconds["export"]);
+  std::printf("median of %d rounds, %d rows, one vCard 3.0 file:\n", rounds, rows);
+  std::printf("  export %.3f s = %.2fx inflate+expat %.3f s (%.2f us per row); CPU %.3f s\n", export_s,
+              export_s / Median(seconds["parse"]), Median(seconds["parse"]), export_s / rows * 1e6,
+              Median(cpu["export"]));
+  if (reference) {
+    std::printf("  openpyxl %.3f s = %.1fx the export\n", Median(seconds["openpyxl"]),
+                Median(seconds["openpyxl"]) / export_s);
+  }
+  std::printf("  peak memory (MB): export %.0f, inflate+expat %.0f", Median(peaks["export"]), Median(peaks["parse"]));
+  if (reference) std::printf(", openpyxl %.0f", Median(peaks["openpyxl"]));
+  std::printf("\n");
+  fs::remove_all(root);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc > 2 && std::strcmp(argv[1], "--part") == 0) return RunPart(argc, argv);
   std::vector<std::string> args(argv + 1, argv + argc);
   const bool no_reference = std::erase(args, "--no-reference") > 0;
+  const bool one_file = std::erase(args, "--one-file") > 0;
   if (args.empty()) {
-    std::fprintf(stderr, "usage: export_bench OUTDIR [ROWS] [ROUNDS] [--no-reference]\n");
+    std::fprintf(stderr, "usage: export_bench OUTDIR [ROWS] [ROUNDS] [--no-reference] [--one-file]\n");
     return 2;
   }
   const int rows = args.size() > 1 ? std::atoi(args[1].c_str()) : 100000;
@@ -306,6 +355,8 @@ int main(int argc, char** argv) {
   std::printf("workbook: %d rows x %zu columns, %.1f MB; output under %s; reference script: %s\n", rows,
               cw::bench::ContactsColumnKinds().size(), static_cast<double>(fs::file_size(workbook)) / 1e6,
               args[0].c_str(), reference ? "openpyxl" : "none");
+
+  if (one_file) return OneFileRounds(self, root, workbook, rows, rounds, reference);
 
   // One untimed export gives the names and bytes of the files the create floor makes.
   const std::string model = (root / "warmup").string();

@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QTabBar>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -65,6 +67,7 @@ SheetWindow::SheetWindow(const Workbook& workbook, const FormatLocale& locale, Q
   grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   grid_->setWordWrap(false);
   grid_->setCornerButtonEnabled(true);
+  grid_->setTabKeyNavigation(false);  // Tab leaves the grid for the sheet tabs and the buttons
   grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
   grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
@@ -75,6 +78,8 @@ SheetWindow::SheetWindow(const Workbook& workbook, const FormatLocale& locale, Q
   tabs_->setShape(QTabBar::RoundedSouth);
   tabs_->setExpanding(false);
   tabs_->setUsesScrollButtons(true);
+  tabs_->setFocusPolicy(Qt::StrongFocus);
+  scrolled_.resize(workbook.sheets.size());
   for (const Worksheet& sheet : workbook.sheets) tabs_->addTab(ToQString(sheet.Name()));
   if (!workbook.sheets.empty()) tabs_->setCurrentIndex(static_cast<int>(active_sheet_));
 
@@ -101,6 +106,14 @@ SheetWindow::SheetWindow(const Workbook& workbook, const FormatLocale& locale, Q
       ShowSheet(static_cast<std::size_t>(index));
   });
   connect(grid_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { FollowSelection(); });
+  const auto step_sheet = [this](int step) {
+    const int to = tabs_->currentIndex() + step;
+    if (to >= 0 && to < tabs_->count()) ShowSheet(static_cast<std::size_t>(to));
+  };
+  connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown), this), &QShortcut::activated, this,
+          [step_sheet] { step_sheet(1); });
+  connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp), this), &QShortcut::activated, this,
+          [step_sheet] { step_sheet(-1); });
   connect(address_box_, &QLineEdit::textEdited, this, [this] {
     SetAddressValid(true);
     UpdateOk();
@@ -135,7 +148,13 @@ std::optional<std::string> SheetWindow::Address() const {
 void SheetWindow::ShowSheet(std::size_t index) {
   if (index >= workbook_.sheets.size()) return;
   selecting_ = true;
+  if (model_->SheetIndex() < scrolled_.size()) {
+    scrolled_[model_->SheetIndex()] = {grid_->horizontalScrollBar()->value(), grid_->verticalScrollBar()->value()};
+  }
   model_->SetSheet(index);
+  grid_->doItemsLayout();  // the scroll ranges of the new sheet, before its place is set
+  grid_->horizontalScrollBar()->setValue(scrolled_[index].x());
+  grid_->verticalScrollBar()->setValue(scrolled_[index].y());
   if (tabs_->currentIndex() != static_cast<int>(index)) tabs_->setCurrentIndex(static_cast<int>(index));
   selecting_ = false;
   block_.reset();

@@ -2,13 +2,16 @@
 // opening on the active sheet; a grid of displayed texts with column letters and row numbers;
 // the prompt; an address box that follows the selection and can be typed into; OK and Cancel.
 // One rectangular block only. A whole row or column (header click, or "A:C" typed) is clipped
-// to the sheet's used range, so a column pick never stands for a million empty rows.
+// to the sheet's used range, so a column pick never stands for a million empty rows. As in
+// spreadsheet programs, Ctrl+PgUp and Ctrl+PgDn switch sheets, and Tab reaches the tabs.
 #pragma once
 
 #include <QDialog>
+#include <QPoint>
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "sheet/address.h"
 #include "sheet/number_format.h"
@@ -37,9 +40,6 @@ class SheetWindow : public QDialog {
   // sheet name in front only when the block is not on the sheet active at open. Nothing when
   // no block is marked.
   std::optional<std::string> Address() const;
-  // The marked block on the sheet shown, 1-based; nothing when none is marked.
-  std::optional<CellBlock> Block() const { return block_; }
-
   // Shows sheet `index` (as a click on its tab does).
   void ShowSheet(std::size_t index);
   // Marks the block an address names, as typing it into the address box and pressing Enter
@@ -77,6 +77,9 @@ class SheetWindow : public QDialog {
   QDialogButtonBox* buttons_ = nullptr;
   std::optional<CellBlock> block_;
   bool selecting_ = false;  // the window itself is changing the selection
+  // Per sheet, where the user left the grid scrolled: each sheet shows from there, or from
+  // its top-left when first shown.
+  std::vector<QPoint> scrolled_;
 };
 
 }  // namespace cw::sheet

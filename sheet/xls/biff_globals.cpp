@@ -266,6 +266,10 @@ BiffGlobals ReadBiffGlobals(std::span<const std::byte> stream, bool decrypted) {
   if (std::adjacent_find(positions.begin(), positions.end()) != positions.end()) {
     FailBiff(XlsErrorCode::kRecordDamaged, 0);
   }
+  std::vector<std::string> names;
+  names.reserve(sheets.size());
+  for (const SheetEntry& entry : sheets) names.push_back(entry.name);
+  if (CaseTwins(names)) FailXls(XlsErrorCode::kSheetNameTwins, 0);
   for (std::size_t i = 0; i < sheets.size(); ++i) {
     const SheetEntry& entry = sheets[i];
     if (entry.type != kSheetTypeWorksheet) continue;  // charts, macro sheets and modules hold no cells

@@ -1,6 +1,7 @@
 #include "sheet/xls/biff_text.h"
 
 #include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
 #include <unicode/ustring.h>
 
 #include <string_view>
@@ -17,6 +18,8 @@ std::string ConverterNameFor(std::uint16_t code_page) {
       return "US-ASCII";
     case 1200:
       return "UTF-16LE";
+    case 65001:
+      return "UTF-8";
     case 10000:
     case 0x8000:
       return "macintosh";
@@ -29,6 +32,16 @@ std::string ConverterNameFor(std::uint16_t code_page) {
   return "cp" + std::to_string(code_page);
 }
 
+// A byte sequence the code page does not define becomes U+FFFD, the replacement character,
+// rather than ICU's default U+001A for the Windows double-byte pages, a control character.
+void ReplaceInvalid(const void*, UConverterToUnicodeArgs* args, const char*, int32_t, UConverterCallbackReason reason,
+                    UErrorCode* error) {
+  if (reason > UCNV_IRREGULAR) return;  // reset, close, clone: nothing to write
+  *error = U_ZERO_ERROR;
+  const UChar replacement = 0xFFFD;
+  ucnv_cbToUWriteUChars(args, &replacement, 1, 0, error);
+}
+
 UConverter* OpenConverter(const std::string& name) {
   UErrorCode status = U_ZERO_ERROR;
   UConverter* c = ucnv_open(name.c_str(), &status);
@@ -36,6 +49,7 @@ UConverter* OpenConverter(const std::string& name) {
     if (c) ucnv_close(c);
     return nullptr;
   }
+  ucnv_setToUCallBack(c, ReplaceInvalid, nullptr, nullptr, nullptr, &status);
   return c;
 }
 

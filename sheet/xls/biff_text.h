@@ -30,8 +30,6 @@ class CodePageDecoder {
 
   // Appends `bytes` as UTF-8; a byte the code page does not define becomes U+FFFD.
   void Append(std::span<const std::byte> bytes, std::string& out);
-  // The ICU converter name chosen for the code page, e.g. "windows-1251".
-  const std::string& ConverterName() const { return name_; }
 
  private:
   struct Close {

@@ -1,6 +1,8 @@
 #include "sheet/xls/xls_container.h"
 
+#include <algorithm>
 #include <optional>
+#include <string>
 
 #include "sheet/xls/biff_decrypt.h"
 #include "sheet/xls/compound_file.h"
@@ -28,8 +30,27 @@ XlsWorkbookStream OpenXlsContainer(std::span<const std::byte> bytes) {
     }
     // Excel 97 and later write "Workbook"; Excel 5 and 95 write "Book". A file saved for
     // both may hold the two, and "Workbook" is the newer and complete one.
+    // Names match without regard to case, so two streams of one name in different cases
+    // leave the workbook ambiguous.
+    const auto twins = [&](std::u16string_view wanted) {
+      std::size_t count = 0;
+      for (const std::u16string& name : file.StreamNames()) {
+        count += name.size() == wanted.size() &&
+                 std::equal(name.begin(), name.end(), wanted.begin(), [](char16_t a, char16_t b) {
+                   const auto fold = [](char16_t c) {
+                     return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
+                   };
+                   return fold(a) == fold(b);
+                 });
+      }
+      return count > 1;
+    };
     std::optional<std::span<const std::byte>> stream = file.StreamBytes(u"Workbook", out.storage);
-    if (!stream) stream = file.StreamBytes(u"Book", out.storage);
+    if (stream && twins(u"Workbook")) FailXls(XlsErrorCode::kWorkbookStreamTwins, 0);
+    if (!stream) {
+      stream = file.StreamBytes(u"Book", out.storage);
+      if (stream && twins(u"Book")) FailXls(XlsErrorCode::kWorkbookStreamTwins, 0);
+    }
     if (!stream) FailXls(XlsErrorCode::kNoWorkbookStream, 0);
     out.stream = *stream;
   } else if (IsBareBiffStream(bytes)) {

@@ -45,6 +45,12 @@ constexpr std::array kMessages = {
     Message{XlsErrorCode::kRecordDamaged,
             "This .xls workbook is damaged: a part of its workbook data is inconsistent, so it cannot be read."},
     Message{XlsErrorCode::kNoWorksheets, "This .xls workbook holds no worksheet (only charts or macro sheets)."},
+    Message{XlsErrorCode::kSheetNameTwins,
+            "This .xls workbook is damaged: two of its sheets have names that differ only in case, which "
+            "spreadsheet programs forbid, so a block's address could reach the wrong sheet."},
+    Message{XlsErrorCode::kWorkbookStreamTwins,
+            "This .xls workbook is damaged or crafted: its file holds two workbook streams whose names differ "
+            "only in case, so its content is ambiguous."},
 };
 
 }  // namespace

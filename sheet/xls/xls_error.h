@@ -26,6 +26,8 @@ enum class XlsErrorCode : std::uint8_t {
   kRecordTruncated,        // a record or the stream ends before its data does
   kRecordDamaged,          // a record's fields contradict each other or the file
   kNoWorksheets,           // the workbook has sheets, but none of them is a worksheet
+  kSheetNameTwins,         // two sheets whose names differ only in case
+  kWorkbookStreamTwins,    // two root streams "Workbook" (or "Book") differing only in case
 };
 
 struct XlsReadError : ReadError {

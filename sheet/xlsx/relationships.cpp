@@ -1,5 +1,6 @@
 #include "sheet/xlsx/relationships.h"
 
+#include "sheet/xlsx/xlsx_error.h"
 #include "sheet/xlsx/xlsx_values.h"
 #include "sheet/xlsx/xml_part.h"
 
@@ -28,11 +29,16 @@ std::string_view FolderOf(std::string_view part) {
 
 class RelationshipsHandler : public XmlHandler {
  public:
-  explicit RelationshipsHandler(std::string_view source) : source_(source) {}
+  RelationshipsHandler(std::string_view source, std::string_view part) : source_(source), part_(part) {}
   std::vector<Relationship> found;
 
   void Start(std::string_view name, const Attributes& a) override {
-    if (name != "Relationship" || found.size() >= kMaxRelationships) return;
+    if (name != "Relationship") return;
+    // Past the limit the workbook is refused, saying so: a dropped relationship would later
+    // read as a missing part.
+    if (found.size() >= kMaxRelationships) {
+      FailXlsx(XlsxErrorCode::kBadValue, part_, "more than 100,000 relationships, more than any workbook holds");
+    }
     const char* id = a.Get("Id");
     const char* type = a.Get("Type");
     const char* target = a.Get("Target");
@@ -51,6 +57,7 @@ class RelationshipsHandler : public XmlHandler {
  private:
   static constexpr std::size_t kMaxRelationships = 100'000;
   std::string source_;
+  std::string part_;
 };
 
 }  // namespace
@@ -92,7 +99,7 @@ std::vector<Relationship> ReadRelationships(const ZipPackage& package, std::stri
   const std::string rels = RelationshipsPartOf(source_part);
   const auto stored = package.Find(rels);
   if (!stored) return {};
-  RelationshipsHandler handler(source_part);
+  RelationshipsHandler handler(source_part, *stored);
   ParsePart(package, *stored, handler);
   return std::move(handler.found);
 }

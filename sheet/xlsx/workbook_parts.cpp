@@ -112,8 +112,8 @@ class SharedStringsHandler : public XmlHandler {
       if (const char* v = a.Get("uniqueCount")) {
         if (const auto n = ParseCount(v)) {
           const std::uint64_t fits = std::min<std::uint64_t>({*n, size_bound_ / 13 + 1, max_strings_, kMaxReserve});
-          // The text is never longer than the part: its room is taken as it is filled.
-          book_.strings.reserve(static_cast<std::size_t>(fits), static_cast<std::size_t>(size_bound_));
+          // The text's room is taken as it is filled: a size the archive states is no promise.
+          book_.strings.reserve(static_cast<std::size_t>(fits));
         }
       }
     }
@@ -126,23 +126,16 @@ class SharedStringsHandler : public XmlHandler {
         FailXlsx(XlsxErrorCode::kTooManyStrings, part_, std::to_string(max_strings_));
       }
       DecodeXstringInPlace(text_);  // text_ keeps its buffer for the next item
-      if (!FitsInACell(text_)) TooLong();
       book_.strings.push_back(text_);
     } else if (in_item_) {
       if (name == "t") capturing_ = false;
       item_.End(name);
     }
   }
-  void Text(std::string_view text) override {
-    if (text_.size() + text.size() > kMaxCellTextBytes) TooLong();
-    text_.append(text);
-  }
+  // A string longer than a spreadsheet program's 32,767 characters is read whole.
+  void Text(std::string_view text) override { text_.append(text); }
 
  private:
-  [[noreturn]] void TooLong() const {
-    FailXlsx(XlsxErrorCode::kBadValue, part_,
-             "the shared string " + std::to_string(book_.strings.size()) + " holds more than 32,767 characters");
-  }
   std::string part_;
   Workbook& book_;
   std::uint64_t max_strings_;

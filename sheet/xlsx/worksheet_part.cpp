@@ -64,7 +64,9 @@ void WorksheetParser::End(std::string_view name) {
 }
 
 void WorksheetParser::Text(std::string_view text) {
-  if (value_.size() + text.size() > kMaxCellTextBytes) {
+  // Text is read whole, however long; any other value is short.
+  const bool is_text = saw_inline_ || type_ == ValueType::kInline || type_ == ValueType::kFormulaString;
+  if (!is_text && value_.size() + text.size() > kMaxValueBytes) {
     FailXlsx(XlsxErrorCode::kBadValue, part_, "the cell " + Here() + " holds more text than a cell can");
   }
   value_.append(text);
@@ -212,9 +214,6 @@ void WorksheetParser::EndCell() {
     case ValueType::kFormulaString:
       cell.kind = CellKind::kString;
       if (type_ == ValueType::kInline) DecodeXstringInPlace(value_);
-      if (!FitsInACell(value_)) {
-        FailXlsx(XlsxErrorCode::kBadValue, part_, "the cell " + Here() + " holds more than 32,767 characters");
-      }
       text = &value_;
       break;
     case ValueType::kBoolean: {

@@ -66,6 +66,12 @@ constexpr std::array kMessages = {
     Message{XlsxErrorCode::kRowsOutOfOrder,
             "The workbook cannot be read row by row: in {part} {detail} comes after a later row. Open it in a "
             "spreadsheet program, save it again and try again."},
+    Message{XlsxErrorCode::kXmlTooDeep,
+            "The workbook is damaged or hostile: its part {part} nests its elements more than {detail} levels deep, "
+            "which workbooks never do."},
+    Message{XlsxErrorCode::kSheetNameTwins,
+            "The workbook is damaged: it holds two sheets named \"{part}\" and \"{detail}\", names that differ only in "
+            "case, which spreadsheet programs forbid. Rename one of them in a spreadsheet program and try again."},
 };
 
 }  // namespace

@@ -36,6 +36,8 @@ enum class XlsxErrorCode {
   kPartNamedTwice,       // one part named for two purposes (two sheets on one worksheet part)
   kPackageRatioTooHigh,  // the parts together inflate out of proportion to the archive
   kRowsOutOfOrder,       // a streamed sheet's rows go backwards
+  kSheetNameTwins,       // two sheets whose names differ only in case
+  kXmlTooDeep,           // elements nested deeper than any workbook nests them
 };
 
 // Where it stopped: the part, and the line and column in it where the XML parser stopped

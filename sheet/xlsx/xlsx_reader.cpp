@@ -15,6 +15,23 @@ namespace cw::sheet {
 namespace xlsx {
 namespace {
 
+// Workbooks hold well under one cell or string per stored byte, even sheets of one value
+// repeated; a small file that claims millions of them is compressed filler, and reading it
+// whole would take seconds and hundreds of megabytes. So the counts are held to one per byte
+// of the archive (a real cell costs a few compressed bytes: its reference at least changes),
+// above a floor of a million.
+constexpr std::uint64_t kItemsPerByte = 1;
+constexpr std::uint64_t kItemsFloor = std::uint64_t{1} << 20;
+
+WorkbookLimits HeldToArchive(WorkbookLimits limits, const ZipPackage& package) {
+  const std::uint64_t archive = package.ArchiveSize();
+  const std::uint64_t by_size =
+      archive > UINT64_MAX / kItemsPerByte ? UINT64_MAX : std::max(kItemsFloor, archive * kItemsPerByte);
+  limits.max_cells = std::min(limits.max_cells, by_size);
+  limits.max_strings = std::min(limits.max_strings, by_size);
+  return limits;
+}
+
 std::string StoredName(const ZipPackage& package, const std::string& part, std::string_view what) {
   auto stored = package.Find(part);
   if (!stored) FailXlsx(XlsxErrorCode::kMissingPart, part, what);
@@ -23,7 +40,8 @@ std::string StoredName(const ZipPackage& package, const std::string& part, std::
 
 }  // namespace
 
-OpenedPackage OpenPackage(const ZipPackage& package, const WorkbookLimits& limits) {
+OpenedPackage OpenPackage(const ZipPackage& package, const WorkbookLimits& given) {
+  const WorkbookLimits limits = HeldToArchive(given, package);
   // The package's own relationships name the workbook part.
   const auto root_rels = package.Find("_rels/.rels");
   if (!root_rels) {
@@ -41,6 +59,14 @@ OpenedPackage OpenPackage(const ZipPackage& package, const WorkbookLimits& limit
   Workbook& book = opened.book;
   const WorkbookPart workbook = ReadWorkbookPart(package, workbook_part);
   if (workbook.sheets.empty()) FailXlsx(XlsxErrorCode::kNoSheets);
+  {
+    std::vector<std::string> names;
+    names.reserve(workbook.sheets.size());
+    for (const SheetEntry& entry : workbook.sheets) names.push_back(entry.name);
+    if (const auto twins = CaseTwins(names)) {
+      FailXlsx(XlsxErrorCode::kSheetNameTwins, names[twins->first], names[twins->second]);
+    }
+  }
   book.date_system = workbook.date1904 ? DateSystem::k1904 : DateSystem::k1900;
   book.active_sheet = workbook.active_tab < workbook.sheets.size() ? workbook.active_tab : 0;
 
@@ -92,7 +118,8 @@ OpenedPackage OpenPackage(const ZipPackage& package, const WorkbookLimits& limit
   return opened;
 }
 
-Workbook ReadPackage(const ZipPackage& package, const WorkbookLimits& limits) {
+Workbook ReadPackage(const ZipPackage& package, const WorkbookLimits& given) {
+  const WorkbookLimits limits = HeldToArchive(given, package);
   OpenedPackage opened = OpenPackage(package, limits);
   Workbook& book = opened.book;
   std::uint64_t cells_left = limits.max_cells;

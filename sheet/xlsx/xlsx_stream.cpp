@@ -49,6 +49,11 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
     part_ = part;
   }
 
+  void Finish() override {
+    if (failure_) std::rethrow_exception(failure_);
+    if (xml_) xml_->Drain();
+  }
+
   bool NextRow(std::vector<std::string>& texts) override {
     GivenDates().clear();
     if (next_ > block_.last_row) return false;

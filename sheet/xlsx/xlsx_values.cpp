@@ -46,17 +46,6 @@ int EscapeAt(std::string_view s, std::size_t i) {
 
 }  // namespace
 
-bool FitsInACell(std::string_view text) {
-  if (text.size() <= kMaxCellChars) return true;
-  std::size_t units = 0;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if ((byte & 0xC0) != 0x80) ++units;  // a lead byte starts a character
-    if (byte >= 0xF0) ++units;           // beyond the BMP: a surrogate pair
-  }
-  return units <= kMaxCellChars;
-}
-
 bool EndsWith(std::string_view s, std::string_view tail) {
   return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
 }

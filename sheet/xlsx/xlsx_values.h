@@ -12,16 +12,15 @@
 
 namespace cw::sheet::xlsx {
 
-// Reservations made from counts a part declares go no further than this; past it the
-// storage grows as the items really come.
-inline constexpr std::uint64_t kMaxReserve = 16u << 20;
+// Reservations made from counts and sizes a file declares go no further than this; past it
+// the storage grows as the items really come.
+inline constexpr std::uint64_t kMaxReserve = 1u << 20;
 
-// A cell holds at most 32,767 characters (UTF-16 units); as the text of a part, before its
-// "_xHHHH_" escapes are decoded, that is at most 7 bytes each.
-inline constexpr std::size_t kMaxCellChars = 32'767;
-inline constexpr std::size_t kMaxCellTextBytes = 7 * kMaxCellChars;
-// Whether UTF-8 `text` is within the characters a cell can hold.
-bool FitsInACell(std::string_view text);
+// A value that is not text (a number, an index, a date, a code) is short; one longer than
+// this is damage. Text itself has no cap of its own: spreadsheet programs stop at 32,767
+// characters, but libraries write longer strings, and the package's inflation budget
+// already bounds how much text a workbook can hold.
+inline constexpr std::size_t kMaxValueBytes = 7 * 32'767;
 
 bool EndsWith(std::string_view s, std::string_view tail);
 // `s` without the XML blanks (space, tab, CR, LF) around it.

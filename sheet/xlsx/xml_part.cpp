@@ -19,6 +19,7 @@ struct XmlPartParser::Session {
   XmlHandler* handler = nullptr;
   std::string part;
   std::exception_ptr failure;
+  std::size_t depth = 0;
   ~Session() {
     if (parser) XML_ParserFree(parser);
   }
@@ -27,6 +28,9 @@ struct XmlPartParser::Session {
 namespace {
 
 constexpr std::size_t kMaxItem = std::size_t{4} << 20;
+// Workbook parts nest a dozen levels; expat keeps every open element, so a small file of
+// millions of nested tags would take hundreds of megabytes.
+constexpr std::size_t kMaxDepth = 1'000;
 
 using Session = XmlPartParser::Session;
 
@@ -38,6 +42,7 @@ void Stop(Session& s) {
 void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** atts) {
   auto& s = *static_cast<Session*>(data);
   try {
+    if (++s.depth > kMaxDepth) FailXlsx(XlsxErrorCode::kXmlTooDeep, s.part, "1,000");
     s.handler->Start(LocalName(name), Attributes(atts));
   } catch (...) {  // carried across expat, rethrown by ParsePart
     Stop(s);
@@ -46,6 +51,7 @@ void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** atts) {
 
 void XMLCALL OnEnd(void* data, const XML_Char* name) {
   auto& s = *static_cast<Session*>(data);
+  --s.depth;
   try {
     s.handler->End(LocalName(name));
   } catch (...) {  // carried across expat, rethrown by ParsePart
@@ -93,6 +99,10 @@ XmlPartParser::XmlPartParser(const ZipPackage& package, std::string_view name, X
   XML_SetCharacterDataHandler(s.parser, OnText);
   XML_SetStartDoctypeDeclHandler(s.parser, OnDoctype);
   XML_SetParamEntityParsing(s.parser, XML_PARAM_ENTITY_PARSING_NEVER);
+  // Feed holds input back itself while an item is unfinished (and measures that item from
+  // where expat stopped); expat's own deferral would hide where it stopped, and with it an
+  // item of hundreds of megabytes held in its buffer.
+  XML_SetReparseDeferralEnabled(s.parser, XML_FALSE);
 }
 
 XmlPartParser::~XmlPartParser() = default;
@@ -145,6 +155,13 @@ bool XmlPartParser::Feed() {
   held_.clear();
   if (open_item() > kMaxItem) FailXlsx(XlsxErrorCode::kPartTooLarge, s.part, "4 MiB in a single item");
   return true;
+}
+
+void XmlPartParser::Drain() {
+  if (done_) return;
+  while (!reader_.Next().empty()) {
+  }
+  done_ = true;
 }
 
 void ParsePart(const ZipPackage& package, std::string_view name, XmlHandler& handler) {

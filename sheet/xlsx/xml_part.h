@@ -63,6 +63,9 @@ class XmlPartParser {
   // Inflates and parses the next chunk of the part (a bounded amount); false once the whole
   // part has been parsed and found well-formed.
   bool Feed();
+  // Inflates the rest of the part without parsing it, so its checksum is checked at its end.
+  // Throws XlsxError when the part is damaged.
+  void Drain();
   // Inflates the part ahead of the parse on a thread of its own (see PartReader::ReadAhead).
   void ReadAhead() { reader_.ReadAhead(); }
 

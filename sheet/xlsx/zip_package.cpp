@@ -66,13 +66,15 @@ ZipPackage::ZipPackage(std::span<const std::byte> bytes, PartLimits limits) : li
   if (!source) FailXlsx(XlsxErrorCode::kNotZip);
   archive_ = OpenSource(source);
   total_budget_ = std::max(limits_.total_floor, TimesRatio(bytes.size(), limits_.max_ratio));
+  archive_size_ = bytes.size();
   IndexEntries();
 }
 
 ZipPackage::ZipPackage(zip_t* archive, PartLimits limits, std::uint64_t archive_size)
     : archive_(archive),
       limits_(limits),
-      total_budget_(std::max(limits.total_floor, TimesRatio(archive_size, limits.max_ratio))) {
+      total_budget_(std::max(limits.total_floor, TimesRatio(archive_size, limits.max_ratio))),
+      archive_size_(archive_size) {
   IndexEntries();
 }
 
@@ -96,6 +98,7 @@ ZipPackage::ZipPackage(ZipPackage&& other) noexcept
     : archive_(other.archive_),
       limits_(other.limits_),
       total_budget_(other.total_budget_),
+      archive_size_(other.archive_size_),
       entries_(std::move(other.entries_)),
       read_(std::move(other.read_)),
       inflated_(other.inflated_) {
@@ -151,8 +154,10 @@ std::uint64_t ZipPackage::SizeBound(std::string_view name) const {
   zip_stat_init(&st);
   if (zip_stat_index(archive_, *index, 0, &st) != 0) return 0;
   if (!(st.valid & ZIP_STAT_SIZE) || !(st.valid & ZIP_STAT_COMP_SIZE)) return 0;
+  // A stored size is never more than the archive holds, whatever the directory says.
+  const std::uint64_t stored = std::min<std::uint64_t>(st.comp_size, archive_size_);
   const std::uint64_t by_ratio =
-      st.comp_size > limits_.max_size / limits_.max_ratio ? limits_.max_size : st.comp_size * limits_.max_ratio;
+      stored > limits_.max_size / limits_.max_ratio ? limits_.max_size : stored * limits_.max_ratio;
   return std::min({st.size, std::max(by_ratio, limits_.ratio_floor), limits_.max_size});
 }
 
@@ -174,8 +179,22 @@ PartReader::PartReader(const ZipPackage& package, std::string_view name) : packa
   if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE) {
     FailXlsx(XlsxErrorCode::kEncrypted, name);
   }
-  stored_ = (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0;
-  declared_ = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
+  stored_ = (st.valid & ZIP_STAT_COMP_SIZE) ? std::min<std::uint64_t>(st.comp_size, package.archive_size_) : 0;
+  declared_known_ = (st.valid & ZIP_STAT_SIZE) != 0;
+  declared_ = declared_known_ ? st.size : 0;
+  // A part whose directory entry states a size past the limits is refused before any of it
+  // is inflated; one that inflates past its stated size is damaged (see Inflate), so no
+  // bomb gets further than what it states.
+  const PartLimits& limits = package.limits_;
+  if (declared_ > limits.max_size) FailXlsx(XlsxErrorCode::kPartTooLarge, name, MiB(limits.max_size));
+  if (declared_ > limits.ratio_floor && declared_ / limits.max_ratio > stored_) {
+    FailXlsx(XlsxErrorCode::kPartRatioTooHigh, name,
+             "it states more than " + std::to_string(limits.max_ratio) + " times its stored size");
+  }
+  if (package.inflated_ + std::min(declared_, limits.max_size) > package.total_budget_) {
+    FailXlsx(XlsxErrorCode::kPackageRatioTooHigh, name,
+             "more than " + std::to_string(limits.max_ratio) + " times the file's size");
+  }
   file_ = zip_fopen_index(archive, *index, 0);
   if (!file_) {
     const int code = zip_error_code_zip(zip_get_error(archive));
@@ -200,6 +219,7 @@ struct PartReader::Ahead {
   std::vector<std::vector<char>> spare;  // buffers free to inflate into
   std::vector<char> current;             // the buffer of the chunk Next gave last
   std::optional<Chunk> last;             // the end or the error, once taken
+  std::exception_ptr broken;             // the thread itself failed
   bool stop = false;
   std::thread thread;
 
@@ -225,33 +245,45 @@ void PartReader::ReadAhead() {
   Ahead& a = *ahead;
   try {
     a.thread = std::thread([this, &a] {
-      for (;;) {
-        Ahead::Chunk chunk;
-        {
-          std::unique_lock lock(a.mutex);
-          a.changed.wait(lock, [&] { return a.stop || !a.spare.empty(); });
-          if (a.stop) return;
-          chunk.bytes = std::move(a.spare.back());
-          a.spare.pop_back();
-        }
-        try {
-          chunk.size = Inflate(chunk.bytes).size();
-        } catch (...) {
-          chunk.error = std::current_exception();
-        }
-        const bool last = chunk.size == 0;
-        {
-          std::lock_guard lock(a.mutex);
-          a.full.push_back(std::move(chunk));
-        }
-        a.changed.notify_all();
-        if (last) return;
+      // Nothing may leave the thread: a failure past the chunk's own (an allocation in the
+      // queue) ends the reading ahead and is handed to Next as the part's error.
+      try {
+        InflateAhead(a);
+      } catch (...) {
+        std::lock_guard lock(a.mutex);
+        a.broken = std::current_exception();
       }
+      a.changed.notify_all();
     });
   } catch (const std::system_error&) {
     return;  // no thread to be had: chunks are inflated as they are asked for
   }
   ahead_ = std::move(ahead);
+}
+
+void PartReader::InflateAhead(Ahead& a) {
+  for (;;) {
+    Ahead::Chunk chunk;
+    {
+      std::unique_lock lock(a.mutex);
+      a.changed.wait(lock, [&] { return a.stop || !a.spare.empty(); });
+      if (a.stop) return;
+      chunk.bytes = std::move(a.spare.back());
+      a.spare.pop_back();
+    }
+    try {
+      chunk.size = Inflate(chunk.bytes).size();
+    } catch (...) {  // handed to Next, which throws it at this chunk
+      chunk.error = std::current_exception();
+    }
+    const bool last = chunk.size == 0;
+    {
+      std::lock_guard lock(a.mutex);
+      a.full.push_back(std::move(chunk));
+    }
+    a.changed.notify_all();
+    if (last) return;
+  }
 }
 
 std::span<const char> PartReader::Next() {
@@ -262,7 +294,8 @@ std::span<const char> PartReader::Next() {
     if (!a.current.empty()) a.spare.push_back(std::move(a.current));
     a.current = {};
     a.changed.notify_all();
-    a.changed.wait(lock, [&] { return !a.full.empty(); });
+    a.changed.wait(lock, [&] { return !a.full.empty() || a.broken; });
+    if (a.full.empty()) std::rethrow_exception(a.broken);
     Ahead::Chunk chunk = std::move(a.full.front());
     a.full.pop_front();
     lock.unlock();
@@ -282,6 +315,9 @@ std::span<const char> PartReader::Inflate(std::vector<char>& buffer) {
   const auto n = static_cast<std::uint64_t>(got);
   total_ += n;
   const PartLimits& limits = package_.limits_;
+  if (declared_known_ && total_ > declared_) {
+    FailXlsx(XlsxErrorCode::kPartDamaged, name_, "it unpacks to more than its stated size");
+  }
   if (total_ > limits.max_size) FailXlsx(XlsxErrorCode::kPartTooLarge, name_, MiB(limits.max_size));
   if (total_ > limits.ratio_floor && total_ / limits.max_ratio > stored_) {
     FailXlsx(XlsxErrorCode::kPartRatioTooHigh, name_,

@@ -61,11 +61,14 @@ class PartReader {
   struct Ahead;
   // Inflates the next chunk into `buffer`, under the limits.
   std::span<const char> Inflate(std::vector<char>& buffer);
+  // The reading-ahead thread's work.
+  void InflateAhead(Ahead& ahead);
   const ZipPackage& package_;
   std::string name_;
   zip_file_t* file_ = nullptr;
   std::uint64_t stored_ = 0;
   std::uint64_t declared_ = 0;  // the inflated size the archive states
+  bool declared_known_ = false;
   std::uint64_t total_ = 0;
   std::vector<char> buffer_;
   std::unique_ptr<Ahead> ahead_;  // while reading ahead
@@ -90,6 +93,8 @@ class ZipPackage {
   // stored size allows (0 when absent). Sizes in the archive are the writer's word, so
   // this is for sizing reservations, never for trusting.
   std::uint64_t SizeBound(std::string_view name) const;
+  // The size of the archive itself: the one size here that is not the writer's word.
+  std::uint64_t ArchiveSize() const { return archive_size_; }
   // Inflates part `name` and feeds it to `sink` in chunks. Throws XlsxError when the part is
   // missing, damaged, encrypted, already read in this open, or over the limits.
   void Read(std::string_view name, const std::function<void(std::span<const char>)>& sink) const;
@@ -105,6 +110,7 @@ class ZipPackage {
   zip_t* archive_ = nullptr;
   PartLimits limits_;
   std::uint64_t total_budget_ = 0;
+  std::uint64_t archive_size_ = 0;
   // Entry index by name folded to ASCII lower case.
   std::map<std::string, std::uint64_t, std::less<>> entries_;
   // What this open has inflated: the entries read and the bytes they gave.

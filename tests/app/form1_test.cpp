@@ -1,8 +1,9 @@
 // The main window: layout, start-up, hover rules, the list and chooser, the workbook browse
-// and block pick, the sample command, the output folder browse and the help box.
+// and block pick, the sample command, the output folder browse, the output choice and the help box.
 #include "app/form1.h"
 
 #include <QBuffer>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFontInfo>
 #include <QGroupBox>
@@ -17,15 +18,18 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeView>
 #include <QtTest>
 #include <atomic>
 #include <memory>
+#include <tuple>
 
 #include "app/excel1.h"
 #include "app/main0.h"
 #include "app/qt_dialogs.h"
 #include "commands/encoding_help.h"
+#include "commands/output_choice.h"
 #include "commands/settings_store.h"
 #include "fake_dialogs.h"
 #include "run/statements.h"
@@ -209,12 +213,19 @@ class Form1Test : public QObject {
   void TypingIntoTheOutputFolderStoresEveryChange();
   void HelpBox();
   void SaveButtonsRunTheExportOnTheWindowsInputs();
+  void OutputChoiceRestoredAtStartUp_data();
+  void OutputChoiceRestoredAtStartUp();
+  void OutputChoiceByKeyboardReachesTheRunAndIsStored();
+  void OutputChoiceWithoutAWritableStore();
+  void DisabledAnsiButtonStillExplainsItself();
+  void OutputChoiceFitsAtThisDpi();
   void QtMessageBoxesShowTheRequestedBox_data();
   void QtMessageBoxesShowTheRequestedBox();
   void QtSheetWindowReturnsTheMarkedBlock();
   void FocusStartsOnText1AndTheListsPartsArePlain();
   void FreshAccountWithoutADesktopFolder();
   void ClosingTheMainWindowDuringAPickEndsIt();
+  void KeyboardReachesTheCommandsAndTheKinds();
 };
 
 void Form1Test::LayoutMatchesTheTableInTwips_data() {
@@ -241,6 +252,10 @@ void Form1Test::LayoutMatchesTheTableInTwips_data() {
   row("PushButton5", "Frame1", 6840, 300, 720, 345, "...");
   row("PushButton1", "Form1", 120, 6570, 3840, 405, "Save As VCF (ANSI Format)");
   row("PushButton3", "Form1", 4080, 6570, 3840, 405, "Save As VCF (UTF8 Format)");
+  // The output choice, below everything above, which stays where it was.
+  row("Frame5", "Form1", 120, 7035, 7800, 1200, "Address Book to Import Into");
+  row("Combo2", "Frame5", 240, 300, 7335, 345, "");
+  row("Check1", "Frame5", 240, 735, 7335, 330, "All rows in one file");
 }
 
 void Form1Test::LayoutMatchesTheTableInTwips() {
@@ -257,6 +272,7 @@ void Form1Test::LayoutMatchesTheTableInTwips() {
            QRect(form.Px(twips.x()), form.Px(twips.y()), form.Px(twips.width()), form.Px(twips.height())));
   if (auto* button = qobject_cast<QPushButton*>(widget)) QCOMPARE(button->text(), caption);
   if (auto* frame = qobject_cast<QGroupBox*>(widget)) QCOMPARE(frame->title(), caption);
+  if (auto* box = qobject_cast<QCheckBox*>(widget)) QCOMPARE(box->text(), caption);
   if (auto* text = qobject_cast<QLineEdit*>(widget); text && name != QStringLiteral("Text3")) {
     QVERIFY(text->text().isEmpty());
   }
@@ -268,8 +284,8 @@ void Form1Test::WindowIsFixedWithMinimizeAndClose() {
   // 15 twips make a pixel at 96 dpi; other dpi scale the same table.
   const int dpi = form.logicalDpiY();
   QCOMPARE(form.Px(1440), dpi);
-  if (dpi == 96) QCOMPARE(form.size(), QSize(536, 472));
-  QCOMPARE(form.size(), QSize(form.Px(8040), form.Px(7080)));
+  if (dpi == 96) QCOMPARE(form.size(), QSize(536, 556));
+  QCOMPARE(form.size(), QSize(form.Px(8040), form.Px(8340)));
   QCOMPARE(form.minimumSize(), form.maximumSize());
   const Qt::WindowFlags flags = form.windowFlags();
   QVERIFY(flags & Qt::WindowMinimizeButtonHint);
@@ -321,8 +337,8 @@ void Form1Test::FontsAndColours() {
 void Form1Test::TabOrderSkipsTheFrames() {
   Harness h;
   Form1& form = h.Load();
-  const QList<QWidget*> expected = {form.Text1,       form.PushButton2, form.ListView1,   form.Combo1,
-                                    form.Text3,       form.PushButton5, form.PushButton1, form.PushButton3,
+  const QList<QWidget*> expected = {form.Text1,       form.PushButton2, form.ListView1,   form.Combo1, form.Text3,
+                                    form.PushButton5, form.PushButton1, form.PushButton3, form.Combo2, form.Check1,
                                     form.PushButton4, form.Text2,       form.PushButton6};
   QList<QWidget*> order;
   QWidget* w = form.Text1;
@@ -331,7 +347,7 @@ void Form1Test::TabOrderSkipsTheFrames() {
     w = w->nextInFocusChain();
   } while (w != form.Text1);
   QCOMPARE(order, expected);
-  for (QGroupBox* frame : {form.Frame1, form.Frame2, form.Frame3, form.Frame4}) {
+  for (QGroupBox* frame : {form.Frame1, form.Frame2, form.Frame3, form.Frame4, form.Frame5}) {
     QCOMPARE(frame->focusPolicy(), Qt::NoFocus);
   }
 }
@@ -788,12 +804,14 @@ void Form1Test::SaveButtonsRunTheExportOnTheWindowsInputs() {
   struct Run {
     vcard::ExportEncoding encoding;
     std::string workbook, address, folder, line2;
+    vcard::VCardVersion version;
+    bool one_file;
   };
   std::vector<Run> runs;  // written by the worker, read once it has finished
   std::atomic<bool> release{false};
   h.save = [&](vcard::ExportEncoding encoding, const run::ExportInputs& inputs, run::PointerControl& pointer) {
-    runs.push_back(
-        {encoding, inputs.workbook_path, inputs.block_address, inputs.output_folder, inputs.columns.TypeOf(2)});
+    runs.push_back({encoding, inputs.workbook_path, inputs.block_address, inputs.output_folder,
+                    inputs.columns.TypeOf(2), inputs.version, inputs.one_file});
     pointer.SetPointer(PointerSetting::kBusy);  // as the run does while it works
     while (!release) QThread::msleep(2);
     pointer.SetPointer(PointerSetting::kDefault);
@@ -828,8 +846,122 @@ void Form1Test::SaveButtonsRunTheExportOnTheWindowsInputs() {
     QCOMPARE(QString::fromStdString(run.workbook), h.workbook_path);
     QCOMPARE(run.address, std::string("$B$2:$C$3"));
     QCOMPARE(QString::fromStdString(run.folder), QDir::homePath() + QStringLiteral("/out/"));
+    QVERIFY(run.version == vcard::VCardVersion::k21);  // a new user's choice: the original files
+    QVERIFY(!run.one_file);
   }
   QCOMPARE(form.Text3->text(), QStringLiteral("~/out/"));  // the box and the setting keep the text
+}
+
+void Form1Test::OutputChoiceRestoredAtStartUp_data() {
+  QTest::addColumn<QString>("version");   // stored "VCardVersion"; null: absent
+  QTest::addColumn<QString>("one_file");  // stored "OneFile"; null: absent
+  QTest::addColumn<int>("line");
+  QTest::addColumn<bool>("ticked");
+  QTest::newRow("new user: 2.1, one file per row") << QString() << QString() << 0 << false;
+  QTest::newRow("3.0 in one file") << QStringLiteral("3.0") << QStringLiteral("true") << 1 << true;
+  QTest::newRow("4.0, one file per row") << QStringLiteral("4.0") << QStringLiteral("false") << 2 << false;
+  QTest::newRow("values this program does not know") << QStringLiteral("5.0") << QStringLiteral("yes") << 0 << false;
+}
+
+void Form1Test::OutputChoiceRestoredAtStartUp() {
+  QFETCH(QString, version);
+  QFETCH(QString, one_file);
+  QFETCH(int, line);
+  QFETCH(bool, ticked);
+  Harness h;
+  if (!version.isNull()) h.settings->Write(kSection, QStringLiteral("VCardVersion"), version);
+  if (!one_file.isNull()) h.settings->Write(kSection, QStringLiteral("OneFile"), one_file);
+  Form1& form = h.Load();
+  QCOMPARE(form.Combo2->currentIndex(), line);
+  QCOMPARE(form.Check1->isChecked(), ticked);
+  // The ANSI file is vCard 2.1 only: under 3.0 and 4.0 its button is off and says why.
+  QCOMPARE(form.PushButton1->isEnabled(), line == 0);
+  QCOMPARE(form.PushButton1->toolTip().contains(QStringLiteral("Save As VCF (UTF8 Format)")), line != 0);
+  // Showing the stored choice stores nothing.
+  QCOMPARE(h.settings->Read(kSection, QStringLiteral("VCardVersion")).has_value(), !version.isNull());
+}
+
+void Form1Test::OutputChoiceByKeyboardReachesTheRunAndIsStored() {
+  Harness h;
+  std::vector<std::tuple<vcard::ExportEncoding, vcard::VCardVersion, bool>> runs;
+  h.save = [&](vcard::ExportEncoding encoding, const run::ExportInputs& inputs, run::PointerControl&) {
+    runs.emplace_back(encoding, inputs.version, inputs.one_file);
+  };
+  Form1& form = h.Load();
+  form.show();
+  QVERIFY(QTest::qWaitForWindowActive(&form));
+  // Tab from the UTF-8 button reaches the chooser, then the check box.
+  form.PushButton3->setFocus();
+  QTest::keyClick(form.PushButton3, Qt::Key_Tab);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+  QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(form.Check1));
+  QCOMPARE(form.Combo2->currentIndex(), 1);
+  QVERIFY(form.Check1->isChecked());
+  QCOMPARE(h.settings->Read(kSection, QStringLiteral("VCardVersion")), std::optional(QStringLiteral("3.0")));
+  QCOMPARE(h.settings->Read(kSection, QStringLiteral("OneFile")), std::optional(QStringLiteral("true")));
+  form.PushButton1->click();  // off under 3.0: starts nothing
+  form.PushButton3->click();
+  QTRY_VERIFY(!form.ExportRunning());
+  QVERIFY(runs == (std::vector{std::tuple(vcard::ExportEncoding::Utf8, vcard::VCardVersion::k30, true)}));
+  QVERIFY(h.dialogs.boxes.empty());
+}
+
+// A store that cannot be written (its folder cannot be made) stops nothing: the choice holds.
+void Form1Test::OutputChoiceWithoutAWritableStore() {
+  Harness h;
+  QFile(h.dir.filePath(QStringLiteral("config"))).open(QIODevice::WriteOnly);
+  h.settings = std::make_unique<commands::IniSettingsStore>(h.dir.filePath(QStringLiteral("config/settings.ini")));
+  std::optional<std::pair<vcard::VCardVersion, bool>> ran;
+  h.save = [&](vcard::ExportEncoding, const run::ExportInputs& inputs, run::PointerControl&) {
+    ran = {inputs.version, inputs.one_file};
+  };
+  Form1& form = h.Load();
+  form.Combo2->setCurrentIndex(2);
+  form.Check1->click();
+  form.PushButton3->click();
+  QTRY_VERIFY(!form.ExportRunning());
+  QVERIFY(ran == std::pair(vcard::VCardVersion::k40, true));
+  QVERIFY(!h.settings->Write(kSection, kKey, QStringLiteral("/x/")));
+  QVERIFY(h.dialogs.boxes.empty());
+}
+
+void Form1Test::DisabledAnsiButtonStillExplainsItself() {
+  Harness h;
+  h.settings->Write(kSection, QStringLiteral("VCardVersion"), QStringLiteral("4.0"));
+  Form1& form = h.Load();
+  form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&form));
+  // The hover rules still hold over it; the new frame and check box are plain area.
+  const QPoint frame_corner(form.Frame5->width() - form.Px(90), form.Frame5->height() - form.Px(60));
+  for (const auto& [plain, at] : {std::pair<QWidget*, QPoint>(form.Frame5, frame_corner),
+                                  std::pair<QWidget*, QPoint>(form.Check1, form.Check1->rect().center())}) {
+    QTest::mouseMove(form.PushButton1);
+    QTRY_COMPARE(form.Pointer(), PointerSetting::kCustom);
+    QTest::mouseMove(plain, at);
+    QTRY_COMPARE(form.Pointer(), PointerSetting::kDefault);
+  }
+  const QPoint centre = form.PushButton1->rect().center();
+  QHelpEvent rest(QEvent::ToolTip, centre, form.PushButton1->mapToGlobal(centre));
+  QApplication::sendEvent(form.PushButton1, &rest);
+  QTRY_VERIFY(QToolTip::isVisible());
+  QVERIFY(QToolTip::text().contains(QStringLiteral("UTF-8")));
+  QToolTip::hideText();
+}
+
+// Also run at 192 dpi by CTest: every line of the chooser and the check box's caption are
+// shown whole, inside the window.
+void Form1Test::OutputChoiceFitsAtThisDpi() {
+  Harness h;
+  Form1& form = h.Load();
+  if (qEnvironmentVariableIsSet("CW_EXPECT_DPI"))
+    QCOMPARE(form.logicalDpiY(), qEnvironmentVariableIntValue("CW_EXPECT_DPI"));
+  QVERIFY(form.Combo2->sizeHint().width() <= form.Combo2->width());
+  QVERIFY(form.Check1->sizeHint().width() <= form.Check1->width());
+  QVERIFY(form.Check1->sizeHint().height() <= form.Check1->height());
+  QVERIFY(form.Frame5->contentsRect().contains(form.Check1->geometry()));
+  QVERIFY(form.rect().contains(form.Frame5->geometry()));
 }
 
 void Form1Test::QtMessageBoxesShowTheRequestedBox_data() {
@@ -961,6 +1093,54 @@ void Form1Test::ClosingTheMainWindowDuringAPickEndsIt() {
   QVERIFY(closed);
   QVERIFY(clicks_blocked);
   QVERIFY(!form.isVisible());
+}
+
+// Letters in the chooser step through the kinds that begin with them; shortcuts press the
+// open, help and save buttons, whose captions stay as they are.
+void Form1Test::KeyboardReachesTheCommandsAndTheKinds() {
+  Harness h;
+  Form1& form = h.Load();
+  h.dialogs.open_answer = h.workbook_path;
+  h.dialogs.pick = [](sheet::SheetWindow& window) {
+    SelectCells(window, 0, 0, 1, 1);
+    return true;
+  };
+  form.PushButton2_Click();
+  form.ListView1->setCurrentIndex(form.ListView1->model()->index(1, 0));
+  form.Combo1->setFocus();
+  QStringList seen;
+  for (int i = 0; i < 8; ++i) {
+    QTest::keyClick(form.Combo1, Qt::Key_H);
+    seen << form.Combo1->currentText();
+  }
+  QCOMPARE(seen,
+           (QStringList{QStringLiteral("Home Address"), QStringLiteral("Home City"), QStringLiteral("Home Region"),
+                        QStringLiteral("Home Zip"), QStringLiteral("Home Country"), QStringLiteral("Home Voice"),
+                        QStringLiteral("Home Fax"), QStringLiteral("Home Address")}));
+  QCOMPARE(form.ListView1->model()->index(1, 1).data().toString(), QStringLiteral("Home Address"));
+
+  struct Case {
+    QKeyCombination keys;
+    QPushButton* button;
+  };
+  const Case cases[] = {{Qt::CTRL | Qt::Key_O, form.PushButton2},
+                        {Qt::CTRL | Qt::Key_S, form.PushButton1},
+                        {Qt::CTRL | Qt::SHIFT | Qt::Key_S, form.PushButton3},
+                        {QKeyCombination(Qt::Key_F1), form.PushButton4}};
+  h.dialogs.open_answer.clear();
+  h.save = [](vcard::ExportEncoding, const run::ExportInputs&, run::PointerControl&) {};
+  form.show();
+  QApplication::setActiveWindow(&form);
+  QVERIFY(QTest::qWaitForWindowActive(&form));
+  for (const Case& c : cases) {
+    const QString caption = c.button->text();
+    QSignalSpy pressed(c.button, &QPushButton::clicked);
+    form.ListView1->setFocus();
+    QTest::keyClick(form.ListView1, c.keys.key(), c.keys.keyboardModifiers());
+    QCOMPARE(pressed.count(), 1);
+    QCOMPARE(c.button->text(), caption);
+    QTRY_VERIFY(!form.ExportRunning());
+  }
 }
 
 QTEST_MAIN(Form1Test)

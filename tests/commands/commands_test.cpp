@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include "commands/encoding_help.h"
+#include "commands/output_choice.h"
 #include "commands/settings_store.h"
 #include "run/statements.h"
 
@@ -38,7 +39,7 @@ class CommandsTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void HelpIsThreeBlocksSeparatedByTwoCarriageReturns();
+  void HelpExplainsTheEncodingsThenTheAddressBooks();
   void HelpShowsOneBoxWithTheApplicationTitle();
   void HelpFailureIsReportedUnderStatement100();
   void SettingsTellAbsentFromEmpty_data();
@@ -46,11 +47,11 @@ class CommandsTest : public QObject {
   void DefaultStoreLivesUnderTheUsersConfigFolder();
 };
 
-void CommandsTest::HelpIsThreeBlocksSeparatedByTwoCarriageReturns() {
+void CommandsTest::HelpExplainsTheEncodingsThenTheAddressBooks() {
   const QString text = QString::fromStdString(commands::EncodingHelpText());
   QVERIFY(!text.contains(QLatin1Char('\n')));
   const QStringList blocks = text.split(QStringLiteral("\r\r"));
-  QCOMPARE(blocks.size(), 3);
+  QCOMPARE(blocks.size(), 7);
   QCOMPARE(blocks[0], QStringLiteral("ANSI Vs. UTF8"));
   QVERIFY(blocks[1].contains(QStringLiteral("Wikipedia")));
   QVERIFY(!blocks[1].contains(QLatin1Char('\r')));
@@ -59,6 +60,14 @@ void CommandsTest::HelpIsThreeBlocksSeparatedByTwoCarriageReturns() {
   QCOMPARE(blocks[2].count(QStringLiteral(". ")) + (blocks[2].endsWith(QLatin1Char('.')) ? 1 : 0), 6);
   for (const char* topic : {"ISO-8859", "double-byte", "Unicode", "IBM PC", "line-drawing", "UTF-16LE", "UTF-8"}) {
     QVERIFY2(blocks[2].contains(QString::fromLatin1(topic)), topic);
+  }
+  // Then, after a heading, one block per line of the chooser, naming the address books it suits.
+  const char* const suits[] = {"Outlook", "Google Contacts", "Android's contacts app refuses"};
+  for (std::size_t i = 0; i < std::size(suits); ++i) {
+    const QString& block = blocks[static_cast<qsizetype>(i) + 4];
+    QVERIFY2(block.contains(QString::fromLatin1(suits[i])) &&
+                 block.contains(QString::fromLatin1(commands::kAddressBooks[i].caption)),
+             suits[i]);
   }
 }
 

@@ -2,7 +2,9 @@
 #include "run/export_run.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -105,8 +107,9 @@ class ExportRunTest : public ::testing::Test {
     std::filesystem::create_directory(out_.File("out"));
   }
 
-  void Run(ExportEncoding encoding, std::string folder = {}) {
-    ExportInputs inputs{workbook_, "A1:B3", columns_, folder.empty() ? out_.File("out") : folder};
+  void Run(ExportEncoding encoding, std::string folder = {}, bool one_file = false,
+           vcard::VCardVersion version = vcard::VCardVersion::k21) {
+    ExportInputs inputs{workbook_, "A1:B3", columns_, folder.empty() ? out_.File("out") : folder, version, one_file};
     ExportServices services{messages_, reporter_, clock_, pointer_, engine_, code_page_, dates_, progress_};
     ExportRun(encoding, inputs, services);
   }
@@ -126,8 +129,8 @@ class ExportRunTest : public ::testing::Test {
   testing::FixedClock clock_;
   testing::RecordingPointer pointer_;
   FakeEngine engine_;
-  CodePage code_page_{1252};
-  DateRecognizer dates_{"en_US"};
+  CodePage code_page_ = AnsiCodePage(1252);
+  DateRecognizer dates_ = DatesForLocale("en_US");
   RunProgress* progress_ = nullptr;
 };
 
@@ -386,6 +389,86 @@ TEST_F(ExportRunTest, ThreeRowsInARowWithoutTheirFileStopTheRunWithOneMessage) {
   EXPECT_EQ(FilesIn(out_.File("out")), (std::vector<std::string>{"ANSI_Row1.vcf", "ANSI_Row4.vcf"}));
   EXPECT_EQ(script_.calls.back(), "quit");
   EXPECT_EQ(pointer_.current, PointerSetting::kDefault);
+}
+
+// One file for all rows: the records in row order, or, when the file cannot be written,
+// one report, a message with the count of rows, and no file (an older file of that name
+// stays as it was).
+TEST_F(ExportRunTest, OneFileHoldsEveryRowOrNothing) {
+  struct Case {
+    std::string_view label;
+    unsigned failing_calls;  // bit k: write call k fails as on a full disk
+    bool folder_gone;
+    std::vector<int> reports;
+  };
+  const Case kCases[] = {
+      {"written", 0, false, {}},
+      {"full disk", 1u << 1, false, {354}},
+      {"folder removed during the run", 0, true, {356}},
+  };
+  columns_.FillColumnList(1);
+  columns_.SetType(1, "First Name");
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.label);
+    TempFolder dir;
+    const std::string folder = dir.File("out");
+    std::filesystem::create_directory(folder);
+    std::ofstream(folder + "/ANSI_book.vcf") << "older";
+    script_.last_row = 3;
+    script_.cells = {{{1, 1}, "Ann"}, {{2, 1}, "Bo"}, {{3, 1}, "Cy"}};
+    script_.on_read = [&](std::uint32_t) {
+      if (c.folder_gone) std::filesystem::remove_all(folder);
+    };
+    reporter_.reports.clear();
+    messages_.shown.clear();
+    g_write_calls = 0;
+    g_failing_calls = c.failing_calls;
+    vcard::SetWriteCallForTests(FullDiskWrite);
+    Run(ExportEncoding::Ansi, folder, /*one_file=*/true);
+    vcard::SetWriteCallForTests(nullptr);
+    EXPECT_EQ(reporter_.Statements(), c.reports);
+    if (c.reports.empty()) {
+      EXPECT_EQ(Messages(), std::vector<std::string>{"Done."});
+      const auto card = [](std::string_view name) {
+        return "BEGIN:VCARD\r\nVERSION:2.1\r\nN:;" + std::string(name) + ";;\r\nFN:" + std::string(name) +
+               "  \r\nREV:20260101T090503\r\nEND:VCARD\r\n";
+      };
+      EXPECT_EQ(FilesIn(folder), std::vector<std::string>{"ANSI_book.vcf"});
+      EXPECT_TRUE(testing::SameBytes(card("Ann") + card("Bo") + card("Cy"), ReadBytes(folder + "/ANSI_book.vcf")));
+      continue;
+    }
+    EXPECT_EQ(Messages(), std::vector<std::string>{"The file " + folder +
+                                                   "/ANSI_book.vcf could not be written, so none of the 3 rows were "
+                                                   "saved. The report before this message says why."});
+    if (!c.folder_gone) {
+      EXPECT_EQ(FilesIn(folder), std::vector<std::string>{"ANSI_book.vcf"});
+      EXPECT_EQ(ReadBytes(folder + "/ANSI_book.vcf"), "older");
+    }
+    script_.on_read = nullptr;
+  }
+}
+
+// A run killed while it writes the one file leaves no file and no temporary behind.
+TEST_F(ExportRunTest, OneFileKilledMidWriteLeavesNothing) {
+  columns_.FillColumnList(1);
+  columns_.SetType(1, "First Name");
+  script_.last_row = 3;
+  const std::string folder = out_.File("out");
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    vcard::SetWriteCallForTests([](int fd, const void* data, std::size_t size) -> long {
+      (void)::write(fd, data, size / 2);
+      ::kill(::getpid(), SIGKILL);
+      return -1;
+    });
+    Run(ExportEncoding::Utf8, folder, /*one_file=*/true, vcard::VCardVersion::k30);
+    ::_exit(0);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(FilesIn(folder), std::vector<std::string>{});
 }
 
 TEST_F(ExportRunTest, ManyRowsKeepTheirOrderAndStopAtTheRightRowWhateverWriterWritesThem) {

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "run/export_run.h"
+#include "run/regional_settings.h"
 #include "tests/support/test_support.h"
 
 namespace cw::run {
@@ -19,6 +20,7 @@ struct StreamScript {
   std::vector<std::vector<std::string>> rows;
   std::size_t fail_at = 0;
   bool fail_open = false;
+  bool fail_finish = false;  // the data's checksum fails once the rows are read
   std::size_t cell_reads = 0;
   std::vector<std::string> calls;
 };
@@ -31,6 +33,10 @@ class ScriptedRows : public sheet::BlockRows {
     if (++next_ == s_.fail_at) throw std::runtime_error("The sheet's data is damaged at row 3.");
     texts = s_.rows[next_ - 1];
     return true;
+  }
+  void Finish() override {
+    s_.calls.push_back("finish");
+    if (s_.fail_finish) throw std::runtime_error("Its part sheet1.xml cannot be unpacked (CRC error).");
   }
 
  private:
@@ -112,8 +118,8 @@ struct StreamRun {
     columns.SetType(1, "First Name");
     columns.SetType(2, "Email");
     testing::FixedClock clock({2026, 1, 1, 9, 5, 3});
-    vcard::CodePage code_page(1252);
-    vcard::DateRecognizer dates("en_US");
+    vcard::CodePage code_page = AnsiCodePage(1252);
+    vcard::DateRecognizer dates = DatesForLocale("en_US");
     ExportServices services{messages, reporter, clock, pointer, engine, code_page, dates};
     const std::string address = "A1:B" + std::to_string(script.rows.size());
     ExportRun(vcard::ExportEncoding::Utf8, ExportInputs{book, address, columns, dir.File("out")}, services);
@@ -131,6 +137,7 @@ TEST(ExportStreamTest, RowsComeFromTheStreamAndAnUnreadableRowStopsTheRunOnce) {
     std::string_view name;
     std::size_t fail_at;
     bool fail_open;
+    bool fail_finish;
     std::vector<int> statements;  // 184: First Name's read, the row's first mapped cell
     std::vector<std::string> files;
     std::vector<std::string> messages;
@@ -139,11 +146,20 @@ TEST(ExportStreamTest, RowsComeFromTheStreamAndAnUnreadableRowStopsTheRunOnce) {
       {"whole stream",
        0,
        false,
+       false,
        {},
        {"UTF8_Ann _Row1.vcf", "UTF8_Bo _Row2.vcf", "UTF8_Cy _Row3.vcf", "UTF8_Row4.vcf"},
        {"Done."}},
-      {"damaged at row 3", 3, false, {184}, {"UTF8_Ann _Row1.vcf", "UTF8_Bo _Row2.vcf"}, {}},
-      {"no stream to be had", 0, true, {184}, {}, {}},
+      {"damaged at row 3", 3, false, false, {184}, {"UTF8_Ann _Row1.vcf", "UTF8_Bo _Row2.vcf"}, {}},
+      {"no stream to be had", 0, true, false, {184}, {}, {}},
+      {"checksum fails after the last row",
+       0,
+       false,
+       true,
+       {},
+       {"UTF8_Ann _Row1.vcf", "UTF8_Bo _Row2.vcf", "UTF8_Cy _Row3.vcf", "UTF8_Row4.vcf"},
+       {"Its part sheet1.xml cannot be unpacked (CRC error). The workbook is damaged or was changed during the "
+        "export. 4 files were written to OUT; they may not match the workbook."}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -151,7 +167,12 @@ TEST(ExportStreamTest, RowsComeFromTheStreamAndAnUnreadableRowStopsTheRunOnce) {
     script.rows = {{"Ann", "a@example.com"}, {"Bo", ""}, {"Cy", "c@example.com"}, {"", ""}};
     script.fail_at = c.fail_at;
     script.fail_open = c.fail_open;
+    script.fail_finish = c.fail_finish;
     StreamRun run(script);
+    for (std::string& m : run.shown) {
+      if (const auto at = m.find(run.dir.File("out")); at != std::string::npos)
+        m.replace(at, run.dir.File("out").size(), "OUT");
+    }
     EXPECT_EQ(run.reporter.Statements(), c.statements);
     if (!c.statements.empty()) {
       EXPECT_EQ(run.reporter.reports[0].description,
@@ -160,7 +181,10 @@ TEST(ExportStreamTest, RowsComeFromTheStreamAndAnUnreadableRowStopsTheRunOnce) {
     EXPECT_EQ(FilesIn(run.dir.File("out")), c.files);
     EXPECT_EQ(run.shown, c.messages);
     EXPECT_EQ(script.cell_reads, 0u);
-    EXPECT_EQ(script.calls, (std::vector<std::string>{"rows 2", "close", "quit"}));
+    const bool whole = c.fail_at == 0 && !c.fail_open;
+    const std::vector<std::string> calls = whole ? std::vector<std::string>{"rows 2", "finish", "close", "quit"}
+                                                 : std::vector<std::string>{"rows 2", "close", "quit"};
+    EXPECT_EQ(script.calls, calls);
     EXPECT_EQ(run.pointer.current, PointerSetting::kDefault);
     if (!c.files.empty()) {
       EXPECT_NE(

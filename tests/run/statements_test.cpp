@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <stdexcept>
 
 #include "tests/support/test_support.h"
@@ -14,6 +15,12 @@ TEST(ApplicationErrorText, IsDescriptionLocationLineNumberAndRequest) {
             "Path not found\r\nin Tabulon5/20/2014.Form1.PushButton5_Click at line 104\r\r"
             "Please email screenshot of this message to support@marrowind.com");
   EXPECT_EQ(ApplicationErrorText("in x ", 100, "").substr(0, 7), "\r\nin x ");
+}
+
+// What the window and vcfexport show for a failure that escapes a command: never "std::bad_alloc".
+TEST(FailureInWords, AFailedAllocationIsSaidInWords) {
+  EXPECT_STREQ(FailureInWords(std::bad_alloc()), kOutOfMemoryText);
+  EXPECT_STREQ(FailureInWords(std::runtime_error("The workbook is damaged.")), "The workbook is damaged.");
 }
 
 TEST(Statements, ReportEachFailureAndGoOn) {

@@ -8,7 +8,7 @@
 namespace cw::sheet {
 namespace {
 
-TEST(BlockTest, WholeRowsAndColumnsStopAtTheUsedRange) {
+TEST(BlockTest, WholeRowsAndColumnsPickedOrTypedStopAtTheUsedRange) {
   const Extent used{1, 1, 5, 3};  // B2:D6
   struct Case {
     std::string_view address;
@@ -16,10 +16,18 @@ TEST(BlockTest, WholeRowsAndColumnsStopAtTheUsedRange) {
     std::string_view placed;
   };
   const Case cases[] = {
-      {"A:C", used, "$A$2:$C$6"},         {"$C:$C", used, "$C$2:$C$6"},
-      {"2:5", used, "$B$2:$D$5"},         {"A1:B3", used, "$A$1:$B$3"},  // a plain block stays
+      {"A:C", used, "$A$2:$C$6"},
+      {"$C:$C", used, "$C$2:$C$6"},
+      {"2:5", used, "$B$2:$D$5"},
+      {"A1:B3", used, "$A$1:$B$3"},        // a plain block stays
       {"A:B", std::nullopt, "$A$1:$B$1"},  // an empty sheet: the first cell of each column
       {"3:4", std::nullopt, "$A$3:$A$4"},
+      // Typed from edge to edge, the same as the header's pick.
+      {"A1:B1048576", used, "$A$2:$B$6"},
+      {"A1:XFD3", used, "$B$1:$D$3"},
+      {"$B$1048576:$A$1", used, "$A$2:$B$6"},
+      {"A1:XFD1048576", used, "$B$2:$D$6"},
+      {"A2:B1048576", used, "$A$2:$B$1048576"},  // not from the top: the user's own block
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.address);

@@ -12,11 +12,19 @@ TEST(Calendar, SerialsAndDatesOfBothSystems) {
     int year, month, day, weekday;
   };
   const Case cases[] = {
-      {DateSystem::k1900, 1, 1900, 1, 1, 0},         {DateSystem::k1900, 59, 1900, 2, 28, 2},
-      {DateSystem::k1900, 60, 1900, 2, 29, 3},       {DateSystem::k1900, 61, 1900, 3, 1, 4},
-      {DateSystem::k1900, 45322, 2024, 1, 31, 3},    {DateSystem::k1900, 2958465, 9999, 12, 31, 5},
-      {DateSystem::k1904, 0, 1904, 1, 1, 5},         {DateSystem::k1904, 43860, 2024, 1, 31, 3},
+      {DateSystem::k1900, 1, 1900, 1, 1, 0},
+      {DateSystem::k1900, 59, 1900, 2, 28, 2},
+      {DateSystem::k1900, 60, 1900, 2, 29, 3},
+      {DateSystem::k1900, 61, 1900, 3, 1, 4},
+      {DateSystem::k1900, 45322, 2024, 1, 31, 3},
+      {DateSystem::k1900, 2958465, 9999, 12, 31, 5},
+      {DateSystem::k1904, 0, 1904, 1, 1, 5},
+      {DateSystem::k1904, 43860, 2024, 1, 31, 3},
       {DateSystem::k1904, 2957003, 9999, 12, 31, 5},
+      // Before 1904, as libraries write such dates: negative serials count back from day 0.
+      {DateSystem::k1904, -1, 1903, 12, 31, 4},
+      {DateSystem::k1904, -1460, 1900, 1, 1, 1},
+      {DateSystem::k1904, -695055, 1, 1, 1, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.serial);
@@ -34,6 +42,7 @@ TEST(Calendar, SerialsAndDatesOfBothSystems) {
   EXPECT_FALSE(SerialToDate(-1, DateSystem::k1900, date));
   EXPECT_FALSE(SerialToDate(2958466, DateSystem::k1900, date));
   EXPECT_FALSE(SerialToDate(2957004, DateSystem::k1904, date));
+  EXPECT_FALSE(SerialToDate(-695056, DateSystem::k1904, date));
 }
 
 TEST(Calendar, ValidDatesFollowGregorianLeapYears) {

@@ -60,6 +60,7 @@ TEST_F(EngineTest, RangesResolveOnTheNamedOrActiveSheet) {
       {"$C:$C", 1, 2, 3, 5, 1, 6, 3, "$C$2:$C$6"},
       {"2:5", 1, 2, 2, 4, 3, 5, 4, "$B$2:$D$5"},
       {"First!A:A", 0, 1, 1, 2, 1, 2, 1, "First!$A$1:$A$2"},
+      {"A1:C1048576", 1, 2, 1, 5, 3, 6, 3, "$A$2:$C$6"},  // typed from edge to edge
       // The used range of an empty sheet is A1.
       {"Sheet2!A:B", 2, 1, 1, 1, 2, 1, 2, "Sheet2!$A$1:$B$1"},
   };

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTableView>
 #include <QtTest>
@@ -99,6 +100,7 @@ class SheetWindowTest : public QObject {
   void GridNeverHoldsMoreThanTheSheetAndGrowsForATypedBlock();
   void TypedAndConfirmedByKeyboard();
   void FitsTheScreen();
+  void EachSheetKeepsItsOwnScrollAndKeysSwitchSheets();
 };
 
 void SheetWindowTest::GridShowsDisplayedTextAndHeaders() {
@@ -272,10 +274,10 @@ void SheetWindowTest::GridNeverHoldsMoreThanTheSheetAndGrowsForATypedBlock() {
   SheetWindow window(book, {});
   const int rows = window.Grid()->model()->rowCount();
   QCOMPARE(rows, int(cw::sheet::SheetTableModel::kMinimumRows));
-  QVERIFY(window.ApplyAddress(QStringLiteral("A1048570:XFD1048576")));
+  QVERIFY(window.ApplyAddress(QStringLiteral("B1048570:XFD1048576")));
   QCOMPARE(window.Grid()->model()->rowCount(), int(cw::sheet::kMaxRows));
   QCOMPARE(window.Grid()->model()->columnCount(), int(cw::sheet::kMaxColumns));
-  QCOMPARE(QString::fromStdString(*window.Address()), QStringLiteral("$A$1048570:$XFD$1048576"));
+  QCOMPARE(QString::fromStdString(*window.Address()), QStringLiteral("$B$1048570:$XFD$1048576"));
 }
 
 // A person types into the address box and presses Return, without touching the grid; a wrong
@@ -336,6 +338,37 @@ void SheetWindowTest::FitsTheScreen() {
                           .arg(free.height())));
   QVERIFY(window.Buttons()->isVisible());
   QVERIFY(window.Tabs()->isVisible());
+}
+
+// Each sheet shows from its own top-left, or from where the user left it; Ctrl+PgDn and
+// Ctrl+PgUp step through the sheets as in spreadsheet programs, and Tab reaches the tabs.
+void SheetWindowTest::EachSheetKeepsItsOwnScrollAndKeysSwitchSheets() {
+  const Workbook book = MakeBook();
+  SheetWindow window(book, {});
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  QScrollBar* down = window.Grid()->verticalScrollBar();
+  down->setValue(down->maximum() / 2);
+  const int left_at = down->value();
+  QVERIFY(left_at > 0);
+  window.ShowSheet(0);
+  QCOMPARE(down->value(), 0);
+  window.ShowSheet(1);
+  QCOMPARE(down->value(), left_at);
+
+  window.Grid()->setFocus();
+  QTest::keyClick(window.Grid(), Qt::Key_PageDown, Qt::ControlModifier);
+  QCOMPARE(window.Tabs()->currentIndex(), 2);
+  QTest::keyClick(window.Grid(), Qt::Key_PageDown, Qt::ControlModifier);  // the last sheet stays
+  QCOMPARE(window.Tabs()->currentIndex(), 2);
+  QTest::keyClick(window.Grid(), Qt::Key_PageUp, Qt::ControlModifier);
+  QTest::keyClick(window.Grid(), Qt::Key_PageUp, Qt::ControlModifier);
+  QCOMPARE(window.Tabs()->currentIndex(), 0);
+  QCOMPARE(window.Grid()->model()->index(0, 0).data().toString(), QStringLiteral("mine"));
+
+  window.Grid()->setFocus();
+  QTest::keyClick(window.Grid(), Qt::Key_Tab);
+  QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.Tabs()));
 }
 
 QTEST_MAIN(SheetWindowTest)

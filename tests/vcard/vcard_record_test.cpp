@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "tests/support/test_support.h"
+#include "tests/vcard/vcard_test_support.h"
 #include "vcard/code_page.h"
 #include "vcard/record_file.h"
 
@@ -16,10 +17,9 @@ using testing::SameBytes;
 
 const LocalTime kBuilt{2026, 1, 1, 9, 5, 3};
 
-const DateRecognizer& UsDates() {
-  static const DateRecognizer dates("en_US");
-  return dates;
-}
+using testing::AnsiPage;
+using testing::UsDates;
+using testing::WriteRecordFile;
 
 std::string Join(std::initializer_list<std::string_view> lines) {
   std::string out;
@@ -44,7 +44,7 @@ TEST(BuildVCardRecord, WorkedExampleInBothEncodings) {
   EXPECT_TRUE(SameBytes(expected, record));
 
   testing::TempFolder dir;
-  const CodePage cp1252(1252);
+  const CodePage cp1252 = AnsiPage(1252);
   WriteRecordFile(dir.File("a.vcf"), record, ExportEncoding::Ansi, cp1252);
   WriteRecordFile(dir.File("u.vcf"), record, ExportEncoding::Utf8, cp1252);
   EXPECT_TRUE(SameBytes(expected + "\r\n", testing::ReadBytes(dir.File("a.vcf"))));
@@ -146,7 +146,7 @@ TEST(BuildVCardRecord, AnsiValuesBeyondAsciiSayTheirCharacterSet) {
        "N;CHARSET=WINDOWS-1251;ENCODING=QUOTED-PRINTABLE:=C8=E2=E0=ED;Ann;;",
        "NOTE;CHARSET=WINDOWS-1251;ENCODING=QUOTED-PRINTABLE:Zo?"},
       {932, "\xE6\x97\xA5\xE6\x9C\xAC", "plain=ascii\nnext",  // 日本
-       "N;CHARSET=SHIFT_JIS;ENCODING=QUOTED-PRINTABLE:=93=FA=96{;Ann;;",
+       "N;CHARSET=CP932;ENCODING=QUOTED-PRINTABLE:=93=FA=96{;Ann;;",
        "NOTE;ENCODING=QUOTED-PRINTABLE:plain=3Dascii=0D=0Anext"},
       {1252, "Lee", "a=b", "N:Lee;Ann;;", "NOTE:a=b"},
       {0, "M\xC3\xBCller", "Caf\xC3\xA9\nx", "N:M\xC3\xBCller;Ann;;",
@@ -160,7 +160,7 @@ TEST(BuildVCardRecord, AnsiValuesBeyondAsciiSayTheirCharacterSet) {
     f[FieldKind::kNotes] = std::string(c.note);
     std::optional<CodePage> code_page;
     RecordOptions options;
-    if (c.code_page != 0) options.ansi_code_page = &code_page.emplace(c.code_page);
+    if (c.code_page != 0) options.ansi_code_page = &code_page.emplace(AnsiPage(c.code_page));
     const std::string record = BuildVCardRecord(f, kBuilt, UsDates(), nullptr, options);
     EXPECT_NE(record.find("\r\n" + std::string(c.n_line) + "\r\n"), std::string::npos) << record;
     EXPECT_NE(record.find("\r\n" + std::string(c.note_line) + "\r\n"), std::string::npos) << record;
@@ -175,29 +175,14 @@ TEST(BuildVCardRecord, ABirthdayCellsOwnDateWinsOverItsText) {
   EXPECT_NE(BuildVCardRecord(f, kBuilt, UsDates(), nullptr, options).find("\r\nBDAY:19250307\r\n"), std::string::npos);
 }
 
-TEST(CleanVCardValue, HandlesAnyLengthAndOnlyTouchesSeparators) {
-  std::string huge(40000, 'x');
-  huge[0] = ';';
-  huge[39999] = ':';
-  const std::string cleaned = CleanVCardValue(huge);
-  ASSERT_EQ(cleaned.size(), 40000u);
-  EXPECT_EQ(cleaned.front(), ' ');
-  EXPECT_EQ(cleaned.back(), ' ');
-  EXPECT_EQ(CleanVCardValue("  Zoë; Ünal:\\, "), "  Zoë  Ünal \\, ");
-
+// Cleaning has no length limit and touches only the two separators.
+TEST(BuildVCardRecord, CleansValuesOfAnyLength) {
   ContactFields f;
-  f[FieldKind::kNotes] = std::string(40000, 'n');
+  f[FieldKind::kNotes] = ";" + std::string(39998, 'n') + ":";
+  f[FieldKind::kLastName] = "Zo\xC3\xAB; \xC3\x9Cnal:\\, ";
   const std::string record = BuildVCardRecord(f, kBuilt, UsDates());
-  EXPECT_NE(record.find("\r\nNOTE:" + std::string(40000, 'n') + "\r\n"), std::string::npos);
-}
-
-TEST(FormatDateTime, PadMonthDayAndClockParts) {
-  EXPECT_EQ(FormatDateYMD({1980, 3, 7}), "19800307");
-  EXPECT_EQ(FormatDateYMD({2026, 12, 31}), "20261231");
-  EXPECT_EQ(FormatTimeHMS({2026, 1, 1, 21, 5, 3}), "210503");
-  EXPECT_EQ(FormatTimeHMS({2026, 1, 1, 0, 0, 7}), "000007");
-  EXPECT_EQ(TelTypeName(FieldKind::kCellular), "CELL");
-  EXPECT_EQ(TelTypeName(FieldKind::kWorkFax), "WORK;FAX");
+  EXPECT_NE(record.find("\r\nNOTE: " + std::string(39998, 'n') + " \r\n"), std::string::npos);
+  EXPECT_NE(record.find("\r\nN:Zo\xC3\xAB  \xC3\x9Cnal \\, ;;;\r\n"), std::string::npos);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 // that cannot be read prints the engine's error description on stderr and exits 1.
 #include <cstdio>
 #include <exception>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -81,8 +82,14 @@ int main(int argc, char** argv) {
   }
   try {
     return Dump(argv[1]);
+  } catch (const std::bad_alloc&) {
+    std::fputs("Out of memory: reading this workbook needs more memory than the program can get.\n", stderr);
+    return 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  } catch (...) {
+    std::fputs("The workbook cannot be read: an unexpected failure stopped the read.\n", stderr);
     return 1;
   }
 }

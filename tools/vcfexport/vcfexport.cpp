@@ -1,11 +1,13 @@
-// vcfexport WORKBOOK ADDRESS OUTDIR ansi|utf8 KIND...
+// vcfexport [--vcard 2.1|3.0|4.0] [--one-file] WORKBOOK ADDRESS OUTDIR ansi|utf8 KIND...
 // Runs the export of the save buttons from the command line: the column list holds one line
-// per KIND (field-kind texts as the chooser shows them, "Ignore" included). Failure reports
+// per KIND (field-kind texts as the chooser shows them, "Ignore" included); --vcard and
+// --one-file are the output choice beside the buttons (2.1, one file per row by default). Failure reports
 // go to stderr as the error box shows them, each followed by a line of dashes; the run's
 // final message goes to stdout. Exit 0 when the run reached its final message.
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "mapping/column_list.h"
 #include "run/export_run.h"
@@ -47,19 +49,46 @@ class NoPointer : public PointerControl {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc < 5) {
-    std::cerr << "usage: vcfexport WORKBOOK ADDRESS OUTDIR ansi|utf8 KIND...\n";
+int Export(int argc, char** argv) {
+  constexpr const char* kUsage =
+      "usage: vcfexport [--vcard 2.1|3.0|4.0] [--one-file] WORKBOOK ADDRESS OUTDIR ansi|utf8 KIND...\n";
+  std::vector<std::string> args(argv + 1, argv + argc);
+  cw::vcard::VCardVersion version = cw::vcard::VCardVersion::k21;
+  bool one_file = false;
+  std::size_t at = 0;
+  for (; at < args.size() && args[at].starts_with("--"); ++at) {
+    if (args[at] == "--one-file") {
+      one_file = true;
+    } else if (args[at] == "--vcard" && at + 1 < args.size()) {
+      const auto chosen = cw::vcard::VersionFromText(args[++at]);
+      if (!chosen) {
+        std::cerr << "vcfexport: the vCard version is 2.1, 3.0 or 4.0, not " << args[at] << '\n';
+        return 2;
+      }
+      version = *chosen;
+    } else {
+      std::cerr << kUsage;
+      return 2;
+    }
+  }
+  args.erase(args.begin(), args.begin() + static_cast<std::ptrdiff_t>(at));
+  if (args.size() < 4) {
+    std::cerr << kUsage;
     return 2;
   }
-  const std::string encoding_name = argv[4];
+  const std::string& encoding_name = args[3];
   if (encoding_name != "ansi" && encoding_name != "utf8") {
     std::cerr << "vcfexport: the encoding is ansi or utf8, not " << encoding_name << '\n';
     return 2;
   }
+  const ExportEncoding encoding = encoding_name == "ansi" ? ExportEncoding::Ansi : ExportEncoding::Utf8;
+  if (const auto problem = ExportChoiceProblem(encoding, version)) {
+    std::cerr << "vcfexport: " << *problem << '\n';
+    return 2;
+  }
   cw::mapping::ColumnList columns;
-  columns.FillColumnList(argc - 5);
-  for (int i = 5; i < argc; ++i) columns.SetType(static_cast<std::size_t>(i - 4), argv[i]);
+  columns.FillColumnList(args.size() - 4);
+  for (std::size_t i = 4; i < args.size(); ++i) columns.SetType(i - 3, args[i]);
 
   const RegionalSettings regional = RegionalSettings::FromEnvironment();
   const auto engine = MakeSheetEngine(regional.format, regional.read);
@@ -68,7 +97,19 @@ int main(int argc, char** argv) {
   SystemClock clock;
   NoPointer pointer;
   ExportServices services{messages, reporter, clock, pointer, *engine, regional.code_page, regional.dates};
-  const ExportInputs inputs{argv[1], argv[2], columns, argv[3]};
-  ExportRun(encoding_name == "ansi" ? ExportEncoding::Ansi : ExportEncoding::Utf8, inputs, services);
+  const ExportInputs inputs{args[0], args[1], columns, args[2], version, one_file};
+  ExportRun(encoding, inputs, services);
   return messages.shown > 0 ? 0 : 1;
+}
+
+int main(int argc, char** argv) {
+  // The run reports its own failures; one that escapes it still ends in words, never an abort.
+  try {
+    return Export(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", cw::run::FailureInWords(e));
+  } catch (...) {
+    std::fputs("The export stopped: an unexpected failure ended it.\n", stderr);
+  }
+  return 1;
 }

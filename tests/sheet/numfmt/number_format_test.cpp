@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 
 namespace cw::sheet {
 namespace {
@@ -366,6 +368,31 @@ TEST(NumberFormat, Date1904System) {
       {"m/d/yyyy", 43538, "3/15/2023"}, {"m/d/yyyy", 2957003, "12/31/9999"}, {"m/d/yyyy", 2957004, "########"},
   };
   ExpectCases(cases, {}, DateSystem::k1904);
+}
+
+// A negative serial of the 1904 system is the date before 1904 that libraries meant by it
+// (the Birthday line takes it), never its mirror after 1904; in the 1900 system it is none.
+TEST(NumberFormat, DateShownBefore1904) {
+  struct DateCase {
+    DateSystem system;
+    double value;
+    std::optional<std::tuple<int, int, int>> date;
+  };
+  const DateCase cases[] = {
+      {DateSystem::k1904, -1460, std::tuple{1900, 1, 1}},
+      {DateSystem::k1904, -0.25, std::tuple{1903, 12, 31}},  // 18:00 the day before
+      {DateSystem::k1904, 5, std::tuple{1904, 1, 6}},
+      {DateSystem::k1900, -1, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    NumberFormatter formatter({}, c.system);
+    const auto date = formatter.DateShown(c.value, 164, "d/m/yyyy");
+    ASSERT_EQ(date.has_value(), c.date.has_value());
+    if (date) {
+      EXPECT_EQ(std::tuple(date->year, date->month, date->day), *c.date);
+    }
+  }
 }
 
 TEST(NumberFormat, Times) {

@@ -112,6 +112,16 @@ TEST(XlsRefused, ClearErrorForEachKind) {
        XlsErrorCode::kBiff4, "Excel 4.0"},
       {"unknown BIFF version", testing::BuildCompoundFile({{u"Workbook", BiffStream(0x0300, {}, {{"S", 0, {}}})}}),
        XlsErrorCode::kUnknownBiffVersion, "version"},
+      {"sheet names that differ only in case",
+       testing::BuildCompoundFile({{u"Workbook", BiffStream(0x0600, {}, {{"Kunden", 0, {}}, {"KUNDEN", 0, {}}})}}),
+       XlsErrorCode::kSheetNameTwins, "differ only in case"},
+      {"a chart named as a worksheet but for case",
+       testing::BuildCompoundFile({{u"Workbook", BiffStream(0x0600, {}, {{"data", 2, {}}, {"Data", 0, {}}})}}),
+       XlsErrorCode::kSheetNameTwins, "differ only in case"},
+      {"two Workbook streams that differ only in case",
+       testing::BuildCompoundFile({{u"Workbook", BiffStream(0x0600, {}, {{"A", 0, {}}})},
+                                   {u"WORKBOOK", BiffStream(0x0600, {}, {{"B", 0, {}}})}}),
+       XlsErrorCode::kWorkbookStreamTwins, "two workbook streams"},
       {"only chart sheets", testing::BuildCompoundFile({{u"Workbook", BiffStream(0x0600, {}, {{"Chart1", 2, {}}})}}),
        XlsErrorCode::kNoWorksheets, "no worksheet"},
       {"zip (an .xlsx given to this reader)", Concat({testing::Latin1("PK\x03\x04"), Bytes(100)}), XlsErrorCode::kNotXls,
@@ -172,6 +182,8 @@ TEST(XlsHandBuilt, Excel95StringsInTheirCodePage) {
       {1253, B({0xC1, 0xE8, 0xDE, 0xED, 0xE1}), "Αθήνα"},
       {0x8000, B({0x8A, 0x9A}), "äö"},  // Macintosh Roman
       {932, B({0x93, 0x8C, 0x8B, 0x9E}), "東京"},
+      {932, B({0x41, 0xFF, 0x42}), "A\uFFFDB"},     // a byte the page lacks: the replacement character
+      {65001, B({0x5A, 0x6F, 0xC3, 0xAB}), "Zoë"},  // UTF-8, as some tools declare it
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.code_page);

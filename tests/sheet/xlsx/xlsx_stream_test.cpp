@@ -191,5 +191,39 @@ TEST(XlsxStream, DamagedZipDataFailsAfterCorrectRows) {
   EXPECT_TRUE(std::equal(given.begin(), given.end(), intact.begin()));
 }
 
+// A block that ends before the damage gives its rows whole; Finish then reads the rest of the
+// part and finds its checksum wrong, so the run never calls such rows done.
+TEST(XlsxStream, FinishChecksThePartToItsEnd) {
+  std::string data;
+  for (int r = 1; r <= 2000; ++r)
+    data += "<row r=\"" + std::to_string(r) + "\"><c><v>" + std::to_string(r) + "</v></c></row>";
+  std::vector<std::byte> bytes = ZipBytes(MinimalParts(data), /*stored=*/true);
+  const std::string text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  const std::size_t late = text.find("<v>1999</v>");
+  ASSERT_NE(late, std::string::npos);
+  for (const bool damaged : {false, true}) {
+    SCOPED_TRACE(damaged);
+    std::vector<std::byte> file = bytes;
+    if (damaged) file[late + 3] = std::byte{'7'};  // still well-formed XML: only the checksum knows
+    const auto stream = OpenXlsxStream(file);
+    const auto rows = stream->Rows(0, Extent{0, 0, 1, 0}, {true}, {});
+    std::vector<std::string> texts;
+    ASSERT_TRUE(rows->NextRow(texts));
+    ASSERT_TRUE(rows->NextRow(texts));
+    EXPECT_EQ(texts, std::vector<std::string>{"2"});
+    EXPECT_FALSE(rows->NextRow(texts));
+    if (damaged) {
+      try {
+        rows->Finish();
+        ADD_FAILURE() << "no error";
+      } catch (const XlsxError& e) {
+        EXPECT_EQ(e.code, XlsxErrorCode::kPartDamaged) << e.what();
+      }
+    } else {
+      EXPECT_NO_THROW(rows->Finish());
+    }
+  }
+}
+
 }  // namespace
 }  // namespace cw::sheet

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace cw::vcard {
+namespace cw::run {
 
 struct LocaleName {
   std::string language;  // "sr"; "en" for C, POSIX and an empty name
@@ -20,4 +20,4 @@ struct LocaleName {
 // The parts of `name`; the codeset (".UTF-8") is dropped. The C locale reads as en_US.
 LocaleName CutLocaleName(std::string_view name);
 
-}  // namespace cw::vcard
+}  // namespace cw::run

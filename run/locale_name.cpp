@@ -1,6 +1,6 @@
-#include "vcard/locale_name.h"
+#include "run/locale_name.h"
 
-namespace cw::vcard {
+namespace cw::run {
 
 LocaleName CutLocaleName(std::string_view name) {
   LocaleName parts;
@@ -18,4 +18,4 @@ LocaleName CutLocaleName(std::string_view name) {
   return parts;
 }
 
-}  // namespace cw::vcard
+}  // namespace cw::run

@@ -1,0 +1,92 @@
+// Composes the records of every row and writes them into one file, on a thread of its own,
+// so that composing overlaps with reading the next rows: the export of all rows into one file
+// then takes little more than reading the sheet. The rows' record statements (304 to 348)
+// and the file's write statement keep their numbers and their order: they run under the
+// statement protocol with a collecting reporter, and the run forwards what they report on
+// its own thread before anything it reports itself (OrderedReporter).
+//
+// Rows travel in batches, at most kMaxBatches on their way, so memory stays bounded by a
+// window of rows. The file is the export's record file: it gets its name only when closed,
+// so a run that fails or is killed leaves nothing partial.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "run/record_writer.h"
+#include "vcard/dates.h"
+#include "vcard/record_file.h"
+#include "vcard/vcard_record.h"
+#include "vcard/vcard_version.h"
+
+namespace cw::run {
+
+class OneFileWriter : public ReportSource {
+ public:
+  struct Setup {
+    vcard::ExportEncoding encoding;
+    vcard::VCardVersion version;
+    const vcard::CodePage& code_page;
+    const vcard::DateRecognizer& dates;
+    int make_bytes_statement;  // 0: the record is converted as the write statement writes it
+    int write_statement;
+    std::string location;
+  };
+  // One row: its values and what its record takes besides them.
+  struct Row {
+    vcard::ContactFields fields;
+    std::optional<vcard::Date> birthday_date;
+    std::string uid;
+    vcard::LocalTime built;
+  };
+
+  // `file` is open; it is written by this writer from now on.
+  OneFileWriter(Setup setup, vcard::RecordFile file);
+  ~OneFileWriter() override;  // an unclosed file vanishes
+  OneFileWriter(const OneFileWriter&) = delete;
+  OneFileWriter& operator=(const OneFileWriter&) = delete;
+
+  // Queues one row; waits while many are queued.
+  void Submit(Row row);
+  std::vector<WriterReport> TakeFinished() override;
+  std::vector<WriterReport> Drain() override;
+  // A write of the file failed: rows after it are not written, and the file is given up.
+  bool Failed() const;
+  // Rows whose record held characters the ANSI code page lacks (after Drain).
+  std::size_t RowsLosingCharacters() const;
+  // After Drain: writes what is still held (throws as a write does), then gives the file its
+  // name (throws as a close does).
+  void WriteRest();
+  void Close();
+
+  static constexpr std::size_t kBatchSize = 64;
+  static constexpr std::size_t kMaxBatches = 8;
+
+ private:
+  void Work();
+  void Compose(std::vector<Row>& rows);  // on the writer's thread, or in Submit without one
+  void HandOver();
+
+  const Setup setup_;
+  vcard::RecordFile file_;
+  std::string bytes_;  // composed, not yet written
+  std::vector<Row> filling_;
+  mutable std::mutex mutex_;
+  std::condition_variable work_;
+  std::condition_variable space_;
+  std::deque<std::vector<Row>> queue_;
+  std::size_t in_flight_ = 0;
+  bool stopping_ = false;
+  bool failed_ = false;
+  std::size_t losing_ = 0;
+  std::vector<WriterReport> reports_;
+  std::thread thread_;  // not joinable when none could be started: rows are composed in Submit
+};
+
+}  // namespace cw::run
