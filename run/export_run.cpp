@@ -342,7 +342,8 @@ class Run {
     }
     rows_.reset();  // before the workbook closes
     reporter_.Flush(t_.location, /*wait=*/true);
-    CloseOneFile(r == row_count_ && !read_failed_);
+    // A workbook that failed its checksum gives no one file: it would hold rows of unsound data.
+    CloseOneFile(r == row_count_ && !read_failed_ && !unsound_);
     return r;
   }
 

@@ -6,7 +6,9 @@ CellTextRenderer::CellTextRenderer(const Workbook& workbook, const FormatLocale&
     : workbook_(workbook),
       formatter_(locale, workbook.date_system),
       styles_(workbook.style_formats.size() + 1),
-      unknown_style_(workbook.style_formats.size()) {}
+      unknown_style_(workbook.style_formats.size()) {
+  formatter_.UseCodeLocaleSeparators(workbook.code_locale_separators);
+}
 
 const CellTextRenderer::StyleFormat& CellTextRenderer::Learn(StyleFormat& entry, std::uint32_t style) {
   entry.known = true;

@@ -1,7 +1,12 @@
 #include "sheet/number_format.h"
 
+#include <unicode/dcfmtsym.h>
+#include <unicode/locid.h>
+#include <unicode/uloc.h>
+
 #include <array>
 #include <cmath>
+#include <map>
 #include <unordered_map>
 
 #include "sheet/numfmt/builtin_formats.h"
@@ -34,7 +39,7 @@ bool FollowsLocaleOnly(std::uint32_t id) { return id == 14 || id == 22; }
 
 struct NumberFormatter::Impl {
   explicit Impl(const FormatLocale& locale, DateSystem system) : dates(locale.locale_id) {
-    context = {locale, system, &dates};
+    context = {locale, system, &dates, {}};
   }
 
   numfmt::LocaleDates dates;
@@ -48,6 +53,38 @@ struct NumberFormatter::Impl {
   };
   std::array<Recent, kRecentCodes> recent;
   std::size_t next_recent = 0;
+  // Separators by the locale a code names, when codes decide them.
+  bool code_separators = false;
+  std::map<std::uint32_t, std::unique_ptr<numfmt::RenderContext>> by_lcid;
+
+  // The context for numbers under `format`: this formatter's, or with the separators of
+  // the locale the code names.
+  const numfmt::RenderContext& ContextFor(const numfmt::CompiledFormat& format) {
+    if (!code_separators || format.lcid == 0) return context;
+    auto& entry = by_lcid[format.lcid];
+    if (!entry) {
+      entry = std::make_unique<numfmt::RenderContext>(context);
+      char id[ULOC_FULLNAME_CAPACITY] = {};
+      UErrorCode status = U_ZERO_ERROR;
+      const std::int32_t length = uloc_getLocaleForLCID(format.lcid, id, sizeof id - 1, &status);
+      if (U_SUCCESS(status) && length > 0) {
+        const icu::DecimalFormatSymbols symbols(icu::Locale(id), status);
+        if (U_SUCCESS(status)) {
+          std::string decimal, grouping;
+          symbols.getConstSymbol(icu::DecimalFormatSymbols::kDecimalSeparatorSymbol).toUTF8String(decimal);
+          symbols.getConstSymbol(icu::DecimalFormatSymbols::kGroupingSeparatorSymbol).toUTF8String(grouping);
+          // The decimal separator is one character in every locale that writes digits 0-9.
+          if (decimal.size() == 1) entry->locale.decimal_separator = decimal[0];
+          if (grouping.size() == 1) {
+            entry->locale.thousands_separator = grouping[0];
+          } else {
+            entry->grouping = grouping;
+          }
+        }
+      }
+    }
+    return *entry;
+  }
 
   const numfmt::CompiledFormat& Lookup(std::uint32_t id, std::string_view code) {
     if (code.empty() || FollowsLocaleOnly(id)) {
@@ -106,8 +143,11 @@ void NumberFormatter::AppendNumber(double value, std::uint32_t format_id, std::s
     numfmt::AppendGeneral(value, impl_->context.locale.decimal_separator, out);
     return;
   }
-  numfmt::RenderNumber(impl_->Lookup(format_id, code), value, impl_->context, out);
+  const numfmt::CompiledFormat& format = impl_->Lookup(format_id, code);
+  numfmt::RenderNumber(format, value, impl_->ContextFor(format), out);
 }
+
+void NumberFormatter::UseCodeLocaleSeparators(bool use) { impl_->code_separators = use; }
 
 std::string NumberFormatter::FormatString(std::string_view text, std::uint32_t format_id, std::string_view code) {
   std::string out;

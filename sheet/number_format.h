@@ -65,6 +65,10 @@ class NumberFormatter {
   std::optional<CivilDate> DateShown(double value, std::uint32_t format_id, std::string_view code);
   // Whether DateShown can give a date for any value under the format.
   bool ShowsDates(std::uint32_t format_id, std::string_view code);
+  // From here on a code that names a locale ("[$-407]") shows numbers with that locale's
+  // decimal and grouping separators, as LibreOffice shows its own formats; otherwise the
+  // regional settings' separators serve every code, as in Excel.
+  void UseCodeLocaleSeparators(bool use);
 
  private:
   struct Impl;

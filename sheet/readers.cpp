@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "sheet/csv/csv_reader.h"
+#include "sheet/ods/ods_reader.h"
 #include "sheet/workbook_file.h"
 #include "sheet/xls/compound_file.h"
 #include "sheet/xls/xls_reader.h"
@@ -26,15 +27,44 @@ bool IsZip(std::span<const std::byte> head, std::string_view) {
 
 bool IsCompoundFile(std::span<const std::byte> head, std::string_view) { return CompoundFile::HasSignature(head); }
 
-Workbook LoadXlsx(const ReaderInput& in, const ReadOptions&) {
-  // A file's package is read from the file as needed, not loaded whole.
-  if (const std::string* path = in.Path()) return xlsx::ReadPackage(xlsx::ZipPackage::OpenFile(*path));
-  return ReadXlsx(in.Bytes());
+Workbook LoadOds(const ReaderInput& in, const ReadOptions&);
+std::unique_ptr<WorkbookStream> StreamOds(const ReaderInput& in, const ReadOptions&);
+
+// A zip archive that turns out to hold an OpenDocument spreadsheet whose "mimetype" entry is not
+// first (some zip tools reorder entries) is read as one.
+Workbook LoadXlsx(const ReaderInput& in, const ReadOptions& options) {
+  try {
+    // A file's package is read from the file as needed, not loaded whole.
+    if (const std::string* path = in.Path()) return xlsx::ReadPackage(xlsx::ZipPackage::OpenFile(*path));
+    return ReadXlsx(in.Bytes());
+  } catch (const XlsxError& e) {
+    if (e.code != XlsxErrorCode::kOpenDocument) throw;
+  }
+  return LoadOds(in, options);
 }
 
-std::unique_ptr<WorkbookStream> StreamXlsx(const ReaderInput& in, const ReadOptions&) {
-  if (const std::string* path = in.Path()) return OpenXlsxStreamFile(*path);
-  return OpenXlsxStream(in.Bytes());
+std::unique_ptr<WorkbookStream> StreamXlsx(const ReaderInput& in, const ReadOptions& options) {
+  try {
+    if (const std::string* path = in.Path()) return OpenXlsxStreamFile(*path);
+    return OpenXlsxStream(in.Bytes());
+  } catch (const XlsxError& e) {
+    if (e.code != XlsxErrorCode::kOpenDocument) throw;
+  }
+  return StreamOds(in, options);
+}
+
+bool IsOpenDocument(std::span<const std::byte> head, std::string_view) {
+  return LooksLikeOdsPackage(head) || LooksLikeFlatOds(head);
+}
+
+Workbook LoadOds(const ReaderInput& in, const ReadOptions&) {
+  if (const std::string* path = in.Path()) return ReadOdsFile(*path);
+  return ReadOds(in.Bytes());
+}
+
+std::unique_ptr<WorkbookStream> StreamOds(const ReaderInput& in, const ReadOptions&) {
+  if (const std::string* path = in.Path()) return OpenOdsStreamFile(*path);
+  return OpenOdsStream(in.Bytes());
 }
 
 Workbook LoadXls(const ReaderInput& in, const ReadOptions&) {
@@ -53,6 +83,8 @@ std::unique_ptr<WorkbookStream> StreamXls(const ReaderInput& in, const ReadOptio
 // that go by the extension; the .xlsx row takes every zip, so a reader of another zip package
 // comes before it.
 constexpr std::array kReaders = {
+    // Before the .xlsx reader: an OpenDocument package is a zip archive too.
+    Reader{"an OpenDocument spreadsheet (.ods, .fods)", IsOpenDocument, LoadOds, StreamOds},
     Reader{"an Excel workbook (.xlsx)", IsZip, LoadXlsx, StreamXlsx},
     Reader{"an Excel 97-2003 workbook (.xls)", IsCompoundFile, LoadXls, StreamXls},
     Reader{"delimited text (.csv, .tsv, .txt)", IsDelimitedText, ReadCsv, OpenCsvStream},

@@ -122,6 +122,9 @@ class Workbook {
   StringPool strings;                                   // shared strings, then inline strings
   std::vector<std::uint32_t> style_formats;             // cell style index -> number format id
   std::map<std::uint32_t, std::string> custom_formats;  // number format id -> format code
+  // Whether a format code's own locale tag ("[$-407]") decides its decimal and grouping
+  // separators: so in OpenDocument files, whose number styles each carry their language.
+  bool code_locale_separators = false;
 
   // Adds a string to the pool and returns its index.
   std::uint32_t AddString(std::string_view text);

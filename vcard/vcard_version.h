@@ -11,8 +11,7 @@ namespace cw::vcard {
 
 enum class VCardVersion { k21, k30, k40 };
 
-inline constexpr std::array<VCardVersion, 3> kVCardVersions = {VCardVersion::k21, VCardVersion::k30,
-                                                               VCardVersion::k40};
+inline constexpr std::array<VCardVersion, 3> kVCardVersions = {VCardVersion::k21, VCardVersion::k30, VCardVersion::k40};
 
 // "2.1", "3.0", "4.0".
 constexpr std::string_view VersionText(VCardVersion version) {

@@ -49,8 +49,8 @@ constexpr std::array<std::string_view, 50> kCodes = {
     "",                                                       // 36: date, as id 14
     "#,##0 ;(#,##0)",                                         // 37
     "#,##0 ;[Red](#,##0)",                                    // 38
-    "#,##0.00;(#,##0.00)",                                    // 39
-    "#,##0.00;[Red](#,##0.00)",                               // 40
+    "#,##0.00_);(#,##0.00)",                                  // 39
+    "#,##0.00_);[Red](#,##0.00)",                             // 40
     "_(* #,##0_);_(* \\(#,##0\\);_(* \"-\"_);_(@_)",          // 41
     "_(* #,##0_);_(* \\(#,##0\\);_(* \"-\"_);_(@_)",          // 42
     "_(* #,##0.00_);_(* \\(#,##0.00\\);_(* \"-\"??_);_(@_)",  // 43
@@ -92,8 +92,9 @@ std::string CurrencyCode(std::uint32_t id, const FormatLocale& locale) {
   const bool parentheses = locale.negative_in_parentheses;
   const std::string symbol = Quoted(locale.currency_symbol);
   if (id <= 8) {
+    // Under parentheses the positive amount keeps room for the closing one ("$1,235 ").
     const std::string amount = locale.currency_first ? symbol + space + digits : digits + space + symbol;
-    return amount + ";" + red + (parentheses ? "(" + amount + ")" : "-" + amount);
+    return parentheses ? amount + "_);" + red + "(" + amount + ")" : amount + ";" + red + "-" + amount;
   }
   if (id <= 40) {
     if (parentheses) return std::string(kCodes[id]);

@@ -115,6 +115,16 @@ std::uint16_t LanguageOfTag(std::string_view tag) {
   return 0;
 }
 
+// The locale id of a tag: its hex value without the calendar and number-system bits above
+// 0xFFFF; the language alone for a BCP 47 tag; 0 for the system formats and unknown tags.
+std::uint32_t LcidOfTag(std::string_view tag, std::uint16_t language) {
+  std::uint32_t lcid = 0;
+  const auto res = std::from_chars(tag.data(), tag.data() + tag.size(), lcid, 16);
+  if (res.ec != std::errc() || res.ptr != tag.data() + tag.size()) return language;
+  lcid &= 0xFFFF;
+  return lcid == 0xF800 || lcid == 0xF400 ? 0 : lcid;
+}
+
 // Splits a code at the semicolons outside quotes, brackets and escapes. False when a
 // quote or bracket is left open.
 bool SplitSections(std::string_view code, std::vector<std::string_view>& sections) {
@@ -169,6 +179,7 @@ struct SectionLexer {
       if (dash != std::string_view::npos) {
         const std::string_view tag = b.substr(dash + 1);
         section.language = LanguageOfTag(tag);
+        section.lcid = LcidOfTag(tag, section.language);
         if (const TokenKind system = SystemFormatOfTag(tag); system != TokenKind::kLiteral) {
           section.system_format = system;
         }
@@ -502,6 +513,7 @@ class SectionBuilder {
         return;
       case 'd':
         Emit(n == 1 ? TokenKind::kDay : n == 2 ? TokenKind::kDay2 : n == 3 ? TokenKind::kDayAbbr : TokenKind::kDayName);
+        if (n <= 2) section_.day_number = true;
         return;
       case 'h':
         Emit(n == 1 ? TokenKind::kHour : TokenKind::kHour2);
@@ -834,6 +846,7 @@ CompiledFormat CompileFormat(std::string_view code) {
   } else {
     format.number_sections = format.section_count;
   }
+  for (int s = 0; s < format.section_count && format.lcid == 0; ++s) format.lcid = format.sections[s].lcid;
   format.valid = true;
   return format;
 }

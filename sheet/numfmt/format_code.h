@@ -98,9 +98,11 @@ struct Section {
   std::uint32_t fixed_denominator = 0;
   // Dates and times.
   bool hour12 = false;
+  bool day_number = false;  // d or dd: a month's name beside it takes the form a date gives it
   bool has_time = false;
   int subsecond_digits = 0;
   std::uint16_t language = 0;                     // primary language of a [$-xxx] tag; 0 for English
+  std::uint32_t lcid = 0;                         // the whole locale id of that tag ("[$-419]": 0x419)
   TokenKind system_format = TokenKind::kLiteral;  // kLongDate or kLongTime for [$-F800], [$-F400]
 };
 
@@ -112,6 +114,7 @@ struct CompiledFormat {
   int section_count = 0;
   int number_sections = 0;  // sections that numbers use (the rest is the text section)
   int text_section = -1;    // index of the section strings use, or -1
+  std::uint32_t lcid = 0;   // the locale id of the first section that names one
 };
 
 // Compiles a format code. Never throws on a malformed code: the result is then not valid.

@@ -67,7 +67,8 @@ void AppendTwo(int n, std::string& out) {
 // placeholder go in front of it.
 class IntegerPlacer {
  public:
-  IntegerPlacer(const char* digits, int length, int placeholders, bool grouping, char separator, std::string& out)
+  IntegerPlacer(const char* digits, int length, int placeholders, bool grouping, std::string_view separator,
+                std::string& out)
       : digits_(digits),
         length_(length),
         placeholders_(placeholders),
@@ -103,7 +104,7 @@ class IntegerPlacer {
   int length_;
   int placeholders_;
   bool grouping_;
-  char separator_;
+  std::string_view separator_;
   std::string& out_;
 };
 
@@ -133,11 +134,15 @@ struct SectionView {
 };
 
 // Numbers and scientific notation share the placing of digits.
-void RenderDigits(const SectionView& v, const Decimal& d, int exponent, const FormatLocale& locale, std::string& out) {
+void RenderDigits(const SectionView& v, const Decimal& d, int exponent, const RenderContext& context,
+                  std::string& out) {
+  const FormatLocale& locale = context.locale;
   const Section& s = v.section;
   char integer[1200];  // 309 digits of the largest double, shifted by up to 400 places
   const int length = IntegerDigitsOf(d, integer, static_cast<int>(sizeof integer));
-  IntegerPlacer placer(integer, length, s.integer_digits, s.grouping, locale.thousands_separator, out);
+  const std::string_view separator =
+      context.grouping.empty() ? std::string_view(&locale.thousands_separator, 1) : std::string_view(context.grouping);
+  IntegerPlacer placer(integer, length, s.integer_digits, s.grouping, separator, out);
   const int fraction_digits = d.count - d.point;
   const int last_nonzero = std::min(fraction_digits, s.decimal_digits) - 1;
   for (const Token& t : v) {
@@ -169,14 +174,14 @@ void RenderDigits(const SectionView& v, const Decimal& d, int exponent, const Fo
   }
 }
 
-void RenderFixed(const SectionView& v, double magnitude, const FormatLocale& locale, std::string& out) {
+void RenderFixed(const SectionView& v, double magnitude, const RenderContext& context, std::string& out) {
   const Decimal d = RoundedDecimal(magnitude, v.section.decimal_shift, v.section.decimal_digits);
-  RenderDigits(v, d, 0, locale, out);
+  RenderDigits(v, d, 0, context, out);
 }
 
 int FloorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
-void RenderScientific(const SectionView& v, double magnitude, const FormatLocale& locale, std::string& out) {
+void RenderScientific(const SectionView& v, double magnitude, const RenderContext& context, std::string& out) {
   const Section& s = v.section;
   Decimal d = ToDecimal(magnitude);
   int exponent = 0;
@@ -199,7 +204,7 @@ void RenderScientific(const SectionView& v, double magnitude, const FormatLocale
     }
     if (d.IsZero()) exponent = 0;
   }
-  RenderDigits(v, d, exponent, locale, out);
+  RenderDigits(v, d, exponent, context, out);
 }
 
 // The closest fraction to x (>= 0) with a denominator up to max_denominator: the last
@@ -291,8 +296,8 @@ void RenderFraction(const SectionView& v, double magnitude, const FormatLocale& 
   const auto den_res = std::to_chars(denominator_digits, denominator_digits + sizeof denominator_digits, denominator);
   const int denominator_length = static_cast<int>(den_res.ptr - denominator_digits);
 
-  IntegerPlacer whole_placer(whole_digits, whole_length, s.integer_digits, false, ',', out);
-  IntegerPlacer numerator_placer(numerator_digits, numerator_length, s.numerator_digits, false, ',', out);
+  IntegerPlacer whole_placer(whole_digits, whole_length, s.integer_digits, false, ",", out);
+  IntegerPlacer numerator_placer(numerator_digits, numerator_length, s.numerator_digits, false, ",", out);
   int denominator_count = 0;
   for (const Token& t : v) {
     if (t.kind == TokenKind::kDigit && t.role == DigitRole::kDenominator) ++denominator_count;
@@ -403,13 +408,13 @@ bool RenderDate(const SectionView& v, double value, const RenderContext& context
         AppendTwo(date.month, out);
         break;
       case TokenKind::kMonthAbbr:
-        out.append(MonthAbbreviation(s.language, date.month));
+        out.append(MonthAbbreviation(s.lcid, date.month));
         break;
       case TokenKind::kMonthName:
-        out.append(MonthName(s.language, date.month));
+        out.append(s.day_number ? MonthNameInDate(s.lcid, date.month) : MonthName(s.lcid, date.month));
         break;
       case TokenKind::kMonthLetter: {
-        const std::string_view name = MonthName(s.language, date.month);
+        const std::string_view name = MonthName(s.lcid, date.month);
         out.append(name.substr(0, CharLength(name[0])));
         break;
       }
@@ -420,10 +425,10 @@ bool RenderDate(const SectionView& v, double value, const RenderContext& context
         AppendTwo(date.day, out);
         break;
       case TokenKind::kDayAbbr:
-        out.append(DayAbbreviation(s.language, date.weekday));
+        out.append(DayAbbreviation(s.lcid, date.weekday));
         break;
       case TokenKind::kDayName:
-        out.append(DayName(s.language, date.weekday));
+        out.append(DayName(s.lcid, date.weekday));
         break;
       case TokenKind::kHour:
         AppendUnsigned(static_cast<std::uint64_t>(shown_hour), 1, out);
@@ -577,10 +582,10 @@ void RenderNumber(const CompiledFormat& format, double value, const RenderContex
   if (minus) out += '-';
   switch (section.kind) {
     case SectionKind::kNumber:
-      RenderFixed(view, magnitude, context.locale, out);
+      RenderFixed(view, magnitude, context, out);
       break;
     case SectionKind::kScientific:
-      RenderScientific(view, magnitude, context.locale, out);
+      RenderScientific(view, magnitude, context, out);
       break;
     case SectionKind::kFraction:
       RenderFraction(view, magnitude, context.locale, out);

@@ -14,6 +14,9 @@ struct RenderContext {
   FormatLocale locale;
   DateSystem date_system = DateSystem::k1900;
   LocaleDates* dates = nullptr;  // long date and time, eras; without it they show nothing
+  // The grouping separator when it takes more than one byte (U+00A0 under ru_RU); when set,
+  // it stands instead of locale.thousands_separator.
+  std::string grouping;
 };
 
 // Appends the text of `value` under `format`. A malformed format and a value that is not

@@ -70,8 +70,8 @@ constexpr std::array kMessages = {
             "The workbook is damaged or hostile: its part {part} nests its elements more than {detail} levels deep, "
             "which workbooks never do."},
     Message{XlsxErrorCode::kSheetNameTwins,
-            "The workbook is damaged: it holds two sheets named \"{part}\" and \"{detail}\", names that differ only in "
-            "case, which spreadsheet programs forbid. Rename one of them in a spreadsheet program and try again."},
+            "The workbook is damaged: it holds two sheets named \"{part}\" and \"{detail}\", names that differ only "
+            "in case, which spreadsheet programs forbid. Rename one of them in a spreadsheet program and try again."},
 };
 
 }  // namespace

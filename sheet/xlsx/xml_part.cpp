@@ -88,7 +88,16 @@ const char* Attributes::Get(std::string_view name) const {
 }
 
 XmlPartParser::XmlPartParser(const ZipPackage& package, std::string_view name, XmlHandler& handler)
-    : reader_(package, name), session_(std::make_unique<Session>()) {
+    : reader_(std::make_unique<PartReader>(package, name)), session_(std::make_unique<Session>()) {
+  Begin(name, handler);
+}
+
+XmlPartParser::XmlPartParser(std::span<const char> document, std::string_view name, XmlHandler& handler)
+    : memory_(document), session_(std::make_unique<Session>()) {
+  Begin(name, handler);
+}
+
+void XmlPartParser::Begin(std::string_view name, XmlHandler& handler) {
   Session& s = *session_;
   s.parser = XML_ParserCreate(nullptr);
   if (!s.parser) throw std::bad_alloc();
@@ -131,7 +140,15 @@ void Check(XmlPartParser::Session& s, XML_Status status) {
 bool XmlPartParser::Feed() {
   if (done_) return false;
   Session& s = *session_;
-  const std::span<const char> chunk = reader_.Next();
+  // A document in memory goes in chunks of the size a part is inflated in.
+  constexpr std::size_t kMemoryChunk = std::size_t{64} << 10;
+  std::span<const char> chunk;
+  if (reader_) {
+    chunk = reader_->Next();
+  } else {
+    chunk = memory_.first(std::min(memory_.size(), kMemoryChunk));
+    memory_ = memory_.subspan(chunk.size());
+  }
   if (chunk.empty()) {
     if (!held_.empty()) Check(s, XML_Parse(s.parser, held_.data(), static_cast<int>(held_.size()), XML_FALSE));
     held_.clear();
@@ -159,7 +176,7 @@ bool XmlPartParser::Feed() {
 
 void XmlPartParser::Drain() {
   if (done_) return;
-  while (!reader_.Next().empty()) {
+  while (reader_ && !reader_->Next().empty()) {
   }
   done_ = true;
 }

@@ -56,6 +56,9 @@ class XmlHandler {
 class XmlPartParser {
  public:
   XmlPartParser(const ZipPackage& package, std::string_view name, XmlHandler& handler);
+  // A document held in memory (a flat OpenDocument file), parsed in the same bounded
+  // chunks; `name` stands for it in messages. The bytes must outlive the parser.
+  XmlPartParser(std::span<const char> document, std::string_view name, XmlHandler& handler);
   ~XmlPartParser();
   XmlPartParser(const XmlPartParser&) = delete;
   XmlPartParser& operator=(const XmlPartParser&) = delete;
@@ -67,12 +70,16 @@ class XmlPartParser {
   // Throws XlsxError when the part is damaged.
   void Drain();
   // Inflates the part ahead of the parse on a thread of its own (see PartReader::ReadAhead).
-  void ReadAhead() { reader_.ReadAhead(); }
+  void ReadAhead() {
+    if (reader_) reader_->ReadAhead();
+  }
 
   struct Session;
 
  private:
-  PartReader reader_;
+  void Begin(std::string_view name, XmlHandler& handler);
+  std::unique_ptr<PartReader> reader_;  // a package part; null for a document in memory
+  std::span<const char> memory_;        // what is left of a document in memory
   std::unique_ptr<Session> session_;
   std::vector<char> held_;  // input held back while a long item is unfinished
   std::uint64_t fed_ = 0;

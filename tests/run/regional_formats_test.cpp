@@ -28,7 +28,7 @@ constexpr double kEvening = 45293 + 18.5 / 24;
 
 TEST(RegionalFormats, CurrencyIdsTakeTheLocalesCurrency) {
   ExpectCases("en_US.UTF-8", {
-                                 {5, "", 1234.5, "$1,235"},
+                                 {5, "", 1234.5, "$1,235 "},  // room for the negative's ")"
                                  {5, "", -1234.5, "($1,235)"},
                                  {6, "", -1234.5, "($1,235)"},
                                  {8, "", -1234.5, "($1,234.50)"},
@@ -48,7 +48,7 @@ TEST(RegionalFormats, CurrencyIdsTakeTheLocalesCurrency) {
                                  {42, "", -1234.5, "-1.235 € "},
                                  {44, "", 0, " -   € "},
                              });
-  ExpectCases("en_GB.UTF-8", {{7, "", 1234.5, "£1,234.50"}});
+  ExpectCases("en_GB.UTF-8", {{7, "", 1234.5, "£1,234.50 "}});
 }
 
 TEST(RegionalFormats, SystemLongDateAndTime) {

@@ -27,10 +27,13 @@ std::vector<std::vector<std::string>> Stream(BlockRows& rows) {
 
 TEST(BlockRowsTest, EveryFixtureStreamsTheTextsOfTheObjectModel) {
   std::size_t streamed_cells = 0;
-  for (const char* folder : {"xls", "xlsx", "csv"}) {
+  for (const char* folder : {"xls", "xlsx", "csv", "ods"}) {
     for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(CW_FIXTURES_DIR) / folder)) {
       const std::string ext = entry.path().extension().string();
-      if (ext != ".xls" && ext != ".xlsx" && ext != ".csv" && ext != ".tsv" && ext != ".txt") continue;
+      if (ext != ".xls" && ext != ".xlsx" && ext != ".csv" && ext != ".tsv" && ext != ".txt" && ext != ".ods" &&
+          ext != ".fods") {
+        continue;
+      }
       SCOPED_TRACE(entry.path().filename().string());
       Workbook model;
       try {

@@ -166,6 +166,38 @@ TEST(VCard21, RecordsAsExactBytes) {
                  "REV:20260101T090503", "END:VCARD"})}});
 }
 
+// Control characters would stop a reader or mislead it: they are written as spaces in every
+// version, while a tab stays and line breaks keep their version's form.
+TEST(VCardValues, ControlCharactersBecomeSpaces) {
+  struct NoteCase {
+    VCardVersion version;
+    std::string_view note_line;
+  };
+  constexpr NoteCase kCases[] = {
+      {VCardVersion::k21, "NOTE;ENCODING=QUOTED-PRINTABLE:a b c d e\tf=0D=0Ag"},
+      {VCardVersion::k30, "NOTE:a b c d e\tf\\ng"},
+      {VCardVersion::k40, "NOTE:a b c d e\tf\\ng"},
+  };
+  ContactFields f;
+  f[FieldKind::kNotes] = std::string(
+      "a\0b\x07"
+      "c\x0B"
+      "d\x1B"
+      "e\tf\ng",
+      13);
+  f[FieldKind::kFirstName] =
+      "A\x7F"
+      "B";
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(VersionText(c.version));
+    RecordOptions options;
+    options.version = c.version;
+    const std::string record = BuildVCardRecord(f, kBuilt, testing::UsDates(), nullptr, options);
+    EXPECT_NE(record.find("\r\n" + std::string(c.note_line) + "\r\n"), std::string::npos) << record;
+    EXPECT_NE(record.find("A B"), std::string::npos) << record;
+  }
+}
+
 // Wherever a multi-byte character falls, no physical line is longer than 75 octets and none
 // begins inside a UTF-8 sequence; unfolding gives the value back.
 TEST(VCard30, FoldsAt75OctetsNeverInsideACharacter) {

@@ -340,10 +340,16 @@ TEST(NumberFormat, Dates) {
       {"[$-40C]mmmmm", 44973, "f"},  // février: the first character, not its first byte
       {"[$-407]mmmmm ddd", 44999, "M Di"},
       {"[$-413]d mmmm", 45000, "15 maart"},
-      {"[$-411]d mmm", 45000, "15 Mar"},  // languages without names of their own: English
+      // Other languages take ICU's names; a month beside a day number takes the form a date gives it.
+      {"[$-419]dddd", 45000, "среда"},
+      {"[$-419]d mmmm yyyy", 45000, "15 марта 2023"},
+      {"[$-419]mmmm yyyy", 45000, "март 2023"},
+      {"[$-411]d mmm", 45000, "15 3月"},
+      {"[$-415]dddd d mmmm", 45000, "środa 15 marca"},
+      {"[$-7FF]mmmm", 45000, "March"},  // no language: English
       {"[$-de-DE]mmmm", 45000, "März"},
       {"[$-fr]mmmm", 45000, "mars"},
-      {"[$-ja-JP]mmmm", 45000, "March"},
+      {"[$-ja-JP]mmmm", 45000, "3月"},
       {"[$-1040C]mmm", 45000, "mars"},  // calendar bits above the language id
   };
   ExpectCases(cases);
