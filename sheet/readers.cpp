@@ -80,7 +80,8 @@ std::unique_ptr<WorkbookStream> StreamXls(const ReaderInput& in, const ReadOptio
 
 // Add a reader as one row here. Containers are known by their first bytes, whatever the
 // extension says (an .xls that is really an .xlsx opens), so they come before the readers
-// that go by the extension.
+// that go by the extension; the .xlsx row takes every zip, so a reader of another zip package
+// comes before it.
 constexpr std::array kReaders = {
     // Before the .xlsx reader: an OpenDocument package is a zip archive too.
     Reader{"an OpenDocument spreadsheet (.ods, .fods)", IsOpenDocument, LoadOds, StreamOds},

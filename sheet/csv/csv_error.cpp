@@ -19,7 +19,8 @@ constexpr std::array kMessages = {
             "The text file is damaged: its UTF-16 text breaks off in the middle of a character at {at}."},
     Message{CsvErrorCode::kLineTooLong,
             "The text file cannot be read as a table: the record that begins at {at} runs on for more than "
-            "{detail} (a quotation mark that is never closed, or a file that is no text)."},
+            "{detail}, far more than a row of a table holds (often a quotation mark that is never closed, or a file "
+            "that is no text)."},
     Message{CsvErrorCode::kTooManyRows,
             "The text file holds more rows than a sheet does (1,048,576); it goes on at {at}."},
     Message{CsvErrorCode::kTooManyColumns,
