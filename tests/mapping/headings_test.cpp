@@ -38,6 +38,8 @@ TEST(Headings, FoldingIgnoresCaseAccentsPunctuationAndSpacing) {
   EXPECT_EQ(FoldHeading("Ｆａｘ"), "fax");
   EXPECT_EQ(FoldHeading("Телефон:"), FoldHeading("телефон"));
   EXPECT_EQ(FoldHeading(" - / "), "");
+  EXPECT_EQ(FoldHeading("\xFF\xFE\xC3"), "");  // bytes that are no UTF-8 are no letters either
+  EXPECT_EQ(FoldHeading("Name\xC3"), "name");
   ExpectKinds({{"FIRST-NAME", "First Name"},
                {"  last   name ", "Last Name"},
                {"Prenom", "First Name"},
