@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -25,7 +26,9 @@
 #include "app/column_list_model.h"
 #include "app/main0.h"
 #include "commands/encoding_help.h"
+#include "commands/heading_memory.h"
 #include "commands/output_folder.h"
+#include "run/heading_row.h"
 #include "run/statements.h"
 #include "sheet/address.h"
 #include "sheet/view/qt_text.h"
@@ -130,6 +133,7 @@ void Form1::BuildControls() {
   ConnectHandlers();
   WireHoverRules();
   WireKeyboard();
+  BuildHeadingNote();
 }
 
 void Form1::BuildTopButtons() {
@@ -490,6 +494,7 @@ void Form1::Combo1_Click() {
   if (!line) return;
   columns_.SetSelectedType(ToUtf8(Combo1->currentText()));
   list_model_->LineChanged(*line);
+  RememberHeadingKinds();
 }
 
 void Form1::Combo1_Change() { Combo1_Click(); }
@@ -534,6 +539,7 @@ void Form1::PickCellBlock(const QString& path) {
       // A new block replaces the lines of the previous one, so the list always matches Text2.
       columns_.Clear();
       columns_.FillColumnList(static_cast<int>(block->last_column - block->first_column + 1));
+      ProposeFromHeadings(std::move(*workbook), path, *address);
       list_model_->Reload();
       if (!columns_.Empty()) ListView1->setCurrentIndex(list_model_->index(0, 0));
     }
@@ -547,6 +553,99 @@ void Form1::PushButton6_Click() {
   run::Statements s(env_.dialogs, kPushButton6Location);
   s.Step(100, [&] { Text1->setText(env_.application_folder + QStringLiteral("/Samples/sample.xls")); });
   s.Step(102, [&] { Text2->setText(QStringLiteral("A1:B3")); });
+}
+
+// --- the heading row ------------------------------------------------------------------------
+// A block whose first row names its columns ("First Name", "E-Mail-Adresse", ...) gets the
+// kinds those headings propose, or the kinds the user chose before under the same headings,
+// and its address moves one row down so the headings are not exported as a contact. Frame3
+// says so, and Label1 beside Text2 takes the move back (or makes it again).
+
+namespace {
+
+const QString kHeadingsLeftOutTitle = QStringLiteral("Range Address: the first row holds headings and is left out");
+const QString kHeadingsExportedTitle = QStringLiteral("Range Address: the first row holds headings and is exported");
+
+QString Link(const QString& text) { return QStringLiteral("<a href=\"row\">") + text + QStringLiteral("</a>"); }
+
+}  // namespace
+
+void Form1::BuildHeadingNote() {
+  Label1 = new QLabel(Frame3);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  Label1->setTextFormat(Qt::RichText);
+  Label1->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+  Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  Label1->setToolTip(WrappedToolTip(
+      QStringLiteral("The kinds in the list were proposed from the headings in the block's first row; change any of "
+                     "them as usual. Your choices are remembered for the next block with the same headings.")));
+  Place(Label1, 4395, 300, 3180, 345);
+  Label1->hide();
+  setTabOrder(Text2, Label1);
+  setTabOrder(Label1, PushButton6);
+  connect(Label1, &QLabel::linkActivated, this, [this] { Label1_LinkActivated(); });
+  // Any other address in Text2 (a new pick, the sample) ends the heading row's note.
+  connect(Text2, &QLineEdit::textChanged, this, [this](const QString& text) {
+    if (text != address_below_ && text != address_with_headings_) ForgetHeadingRow();
+  });
+}
+
+void Form1::ProposeFromHeadings(sheet::Workbook workbook, const QString& path, const std::string& address) {
+  ForgetHeadingRow();
+  run::BlockHeadings headings;
+  try {
+    sheet::OpenedWorkbook opened(std::move(workbook), ToUtf8(path), env_.format);
+    headings = run::ReadBlockHeadings(opened, address);
+  } catch (const std::exception&) {
+    return;  // a first row that cannot be read proposes nothing; the block stays as marked
+  }
+  if (!headings.proposal.reads_as_headings || headings.first_row.size() != columns_.Count()) return;
+  std::vector<std::string> kinds = std::move(headings.proposal.kinds);
+  // The user's own choices under these headings win over the table's proposals.
+  if (auto remembered = commands::RememberedKinds(env_.settings, headings.first_row)) kinds = std::move(*remembered);
+  for (std::size_t j = 1; j <= kinds.size(); ++j) columns_.SetType(j, kinds[j - 1]);
+  heading_row_ = std::move(headings.first_row);
+  remembered_kinds_ = std::move(kinds);
+  address_with_headings_ = ToQString(address);
+  if (!headings.address_below) return;  // a block of one row keeps it
+  address_below_ = ToQString(*headings.address_below);
+  Text2->setText(address_below_);
+  ShowHeadingNote();
+}
+
+void Form1::ShowHeadingNote() {
+  const bool left_out = Text2->text() == address_below_;
+  Frame3->setTitle(left_out ? kHeadingsLeftOutTitle : kHeadingsExportedTitle);
+  Label1->setText(Link(left_out ? QStringLiteral("Export the first row too") : QStringLiteral("Leave it out")));
+  Place(Text2, 240, 300, 4035, 345);
+  Label1->show();
+}
+
+void Form1::ForgetHeadingRow() {
+  heading_row_.clear();
+  remembered_kinds_.clear();
+  address_with_headings_.clear();
+  address_below_.clear();
+  if (Label1->isHidden()) return;
+  Label1->hide();
+  Frame3->setTitle(QStringLiteral("Range Address"));
+  Place(Text2, 240, 300, 7335, 345);
+}
+
+void Form1::Label1_LinkActivated() {
+  if (address_below_.isEmpty()) return;
+  Text2->setText(Text2->text() == address_below_ ? address_with_headings_ : address_below_);
+  ShowHeadingNote();
+}
+
+void Form1::RememberHeadingKinds() {
+  if (heading_row_.empty() || heading_row_.size() != columns_.Count()) return;
+  std::vector<std::string> kinds;
+  for (std::size_t j = 1; j <= columns_.Count(); ++j) kinds.push_back(columns_.TypeOf(j));
+  if (kinds == remembered_kinds_) return;  // showing a line's kind in the chooser changes nothing
+  remembered_kinds_ = kinds;
+  // A store that cannot be written stops nothing: the list keeps the kinds for this block.
+  commands::RememberKinds(env_.settings, heading_row_, kinds);
 }
 
 // --- output folder, help, save -------------------------------------------------------------

@@ -28,6 +28,7 @@
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTreeView;
@@ -103,6 +104,9 @@ class Form1 : public QWidget, public run::PointerControl {
   // The block pick: reads the workbook, lets the user mark a block in the sheet window, and on
   // OK puts its address in Text2 and one line per block column in the list.
   void PickCellBlock(const QString& path);
+  // The link beside Text2 after a pick whose first row reads as headings: exports that row
+  // too, or leaves it out again.
+  void Label1_LinkActivated();
   // Hover rules.
   void ButtonHover();
   void PlainAreaHover();
@@ -137,6 +141,8 @@ class Form1 : public QWidget, public run::PointerControl {
   QGroupBox* Frame5 = nullptr;
   QComboBox* Combo2 = nullptr;  // the address book the files are for: the vCard version
   QCheckBox* Check1 = nullptr;  // all rows in one file
+  // Beside Text2, shown only when the block's first row was read as headings.
+  QLabel* Label1 = nullptr;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -176,6 +182,12 @@ class Form1 : public QWidget, public run::PointerControl {
   void ShowOutputChoice(const commands::OutputChoice& choice);
   void OutputChoiceChanged();
   std::optional<std::size_t> SelectedLine() const;
+  // The heading row: kinds proposed from the block's first row and the block moved below it.
+  void BuildHeadingNote();
+  void ProposeFromHeadings(sheet::Workbook workbook, const QString& path, const std::string& address);
+  void ShowHeadingNote();
+  void ForgetHeadingRow();
+  void RememberHeadingKinds();
 
   Form1Environment env_;
   mapping::ColumnList columns_;
@@ -188,6 +200,12 @@ class Form1 : public QWidget, public run::PointerControl {
   bool skin_applied_ = false;
   bool centred_with_frame_ = false;
   std::unique_ptr<BackgroundExport> export_;
+  // The first row of the picked block when it reads as headings (empty otherwise), the block
+  // with and without it, and the kinds last proposed or stored for it.
+  std::vector<std::string> heading_row_;
+  QString address_with_headings_;
+  QString address_below_;
+  std::vector<std::string> remembered_kinds_;
 };
 
 }  // namespace cw::app

@@ -8,6 +8,7 @@
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -75,6 +76,48 @@ sheet::Workbook MakeBook() {
   return book;
 }
 
+// Outlook's CSV headings above two contacts, on the one sheet "Contacts".
+const char* const kOutlookHeadings[] = {"Title",
+                                        "First Name",
+                                        "Middle Name",
+                                        "Last Name",
+                                        "Suffix",
+                                        "Company",
+                                        "Job Title",
+                                        "Business Street",
+                                        "Business City",
+                                        "Business State",
+                                        "Business Postal Code",
+                                        "Business Country/Region",
+                                        "Home Street",
+                                        "Home City",
+                                        "Home State",
+                                        "Home Postal Code",
+                                        "Home Country/Region",
+                                        "Business Fax",
+                                        "Business Phone",
+                                        "Home Fax",
+                                        "Home Phone",
+                                        "Mobile Phone",
+                                        "Pager",
+                                        "E-mail Address",
+                                        "Birthday",
+                                        "Web Page",
+                                        "Notes"};
+constexpr int kOutlookColumns = static_cast<int>(std::size(kOutlookHeadings));
+
+sheet::Workbook MakeOutlookBook() {
+  sheet::Workbook book;
+  book.sheets.emplace_back("Contacts");
+  for (std::uint16_t c = 0; c < kOutlookColumns; ++c) {
+    AddText(book, book.sheets[0], 0, c, kOutlookHeadings[c]);
+    AddText(book, book.sheets[0], 1, c, "Ann");
+    AddText(book, book.sheets[0], 2, c, "Bo");
+  }
+  book.sheets[0].Finish();
+  return book;
+}
+
 void SelectCells(sheet::SheetWindow& window, int top, int left, int bottom, int right) {
   auto* model = window.Grid()->model();
   window.Grid()->selectionModel()->select(QItemSelection(model->index(top, left), model->index(bottom, right)),
@@ -137,6 +180,7 @@ struct Harness {
   bool engine_available = true;
   std::function<void(vcard::ExportEncoding, const run::ExportInputs&, run::PointerControl&)> save;
   int workbooks_read = 0;
+  std::function<sheet::Workbook()> book = MakeBook;
   std::unique_ptr<Form1> form;
 
   Harness() {
@@ -160,7 +204,7 @@ struct Harness {
         [this](const std::string& path) {
           ++workbooks_read;
           if (path != workbook_path.toStdString()) throw std::runtime_error("Not a workbook: " + path);
-          return MakeBook();
+          return book();
         },
         {},
         [this](vcard::ExportEncoding encoding, const run::ExportInputs& inputs, app::RunOutside& outside) {
@@ -206,6 +250,7 @@ class Form1Test : public QObject {
   void BrowsePickCancelledOrUnreadable();
   void BrowsePickConfirmedOnAnotherSheet();
   void BrowseSecondPickReplacesTheList();
+  void HeadingRowProposesTheKindsAndMovesTheBlock();
   void SampleCommand();
   void OutputFolderBrowse_data();
   void OutputFolderBrowse();
@@ -723,6 +768,65 @@ void Form1Test::BrowseSecondPickReplacesTheList() {
   QCOMPARE(form.ListView1->model()->rowCount(), 2);
   QCOMPARE(form.Columns().Line(2).caption, std::string("Column2"));
   QCOMPARE(form.Text2->text(), QStringLiteral("$A$1:$B$3"));
+}
+
+void Form1Test::HeadingRowProposesTheKindsAndMovesTheBlock() {
+  Harness h;
+  h.book = MakeOutlookBook;
+  Form1& form = h.Load();
+  h.dialogs.open_answer = h.workbook_path;
+  int first_row = 0;
+  h.dialogs.pick = [&](sheet::SheetWindow& window) {
+    SelectCells(window, first_row, 0, 2, kOutlookColumns - 1);
+    return true;
+  };
+  form.PushButton2_Click();
+  // Kinds this build does not have yet propose "Ignore" until they come.
+  const auto kind = [](const char* text) { return mapping::FieldKindFromText(text) ? text : "Ignore"; };
+  const std::vector<std::string> proposed = {
+      "Title",           "First Name",   "Middle Initial", "Last Name",   "Ignore",       kind("Organization"),
+      kind("Job Title"), "Work Address", "Work City",      "Work Region", "Work Zip",     "Work Country",
+      "Home Address",    "Home City",    "Home Region",    "Home Zip",    "Home Country", "Work Fax",
+      "Work Voice",      "Home Fax",     "Home Voice",     "Cellular",    "Pager",        "Email",
+      "Birthday",        "Website Work", "Notes"};
+  const auto kinds = [&form] {
+    std::vector<std::string> shown;
+    for (int row = 0; row < form.ListView1->model()->rowCount(); ++row) {
+      shown.push_back(form.ListView1->model()->index(row, 1).data().toString().toStdString());
+    }
+    return shown;
+  };
+  QCOMPARE(kinds(), proposed);
+  QCOMPARE(form.Text2->text(), QStringLiteral("$A$2:$AA$3"));
+  QVERIFY(form.Label1->isVisibleTo(&form));
+  QVERIFY(form.Frame3->title().contains(QStringLiteral("left out")));
+
+  // The link takes the move back, and makes it again; the kinds stay.
+  emit form.Label1->linkActivated(QStringLiteral("row"));
+  QCOMPARE(form.Text2->text(), QStringLiteral("$A$1:$AA$3"));
+  QVERIFY(form.Label1->text().contains(QStringLiteral("Leave it out")));
+  emit form.Label1->linkActivated(QStringLiteral("row"));
+  QCOMPARE(form.Text2->text(), QStringLiteral("$A$2:$AA$3"));
+  QCOMPARE(kinds(), proposed);
+
+  // A kind the user changes is remembered for the next block under the same headings.
+  form.ListView1->setCurrentIndex(form.ListView1->model()->index(4, 0));  // "Suffix"
+  form.Combo1->setCurrentIndex(form.Combo1->findText(QStringLiteral("Notes")));
+  std::vector<std::string> chosen = proposed;
+  chosen[4] = "Notes";
+  QCOMPARE(kinds(), chosen);
+  form.PushButton2_Click();
+  QCOMPARE(kinds(), chosen);
+
+  // A block of contacts alone: every kind "Ignore", the address as marked, no note.
+  first_row = 1;
+  form.PushButton2_Click();
+  QCOMPARE(kinds(), std::vector<std::string>(kOutlookColumns, "Ignore"));
+  QCOMPARE(form.Text2->text(), QStringLiteral("$A$2:$AA$3"));
+  QVERIFY(!form.Label1->isVisibleTo(&form));
+  QCOMPARE(form.Frame3->title(), QStringLiteral("Range Address"));
+  QCOMPARE(form.Text2->width(), form.Px(7335));
+  QVERIFY(h.dialogs.boxes.empty());
 }
 
 void Form1Test::SampleCommand() {

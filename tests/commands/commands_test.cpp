@@ -1,8 +1,10 @@
-// The encoding help text and the settings store behind the output folder.
+// The encoding help text, the settings store behind the output folder, and the kinds
+// remembered per heading row.
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "commands/encoding_help.h"
+#include "commands/heading_memory.h"
 #include "commands/output_choice.h"
 #include "commands/settings_store.h"
 #include "run/statements.h"
@@ -45,6 +47,7 @@ class CommandsTest : public QObject {
   void SettingsTellAbsentFromEmpty_data();
   void SettingsTellAbsentFromEmpty();
   void DefaultStoreLivesUnderTheUsersConfigFolder();
+  void KindsAreRememberedPerHeadingRow();
 };
 
 void CommandsTest::HelpExplainsTheEncodingsThenTheAddressBooks() {
@@ -132,6 +135,32 @@ void CommandsTest::DefaultStoreLivesUnderTheUsersConfigFolder() {
   const QString content = QString::fromUtf8(file.readAll());
   QVERIFY(content.contains(QStringLiteral("[Cardwright]")));
   QVERIFY(content.contains(QStringLiteral("Text3=/x/")));
+}
+
+void CommandsTest::KindsAreRememberedPerHeadingRow() {
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("settings.ini"));
+  const std::vector<std::string> row = {"Vorname", "Kundennummer", "Handy"};
+  const std::vector<std::string> kinds = {"First Name", "Notes", "Work Voice"};
+  {
+    commands::IniSettingsStore store(file);
+    QVERIFY(!commands::RememberedKinds(store, row));
+    QVERIFY(commands::RememberKinds(store, row, kinds));
+  }
+  commands::IniSettingsStore again(file);
+  QVERIFY(commands::RememberedKinds(again, row) == kinds);
+  // The same headings as another sheet spells them; not the same headings in another order.
+  QVERIFY(commands::RememberedKinds(again, std::vector<std::string>{"VORNAME", "Kunden-Nummer", "handy"}) == kinds);
+  QVERIFY(!commands::RememberedKinds(again, std::vector<std::string>{"Handy", "Kundennummer", "Vorname"}));
+  // A stored list that no longer fits, or names a kind this build lacks.
+  QVERIFY(commands::RememberKinds(again, row, std::vector<std::string>{"First Name", "Notes"}));
+  QVERIFY(!commands::RememberedKinds(again, row));
+  QVERIFY(commands::RememberKinds(again, row, std::vector<std::string>{"First Name", "Shoe Size", "Cellular"}));
+  QVERIFY(commands::RememberedKinds(again, row) == (std::vector<std::string>{"First Name", "Ignore", "Cellular"}));
+  // A store that cannot be written says so and throws nothing.
+  QFile(dir.filePath(QStringLiteral("config"))).open(QIODevice::WriteOnly);
+  commands::IniSettingsStore blocked(dir.filePath(QStringLiteral("config/settings.ini")));
+  QVERIFY(!commands::RememberKinds(blocked, row, kinds));
 }
 
 QTEST_MAIN(CommandsTest)

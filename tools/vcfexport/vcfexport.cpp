@@ -1,9 +1,13 @@
 // vcfexport [--vcard 2.1|3.0|4.0] [--one-file] WORKBOOK ADDRESS OUTDIR ansi|utf8 KIND...
+// vcfexport --propose WORKBOOK ADDRESS
 // Runs the export of the save buttons from the command line: the column list holds one line
 // per KIND (field-kind texts as the chooser shows them, "Ignore" included); --vcard and
 // --one-file are the output choice beside the buttons (2.1, one file per row by default). Failure reports
 // go to stderr as the error box shows them, each followed by a line of dashes; the run's
 // final message goes to stdout. Exit 0 when the run reached its final message.
+// --propose prints, one line per block column, the kind its heading in the block's first row
+// proposes ("Ignore" when none), as the window proposes it on a block pick; when that row reads
+// as headings, stderr says which block leaves it out.
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -11,6 +15,7 @@
 
 #include "mapping/column_list.h"
 #include "run/export_run.h"
+#include "run/heading_row.h"
 #include "run/regional_settings.h"
 #include "run/statements.h"
 
@@ -49,9 +54,27 @@ class NoPointer : public PointerControl {
 
 }  // namespace
 
+int Propose(const std::string& workbook_path, const std::string& address) {
+  const RegionalSettings regional = RegionalSettings::FromEnvironment();
+  cw::sheet::Application application(regional.format);
+  try {
+    const BlockHeadings headings = ReadBlockHeadings(application.Open(workbook_path), address);
+    for (const std::string& kind : headings.proposal.kinds) std::cout << kind << '\n';
+    if (headings.address_below) {
+      std::cerr << "vcfexport: the first row reads as headings; " << *headings.address_below
+                << " is the block without it\n";
+    }
+  } catch (const std::exception& e) {
+    std::cerr << "vcfexport: " << workbook_path << ": " << FailureInWords(e) << '\n';
+    return 1;
+  }
+  return 0;
+}
+
 int Export(int argc, char** argv) {
   constexpr const char* kUsage =
-      "usage: vcfexport [--vcard 2.1|3.0|4.0] [--one-file] WORKBOOK ADDRESS OUTDIR ansi|utf8 KIND...\n";
+      "usage: vcfexport [--vcard 2.1|3.0|4.0] [--one-file] WORKBOOK ADDRESS OUTDIR ansi|utf8 KIND...\n"
+      "       vcfexport --propose WORKBOOK ADDRESS\n";
   std::vector<std::string> args(argv + 1, argv + argc);
   cw::vcard::VCardVersion version = cw::vcard::VCardVersion::k21;
   bool one_file = false;
@@ -105,6 +128,13 @@ int Export(int argc, char** argv) {
 int main(int argc, char** argv) {
   // The run reports its own failures; one that escapes it still ends in words, never an abort.
   try {
+    if (argc >= 2 && std::string_view(argv[1]) == "--propose") {
+      if (argc != 4) {
+        std::fputs("usage: vcfexport --propose WORKBOOK ADDRESS\n", stderr);
+        return 2;
+      }
+      return Propose(argv[2], argv[3]);
+    }
     return Export(argc, argv);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", cw::run::FailureInWords(e));
