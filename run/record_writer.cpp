@@ -1,5 +1,8 @@
 #include "run/record_writer.h"
 
+#include <dirent.h>
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <stdexcept>
 #include <system_error>
@@ -9,11 +12,42 @@
 #include "vcard/record_file.h"
 
 namespace cw::run {
-namespace {}  // namespace
+namespace {
+
+// How many descriptors the process has open, or nothing when /proc cannot tell.
+std::optional<std::size_t> OpenDescriptors() {
+  DIR* dir = ::opendir("/proc/self/fd");
+  if (!dir) return std::nullopt;
+  std::size_t count = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (entry->d_name[0] != '.') ++count;
+  }
+  ::closedir(dir);
+  return count > 0 ? count - 1 : 0;  // not the listing's own
+}
+
+// How many record files may be open at once: what the open-file limit leaves after the
+// descriptors open now and the reserve; the whole window when the limit leaves room for it.
+std::size_t FilesWindow() {
+  constexpr std::size_t kWholeWindow = RecordWriter::kBatchSize * RecordWriter::kMaxBatches;
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return kWholeWindow;
+  const std::size_t most = static_cast<std::size_t>(std::min<rlim_t>(limit.rlim_cur, 1u << 20));
+  const std::size_t held =
+      OpenDescriptors().value_or(RecordWriter::kReservedDescriptors) + RecordWriter::kReservedDescriptors;
+  return std::clamp<std::size_t>(most > held ? most - held : 0, 1, kWholeWindow);
+}
+
+}  // namespace
 
 RecordWriter::RecordWriter(FileStatements statements, std::string location, unsigned writers)
     : statements_(statements), location_(std::move(location)) {
-  filling_.jobs.reserve(kBatchSize);
+  // Under a low open-file limit, smaller batches keep several of them on their way, so the
+  // writers still overlap with the rows; the whole window is kMaxBatches of kBatchSize.
+  const std::size_t window = FilesWindow();
+  batch_size_ = std::clamp<std::size_t>(window / 4, 1, kBatchSize);
+  most_batches_ = std::clamp<std::size_t>(window / batch_size_, 1, kMaxBatches);
+  filling_.jobs.reserve(batch_size_);
   // The submitting thread writes too when it is ahead, so one core is left to it.
   if (writers == 0) {
     const unsigned cores = std::thread::hardware_concurrency();
@@ -160,21 +194,27 @@ void RecordWriter::HandOver() {
   if (writers_waiting_ > 0) work_.notify_one();
   // A full window means the rows come faster than the writers take them: rather than wait,
   // the submitting thread writes the oldest waiting batch itself.
-  while (in_flight_ >= kMaxBatches) {
+  while (in_flight_ >= most_batches_) {
     if (!queue_.empty()) {
       WriteOldestBatch(lock);
       continue;
     }
     submitter_waiting_ = true;
-    space_.wait(lock, [&] { return in_flight_ < kMaxBatches || !queue_.empty(); });
+    space_.wait(lock, [&] { return in_flight_ < most_batches_ || !queue_.empty(); });
     submitter_waiting_ = false;
   }
   lock.unlock();
   filling_.number = number + 1;
-  filling_.jobs.reserve(kBatchSize);
+  filling_.jobs.reserve(batch_size_);
 }
 
 void RecordWriter::Submit(Job job) {
+  // The folder is opened when its first row comes, not when a writer gets to it: the files
+  // then go where the folder was at that row, even if it is renamed before they are made.
+  const std::size_t slash = job.path.rfind('/');
+  if (slash != std::string::npos && !IsFolderOf(submitted_folder_.get(), job.path, slash)) {
+    submitted_folder_ = FolderOf(job.path, slash);
+  }
   if (threads_.empty()) {
     std::vector<Job> one;
     one.push_back(std::move(job));
@@ -183,7 +223,7 @@ void RecordWriter::Submit(Job job) {
     return;
   }
   filling_.jobs.push_back(std::move(job));
-  if (filling_.jobs.size() >= kBatchSize) HandOver();
+  if (filling_.jobs.size() >= batch_size_) HandOver();
 }
 
 std::vector<RecordWriter::Report> RecordWriter::TakeFinished() {

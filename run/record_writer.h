@@ -9,6 +9,11 @@
 // lock, and a writer is woken only when one sleeps. At most kMaxBatches batches are on their
 // way, which bounds the memory of a run by a window of rows.
 //
+// Each file of that window is open from its creation to its close (an unnamed file has no
+// other hold on its bytes), so the window is also cut to what the process's open-file limit
+// leaves: a run under a limit of 64 writes smaller batches, fewer at a time, rather than
+// failing rows with "Too many open files".
+//
 // The writers take whole batches, and the submitting thread writes batches too whenever the
 // window is full (the rows then come faster than the files go), so the work of a run spreads
 // over every core whichever side is the slower: one writer per core but one. A file is
@@ -118,6 +123,9 @@ class RecordWriter : public ReportSource {
   static constexpr std::size_t kBatchSize = 64;
   static constexpr std::size_t kMaxBatches = 8;
   static constexpr unsigned kMostWriters = 4;
+  // Descriptors left to the rest of the program beside the files of the window: the reader's
+  // workbook, the output folder and its listing, a second descriptor while a name is replaced.
+  static constexpr std::size_t kReservedDescriptors = 16;
 
  private:
   struct Batch {
@@ -150,7 +158,10 @@ class RecordWriter : public ReportSource {
 
   const FileStatements statements_;
   const std::string location_;
-  Batch filling_;  // the submitting thread's alone
+  std::size_t batch_size_ = kBatchSize;                          // files per batch
+  std::size_t most_batches_ = kMaxBatches;                       // batches on their way at once
+  Batch filling_;                                                // the submitting thread's alone
+  std::shared_ptr<const vcard::OutputFolder> submitted_folder_;  // the submitting thread's: the last job's folder
   mutable std::mutex mutex_;
   std::condition_variable work_;          // a batch is queued, or the writers must stop
   std::condition_variable space_;         // a batch is done

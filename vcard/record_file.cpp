@@ -17,6 +17,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "vcard/file_write.h"
 #include "vcard/vcard_line.h"
 
 namespace cw::vcard {
@@ -54,8 +55,13 @@ std::pair<std::string, std::string> SplitPath(const std::string& path) {
   return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
 }
 
-// An unnamed file in `folder`, or -1 with errno set.
-int OpenUnnamed(const std::string& folder) { return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666); }
+// A folder's descriptor for the *at calls of its files, or -1 with errno set. O_PATH: a folder
+// the user may write but not list is still reached.
+int OpenFolder(const std::string& folder) { return ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC); }
+
+// An unnamed file in the folder `where` relative to `dir` ("." for the folder `dir` itself),
+// or -1 with errno set.
+int OpenUnnamed(int dir, const char* where) { return ::openat(dir, where, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666); }
 
 // The descriptor's path through /proc, which links an unnamed file by its descriptor.
 std::string SelfPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
@@ -88,17 +94,19 @@ bool UnnamedFilesUnsupported(int error) { return error == EOPNOTSUPP || error ==
 constexpr std::string_view kTemporaryPrefix = ".cardwright-";
 constexpr std::string_view kTemporarySuffix = ".tmp";
 
-// A new named temporary in `folder`; -1 with errno set when none can be made.
-int OpenNamedTemporary(const std::string& folder, std::string& temp_path) {
+// A new named temporary relative to `dir`, its name (`temp_name`) beginning with `prefix`
+// ("" in the folder `dir` itself; the folder's path and "/" when `dir` is AT_FDCWD); -1 with
+// errno set when none can be made.
+int OpenNamedTemporary(int dir, const std::string& prefix, std::string& temp_name) {
   static std::atomic<unsigned long> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
-    temp_path = folder + "/" + std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "-" +
-                std::to_string(counter++) + std::string(kTemporarySuffix);
-    const int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    temp_name = prefix + std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
+                std::string(kTemporarySuffix);
+    const int fd = ::openat(dir, temp_name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) return fd;
     if (errno != EEXIST) break;
   }
-  temp_path.clear();
+  temp_name.clear();
   return -1;
 }
 
@@ -120,8 +128,6 @@ std::optional<pid_t> TemporaryOwner(std::string_view name) {
   }
   return static_cast<pid_t>(std::stol(std::string(name.substr(0, dash))));
 }
-
-std::atomic<WriteCall> g_write_call{nullptr};
 
 // Refuses replacing the file `name` (its status `target`) where the rename would fail, and
 // where the user may not write it.
@@ -213,7 +219,7 @@ std::string RecordFileBytes(std::string_view record, ExportEncoding encoding, VC
 }
 
 OutputFolder::OutputFolder(std::string path) : path_(std::move(path)) {
-  fd_ = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  fd_ = OpenFolder(path_);
   if (fd_ < 0) return;
   // One pass over the folder spares every new file a lookup of its own. A folder of very many
   // names is not held in memory: its files are looked up one by one instead.
@@ -252,23 +258,22 @@ OutputFolder::~OutputFolder() {
 }
 
 RecordFile::RecordFile(RecordFile&& other) noexcept
-    : fd_(other.fd_),
+    : fd_(std::exchange(other.fd_, -1)),
       folder_fd_(other.folder_fd_),
+      owns_folder_(std::exchange(other.owns_folder_, false)),
       path_(std::move(other.path_)),
       name_(std::move(other.name_)),
-      temp_path_(std::move(other.temp_path_)) {
-  other.fd_ = -1;
-}
+      temp_name_(std::move(other.temp_name_)) {}
 
 RecordFile& RecordFile::operator=(RecordFile&& other) noexcept {
   if (this != &other) {
     Discard();
-    fd_ = other.fd_;
+    fd_ = std::exchange(other.fd_, -1);
     folder_fd_ = other.folder_fd_;
+    owns_folder_ = std::exchange(other.owns_folder_, false);
     path_ = std::move(other.path_);
     name_ = std::move(other.name_);
-    temp_path_ = std::move(other.temp_path_);
-    other.fd_ = -1;
+    temp_name_ = std::move(other.temp_name_);
   }
   return *this;
 }
@@ -276,59 +281,73 @@ RecordFile& RecordFile::operator=(RecordFile&& other) noexcept {
 RecordFile::~RecordFile() { Discard(); }
 
 void RecordFile::Discard() noexcept {
-  if (fd_ < 0) return;
-  ::close(fd_);  // an unnamed file goes with its last descriptor
-  if (!temp_path_.empty()) ::unlink(temp_path_.c_str());
-  fd_ = -1;
+  if (fd_ >= 0) {
+    ::close(fd_);  // an unnamed file goes with its last descriptor
+    if (!temp_name_.empty()) ::unlinkat(folder_fd_, temp_name_.c_str(), 0);
+    fd_ = -1;
+  }
+  ReleaseFolder();
+}
+
+void RecordFile::ReleaseFolder() noexcept {
+  if (owns_folder_) ::close(folder_fd_);
+  owns_folder_ = false;
 }
 
 RecordFile RecordFile::Create(const std::string& path) {
   const auto [folder, name] = SplitPath(path);
   if (name.empty()) throw std::runtime_error("Bad file name: " + path);
-  return CreateAt(-1, folder, name, false);
+  // Held open until the file is closed, so that the file keeps to this folder wherever it
+  // goes; where it cannot be opened, the steps below say why by the whole path.
+  const int folder_fd = OpenFolder(folder);
+  return CreateAt(folder_fd, folder_fd >= 0, folder, name, false);
 }
 
 RecordFile RecordFile::Create(const OutputFolder& folder, const std::string& name) {
   // A name the folder did not hold needs no lookup of its own. Should it appear in the
   // meantime, Close finds it taken and replaces it the way it replaces any existing file.
   const bool surely_new = folder.Descriptor() >= 0 && name.size() <= NAME_MAX && !folder.MayHold(name);
-  return CreateAt(folder.Descriptor(), folder.Path(), name, surely_new);
+  return CreateAt(folder.Descriptor(), false, folder.Path(), name, surely_new);
 }
 
-RecordFile RecordFile::CreateAt(int folder_fd, const std::string& folder, const std::string& name, bool surely_new) {
-  const std::string path = folder + "/" + name;
-  if (name.empty()) throw std::runtime_error("Bad file name: " + path);
+RecordFile RecordFile::CreateAt(int folder_fd, bool owns_folder, const std::string& folder, const std::string& name,
+                                bool surely_new) {
   RecordFile file;
-  file.path_ = path;
   // Relative to the open folder where it is open, else by the whole path.
   const bool relative = folder_fd >= 0;
   file.folder_fd_ = relative ? folder_fd : AT_FDCWD;
+  file.owns_folder_ = relative && owns_folder;
+  const std::string path = folder + "/" + name;
+  if (name.empty()) throw std::runtime_error("Bad file name: " + path);
+  file.path_ = path;
   file.name_ = relative ? name : path;
+  const std::string temp_prefix = relative ? std::string() : folder + "/";
   if (surely_new && relative) {
-    file.fd_ = ::openat(folder_fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    file.fd_ = OpenUnnamed(folder_fd, ".");
     if (file.fd_ >= 0) return file;
   }
   struct stat target {};
   if (::fstatat(file.folder_fd_, file.name_.c_str(), &target, 0) == 0) {
     CheckReplaceable(target, file.folder_fd_, file.name_, path);
-    file.fd_ = OpenNamedTemporary(folder, file.temp_path_);
+    file.fd_ = OpenNamedTemporary(file.folder_fd_, temp_prefix, file.temp_name_);
     if (file.fd_ < 0) FailWithErrno("Cannot create file", path, errno);
     ::fchmod(file.fd_, target.st_mode & 07777);  // best effort: the contents matter more
     return file;
   }
   // No such name yet (stat has also checked the name's length and the folders on the way).
   if (errno != ENOENT) FailWithErrno("Cannot create file", path, errno);
-  file.fd_ = relative ? ::openat(folder_fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666) : OpenUnnamed(folder);
-  if (file.fd_ < 0 && UnnamedFilesUnsupported(errno)) file.fd_ = OpenNamedTemporary(folder, file.temp_path_);
+  file.fd_ = OpenUnnamed(file.folder_fd_, relative ? "." : folder.c_str());
+  if (file.fd_ < 0 && UnnamedFilesUnsupported(errno)) {
+    file.fd_ = OpenNamedTemporary(file.folder_fd_, temp_prefix, file.temp_name_);
+  }
   if (file.fd_ < 0) FailWithErrno("Cannot create file", path, errno);
   return file;
 }
 
 void RecordFile::Write(std::string_view bytes) {
   if (fd_ < 0) throw std::runtime_error("Bad file name or number: no file is open for writing");
-  const WriteCall write_call = g_write_call.load();
   while (!bytes.empty()) {
-    const long n = write_call ? write_call(fd_, bytes.data(), bytes.size()) : ::write(fd_, bytes.data(), bytes.size());
+    const long n = internal::WriteFileBytes(fd_, bytes.data(), bytes.size());
     if (n < 0) {
       if (errno == EINTR) continue;
       const int error = errno;
@@ -341,8 +360,13 @@ void RecordFile::Write(std::string_view bytes) {
 
 void RecordFile::Close() {
   if (fd_ < 0) return;
+  // A folder opened for this file alone is let go however the close ends.
+  struct Release {
+    RecordFile& file;
+    ~Release() { file.ReleaseFolder(); }
+  } release{*this};
   const int fd = std::exchange(fd_, -1);
-  if (temp_path_.empty()) {
+  if (temp_name_.empty()) {
     // Create, write, link, close: the name appears with the whole file behind it.
     const int linked = LinkUnnamed(fd, folder_fd_, name_);
     const int error = errno;
@@ -356,12 +380,12 @@ void RecordFile::Close() {
   }
   if (::close(fd) != 0) {
     const int error = errno;
-    ::unlink(temp_path_.c_str());
+    ::unlinkat(folder_fd_, temp_name_.c_str(), 0);
     FailWithErrno("Cannot write file", path_, error);
   }
-  if (::rename(temp_path_.c_str(), path_.c_str()) != 0) {
+  if (::renameat(folder_fd_, temp_name_.c_str(), folder_fd_, name_.c_str()) != 0) {
     const int error = errno;
-    ::unlink(temp_path_.c_str());
+    ::unlinkat(folder_fd_, temp_name_.c_str(), 0);
     FailWithErrno("Cannot create file", path_, error);
   }
 }
@@ -381,15 +405,16 @@ void RecordFile::ReplaceTakenName(int fd) {
     ::fchmod(fd, target.st_mode & 07777);  // best effort, as at Create
   }
   std::string temp;
-  const int temp_fd = OpenNamedTemporary(SplitPath(path_).first, temp);
+  const std::string temp_prefix = folder_fd_ == AT_FDCWD ? SplitPath(path_).first + "/" : std::string();
+  const int temp_fd = OpenNamedTemporary(folder_fd_, temp_prefix, temp);
   if (temp_fd >= 0) {
     ::close(temp_fd);
-    ::unlink(temp.c_str());
-    if (::linkat(AT_FDCWD, SelfPath(fd).c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+    ::unlinkat(folder_fd_, temp.c_str(), 0);
+    if (LinkUnnamed(fd, folder_fd_, temp) == 0) {
       ::close(fd);
-      if (::rename(temp.c_str(), path_.c_str()) == 0) return;
+      if (::renameat(folder_fd_, temp.c_str(), folder_fd_, name_.c_str()) == 0) return;
       const int rename_error = errno;
-      ::unlink(temp.c_str());
+      ::unlinkat(folder_fd_, temp.c_str(), 0);
       FailWithErrno("Cannot create file", path_, rename_error);
     }
   }
@@ -398,18 +423,24 @@ void RecordFile::ReplaceTakenName(int fd) {
 }
 
 std::optional<std::string> FolderWriteProblem(const std::string& folder) {
-  int fd = OpenUnnamed(folder);
+  const int folder_fd = OpenFolder(folder);
+  if (folder_fd < 0) return std::string(std::strerror(errno));
+  int fd = OpenUnnamed(folder_fd, ".");
   std::string temp;
-  if (fd < 0 && UnnamedFilesUnsupported(errno)) fd = OpenNamedTemporary(folder, temp);
-  if (fd < 0) return std::string(std::strerror(errno));
-  ::close(fd);
-  if (!temp.empty()) ::unlink(temp.c_str());
+  if (fd < 0 && UnnamedFilesUnsupported(errno)) fd = OpenNamedTemporary(folder_fd, "", temp);
+  const int error = errno;
+  if (fd >= 0) {
+    ::close(fd);
+    if (!temp.empty()) ::unlinkat(folder_fd, temp.c_str(), 0);
+  }
+  ::close(folder_fd);
+  if (fd < 0) return std::string(std::strerror(error));
   return std::nullopt;
 }
 
 std::size_t RemoveLeftoverTemporaries(const std::string& folder) {
   std::size_t removed = 0;
-  DIR* dir = ::opendir(folder.c_str());
+  DIR* dir = ::opendir(folder.c_str());  // its names are removed relative to it, below
   if (!dir) return 0;
   while (const dirent* entry = ::readdir(dir)) {
     const auto pid = TemporaryOwner(entry->d_name);
@@ -421,7 +452,5 @@ std::size_t RemoveLeftoverTemporaries(const std::string& folder) {
   ::closedir(dir);
   return removed;
 }
-
-void SetWriteCallForTests(WriteCall call) { g_write_call.store(call); }
 
 }  // namespace cw::vcard

@@ -65,6 +65,9 @@ class OutputFolder {
 // An existing file is replaced by a named temporary beside it, renamed over it once complete,
 // with the old file's permission bits; a file the user may not write is refused at Create.
 // Where the file system has no unnamed files, new names take the temporary's way too.
+//
+// All of it is done relative to the folder's open descriptor, not by path: a folder renamed
+// or moved while its files are written gets them whole, and no temporary stays behind in it.
 class RecordFile {
  public:
   RecordFile() = default;
@@ -75,6 +78,7 @@ class RecordFile {
   // A file left unclosed is discarded: the target is untouched and no temporary stays.
   ~RecordFile();
 
+  // The file at `path`; its folder is opened and held until the file is closed.
   static RecordFile Create(const std::string& path);
   // The file `name` in `folder`, which stays open until the file is closed.
   static RecordFile Create(const OutputFolder& folder, const std::string& name);
@@ -86,17 +90,21 @@ class RecordFile {
 
  private:
   // The file `name` in `folder`, relative to `folder_fd` when that is open (not -1); the
-  // caller keeps `folder_fd` open until the file is closed. `surely_new`: the folder is known
-  // not to have held the name, so it is not looked up first.
-  static RecordFile CreateAt(int folder_fd, const std::string& folder, const std::string& name, bool surely_new);
+  // caller keeps `folder_fd` open until the file is closed, unless `owns_folder` hands it to
+  // the file. `surely_new`: the folder is known not to have held the name, so it is not
+  // looked up first.
+  static RecordFile CreateAt(int folder_fd, bool owns_folder, const std::string& folder, const std::string& name,
+                             bool surely_new);
   void Discard() noexcept;
+  void ReleaseFolder() noexcept;
   // Close's way when the name was taken while the file was written; closes `fd`.
   void ReplaceTakenName(int fd);
   int fd_ = -1;
-  int folder_fd_ = -1;  // the folder the unnamed file is linked into; -1: by its whole path
-  std::string path_;
-  std::string name_;       // the file's name in that folder
-  std::string temp_path_;  // the named temporary; empty for an unnamed file
+  int folder_fd_ = -1;        // the folder its names are relative to; AT_FDCWD: they are whole paths
+  bool owns_folder_ = false;  // folder_fd_ was opened for this file and closes with it
+  std::string path_;          // the whole path, for messages
+  std::string name_;          // the file's name relative to folder_fd_
+  std::string temp_name_;     // the named temporary's, relative to folder_fd_; empty for an unnamed file
 };
 
 // Why no file can be made in `folder` (the system's words: "Permission denied", "Read-only
@@ -104,11 +112,8 @@ class RecordFile {
 std::optional<std::string> FolderWriteProblem(const std::string& folder);
 
 // Removes the temporaries an earlier run killed mid-write left in `folder`: only names of
-// the form RecordFile gives them, of processes no longer running. Returns how many went.
+// the form RecordFile gives them, of processes no longer running, each removed relative to
+// the folder's descriptor. Returns how many went.
 std::size_t RemoveLeftoverTemporaries(const std::string& folder);
-
-// The write call record files use. Tests put in one that fails the way a full disk does.
-using WriteCall = long (*)(int fd, const void* data, std::size_t size);
-void SetWriteCallForTests(WriteCall call);  // nullptr restores the system's write
 
 }  // namespace cw::vcard

@@ -16,6 +16,7 @@
 #include <stdexcept>
 
 #include "run/regional_settings.h"
+#include "tests/run/write_seam.h"
 #include "tests/support/test_support.h"
 #include "vcard/record_file.h"
 
@@ -279,6 +280,44 @@ TEST_F(ExportRunTest, AFolderVanishingMidRunGivesCreateAndWriteReportsPerRow) {
   for (const auto& r : reporter_.reports) EXPECT_EQ(r.location, "in Tabulon5/20/2014.Form1.PushButton3_Click ");
 }
 
+// A folder renamed while the run writes into it gets every file whole under its new name,
+// and no temporary: files are made, replaced and named relative to the open folder. The
+// second run replaces the first run's files, each through a named temporary.
+TEST_F(ExportRunTest, AFolderRenamedMidRunGetsEveryFileWholeAndNoTemporary) {
+  columns_.FillColumnList(1);
+  columns_.SetType(1, "Notes");
+  script_.last_row = 300;
+  for (const bool one_file : {false, true}) {
+    SCOPED_TRACE(one_file ? "one file" : "a file per row");
+    TempFolder dir;
+    const std::string folder = dir.File("out");
+    const std::string moved = dir.File("moved");
+    std::filesystem::create_directory(folder);
+    for (const std::string_view note : {"old", "new"}) {
+      for (std::uint32_t row = 1; row <= script_.last_row; ++row) script_.cells[{row, 1}] = std::string(note);
+      script_.on_read = [&](std::uint32_t row) {
+        if (note == "new" && row == 150 && !std::filesystem::exists(moved)) std::filesystem::rename(folder, moved);
+      };
+      reporter_.reports.clear();
+      messages_.shown.clear();
+      Run(ExportEncoding::Utf8, folder, one_file);
+      EXPECT_TRUE(reporter_.reports.empty());
+      EXPECT_EQ(Messages(), std::vector<std::string>{"Done."});
+    }
+    script_.on_read = nullptr;
+    EXPECT_FALSE(std::filesystem::exists(folder));
+    const auto files = FilesIn(moved);
+    EXPECT_EQ(files.size(), one_file ? 1u : 300u);
+    for (const auto& name : files) {
+      SCOPED_TRACE(name);
+      const std::string bytes = ReadBytes(moved + "/" + name);
+      EXPECT_TRUE(name.starts_with("UTF8_") && name.ends_with(".vcf"));
+      EXPECT_EQ(bytes.find("NOTE:old"), std::string::npos);
+      EXPECT_NE(bytes.find("NOTE:new\r\nREV:20260101T090503\r\nEND:VCARD\r\n"), std::string::npos);
+    }
+  }
+}
+
 TEST_F(ExportRunTest, ReportsKeepTheOrderOfTheStatementsAcrossRows) {
   // Row 1's file fails (the folder goes during its read), then row 2's cell fails: the
   // reports come in the order the statements ran, whatever thread wrote the files.
@@ -376,9 +415,9 @@ TEST_F(ExportRunTest, ThreeRowsInARowWithoutTheirFileStopTheRunWithOneMessage) {
   script_.last_row = 9;
   g_write_calls = 0;
   g_failing_calls = (1u << 2) | (1u << 3) | (1u << 5) | (1u << 6) | (1u << 7);  // rows 2, 3 and 5 to 7
-  vcard::SetWriteCallForTests(FullDiskWrite);
+  testing::SetWriteCall(FullDiskWrite);
   Run(ExportEncoding::Ansi);
-  vcard::SetWriteCallForTests(nullptr);
+  testing::SetWriteCall(nullptr);
   EXPECT_EQ(reporter_.Statements(), (std::vector<int>{354, 354, 354, 354, 354}));
   EXPECT_EQ(Messages(),
             std::vector<std::string>{"The export stopped at row 7: the files of 3 rows in a row could not "
@@ -423,9 +462,9 @@ TEST_F(ExportRunTest, OneFileHoldsEveryRowOrNothing) {
     messages_.shown.clear();
     g_write_calls = 0;
     g_failing_calls = c.failing_calls;
-    vcard::SetWriteCallForTests(FullDiskWrite);
+    testing::SetWriteCall(FullDiskWrite);
     Run(ExportEncoding::Ansi, folder, /*one_file=*/true);
-    vcard::SetWriteCallForTests(nullptr);
+    testing::SetWriteCall(nullptr);
     EXPECT_EQ(reporter_.Statements(), c.reports);
     if (c.reports.empty()) {
       EXPECT_EQ(Messages(), std::vector<std::string>{"Done."});
@@ -457,7 +496,7 @@ TEST_F(ExportRunTest, OneFileKilledMidWriteLeavesNothing) {
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    vcard::SetWriteCallForTests([](int fd, const void* data, std::size_t size) -> long {
+    testing::SetWriteCall([](int fd, const void* data, std::size_t size) -> long {
       (void)::write(fd, data, size / 2);
       ::kill(::getpid(), SIGKILL);
       return -1;
@@ -480,9 +519,9 @@ TEST_F(ExportRunTest, ManyRowsKeepTheirOrderAndStopAtTheRightRowWhateverWriterWr
   for (std::uint32_t row = 1; row <= 1000; ++row) script_.cells[{row, 1}] = refused.count(row) ? "Refused" : "Ann";
   g_failing_calls = 0;
   g_failing_marker = "Refused";
-  vcard::SetWriteCallForTests(FullDiskWrite);
+  testing::SetWriteCall(FullDiskWrite);
   Run(ExportEncoding::Ansi);
-  vcard::SetWriteCallForTests(nullptr);
+  testing::SetWriteCall(nullptr);
   g_failing_marker = nullptr;
   EXPECT_EQ(reporter_.Statements(), std::vector<int>(6, 354));
   std::vector<std::string> reported;
