@@ -101,6 +101,8 @@ void OneFileWriter::Compose(std::vector<Row>& rows) {
     options.version = setup_.version;
     if (setup_.encoding == vcard::ExportEncoding::Ansi) options.ansi_code_page = &setup_.code_page;
     options.birthday_date = row.birthday_date;
+    options.anniversary_date = row.anniversary_date;
+    if (row.photo) options.photo = &*row.photo;
     options.uid = row.uid;
     std::size_t lost = 0;
     options.lost_characters = &lost;

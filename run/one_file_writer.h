@@ -42,6 +42,8 @@ class OneFileWriter : public ReportSource {
   struct Row {
     vcard::ContactFields fields;
     std::optional<vcard::Date> birthday_date;
+    std::optional<vcard::Date> anniversary_date;
+    std::optional<vcard::PhotoData> photo;
     std::string uid;
     vcard::LocalTime built;
   };
