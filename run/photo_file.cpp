@@ -14,9 +14,9 @@
 namespace cw::run {
 namespace {
 
-// The most pixels a photo to be shrunk may decode to (a 16,000 x 16,000 image), so that a
-// small file cannot claim gigabytes as it is decoded.
-constexpr long long kMaxPixels = 256LL * 1000 * 1000;
+// The most pixels a photo to be shrunk may decode to: a 48-megapixel camera's (8000 x 6000),
+// about 400 MB decoded, so that a small file cannot claim gigabytes as it is decoded.
+constexpr long long kMaxPixels = 50LL * 1000 * 1000;
 constexpr int kShrinkAttempts = 12;
 
 std::string_view TypeOf(std::string_view bytes) {
