@@ -54,12 +54,14 @@ OneFileWriter::~OneFileWriter() {
 }
 
 void OneFileWriter::Submit(Row row) {
+  if (row.photo) filling_photo_bytes_ += row.photo->bytes.size();
   filling_.push_back(std::move(row));
-  if (filling_.size() >= kBatchSize) HandOver();
+  if (filling_.size() >= kBatchSize || filling_photo_bytes_ >= kBatchPhotoBytes) HandOver();
 }
 
 void OneFileWriter::HandOver() {
   if (filling_.empty()) return;
+  filling_photo_bytes_ = 0;
   if (!thread_.joinable()) {
     Compose(filling_);
     filling_.clear();
