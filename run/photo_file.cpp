@@ -71,7 +71,7 @@ vcard::PhotoData ReadPhotoFile(std::string_view cell, const std::string& workboo
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) Fail(path, "is not a regular file");
   if (static_cast<unsigned long long>(st.st_size) > kMaxPhotoFileBytes) {
-    Fail(path, "is larger than " + std::to_string(kMaxPhotoFileBytes / (1024 * 1024)) + " MB");
+    Fail(path, "is larger than " + std::to_string(kMaxPhotoFileBytes / (std::size_t{1024} * 1024)) + " MB");
   }
   std::string bytes;
   bytes.resize(static_cast<std::size_t>(st.st_size));

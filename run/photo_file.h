@@ -17,8 +17,8 @@
 
 namespace cw::run {
 
-inline constexpr std::size_t kMaxPhotoBytes = 224 * 1024;
-inline constexpr std::size_t kMaxPhotoFileBytes = 64 * 1024 * 1024;
+inline constexpr std::size_t kMaxPhotoBytes = std::size_t{224} * 1024;
+inline constexpr std::size_t kMaxPhotoFileBytes = std::size_t{64} * 1024 * 1024;
 
 // The image of `cell`, a path; relative paths are taken from `workbook_folder`. Throws
 // std::runtime_error saying, for the person at the window, why there is no photo.

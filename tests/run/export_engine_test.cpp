@@ -427,8 +427,8 @@ TEST_F(ExportEngineTest, AddressBooksReadBackTheWholeContact) {
 }
 
 // A Photo cell: a small JPEG by a relative path embedded as it is, a large PNG shrunk under
-// 224 KB, an address written as a link; a missing file, a FIFO, a folder and a symbolic link
-// are reported under 442 and their rows written without a photo.
+// 224 KB, an address written as a link; a missing file, a FIFO, a folder, a symbolic link and
+// a file over the size cap are reported under 442 and their rows written without a photo.
 TEST_F(ExportEngineTest, PhotosFromFilesAndAddresses) {
   const std::string jpeg = MakeImage("JPEG", 40, 30, false);
   std::filesystem::create_directory(dir_.File("pics"));
@@ -438,27 +438,31 @@ TEST_F(ExportEngineTest, PhotosFromFilesAndAddresses) {
   WriteFile(dir_.File("big.png"), png);
   ASSERT_EQ(::mkfifo(dir_.File("fifo.jpg").c_str(), 0600), 0);
   std::filesystem::create_symlink(dir_.File("pics/small.jpg"), dir_.File("link.jpg"));
+  WriteFile(dir_.File("huge.jpg"), "\xFF\xD8\xFF");
+  std::filesystem::resize_file(dir_.File("huge.jpg"), kMaxPhotoFileBytes + 1);  // sparse: nothing is written
   const std::vector<std::string> cells = {
-      "pics/small.jpg", dir_.File("big.png"), "https://p.example/a.jpg", "missing.jpg", "fifo.jpg", "pics", "link.jpg"};
+      "pics/small.jpg", dir_.File("big.png"), "https://p.example/a.jpg", "missing.jpg", "fifo.jpg", "pics", "link.jpg",
+      "huge.jpg"};
   std::vector<CellSpec> sheet;
   for (std::size_t r = 0; r < cells.size(); ++r) {
     sheet.push_back({static_cast<int>(r), 0, "P" + std::to_string(r + 1)});
     sheet.push_back({static_cast<int>(r), 1, cells[r]});
   }
   WriteWorkbook(book_, sheet);
-  Run(ExportEncoding::Utf8, "A1:B7", {"First Name", "Photo"}, vcard::VCardVersion::k30);
-  ASSERT_EQ(reporter_.Statements(), (std::vector<int>{442, 442, 442, 442}));
+  Run(ExportEncoding::Utf8, "A1:B8", {"First Name", "Photo"}, vcard::VCardVersion::k30);
+  ASSERT_EQ(reporter_.Statements(), (std::vector<int>{442, 442, 442, 442, 442}));
   EXPECT_NE(reporter_.reports[0].description.find("missing.jpg was not found"), std::string::npos);
   EXPECT_NE(reporter_.reports[1].description.find("not a regular file"), std::string::npos);
   EXPECT_NE(reporter_.reports[2].description.find("not a regular file"), std::string::npos);
   EXPECT_NE(reporter_.reports[3].description.find("symbolic link"), std::string::npos);
+  EXPECT_NE(reporter_.reports[4].description.find("larger than 64 MB"), std::string::npos);
   EXPECT_EQ(FilesIn(out_).size(), cells.size());
   const auto read = [&](int row) {
     return ReadBack("eds", out_ + "/UTF8_P" + std::to_string(row) + " _Row" + std::to_string(row) + ".vcf");
   };
   EXPECT_NE(read(1).find("PHOTO;jpeg=" + Sha1Of(dir_.File("pics/small.jpg"))), std::string::npos);
   EXPECT_NE(read(3).find("PHOTO=https://p.example/a.jpg"), std::string::npos);
-  for (int r = 4; r <= 7; ++r) EXPECT_EQ(read(r).find("PHOTO"), std::string::npos) << r;
+  for (int r = 4; r <= 8; ++r) EXPECT_EQ(read(r).find("PHOTO"), std::string::npos) << r;
   // The large PNG arrives as a PNG of at most 224 KB with the original's aspect.
   const std::string card = ReadBytes(out_ + "/UTF8_P2 _Row2.vcf");
   const std::size_t from = card.find("PHOTO;ENCODING=b;TYPE=PNG:");
