@@ -10,7 +10,7 @@ PACKAGES=(
   qt6-base-dev libzip-dev libexpat1-dev libicu-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libxlsxwriter-dev python3 python3-xlwt python3-vobject
-  nettle-dev python3-msoffcrypto-tool
+  nettle-dev python3-msoffcrypto-tool libgraphicsmagick++1-dev
   python3-openpyxl liburing-dev
   python3-gi gir1.2-ebookcontacts-1.2
   clang libclang-rt-14-dev

@@ -1,5 +1,7 @@
-// The vocabulary of field kinds: the 26 texts the chooser offers, "Ignore" first.
-// A kind travels everywhere as its display text; matching is exact and case-sensitive.
+// The vocabulary of field kinds: the texts the chooser offers, "Ignore" first. The first 26
+// are the original program's, in its order; the kinds after them are added at the end so that
+// files and scripts that name the first 26 keep working. A kind travels everywhere as its
+// display text; matching is exact and case-sensitive.
 #pragma once
 
 #include <array>
@@ -36,16 +38,32 @@ enum class FieldKind : unsigned char {
   kCellular,
   kPager,
   kNotes,
+  // Added after the original 26.
+  kOrganization,
+  kDepartment,
+  kJobTitle,  // TITLE; "Title" stays the name prefix in N
+  kNickname,
+  kAnniversary,
+  kCategories,
+  kEmailHome,
+  kEmailWork,
+  kEmailOther,
+  kOtherPhone,
+  kPhoto,
 };
 
-inline constexpr std::size_t kFieldKindCount = 26;
+inline constexpr std::size_t kFieldKindCount = 37;
+// The kinds of the original program: FieldKind values below this.
+inline constexpr std::size_t kOriginalFieldKindCount = 26;
 
 // The display texts in the chooser's order; index = static_cast<size_t>(FieldKind).
 inline constexpr std::array<std::string_view, kFieldKindCount> kFieldKindTexts = {
-    "Ignore",       "Title",        "First Name",   "Last Name", "Middle Initial", "Birthday",   "Email",
-    "Website Home", "Website Work", "Home Address", "Home City", "Home Region",    "Home Zip",   "Home Country",
-    "Work Address", "Work City",    "Work Region",  "Work Zip",  "Work Country",   "Home Voice", "Home Fax",
-    "Work Voice",   "Work Fax",     "Cellular",     "Pager",     "Notes",
+    "Ignore",       "Title",        "First Name",   "Last Name",  "Middle Initial", "Birthday",     "Email",
+    "Website Home", "Website Work", "Home Address", "Home City",  "Home Region",    "Home Zip",     "Home Country",
+    "Work Address", "Work City",    "Work Region",  "Work Zip",   "Work Country",   "Home Voice",   "Home Fax",
+    "Work Voice",   "Work Fax",     "Cellular",     "Pager",      "Notes",          "Organization", "Department",
+    "Job Title",    "Nickname",     "Anniversary",  "Categories", "Email Home",     "Email Work",   "Email Other",
+    "Other Phone",  "Photo",
 };
 
 // The display text of a kind.

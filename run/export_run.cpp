@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "run/one_file_writer.h"
+#include "run/photo_file.h"
 #include "run/record_writer.h"
 #include "run/statements.h"
 #include "vcard/vcard_line.h"
@@ -172,8 +173,24 @@ std::optional<std::string> ExportChoiceProblem(ExportEncoding encoding, vcard::V
 
 namespace {
 
-// The statement that reads the cell of a field kind: 180, 184, ... 276.
-int ReadStatement(FieldKind kind) { return 180 + 4 * (static_cast<int>(kind) - 1); }
+// The statement that reads the cell of a field kind: 180, 184, ... 276 for the original
+// kinds; the kinds added after them read at 400, 404, ... 440, above every number the
+// original gives (280 and on name the file).
+int ReadStatement(FieldKind kind) {
+  const int k = static_cast<int>(kind);
+  return k < static_cast<int>(mapping::kOriginalFieldKindCount)
+             ? 180 + 4 * (k - 1)
+             : 400 + 4 * (k - static_cast<int>(mapping::kOriginalFieldKindCount));
+}
+// Reading the file a Photo cell names, after that cell's own read (440).
+constexpr int kPhotoFileStatement = 442;
+
+// The folder of the workbook's path, where a Photo cell's relative path starts.
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
 
 // One run of a save command: its inputs, its outside world, and what its phases hand on.
 class Run {
@@ -242,9 +259,13 @@ class Run {
       return false;
     }
     vcard::RemoveLeftoverTemporaries(inputs_.output_folder);
-    // The Birthday column whose date a row's birthday is (the rightmost, as for its text).
+    // The Birthday and Anniversary columns whose dates a row's are (the rightmost, as for
+    // their text), and the Photo column.
     for (std::size_t j = 1; j <= inputs_.columns.Count(); ++j) {
-      if (mapping::FieldKindFromText(inputs_.columns.TypeOf(j)) == FieldKind::kBirthday) birthday_line_ = j;
+      const auto kind = mapping::FieldKindFromText(inputs_.columns.TypeOf(j));
+      if (kind == FieldKind::kBirthday) birthday_line_ = j;
+      if (kind == FieldKind::kAnniversary) anniversary_line_ = j;
+      if (kind == FieldKind::kPhoto) photo_line_ = j;
     }
     return true;
   }
@@ -295,6 +316,12 @@ class Run {
       if (kind == FieldKind::kIgnore) kind.reset();
       kinds.push_back(kind);
     }
+    // A column of a multi-valued kind that a later column carries too keeps its value beside.
+    std::vector<bool> earlier(kinds.size());
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+      if (!kinds[i] || !vcard::MultiValued(*kinds[i])) continue;
+      earlier[i] = std::find(kinds.begin() + static_cast<std::ptrdiff_t>(i) + 1, kinds.end(), kinds[i]) != kinds.end();
+    }
 
     // The rows come as a stream when the engine offers one (the sheet is parsed as the rows
     // are taken, while the writer's thread creates the files of the rows before); else cell
@@ -317,7 +344,7 @@ class Run {
     for (; r < row_count_; ++r) {
       if (services_.progress && services_.progress->CancelRequested()) break;
       if (writer_.Stopped() || one_file_failure_ || (one_writer_ && one_writer_->Failed())) break;
-      WriteRow(r, kinds, fields);
+      WriteRow(r, kinds, earlier, fields);
       if (read_failed_) break;
       reporter_.Flush(t_.location, /*wait=*/false);
       if (services_.progress) services_.progress->RowsDone(r + 1, row_count_);
@@ -391,7 +418,8 @@ class Run {
     }
   }
 
-  void WriteRow(std::size_t r, const std::vector<std::optional<FieldKind>>& kinds, ContactFields& fields) {
+  void WriteRow(std::size_t r, const std::vector<std::optional<FieldKind>>& kinds, const std::vector<bool>& earlier,
+                ContactFields& fields) {
     s_.Step(122, [&] { fields.Clear(); });
     if (streaming_) TakeStreamRow();
     const bool skip = s_.Test(174, [&] { return last_column_ - first_column_ + 1 != inputs_.columns.Count(); });
@@ -401,9 +429,21 @@ class Run {
     for (std::size_t i = 1; i <= line_count && i <= kinds.size(); ++i) {
       const auto& kind = kinds[i - 1];
       if (!kind) continue;
-      const int read_statement = 180 + 4 * (static_cast<int>(*kind) - 1);
-      s_.Step(read_statement, [&] {
-        if (!streaming_) {
+      s_.Step(ReadStatement(*kind), [&] {
+        if (earlier[i - 1]) {
+          // An earlier column of a kind several columns carry: kept beside the last one's.
+          std::string text;
+          if (!streaming_) {
+            text = block_->CellText(first_row_ + static_cast<std::uint32_t>(r),
+                                    first_column_ + static_cast<std::uint32_t>(i) - 1);
+          } else if (read_error_) {
+            read_failed_ = true;
+            throw std::runtime_error(*read_error_);
+          } else if (i <= row_texts_.size()) {
+            text = std::move(row_texts_[i - 1]);
+          }
+          fields.AddEarlier(*kind, std::move(text));
+        } else if (!streaming_) {
           fields[*kind] = block_->CellText(first_row_ + static_cast<std::uint32_t>(r),
                                            first_column_ + static_cast<std::uint32_t>(i) - 1);
         } else if (read_error_) {
@@ -442,24 +482,22 @@ class Run {
       options.uid = uid;
     }
     if (birthday_line_ && !fields[FieldKind::kBirthday].empty()) {
-      s_.Step(ReadStatement(FieldKind::kBirthday), [&] {
-        if (streaming_) {
-          // The date the cell of the row just taken shows, as the stream gives it beside the text.
-          if (rows_) {
-            if (const auto date = rows_->DateOf(*birthday_line_ - 1)) {
-              options.birthday_date = vcard::Date{date->year, date->month, date->day};
-            }
-          }
-        } else {
-          options.birthday_date = block_->CellDate(first_row_ + static_cast<std::uint32_t>(r),
-                                                   first_column_ + static_cast<std::uint32_t>(*birthday_line_) - 1);
-        }
-      });
+      options.birthday_date = CellDate(r, *birthday_line_, ReadStatement(FieldKind::kBirthday));
     }
+    if (anniversary_line_ && !fields[FieldKind::kAnniversary].empty()) {
+      options.anniversary_date = CellDate(r, *anniversary_line_, ReadStatement(FieldKind::kAnniversary));
+    }
+    std::optional<vcard::PhotoData> photo;
+    if (photo_line_ && !fields[FieldKind::kPhoto].empty() && !vcard::IsPhotoUri(fields[FieldKind::kPhoto])) {
+      s_.Step(kPhotoFileStatement,
+              [&] { photo = ReadPhotoFile(fields[FieldKind::kPhoto], FolderOf(inputs_.workbook_path)); });
+    }
+    if (photo) options.photo = &*photo;
     if (inputs_.one_file) {
       // Composed and written on the one file's own thread.
       if (one_writer_) {
-        one_writer_->Submit({std::move(fields), options.birthday_date, std::move(uid), services_.clock.Now()});
+        one_writer_->Submit({std::move(fields), options.birthday_date, options.anniversary_date, std::move(photo),
+                             std::move(uid), services_.clock.Now()});
       }
       return;
     }
@@ -486,6 +524,23 @@ class Run {
       }
     }
     writer_.Submit(std::move(job));
+  }
+
+  // The date the cell of list line `line` in row r holds, when it holds one, read under
+  // `statement`.
+  std::optional<vcard::Date> CellDate(std::size_t r, std::size_t line, int statement) {
+    std::optional<vcard::Date> result;
+    s_.Step(statement, [&] {
+      if (streaming_) {
+        if (rows_) {
+          if (const auto date = rows_->DateOf(line - 1)) result = vcard::Date{date->year, date->month, date->day};
+        }
+      } else {
+        result = block_->CellDate(first_row_ + static_cast<std::uint32_t>(r),
+                                  first_column_ + static_cast<std::uint32_t>(line) - 1);
+      }
+    });
+    return result;
   }
 
   // "ANSI_First Last_Row3", or "ANSI_Row3" for a row without names, with the characters a
@@ -578,8 +633,10 @@ class Run {
   bool read_failed_ = false;                  // a stream error was reported; the run stops
   std::optional<std::string> unsound_;        // why the data the rows came from is not whole
   std::optional<std::size_t> birthday_line_;  // list line of the Birthday column
-  std::size_t sheet_index_ = 0;               // the block's sheet, for the records' UIDs
-  std::size_t rows_losing_characters_ = 0;    // rows the ANSI code page could not hold whole
+  std::optional<std::size_t> anniversary_line_;
+  std::optional<std::size_t> photo_line_;
+  std::size_t sheet_index_ = 0;             // the block's sheet, for the records' UIDs
+  std::size_t rows_losing_characters_ = 0;  // rows the ANSI code page could not hold whole
 
   // One file for all rows.
   std::string one_file_path_;

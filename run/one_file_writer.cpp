@@ -35,12 +35,14 @@ OneFileWriter::~OneFileWriter() {
 }
 
 void OneFileWriter::Submit(Row row) {
+  if (row.photo) filling_photo_bytes_ += row.photo->bytes.size();
   filling_.push_back(std::move(row));
-  if (filling_.size() >= kBatchSize) HandOver();
+  if (filling_.size() >= kBatchSize || filling_photo_bytes_ >= kBatchPhotoBytes) HandOver();
 }
 
 void OneFileWriter::HandOver() {
   if (filling_.empty()) return;
+  filling_photo_bytes_ = 0;
   if (!thread_.joinable()) {
     Compose(filling_);
     filling_.clear();
@@ -82,6 +84,8 @@ void OneFileWriter::Compose(std::vector<Row>& rows) {
     options.version = setup_.version;
     if (setup_.encoding == vcard::ExportEncoding::Ansi) options.ansi_code_page = &setup_.code_page;
     options.birthday_date = row.birthday_date;
+    options.anniversary_date = row.anniversary_date;
+    if (row.photo) options.photo = &*row.photo;
     options.uid = row.uid;
     std::size_t lost = 0;
     options.lost_characters = &lost;

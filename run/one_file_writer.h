@@ -42,6 +42,8 @@ class OneFileWriter : public ReportSource {
   struct Row {
     vcard::ContactFields fields;
     std::optional<vcard::Date> birthday_date;
+    std::optional<vcard::Date> anniversary_date;
+    std::optional<vcard::PhotoData> photo;
     std::string uid;
     vcard::LocalTime built;
   };
@@ -66,6 +68,9 @@ class OneFileWriter : public ReportSource {
   void Close();
 
   static constexpr std::size_t kBatchSize = 64;
+  // A batch goes as soon as its photos hold this many bytes, so that rows with photos (up to
+  // 224 KB each) keep the window of rows in flight to a few megabytes.
+  static constexpr std::size_t kBatchPhotoBytes = std::size_t{2} << 20;
   static constexpr std::size_t kMaxBatches = 8;
 
  private:
@@ -77,6 +82,7 @@ class OneFileWriter : public ReportSource {
   vcard::RecordFile file_;
   std::string bytes_;  // composed, not yet written
   std::vector<Row> filling_;
+  std::size_t filling_photo_bytes_ = 0;
   mutable std::mutex mutex_;
   std::condition_variable work_;
   std::condition_variable space_;

@@ -1,6 +1,9 @@
 #include "vcard/vcard_line.h"
 
+#include <nettle/base64.h>
+
 #include <charconv>
+#include <cstdint>
 
 namespace cw::vcard {
 namespace {
@@ -17,7 +20,12 @@ constexpr LineRules kVersion21 = {.version = VCardVersion::k21,
                                   .revision = StampForm::kLocalBasic,
                                   .product_id = false,
                                   .uid = false,
-                                  .utf8_byte_order_mark = true};
+                                  .utf8_byte_order_mark = true,
+                                  .repeats = false,
+                                  .anniversary = "X-ANNIVERSARY",
+                                  .anniversary_dates = DateForm::kExtended,
+                                  .photos = PhotoForm::kBase64,
+                                  .photo_link = ";VALUE=URL"};
 constexpr LineRules kVersion30 = {.version = VCardVersion::k30,
                                   .text = TextForm::kEscaped,
                                   .types = TypeForm::kTypeParamUpper,
@@ -30,7 +38,12 @@ constexpr LineRules kVersion30 = {.version = VCardVersion::k30,
                                   .revision = StampForm::kUtcExtended,
                                   .product_id = true,
                                   .uid = false,
-                                  .utf8_byte_order_mark = false};
+                                  .utf8_byte_order_mark = false,
+                                  .repeats = true,
+                                  .anniversary = "X-ANNIVERSARY",
+                                  .anniversary_dates = DateForm::kExtended,
+                                  .photos = PhotoForm::kEncodingB,
+                                  .photo_link = ";VALUE=uri"};
 constexpr LineRules kVersion40 = {.version = VCardVersion::k40,
                                   .text = TextForm::kEscaped,
                                   .types = TypeForm::kTypeParamLower,
@@ -43,7 +56,12 @@ constexpr LineRules kVersion40 = {.version = VCardVersion::k40,
                                   .revision = StampForm::kUtcBasic,
                                   .product_id = true,
                                   .uid = true,
-                                  .utf8_byte_order_mark = false};
+                                  .utf8_byte_order_mark = false,
+                                  .repeats = true,
+                                  .anniversary = "ANNIVERSARY",
+                                  .anniversary_dates = DateForm::kBasic,
+                                  .photos = PhotoForm::kDataUri,
+                                  .photo_link = ""};
 
 bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
 
@@ -221,8 +239,8 @@ void LineWriter::AppendVerbatim(std::string& value, std::string_view text) const
   }
 }
 
-void LineWriter::AppendDate(std::string& value, const Date& date) const {
-  const bool extended = rules_.dates == DateForm::kExtended;
+void LineWriter::AppendDate(std::string& value, const Date& date, DateForm form) const {
+  const bool extended = form == DateForm::kExtended;
   AppendNumber(value, date.year, extended ? 4 : 0);
   if (extended) value += '-';
   AppendNumber(value, date.month, 2);
@@ -292,6 +310,63 @@ void LineWriter::WriteLine(std::string& out, std::string_view name, std::span<co
     out += ':';
     out += value;
   }
+}
+
+namespace {
+
+void AppendBase64(std::string& out, std::string_view bytes) {
+  const std::size_t at = out.size();
+  out.resize(at + BASE64_ENCODE_RAW_LENGTH(bytes.size()));
+  base64_encode_raw(out.data() + at, bytes.size(), reinterpret_cast<const std::uint8_t*>(bytes.data()));
+}
+
+void AppendUpper(std::string& out, std::string_view text) {
+  for (char c : text) out += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+}  // namespace
+
+void LineWriter::WritePhoto(std::string& out, std::string_view type, std::string_view bytes) const {
+  const std::size_t line_start = out.size();
+  switch (rules_.photos) {
+    case PhotoForm::kBase64: {
+      // As Windows address books write it: the value on lines of their own, each indented
+      // by a space, and a blank line after the last.
+      out += "PHOTO;ENCODING=BASE64;TYPE=";
+      AppendUpper(out, type);
+      out += ':';
+      std::string encoded;
+      AppendBase64(encoded, bytes);
+      constexpr std::size_t kPerLine = 72;
+      for (std::size_t at = 0; at < encoded.size(); at += kPerLine) {
+        out += "\r\n ";
+        out.append(encoded, at, kPerLine);
+      }
+      out += "\r\n";
+      return;
+    }
+    case PhotoForm::kEncodingB:
+      out += "PHOTO;ENCODING=b;TYPE=";
+      AppendUpper(out, type);
+      out += ':';
+      break;
+    case PhotoForm::kDataUri:
+      out += "PHOTO:data:image/";
+      out += type;
+      out += ";base64,";
+      break;
+  }
+  AppendBase64(out, bytes);
+  if (rules_.fold_at != 0) Fold(out, line_start);
+}
+
+void LineWriter::WritePhotoLink(std::string& out, std::string_view uri) const {
+  const std::size_t line_start = out.size();
+  out += "PHOTO";
+  out += rules_.photo_link;
+  out += ':';
+  out += uri;
+  if (rules_.fold_at != 0 && out.size() - line_start > rules_.fold_at) Fold(out, line_start);
 }
 
 void LineWriter::Fold(std::string& out, std::size_t line_start) const {

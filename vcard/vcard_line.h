@@ -44,6 +44,13 @@ enum class StampForm {
   kUtcBasic,     // 20260101T090503Z
 };
 
+// How an embedded photo is written.
+enum class PhotoForm {
+  kBase64,     // 2.1: PHOTO;ENCODING=BASE64;TYPE=JPEG: then indented lines and a blank line
+  kEncodingB,  // 3.0: PHOTO;ENCODING=b;TYPE=JPEG:..., folded
+  kDataUri,    // 4.0: PHOTO:data:image/jpeg;base64,..., folded
+};
+
 struct LineRules {
   VCardVersion version;
   TextForm text;
@@ -64,6 +71,15 @@ struct LineRules {
   // The per-row UTF-8 file begins with a byte-order mark (Windows address books want it for
   // 2.1; the importers of 3.0 and 4.0 files refuse it).
   bool utf8_byte_order_mark;
+  // Every value of a multi-valued kind gets its own line; 2.1 keeps the last column's only, as
+  // the original does.
+  bool repeats;
+  // The anniversary's property and date form: 2.1 and 3.0 have none of their own, and their
+  // readers take X-ANNIVERSARY with an ISO date (KContacts reads no other form there).
+  std::string_view anniversary;
+  DateForm anniversary_dates;
+  PhotoForm photos;
+  std::string_view photo_link;  // the parameters of a photo given by its address, "" in 4.0
 };
 
 // The rules of `version`; every version has its row.
@@ -86,7 +102,8 @@ class LineWriter {
   // Appends a text that 2.1 writes as it is (e-mail addresses and web sites); escaped as any
   // text in the later versions.
   void AppendVerbatim(std::string& value, std::string_view text) const;
-  void AppendDate(std::string& value, const Date& date) const;
+  void AppendDate(std::string& value, const Date& date) const { AppendDate(value, date, rules_.dates); }
+  void AppendDate(std::string& value, const Date& date, DateForm form) const;
   // The time a record was built, in the version's form: local, or converted to UTC.
   void AppendStamp(std::string& value, const LocalTime& time) const;
 
@@ -96,6 +113,10 @@ class LineWriter {
   // quoted-printable, in the code page with the CHARSET that names it.
   void WriteLine(std::string& out, std::string_view name, std::span<const std::string_view> types,
                  std::string_view value) const;
+  // Appends the PHOTO line of an image's bytes, `type` "jpeg", "png" or "gif", in base64.
+  void WritePhoto(std::string& out, std::string_view type, std::string_view bytes) const;
+  // Appends the PHOTO line of an image given by its http(s) address.
+  void WritePhotoLink(std::string& out, std::string_view uri) const;
 
  private:
   void AppendTypes(std::string& out, std::span<const std::string_view> types) const;

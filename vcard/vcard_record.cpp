@@ -1,5 +1,20 @@
+// Statement numbers. The lines of the original record keep theirs, 304 to 348, even where a
+// line is now written for several columns (each repeat reports under its line's number). The
+// lines of the kinds added after the original 26 are numbered from 500 up, in the order they
+// stand in the record, two apart as the original's are, so that no number the original gave
+// changes its meaning:
+//   500 NICKNAME            after FN
+//   502 ORG                 (organization; department)
+//   504 TITLE               the job title
+//   506 TEL                 "Other Phone", after the original phones
+//   508 510 512 EMAIL       home, work, other, after the original e-mail
+//   514 516                 the anniversary: recognising its date, then its line (after BDAY)
+//   518 CATEGORIES          one line for the categories of every Categories column
+//   520 PHOTO
+// Each is one number for its test and its line, as the phones are, except the anniversary.
 #include "vcard/vcard_record.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "vcard/vcard_line.h"
@@ -19,6 +34,12 @@ constexpr std::string_view kPager[] = {"pager"};
 constexpr std::string_view kEmail[] = {"internet", "pref"};
 constexpr std::string_view kHome[] = {"home"};
 constexpr std::string_view kWork[] = {"work"};
+constexpr std::string_view kVoice[] = {"voice"};
+// In capitals in every version: type names are case-insensitive, but KContacts takes an
+// e-mail address's type only as HOME or WORK.
+constexpr std::string_view kEmailHome[] = {"internet", "HOME"};
+constexpr std::string_view kEmailWork[] = {"internet", "WORK"};
+constexpr std::string_view kEmailOther[] = {"internet"};
 
 struct TelLine {
   FieldKind kind;
@@ -29,6 +50,13 @@ constexpr TelLine kTelLines[] = {
     {FieldKind::kHomeVoice, kHomeVoice, 312}, {FieldKind::kWorkVoice, kWorkVoice, 314},
     {FieldKind::kCellular, kCell, 316},       {FieldKind::kHomeFax, kHomeFax, 318},
     {FieldKind::kWorkFax, kWorkFax, 320},     {FieldKind::kPager, kPager, 322},
+};
+// The lines added after the original kinds, each after the original lines of its property.
+constexpr TelLine kOtherPhoneLine = {FieldKind::kOtherPhone, kVoice, 506};
+constexpr TelLine kMoreEmailLines[] = {
+    {FieldKind::kEmailHome, kEmailHome, 508},
+    {FieldKind::kEmailWork, kEmailWork, 510},
+    {FieldKind::kEmailOther, kEmailOther, 512},
 };
 
 struct AddressLine {
@@ -58,9 +86,31 @@ constexpr FieldKind kNameParts[] = {FieldKind::kLastName, FieldKind::kFirstName,
 constexpr FieldKind kFullNameParts[] = {FieldKind::kFirstName, FieldKind::kMiddleInitial, FieldKind::kLastName};
 // What stands for FN when a row has no name part, so that importers take the contact: the
 // first of these that is present.
-constexpr FieldKind kFullNameStandIns[] = {FieldKind::kEmail,     FieldKind::kCellular,    FieldKind::kHomeVoice,
-                                           FieldKind::kWorkVoice, FieldKind::kHomeFax,     FieldKind::kWorkFax,
-                                           FieldKind::kPager,     FieldKind::kWebsiteHome, FieldKind::kWebsiteWork};
+constexpr FieldKind kFullNameStandIns[] = {FieldKind::kNickname,   FieldKind::kOrganization, FieldKind::kEmail,
+                                           FieldKind::kEmailHome,  FieldKind::kEmailWork,    FieldKind::kEmailOther,
+                                           FieldKind::kCellular,   FieldKind::kHomeVoice,    FieldKind::kWorkVoice,
+                                           FieldKind::kOtherPhone, FieldKind::kHomeFax,      FieldKind::kWorkFax,
+                                           FieldKind::kPager,      FieldKind::kWebsiteHome,  FieldKind::kWebsiteWork};
+
+constexpr FieldKind kMultiValued[] = {FieldKind::kHomeVoice,   FieldKind::kWorkVoice,  FieldKind::kCellular,
+                                      FieldKind::kHomeFax,     FieldKind::kWorkFax,    FieldKind::kPager,
+                                      FieldKind::kOtherPhone,  FieldKind::kEmail,      FieldKind::kEmailHome,
+                                      FieldKind::kEmailWork,   FieldKind::kEmailOther, FieldKind::kWebsiteHome,
+                                      FieldKind::kWebsiteWork, FieldKind::kCategories};
+
+// The categories of a cell, "Family, Friends": the texts between commas, without the blanks
+// around them; empty ones are dropped.
+template <typename Each>
+void ForEachCategory(std::string_view cell, Each&& each) {
+  while (!cell.empty()) {
+    const std::size_t comma = std::min(cell.find(','), cell.size());
+    std::string_view one = cell.substr(0, comma);
+    while (!one.empty() && (one.front() == ' ' || one.front() == '\t')) one.remove_prefix(1);
+    while (!one.empty() && (one.back() == ' ' || one.back() == '\t')) one.remove_suffix(1);
+    if (!one.empty()) each(one);
+    cell.remove_prefix(std::min(comma + 1, cell.size()));
+  }
+}
 
 // Runs the tests and compositions of one record, through the caller's steps when given, and
 // composes the lines straight into the record.
@@ -104,6 +154,26 @@ class LineRunner {
 
 }  // namespace
 
+bool MultiValued(FieldKind kind) {
+  return std::find(std::begin(kMultiValued), std::end(kMultiValued), kind) != std::end(kMultiValued);
+}
+
+bool IsPhotoUri(std::string_view text) {
+  const auto starts = [&](std::string_view scheme) {
+    if (text.size() <= scheme.size()) return false;
+    for (std::size_t i = 0; i < scheme.size(); ++i) {
+      const char c = text[i];
+      if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != scheme[i]) return false;
+    }
+    return true;
+  };
+  if (!starts("http://") && !starts("https://")) return false;
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) return false;
+  }
+  return true;
+}
+
 std::string BuildVCardRecord(const ContactFields& fields, const LocalTime& build_time, const DateRecognizer& dates,
                              RecordSteps* steps, const RecordOptions& options) {
   const LineRules& rules = RulesFor(options.version);
@@ -111,20 +181,42 @@ std::string BuildVCardRecord(const ContactFields& fields, const LocalTime& build
                      options.lost_characters);
   const auto present = [&](FieldKind kind) { return !fields[kind].empty(); };
   LineRunner lines(steps);
-  // A line of one field: text, or (in 2.1) written as it is.
-  const auto text_line = [&](std::string_view property, Types types, FieldKind kind) {
-    return [&lines, &fields, &w, property, types, kind](std::string& out) {
+  // A line of one value: text, or (in 2.1) written as it is.
+  const auto text_line = [&](std::string_view property, Types types, const std::string& text) {
+    return [&lines, &w, property, types, &text](std::string& out) {
       std::string& value = lines.Scratch();
-      w.AppendText(value, fields[kind]);
+      w.AppendText(value, text);
       w.WriteLine(out, property, types, value);
     };
   };
-  const auto verbatim_line = [&](std::string_view property, Types types, FieldKind kind) {
-    return [&lines, &fields, &w, property, types, kind](std::string& out) {
+  const auto verbatim_line = [&](std::string_view property, Types types, const std::string& text) {
+    return [&lines, &w, property, types, &text](std::string& out) {
       std::string& value = lines.Scratch();
-      w.AppendVerbatim(value, fields[kind]);
+      w.AppendVerbatim(value, text);
       w.WriteLine(out, property, types, value);
     };
+  };
+  // The lines of a multi-valued kind's earlier columns, in column order, before the line of
+  // its last column; only in the versions that write them all.
+  const auto earlier_lines = [&](FieldKind kind, int statement, const auto& line_of) {
+    if (!rules.repeats) return;
+    for (const ContactFields::Earlier& e : fields.EarlierValues()) {
+      if (e.kind == kind && !e.value.empty()) lines.Add(statement, line_of(e.value));
+    }
+  };
+  const auto one_kind_lines = [&](FieldKind kind, int statement, const auto& line_of) {
+    earlier_lines(kind, statement, line_of);
+    if (lines.Test(statement, [&] { return present(kind); })) lines.Add(statement, line_of(fields[kind]));
+  };
+  const auto tel_lines = [&](const TelLine& tel) {
+    one_kind_lines(tel.kind, tel.statement,
+                   [&](const std::string& value) { return text_line("TEL", tel.types, value); });
+  };
+  const auto email_lines = [&](FieldKind kind, Types types, int statement) {
+    one_kind_lines(kind, statement, [&](const std::string& value) { return verbatim_line("EMAIL", types, value); });
+  };
+  const auto url_lines = [&](FieldKind kind, Types types, int statement) {
+    one_kind_lines(kind, statement, [&](const std::string& value) { return verbatim_line("URL", types, value); });
   };
 
   lines.Add(304, [](std::string& out) { out += "BEGIN:VCARD"; });
@@ -164,23 +256,32 @@ std::string BuildVCardRecord(const ContactFields& fields, const LocalTime& build
     }
     w.WriteLine(out, "FN", {}, value);
   });
-  for (const TelLine& tel : kTelLines) {
-    if (lines.Test(tel.statement, [&] { return present(tel.kind); })) {
-      lines.Add(tel.statement, text_line("TEL", tel.types, tel.kind));
-    }
+  if (lines.Test(500, [&] { return present(FieldKind::kNickname); })) {
+    lines.Add(500, text_line("NICKNAME", {}, fields[FieldKind::kNickname]));
   }
-  if (lines.Test(324, [&] { return present(FieldKind::kEmail); })) {
-    lines.Add(324, verbatim_line("EMAIL", kEmail, FieldKind::kEmail));
+  if (lines.Test(502, [&] { return present(FieldKind::kOrganization) || present(FieldKind::kDepartment); })) {
+    lines.Add(502, [&](std::string& out) {
+      std::string& value = lines.Scratch();
+      w.AppendText(value, fields[FieldKind::kOrganization]);
+      if (present(FieldKind::kDepartment)) {
+        value += ';';
+        w.AppendText(value, fields[FieldKind::kDepartment]);
+      }
+      w.WriteLine(out, "ORG", {}, value);
+    });
   }
+  if (lines.Test(504, [&] { return present(FieldKind::kJobTitle); })) {
+    lines.Add(504, text_line("TITLE", {}, fields[FieldKind::kJobTitle]));
+  }
+  for (const TelLine& tel : kTelLines) tel_lines(tel);
+  tel_lines(kOtherPhoneLine);
+  email_lines(FieldKind::kEmail, kEmail, 324);
+  for (const TelLine& email : kMoreEmailLines) email_lines(email.kind, email.types, email.statement);
   if (lines.Test(326, [&] { return present(FieldKind::kNotes); })) {
-    lines.Add(326, text_line("NOTE", {}, FieldKind::kNotes));
+    lines.Add(326, text_line("NOTE", {}, fields[FieldKind::kNotes]));
   }
-  if (lines.Test(330, [&] { return present(FieldKind::kWebsiteHome); })) {
-    lines.Add(330, verbatim_line("URL", kHome, FieldKind::kWebsiteHome));
-  }
-  if (lines.Test(332, [&] { return present(FieldKind::kWebsiteWork); })) {
-    lines.Add(332, verbatim_line("URL", kWork, FieldKind::kWebsiteWork));
-  }
+  url_lines(FieldKind::kWebsiteHome, kHome, 330);
+  url_lines(FieldKind::kWebsiteWork, kWork, 332);
   for (const AddressLine& adr : kAddressLines) {
     const bool any = lines.Test(adr.test_statement, [&] {
       for (FieldKind part : adr.parts) {
@@ -211,6 +312,53 @@ std::string BuildVCardRecord(const ContactFields& fields, const LocalTime& build
     lines.Add(344, [&](std::string& out) {
       out += "BDAY:";
       w.AppendDate(out, birthday.value());
+    });
+  }
+  std::optional<Date> anniversary;
+  const auto recognize_anniversary = [&] {
+    if (!present(FieldKind::kAnniversary)) return false;
+    anniversary =
+        options.anniversary_date ? options.anniversary_date : dates.Recognize(fields[FieldKind::kAnniversary]);
+    return anniversary.has_value();
+  };
+  if (lines.Test(514, [&recognize_anniversary] { return recognize_anniversary(); })) {
+    lines.Add(516, [&](std::string& out) {
+      out += rules.anniversary;
+      out += ':';
+      w.AppendDate(out, anniversary.value(), rules.anniversary_dates);
+    });
+  }
+  // One CATEGORIES line holds the categories of every Categories column (in 2.1 of the
+  // last): readers that keep one CATEGORIES line per contact (KContacts) lose none.
+  const auto each_category = [&](const auto& each) {
+    if (rules.repeats) {
+      for (const ContactFields::Earlier& e : fields.EarlierValues()) {
+        if (e.kind == FieldKind::kCategories) ForEachCategory(e.value, each);
+      }
+    }
+    ForEachCategory(fields[FieldKind::kCategories], each);
+  };
+  if (lines.Test(518, [&] {
+        bool any = false;
+        each_category([&](std::string_view) { any = true; });
+        return any;
+      })) {
+    lines.Add(518, [&](std::string& out) {
+      std::string& value = lines.Scratch();
+      each_category([&](std::string_view one) {
+        if (!value.empty()) value += ',';
+        w.AppendText(value, one);
+      });
+      w.WriteLine(out, "CATEGORIES", {}, value);
+    });
+  }
+  if (lines.Test(520, [&] { return options.photo || IsPhotoUri(fields[FieldKind::kPhoto]); })) {
+    lines.Add(520, [&](std::string& out) {
+      if (options.photo) {
+        w.WritePhoto(out, options.photo->type, options.photo->bytes);
+      } else {
+        w.WritePhotoLink(out, fields[FieldKind::kPhoto]);
+      }
     });
   }
   lines.Add(346, [&](std::string& out) {

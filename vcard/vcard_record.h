@@ -8,8 +8,11 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "mapping/field_kind.h"
 #include "vcard/code_page.h"
@@ -18,19 +21,47 @@
 
 namespace cw::vcard {
 
-// The 25 values of one row, one per field kind other than "Ignore"; all start empty.
+// Kinds of which a record holds a line per value in 3.0 and 4.0: the phones, the e-mail
+// addresses, the web sites and the categories. Of every other kind the last column wins.
+bool MultiValued(mapping::FieldKind kind);
+
+// The values of one row, one per field kind other than "Ignore"; all start empty. A kind that
+// several columns carry holds the last column's value, as the original keeps it; the earlier
+// columns' values of a multi-valued kind are kept beside, in column order, for the versions
+// that write them all. A row without repeated kinds never touches them.
 class ContactFields {
  public:
+  struct Earlier {
+    mapping::FieldKind kind;
+    std::string value;
+  };
+
   std::string& operator[](mapping::FieldKind kind) { return values_.at(Index(kind)); }
   const std::string& operator[](mapping::FieldKind kind) const { return values_.at(Index(kind)); }
+  // Keeps an earlier column's value of `kind`; a later column's value goes in operator[].
+  void AddEarlier(mapping::FieldKind kind, std::string value) { earlier_.push_back({kind, std::move(value)}); }
+  // The earlier columns' values, in column order.
+  std::span<const Earlier> EarlierValues() const { return earlier_; }
   void Clear() {
     for (auto& v : values_) v.clear();
+    earlier_.clear();
   }
 
  private:
   static std::size_t Index(mapping::FieldKind kind) { return static_cast<std::size_t>(kind) - 1; }
   std::array<std::string, mapping::kFieldKindCount - 1> values_;
+  std::vector<Earlier> earlier_;
 };
+
+// An image to embed as the contact's photo: the bytes of a JPEG, PNG or GIF file.
+struct PhotoData {
+  std::string_view type;  // "jpeg", "png" or "gif"
+  std::string bytes;
+};
+
+// True when a Photo cell names the image by an http or https address, written as a link and
+// never fetched.
+bool IsPhotoUri(std::string_view text);
 
 // Runs the record's numbered tests and line compositions. The export runs them under its
 // statement protocol, so that a failing one is reported under its number and the record
@@ -53,6 +84,11 @@ struct RecordOptions {
   // The date the Birthday cell holds, when it holds one (a number under a date format); the
   // Birthday text is recognised only without it.
   std::optional<Date> birthday_date;
+  // The same for the Anniversary cell.
+  std::optional<Date> anniversary_date;
+  // The image the Photo cell's file holds, read by the caller; without it a Photo cell that
+  // is an http(s) address is written as a link, and any other gives no photo.
+  const PhotoData* photo = nullptr;
   // The record's UID, where the version writes one: the same for the same workbook row in
   // every run ("urn:uuid:...").
   std::string_view uid;

@@ -426,10 +426,13 @@ void Form1Test::StartUpFillsTheChooserAndTheCaption() {
   Form1& form = h.Load();
   QCOMPARE(form.windowTitle(), QStringLiteral("Cardwright"));
   QVERIFY(!form.windowIcon().isNull());
-  QCOMPARE(form.Combo1->count(), 26);
+  // The original 26 kinds in their order, then the 11 added after them.
+  QCOMPARE(form.Combo1->count(), 37);
   QCOMPARE(form.Combo1->itemText(0), QStringLiteral("Ignore"));
   QCOMPARE(form.Combo1->itemText(6), QStringLiteral("Email"));
   QCOMPARE(form.Combo1->itemText(25), QStringLiteral("Notes"));
+  QCOMPARE(form.Combo1->itemText(26), QStringLiteral("Organization"));
+  QCOMPARE(form.Combo1->itemText(36), QStringLiteral("Photo"));
   QCOMPARE(form.Combo1->currentIndex(), -1);
   QCOMPARE(form.ListView1->model()->rowCount(), 0);
   QVERIFY(form.Text1->text().isEmpty());

@@ -1,11 +1,15 @@
 // The export run end to end through the real engine, on workbooks written by libxlsxwriter.
+#include <Magick++.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <xlsxwriter.h>
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "run/export_run.h"
+#include "run/photo_file.h"
 #include "run/regional_settings.h"
 #include "sheet/cell_text.h"
 #include "sheet/workbook_file.h"
@@ -52,6 +56,10 @@ class ExportEngineTest : public ::testing::Test {
   }
 
   void Run(ExportEncoding encoding, const std::string& address, std::initializer_list<std::string_view> kinds,
+           vcard::VCardVersion version = vcard::VCardVersion::k21, bool one_file = false) {
+    Run(encoding, address, std::vector<std::string_view>(kinds), version, one_file);
+  }
+  void Run(ExportEncoding encoding, const std::string& address, const std::vector<std::string_view>& kinds,
            vcard::VCardVersion version = vcard::VCardVersion::k21, bool one_file = false) {
     mapping::ColumnList columns;
     columns.FillColumnList(static_cast<int>(kinds.size()));
@@ -174,10 +182,17 @@ TEST_F(ExportEngineTest, AWorkbookVanishingAfterTheCheckIsReportedAtTheOpen) {
   EXPECT_TRUE(messages_.shown.empty());
 }
 
-// What python's vobject and GNOME's parser make of `file`: each card's properties, one a line.
+// What python's vobject, GNOME's parser or KDE's ("kcontacts") make of `file`: each card's properties, one a line.
 std::string ReadBack(const std::string& parser, const std::string& file) {
+#ifdef CW_KCONTACTS_READER
+  const std::string command =
+      parser == "kcontacts"
+          ? std::string(CW_KCONTACTS_READER) + " '" + file + "' 2>&1"
+          : "/usr/bin/python3 " CW_SOURCE_DIR "/tests/run/read_back_cards.py " + parser + " '" + file + "' 2>&1";
+#else
   const std::string command =
       "/usr/bin/python3 " CW_SOURCE_DIR "/tests/run/read_back_cards.py " + parser + " '" + file + "' 2>&1";
+#endif
   std::string output;
   if (FILE* pipe = ::popen(command.c_str(), "r")) {
     char buf[65536];
@@ -301,6 +316,172 @@ TEST_F(ExportEngineTest, TenThousandRowsInOneFileReadBackInOrder) {
     expected += "#card\nN=|Row " + std::to_string(r) + "|||\nFN=Row " + std::to_string(r) + "\n";
   }
   EXPECT_EQ(ReadBack("vobject", out_ + "/UTF8_contacts.vcf"), expected);
+}
+
+// An image of `width` x `height` pixels in `format` ("JPEG", "PNG"), of random colours when
+// `noisy` (so it compresses badly), else plain.
+std::string MakeImage(const char* format, unsigned width, unsigned height, bool noisy) {
+  Magick::InitializeMagick(nullptr);
+  std::string rgb(std::size_t{width} * height * 3, '\x80');
+  if (noisy) {
+    std::mt19937 random(7);
+    for (char& c : rgb) c = static_cast<char>(random());
+  }
+  Magick::Image image;
+  image.read(Magick::Blob(rgb.data(), rgb.size()), Magick::Geometry(width, height), 8, "RGB");
+  image.magick(format);
+  Magick::Blob out;
+  image.write(&out);
+  return std::string(static_cast<const char*>(out.data()), out.length());
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+std::string Sha1Of(const std::string& path) {
+  const std::string command =
+      "/usr/bin/python3 -c \"import hashlib,sys;print(hashlib.sha1(open(sys.argv[1],'rb')"
+      ".read()).hexdigest())\" '" +
+      path + "'";
+  std::string output;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buf[128];
+    while (std::fgets(buf, sizeof buf, pipe)) output += buf;
+    ::pclose(pipe);
+  }
+  if (!output.empty()) output.pop_back();
+  return output;
+}
+
+// The kinds added after the original 26, and repeated phone and e-mail columns, read back by
+// independent parsers from 3.0 and 4.0 files; the anniversary comes from a date cell, as the
+// birthday does.
+TEST_F(ExportEngineTest, AddressBooksReadBackTheWholeContact) {
+  const std::string jpeg = MakeImage("JPEG", 16, 12, false);
+  WriteFile(dir_.File("face.jpg"), jpeg);
+  const std::vector<std::pair<std::string_view, std::string>> row = {
+      {"First Name", "Ann"},
+      {"Organization", "Acme; Inc."},
+      {"Department", "Sales"},
+      {"Job Title", "Head, Sales"},
+      {"Nickname", "Annie"},
+      {"Anniversary", ""},
+      {"Categories", "Family, Friends"},
+      {"Email", "a@x.example"},
+      {"Email Home", "h@x.example"},
+      {"Email Work", "w@x.example"},
+      {"Email Other", "o@x.example"},
+      {"Email", "b@x.example"},
+      {"Cellular", "111"},
+      {"Other Phone", "333"},
+      {"Cellular", "222"},
+      {"Photo", "face.jpg"},
+  };
+  lxw_workbook* wb = workbook_new(book_.c_str());
+  lxw_worksheet* ws = workbook_add_worksheet(wb, "Contacts");
+  lxw_format* date_format = workbook_add_format(wb);
+  format_set_num_format(date_format, "mmm d");  // shows "Jun 20": the year only the cell has
+  for (std::size_t c = 0; c < row.size(); ++c) {
+    if (row[c].first == "Anniversary") {
+      lxw_datetime when = {2005, 6, 20, 0, 0, 0};
+      worksheet_write_datetime(ws, 0, static_cast<lxw_col_t>(c), &when, date_format);
+    } else {
+      worksheet_write_string(ws, 0, static_cast<lxw_col_t>(c), row[c].second.c_str(), nullptr);
+    }
+  }
+  ASSERT_EQ(workbook_close(wb), LXW_NO_ERROR);
+  const std::string photo = "PHOTO;jpeg=" + Sha1Of(dir_.File("face.jpg")) + "\n";
+  const auto expected = [&](vcard::VCardVersion version, const std::string& parser) {
+    const bool v3 = version == vcard::VCardVersion::k30;
+    const std::string internet = v3 ? "internet," : "";
+    return "#card\nN=|Ann|||\nFN=Ann\nNICKNAME=Annie\nORG=Acme; Inc.|Sales\nTITLE=Head, Sales\nTEL;cell=111\n"
+           "TEL;cell=222\nTEL;voice=333\n" +
+           std::string(v3 ? "EMAIL;internet=a@x.example\nEMAIL;internet=b@x.example\n"
+                          : "EMAIL=a@x.example\nEMAIL=b@x.example\n") +
+           "EMAIL;home" + (v3 ? ",internet" : "") + "=h@x.example\nEMAIL;" + internet + "work=w@x.example\n" +
+           (v3 ? "EMAIL;internet=o@x.example\n" : "EMAIL=o@x.example\n") +
+           (v3 ? "X-ANNIVERSARY=2005-06-20\n" : "ANNIVERSARY=20050620\n") + "CATEGORIES=Family|Friends\n" +
+           // vobject reads a 4.0 PHOTO as text and cuts its data: address at the comma.
+           (!v3 && parser == "vobject" ? "PHOTO=data:image/jpeg;base64\n" : photo);
+  };
+  std::vector<std::string_view> kinds;
+  for (const auto& [kind, text] : row) kinds.push_back(kind);
+  for (const auto version : {vcard::VCardVersion::k30, vcard::VCardVersion::k40}) {
+    for (const bool one_file : {false, true}) {
+      SCOPED_TRACE(std::string(vcard::VersionText(version)) + (one_file ? " one file" : " a file per row"));
+      std::filesystem::remove_all(out_);
+      std::filesystem::create_directory(out_);
+      Run(ExportEncoding::Utf8, "A1:P1", kinds, version, one_file);
+      ASSERT_TRUE(reporter_.reports.empty()) << reporter_.reports[0].description;
+      const std::string file = out_ + (one_file ? "/UTF8_contacts.vcf" : "/UTF8_Ann _Row1.vcf");
+      for (const std::string parser : {"vobject", "eds"}) {
+        SCOPED_TRACE(parser);
+        EXPECT_EQ(ReadBack(parser, file), expected(version, parser));
+      }
+#ifdef CW_KCONTACTS_READER
+      // KContacts (5.103) reads no photo from a 4.0 data: address.
+      const std::string kcontacts = ReadBack("kcontacts", file);
+      EXPECT_EQ(kcontacts,
+                "#card\nNICKNAME=Annie\nORG=Acme; Inc.|Sales\nTITLE=Head, Sales\nTEL;cell=111\nTEL;cell=222\n"
+                "TEL;voice=333\nEMAIL=a@x.example\nEMAIL=b@x.example\nEMAIL;home=h@x.example\nEMAIL;work=w@x.example\n"
+                "EMAIL=o@x.example\nANNIVERSARY=2005-06-20\nCATEGORIES=Family|Friends\n" +
+                    (version == vcard::VCardVersion::k30 ? "PHOTO;JPEG=" + photo.substr(11) : std::string()));
+#endif
+    }
+  }
+}
+
+// A Photo cell: a small JPEG by a relative path embedded as it is, a large PNG shrunk under
+// 224 KB, an address written as a link; a missing file, a FIFO, a folder, a symbolic link and
+// a file over the size cap are reported under 442 and their rows written without a photo.
+TEST_F(ExportEngineTest, PhotosFromFilesAndAddresses) {
+  const std::string jpeg = MakeImage("JPEG", 40, 30, false);
+  std::filesystem::create_directory(dir_.File("pics"));
+  WriteFile(dir_.File("pics/small.jpg"), jpeg);
+  const std::string png = MakeImage("PNG", 900, 600, true);
+  ASSERT_GT(png.size(), kMaxPhotoBytes);
+  WriteFile(dir_.File("big.png"), png);
+  ASSERT_EQ(::mkfifo(dir_.File("fifo.jpg").c_str(), 0600), 0);
+  std::filesystem::create_symlink(dir_.File("pics/small.jpg"), dir_.File("link.jpg"));
+  WriteFile(dir_.File("huge.jpg"), "\xFF\xD8\xFF");
+  std::filesystem::resize_file(dir_.File("huge.jpg"), kMaxPhotoFileBytes + 1);  // sparse: nothing is written
+  const std::vector<std::string> cells = {
+      "pics/small.jpg", dir_.File("big.png"), "https://p.example/a.jpg", "missing.jpg", "fifo.jpg", "pics", "link.jpg",
+      "huge.jpg"};
+  std::vector<CellSpec> sheet;
+  for (std::size_t r = 0; r < cells.size(); ++r) {
+    sheet.push_back({static_cast<int>(r), 0, "P" + std::to_string(r + 1)});
+    sheet.push_back({static_cast<int>(r), 1, cells[r]});
+  }
+  WriteWorkbook(book_, sheet);
+  Run(ExportEncoding::Utf8, "A1:B8", {"First Name", "Photo"}, vcard::VCardVersion::k30);
+  ASSERT_EQ(reporter_.Statements(), (std::vector<int>{442, 442, 442, 442, 442}));
+  EXPECT_NE(reporter_.reports[0].description.find("missing.jpg was not found"), std::string::npos);
+  EXPECT_NE(reporter_.reports[1].description.find("not a regular file"), std::string::npos);
+  EXPECT_NE(reporter_.reports[2].description.find("not a regular file"), std::string::npos);
+  EXPECT_NE(reporter_.reports[3].description.find("symbolic link"), std::string::npos);
+  EXPECT_NE(reporter_.reports[4].description.find("larger than 64 MB"), std::string::npos);
+  EXPECT_EQ(FilesIn(out_).size(), cells.size());
+  const auto read = [&](int row) {
+    return ReadBack("eds", out_ + "/UTF8_P" + std::to_string(row) + " _Row" + std::to_string(row) + ".vcf");
+  };
+  EXPECT_NE(read(1).find("PHOTO;jpeg=" + Sha1Of(dir_.File("pics/small.jpg"))), std::string::npos);
+  EXPECT_NE(read(3).find("PHOTO=https://p.example/a.jpg"), std::string::npos);
+  for (int r = 4; r <= 8; ++r) EXPECT_EQ(read(r).find("PHOTO"), std::string::npos) << r;
+  // The large PNG arrives as a PNG of at most 224 KB with the original's aspect.
+  const std::string card = ReadBytes(out_ + "/UTF8_P2 _Row2.vcf");
+  const std::size_t from = card.find("PHOTO;ENCODING=b;TYPE=PNG:");
+  ASSERT_NE(from, std::string::npos);
+  std::string base64;
+  for (std::size_t i = from + 26; i < card.size() && card.compare(i, 5, "\r\nREV") != 0; ++i) {
+    if (card[i] != '\r' && card[i] != '\n' && card[i] != ' ') base64 += card[i];
+  }
+  Magick::Blob decoded;
+  decoded.base64(base64);
+  EXPECT_LE(decoded.length(), kMaxPhotoBytes);
+  Magick::Image shrunk(decoded);
+  EXPECT_EQ(shrunk.magick(), "PNG");
+  EXPECT_LT(shrunk.columns(), 900u);
+  EXPECT_NEAR(static_cast<double>(shrunk.columns()) / shrunk.rows(), 1.5, 0.01);
 }
 
 }  // namespace

@@ -264,6 +264,28 @@ TEST_F(ExportRunTest, AnUnreadableCellIsReportedAtItsStatementAndTheRowGoesOn) {
   EXPECT_EQ(Messages(), std::vector<std::string>{"Done."});
 }
 
+// The kinds after the original 26 read their cells at numbers above every original one; an
+// earlier column of a repeated kind reads at its kind's number.
+TEST_F(ExportRunTest, CellsOfTheAddedKindsAreReadAtTheirOwnStatements) {
+  struct Case {
+    std::vector<std::string_view> kinds;
+    int statement;
+  };
+  const Case kCases[] = {{{"Organization", "Ignore"}, 400}, {{"Photo", "Ignore"}, 440}, {{"Email", "Email"}, 200}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.kinds[0]);
+    columns_.Clear();
+    columns_.FillColumnList(2);
+    columns_.SetType(1, c.kinds[0]);
+    columns_.SetType(2, c.kinds[1]);
+    script_.last_column = 2;
+    script_.failing_cell = {1, 1};
+    reporter_.reports.clear();
+    Run(ExportEncoding::Utf8, {}, false, vcard::VCardVersion::k30);
+    EXPECT_EQ(reporter_.Statements(), std::vector<int>{c.statement});
+  }
+}
+
 TEST_F(ExportRunTest, AFolderVanishingMidRunGivesCreateAndWriteReportsPerRow) {
   columns_.FillColumnList(1);
   columns_.SetType(1, "First Name");

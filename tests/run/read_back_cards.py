@@ -3,11 +3,15 @@ card, each property as the parser understood it: read_back_cards.py vobject|eds 
 
 One line per property, "NAME;type,type=component|component|...", the types in lower case
 and sorted; backslash, CR and LF in values written \\\\, \\r and \\n. VERSION, PRODID, REV and
-UID are left out (the test checks them apart). "#card" opens each card.
+UID are left out (the test checks them apart). "#card" opens each card. ORG and CATEGORIES
+show their parts as the components; an embedded PHOTO shows its image type and the SHA-1 of
+the image's bytes as the parser decoded them ("PHOTO;jpeg=<sha1>"), a linked one its address.
 
 vobject is python3-vobject; eds is the Evolution Data Server's contact library
 (gir1.2-ebookcontacts-1.2), the parser GNOME's address book imports with.
 """
+import base64
+import hashlib
 import sys
 
 SKIPPED = {"VERSION", "PRODID", "REV", "UID"}
@@ -21,6 +25,20 @@ def line(name, types, components):
     kinds = ",".join(sorted(t.lower() for t in types))
     head = name.upper() + (";" + kinds if kinds else "")
     return head + "=" + "|".join(show(c) for c in components)
+
+
+def photo(types, value):
+    """The PHOTO line's type and digest from its decoded bytes, base64 text or data: URI."""
+    if isinstance(value, str) and value.startswith("data:"):
+        if "," in value:  # else the parser cut the address short: shown as it is
+            head, _, data = value.partition(",")
+            types = [head[len("data:image/"):].split(";")[0]]
+            value = base64.b64decode(data)
+    elif isinstance(value, str) and not value.startswith(("http://", "https://")):
+        value = base64.b64decode(value)
+    if isinstance(value, bytes):
+        return line("PHOTO", types, [hashlib.sha1(value).hexdigest()])
+    return line("PHOTO", types, [value])
 
 
 def vobject_cards(text):
@@ -40,6 +58,11 @@ def vobject_cards(text):
                 parts = [value.family, value.given, value.additional, value.prefix, value.suffix]
             elif name == "ADR":
                 parts = [value.box, value.extended, value.street, value.city, value.region, value.code, value.country]
+            elif name in ("ORG", "CATEGORIES"):
+                parts = value
+            elif name == "PHOTO":
+                out.append(photo(types, value))
+                continue
             else:
                 parts = [value]
             parts = [" ".join(p) if isinstance(p, list) else p for p in parts]
@@ -65,6 +88,9 @@ def eds_cards(text):
             types = []
             for t in attr.get_param("TYPE") or []:
                 types.extend(t.split(","))
+            if name == "PHOTO":
+                out.append(photo(types, ",".join(attr.get_values())))
+                continue
             out.append(line(name, types, attr.get_values()))
         yield out
 
