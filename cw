@@ -12,7 +12,7 @@ PACKAGES=(
   libxlsxwriter-dev python3 python3-xlwt python3-vobject
   nettle-dev python3-msoffcrypto-tool libgraphicsmagick++1-dev
   python3-openpyxl liburing-dev
-  python3-gi gir1.2-ebookcontacts-1.2
+  python3-gi gir1.2-ebookcontacts-1.2 libkf5contacts-dev
   clang libclang-rt-14-dev
   xvfb xauth fonts-liberation
   clang-format
