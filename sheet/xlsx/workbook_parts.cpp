@@ -97,8 +97,9 @@ class StylesHandler : public XmlHandler {
 
 class SharedStringsHandler : public XmlHandler {
  public:
-  SharedStringsHandler(std::string_view part, Workbook& book, std::uint64_t max_strings, std::uint64_t size_bound)
-      : part_(part), book_(book), max_strings_(max_strings), size_bound_(size_bound) {}
+  SharedStringsHandler(std::string_view part, Workbook& book, std::uint64_t max_strings, std::uint64_t size_bound,
+                       std::uint64_t text_bound)
+      : part_(part), book_(book), max_strings_(max_strings), size_bound_(size_bound), text_bound_(text_bound) {}
 
   void Start(std::string_view name, const Attributes& a) override {
     if (name == "si") {
@@ -112,8 +113,10 @@ class SharedStringsHandler : public XmlHandler {
       if (const char* v = a.Get("uniqueCount")) {
         if (const auto n = ParseCount(v)) {
           const std::uint64_t fits = std::min<std::uint64_t>({*n, size_bound_ / 13 + 1, max_strings_, kMaxReserve});
-          // The text's room is taken as it is filled: a size the archive states is no promise.
-          book_.strings.reserve(static_cast<std::size_t>(fits));
+          // The text is never longer than the part: its room is taken at once, so that a large
+          // table does not pass through copies of itself as it grows; the bound keeps a small
+          // hostile file from reserving much (see ReadSharedStrings).
+          book_.strings.reserve(static_cast<std::size_t>(fits), static_cast<std::size_t>(text_bound_));
         }
       }
     }
@@ -140,6 +143,7 @@ class SharedStringsHandler : public XmlHandler {
   Workbook& book_;
   std::uint64_t max_strings_;
   std::uint64_t size_bound_;
+  std::uint64_t text_bound_;  // the most text room reserved at once
   bool in_item_ = false;
   StringItem item_;
   std::string text_;
@@ -159,7 +163,12 @@ void ReadStyles(const ZipPackage& package, const std::string& part, Workbook& bo
 }
 
 void ReadSharedStrings(const ZipPackage& package, const std::string& part, Workbook& book, std::uint64_t max_strings) {
-  SharedStringsHandler handler(part, book, max_strings, package.SizeBound(part));
+  // Shared strings pack about ten to one; room for their text is reserved up to twenty
+  // times the whole file, so only a file that inflates far beyond that grows its room.
+  constexpr std::uint64_t kTextPerFileByte = 20;
+  const std::uint64_t size_bound = package.SizeBound(part);
+  SharedStringsHandler handler(part, book, max_strings, size_bound,
+                               std::min(size_bound, kTextPerFileByte * package.ArchiveSize()));
   ParsePart(package, part, handler);
 }
 
