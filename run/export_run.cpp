@@ -458,6 +458,10 @@ class Run {
           } else {
             fields[*kind].clear();
           }
+          // One damaged cell is reported here, under its own read, and the row goes on.
+          if (rows_) {
+            if (auto why = rows_->ErrorOf(i - 1)) throw std::runtime_error(*why);
+          }
         }
       });
       if (read_failed_) return;

@@ -42,12 +42,25 @@ class BlockRows {
     }
     return std::nullopt;
   }
+  // After NextRow: why the wanted cell at `block_column` of the row just given could not be
+  // read (its text is then ""); nothing for a cell that was read. One damaged cell does not
+  // stop the rows.
+  std::optional<std::string> ErrorOf(std::size_t block_column) const {
+    for (const auto& [column, why] : errors_) {
+      if (column == block_column) return why;
+    }
+    return std::nullopt;
+  }
 
  protected:
   // The dates of a row by block column: few cells of a row show one, so most rows hold none.
   using RowDates = std::vector<std::pair<std::size_t, CivilDate>>;
   // What NextRow fills with the dates of the row it gives, replacing the last row's.
   RowDates& GivenDates() { return dates_; }
+  // The unreadable cells of a row by block column, with why; almost every row holds none.
+  using RowErrors = std::vector<std::pair<std::size_t, std::string>>;
+  // What NextRow fills with the unreadable cells of the row it gives.
+  RowErrors& GivenErrors() { return errors_; }
   // Sets or clears the date of `block_column` in `dates`, as a later cell there replaces an
   // earlier one.
   static void SetDate(RowDates& dates, std::size_t block_column, std::optional<CivilDate> date) {
@@ -66,6 +79,7 @@ class BlockRows {
 
  private:
   RowDates dates_;
+  RowErrors errors_;
 };
 
 // A workbook opened for streaming.

@@ -173,9 +173,14 @@ WorksheetParser::ValueType WorksheetParser::TypeOf(std::string_view t) const {
 std::string WorksheetParser::Here() const { return CellName(cell_row_ + 1, cell_column_ + 1); }
 
 void WorksheetParser::BadValue(std::string_view what) const {
-  FailXlsx(
-      XlsxErrorCode::kBadValue, part_,
-      "the cell " + Here() + " holds \"" + std::string(value_.substr(0, 40)) + "\", which is not " + std::string(what));
+  try {
+    FailXlsx(XlsxErrorCode::kBadValue, part_,
+             "the cell " + Here() + " holds \"" + std::string(value_.substr(0, 40)) + "\", which is not " +
+                 std::string(what));
+  } catch (const XlsxError& e) {
+    // A sink that reads cell by cell takes the one cell and goes on; the others refuse the part.
+    if (!sink_.Unreadable(cell_row_, cell_column_, e)) throw;
+  }
 }
 
 void WorksheetParser::EndCell() {
@@ -195,14 +200,14 @@ void WorksheetParser::EndCell() {
     case ValueType::kNumber: {
       if (TrimSpace(value_).empty()) return;
       const auto number = ParseNumber(value_);
-      if (!number) BadValue("a number");
+      if (!number) return BadValue("a number");
       cell.kind = CellKind::kNumber;
       cell.number = *number;
       break;
     }
     case ValueType::kShared: {
       const auto index = ParseCount(value_);
-      if (!index) BadValue("a shared-string index");
+      if (!index) return BadValue("a shared-string index");
       if (*index >= shared_count_) {
         FailXlsx(XlsxErrorCode::kStringIndex, part_, "the cell " + Here() + " (string " + std::to_string(*index) + ")");
       }
@@ -223,7 +228,7 @@ void WorksheetParser::EndCell() {
       } else if (v == "0" || v == "false") {
         cell.boolean = false;
       } else {
-        BadValue("TRUE or FALSE");
+        return BadValue("TRUE or FALSE");
       }
       cell.kind = CellKind::kBoolean;
       break;
@@ -244,7 +249,7 @@ void WorksheetParser::EndCell() {
     case ValueType::kDate: {
       if (TrimSpace(value_).empty()) return;
       const auto serial = IsoDateSerial(value_, book_.date_system);
-      if (!serial) BadValue("a date");
+      if (!serial) return BadValue("a date");
       cell.kind = CellKind::kNumber;
       cell.number = *serial;
       break;

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,11 @@ class CellSink {
   // formula's string result, an error code newer than the model's), `text` points at it
   // (the sink may take it) and cell.string_index is unset; otherwise `text` is null.
   virtual void Add(const Cell& cell, std::string* text) = 0;
+  // A wanted cell whose value cannot be read ("abc" in a number cell), with why. True when
+  // the sink takes it and the part goes on; false (the default) refuses the part.
+  virtual bool Unreadable(std::uint32_t /*row*/, std::uint32_t /*column*/, const std::exception& /*why*/) {
+    return false;
+  }
 };
 
 // The push parser of a worksheet part: feed it through ParsePart or XmlPartParser.
@@ -52,7 +58,8 @@ class WorksheetParser : public XmlHandler {
   void StartCell(const Attributes& a);
   ValueType TypeOf(std::string_view t) const;
   std::string Here() const;
-  [[noreturn]] void BadValue(std::string_view what) const;
+  // A cell whose value is not of its type: refused, unless the sink takes the one cell.
+  void BadValue(std::string_view what) const;
   void EndCell();
 
   std::string part_;

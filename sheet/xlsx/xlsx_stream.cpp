@@ -56,6 +56,7 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
 
   bool NextRow(std::vector<std::string>& texts) override {
     GivenDates().clear();
+    GivenErrors().clear();
     if (next_ > block_.last_row) return false;
     // Feed the parser until the next row is complete: a later row has begun, or the part ended.
     while (ready_.empty() && complete_below_ <= next_) {
@@ -71,6 +72,7 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
       ReadyRow& given = ready_.front();
       texts.swap(given.texts);
       GivenDates().swap(given.dates);
+      GivenErrors().swap(given.errors);
       spares_.push_back(std::move(given));
       ready_.pop_front();
     } else {
@@ -88,6 +90,7 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
     std::uint32_t row;
     std::vector<std::string> texts;
     RowDates dates;
+    RowErrors errors;
   };
 
   // A row or cell of row `row` has begun: the rows before it are complete.
@@ -102,7 +105,9 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
       FailXlsx(XlsxErrorCode::kRowsOutOfOrder, part_, "row " + std::to_string(row + 1) + " (or a cell of it)");
     }
     if (has_pending_) {
-      ready_.push_back({static_cast<std::uint32_t>(current_), std::move(pending_), std::move(pending_dates_)});
+      ready_.push_back({static_cast<std::uint32_t>(current_), std::move(pending_), std::move(pending_dates_),
+                        std::move(pending_errors_)});
+      pending_errors_.clear();
       TakeSpare();
       has_pending_ = false;
     }
@@ -151,6 +156,16 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
     has_pending_ = true;
   }
 
+  // The cell shows nothing and its row says why; the rows go on.
+  bool Unreadable(std::uint32_t /*row*/, std::uint32_t column, const std::exception& why) override {
+    const std::size_t at = column - block_.first_column;
+    pending_[at].clear();
+    SetDate(pending_dates_, at, std::nullopt);
+    pending_errors_.emplace_back(at, why.what());
+    has_pending_ = true;
+    return true;
+  }
+
   std::shared_ptr<Opened> opened_;
   Extent block_;
   std::vector<bool> wanted_;
@@ -165,6 +180,7 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
   std::uint64_t complete_below_ = 0;  // rows below this are complete
   std::vector<std::string> pending_;  // the texts of row current_ so far
   RowDates pending_dates_;            // and the dates its cells show
+  RowErrors pending_errors_;          // and its cells that could not be read
   bool has_pending_ = false;
   std::deque<ReadyRow> ready_;
   std::vector<ReadyRow> spares_;  // the storage of rows the caller gave back

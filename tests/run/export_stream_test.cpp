@@ -20,7 +20,8 @@ struct StreamScript {
   std::vector<std::vector<std::string>> rows;
   std::size_t fail_at = 0;
   bool fail_open = false;
-  bool fail_finish = false;  // the data's checksum fails once the rows are read
+  bool fail_finish = false;          // the data's checksum fails once the rows are read
+  std::size_t damaged_cell_row = 0;  // this row's Email cell cannot be read
   std::size_t cell_reads = 0;
   std::vector<std::string> calls;
 };
@@ -32,6 +33,11 @@ class ScriptedRows : public sheet::BlockRows {
     if (next_ == s_.rows.size()) return false;
     if (++next_ == s_.fail_at) throw std::runtime_error("The sheet's data is damaged at row 3.");
     texts = s_.rows[next_ - 1];
+    GivenErrors().clear();
+    if (next_ == s_.damaged_cell_row) {
+      texts[1].clear();
+      GivenErrors().emplace_back(1, "The workbook is damaged: the cell B3 holds \"abc\".");
+    }
     return true;
   }
   void Finish() override {
@@ -141,6 +147,7 @@ TEST(ExportStreamTest, RowsComeFromTheStreamAndAnUnreadableRowStopsTheRunOnce) {
     std::vector<int> statements;  // 184: First Name's read, the row's first mapped cell
     std::vector<std::string> files;
     std::vector<std::string> messages;
+    std::size_t damaged_cell_row = 0;
   };
   const std::vector<Case> cases = {
       {"whole stream",
@@ -160,6 +167,15 @@ TEST(ExportStreamTest, RowsComeFromTheStreamAndAnUnreadableRowStopsTheRunOnce) {
        {"UTF8_Ann _Row1.vcf", "UTF8_Bo _Row2.vcf", "UTF8_Cy _Row3.vcf", "UTF8_Row4.vcf"},
        {"Its part sheet1.xml cannot be unpacked (CRC error). The workbook is damaged or was changed during the "
         "export. 4 files were written to OUT; they may not match the workbook."}},
+      // One damaged cell is reported under its own read (200: Email's), and the rows go on.
+      {"a damaged cell in row 3",
+       0,
+       false,
+       false,
+       {200},
+       {"UTF8_Ann _Row1.vcf", "UTF8_Bo _Row2.vcf", "UTF8_Cy _Row3.vcf", "UTF8_Row4.vcf"},
+       {"Done."},
+       3},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -168,6 +184,7 @@ TEST(ExportStreamTest, RowsComeFromTheStreamAndAnUnreadableRowStopsTheRunOnce) {
     script.fail_at = c.fail_at;
     script.fail_open = c.fail_open;
     script.fail_finish = c.fail_finish;
+    script.damaged_cell_row = c.damaged_cell_row;
     StreamRun run(script);
     for (std::string& m : run.shown) {
       if (const auto at = m.find(run.dir.File("out")); at != std::string::npos)
@@ -175,8 +192,10 @@ TEST(ExportStreamTest, RowsComeFromTheStreamAndAnUnreadableRowStopsTheRunOnce) {
     }
     EXPECT_EQ(run.reporter.Statements(), c.statements);
     if (!c.statements.empty()) {
-      EXPECT_EQ(run.reporter.reports[0].description,
-                c.fail_open ? "The sheet's data cannot be found." : "The sheet's data is damaged at row 3.");
+      EXPECT_EQ(run.reporter.reports[0].description, c.damaged_cell_row
+                                                         ? "The workbook is damaged: the cell B3 holds \"abc\"."
+                                                     : c.fail_open ? "The sheet's data cannot be found."
+                                                                   : "The sheet's data is damaged at row 3.");
     }
     EXPECT_EQ(FilesIn(run.dir.File("out")), c.files);
     EXPECT_EQ(run.shown, c.messages);

@@ -129,7 +129,6 @@ TEST(XlsxStream, ErrorsComeAtTheirRowAfterTheRowsBefore) {
     bool fails;
   };
   const Case cases[] = {
-      {"bad value in row 5", sheet_xml, 7, 4, true},
       {"cut inside row 5", sheet_xml.substr(0, sheet_xml.find("<row r=\"5\"") + 20), 7, 4, true},
       {"out of order",
        MinimalParts(R"(<row r="1"><c><v>1</v></c></row><row r="4"><c><v>4</v></c></row>)"
@@ -163,6 +162,35 @@ TEST(XlsxStream, ErrorsComeAtTheirRowAfterTheRowsBefore) {
       }
     }
   }
+}
+
+// A cell whose value is not of its type is one damaged cell, not a damaged sheet: the row
+// gives it empty and says why, and the rows after it come as usual.
+TEST(XlsxStream, AnUnreadableCellIsSaidAndTheRowsGoOn) {
+  const auto bytes = ZipBytes(MinimalParts(
+      R"(<row r="1"><c r="A1"><v>1</v></c><c r="B1"><v>abc</v></c></row>)"
+      R"(<row r="2"><c r="A2" t="b"><v>maybe</v></c><c r="B2"><v>2</v></c></row><row r="3"><c r="A3"><v>3</v></c></row>)"));
+  const auto stream = OpenXlsxStream(bytes);
+  const auto rows = stream->Rows(0, {0, 0, 2, 1}, {true, true}, {});
+  std::vector<std::string> texts;
+  const std::vector<std::vector<std::string>> expected = {{"1", ""}, {"", "2"}, {"3", ""}};
+  const std::vector<std::optional<std::size_t>> damaged = {1, 0, std::nullopt};
+  for (std::size_t r = 0; r < expected.size(); ++r) {
+    SCOPED_TRACE(r + 1);
+    ASSERT_TRUE(rows->NextRow(texts));
+    EXPECT_EQ(texts, expected[r]);
+    for (std::size_t column = 0; column < 2; ++column) {
+      const auto why = rows->ErrorOf(column);
+      EXPECT_EQ(why.has_value(), damaged[r] == column);
+      if (why) {
+        EXPECT_NE(why->find(r == 0 ? "\"abc\", which is not a number" : "not TRUE or FALSE"), std::string::npos)
+            << *why;
+      }
+    }
+  }
+  EXPECT_FALSE(rows->NextRow(texts));
+  // Unwanted, the damaged cell is never read.
+  EXPECT_EQ(Streamed(bytes, 0, {0, 0, 2, 0}, {false}).size(), 3u);
 }
 
 // Damage to the deflated data of a large sheet: the rows given before the error are the
