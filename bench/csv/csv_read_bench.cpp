@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "bench/xlsx/contacts_workbook.h"
+#include "bench/xlsx/read_passes.h"
 #include "sheet/cell_text.h"
 #include "sheet/workbook_file.h"
 
@@ -53,26 +54,15 @@ double BareSeconds(const std::string& path, std::size_t* lines) {
 }
 
 double ReadSeconds(const std::string& path, std::size_t* cells) {
-  const auto start = Clock::now();
-  const cw::sheet::Workbook book = cw::sheet::ReadWorkbookFile(path);
-  const double seconds = Since(start);
-  *cells = book.sheets.at(0).Cells().size();
-  return seconds;
+  const auto r = cw::bench::ReadWhole(path);
+  *cells = r.cells;
+  return r.seconds;
 }
 
-// Streams every row (A1:L<rows + 1>), as the export takes them.
 double StreamSeconds(const std::string& path, int rows, std::size_t* cells) {
-  const auto start = Clock::now();
-  const auto stream = cw::sheet::OpenWorkbookStreamFile(path);
-  const cw::sheet::Extent block{0, 0, static_cast<std::uint32_t>(rows), cw::bench::kContactColumns - 1};
-  const auto block_rows = stream->Rows(0, block, std::vector<bool>(cw::bench::kContactColumns, true), {});
-  std::vector<std::string> texts;
-  std::size_t filled = 0;
-  while (block_rows->NextRow(texts)) {
-    for (const auto& t : texts) filled += !t.empty();
-  }
-  *cells = filled;
-  return Since(start);
+  const auto r = cw::bench::StreamRows(path, rows);
+  *cells = r.cells;
+  return r.seconds;
 }
 
 double PythonSeconds(const std::string& path) {

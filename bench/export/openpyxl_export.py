@@ -51,18 +51,26 @@ def fold(text):
     return b"\r\n ".join(out) + b"\r\n"
 
 
+def contacts(sheet, rows, date_form):
+    """Each row's twelve values as the sheet shows them: phone and zip through their formats,
+    the birthday in `date_form`."""
+    for values in sheet.iter_rows(min_row=2, max_row=rows + 1, max_col=12, values_only=True):
+        first, last, email, voice, cell, street, city, zipcode, country, birthday, title, notes = (
+            "" if v is None else v for v in values)
+        phone = "%010d" % int(voice) if voice != "" else ""
+        phone = "(%s) %s-%s" % (phone[0:3], phone[3:6], phone[6:10]) if phone else ""
+        zipcode = "%05d" % int(zipcode) if zipcode != "" else ""
+        if isinstance(birthday, datetime.datetime):
+            birthday = birthday.strftime(date_form)
+        yield first, last, email, phone, cell, street, city, zipcode, country, birthday, title, notes
+
+
 def one_file(sheet, workbook, outdir, rows):
     rev = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%dT%H:%M:%SZ")
     name = os.path.splitext(os.path.basename(workbook))[0]
     with open(os.path.join(outdir, "UTF8_" + name + ".vcf"), "wb") as f:
-        for values in sheet.iter_rows(min_row=2, max_row=rows + 1, max_col=12, values_only=True):
-            first, last, email, voice, cell, street, city, zipcode, country, birthday, title, notes = (
-                "" if v is None else v for v in values)
-            phone = "%010d" % int(voice) if voice != "" else ""
-            phone = "(%s) %s-%s" % (phone[0:3], phone[3:6], phone[6:10]) if phone else ""
-            zipcode = "%05d" % int(zipcode) if zipcode != "" else ""
-            if isinstance(birthday, datetime.datetime):
-                birthday = birthday.strftime("%Y-%m-%d")
+        for values in contacts(sheet, rows, "%Y-%m-%d"):
+            first, last, email, phone, cell, street, city, zipcode, country, birthday, title, notes = values
             e = [escape(str(v)) for v in (first, last, email, phone, cell, street, city, zipcode, country, title,
                                           notes)]
             lines = ["BEGIN:VCARD", "VERSION:3.0", "PRODID:-//Marrowind//Cardwright//EN",
@@ -87,15 +95,9 @@ def main():
     sheet = book.worksheets[0]
     rev = datetime.datetime.now().strftime("%Y%m%dT%H%M%S")
     n = 0
-    for values in sheet.iter_rows(min_row=2, max_row=rows + 1, max_col=12, values_only=True):
+    for values in contacts(sheet, rows, "%Y%m%d"):
         n += 1
-        first, last, email, voice, cell, street, city, zipcode, country, birthday, title, notes = (
-            "" if v is None else v for v in values)
-        phone = "%010d" % int(voice) if voice != "" else ""
-        phone = "(%s) %s-%s" % (phone[0:3], phone[3:6], phone[6:10]) if phone else ""
-        zipcode = "%05d" % int(zipcode) if zipcode != "" else ""
-        if isinstance(birthday, datetime.datetime):
-            birthday = birthday.strftime("%Y%m%d")
+        first, last, email, phone, cell, street, city, zipcode, country, birthday, title, notes = values
         record = ("BEGIN:VCARD\r\nVERSION:2.1\r\n" + line("N", "%s;%s;;%s" % (last, first, title)) +
                   line("FN", "%s  %s" % (first, last)) + line("TEL;HOME;VOICE", phone) + line("TEL;CELL", cell) +
                   line("EMAIL;INTERNET;PREF", email) + line("NOTE", notes) +

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "bench/xlsx/contacts_workbook.h"
+#include "bench/xlsx/read_passes.h"
 #include "sheet/calendar.h"
 #include "sheet/cell_text.h"
 #include "sheet/ods/ods_reader.h"
@@ -30,11 +31,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double CpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
 double last_cpu = 0;
 
 void Escape(std::string_view text, std::string& out) {
@@ -156,54 +152,29 @@ void WriteOds(const cw::sheet::Workbook& book, const std::string& path) {
 }
 
 double BareSeconds(const std::string& path) {
-  const double cpu = CpuSeconds();
+  const double cpu = cw::bench::ProcessCpuSeconds();
   const auto start = Clock::now();
   int error = 0;
   zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &error);
-  zip_file_t* file = archive ? zip_fopen(archive, "content.xml", 0) : nullptr;
-  if (!file) throw std::runtime_error("cannot open " + path);
-  XML_Parser parser = XML_ParserCreate(nullptr);
-  std::vector<char> buffer(std::size_t{64} * 1024);
-  for (;;) {
-    const zip_int64_t got = zip_fread(file, buffer.data(), buffer.size());
-    if (got <= 0) break;
-    if (XML_Parse(parser, buffer.data(), static_cast<int>(got), XML_FALSE) != XML_STATUS_OK) {
-      throw std::runtime_error("bare pass: XML error");
-    }
-  }
-  XML_Parse(parser, nullptr, 0, XML_TRUE);
-  XML_ParserFree(parser);
-  zip_fclose(file);
+  if (!archive) throw std::runtime_error("cannot open " + path);
+  cw::bench::InflateAndParse(archive, "content.xml");
   zip_discard(archive);
-  last_cpu = CpuSeconds() - cpu;
+  last_cpu = cw::bench::ProcessCpuSeconds() - cpu;
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
 double ReadSeconds(const std::string& path, std::size_t* cells) {
-  const double cpu = CpuSeconds();
-  const auto start = Clock::now();
-  const cw::sheet::Workbook book = cw::sheet::ReadWorkbookFile(path);
-  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  last_cpu = CpuSeconds() - cpu;
-  *cells = book.sheets.at(0).Cells().size();
-  return seconds;
+  const auto r = cw::bench::ReadWhole(path);
+  last_cpu = r.cpu_seconds;
+  *cells = r.cells;
+  return r.seconds;
 }
 
 double StreamSeconds(const std::string& path, int rows, std::size_t* cells) {
-  const double cpu = CpuSeconds();
-  const auto start = Clock::now();
-  const auto stream = cw::sheet::OpenWorkbookStreamFile(path);
-  const cw::sheet::Extent block{0, 0, static_cast<std::uint32_t>(rows), cw::bench::kContactColumns - 1};
-  const auto block_rows = stream->Rows(0, block, std::vector<bool>(cw::bench::kContactColumns, true), {});
-  std::vector<std::string> texts;
-  std::size_t filled = 0;
-  while (block_rows->NextRow(texts)) {
-    for (const auto& t : texts) filled += !t.empty();
-  }
-  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  last_cpu = CpuSeconds() - cpu;
-  *cells = filled;
-  return seconds;
+  const auto r = cw::bench::StreamRows(path, rows);
+  last_cpu = r.cpu_seconds;
+  *cells = r.cells;
+  return r.seconds;
 }
 
 double Median(std::vector<double> v) {

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "bench/xlsx/contacts_workbook.h"
+#include "bench/xlsx/read_passes.h"
 #include "sheet/workbook_file.h"
 #include "sheet/xlsx/xlsx_stream.h"
 
@@ -28,72 +29,33 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The process's CPU time in seconds: beside the wall clock, a figure that other work on a
-// shared machine does not stretch.
-double CpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
 double last_cpu = 0;  // the CPU seconds of the last timed step
 
-// Inflates `part` in 64 KiB chunks and parses it with expat, keeping nothing.
-void BarePass(zip_t* archive, const char* part) {
-  zip_file_t* file = zip_fopen(archive, part, 0);
-  if (!file) throw std::runtime_error(std::string("no part ") + part);
-  XML_Parser parser = XML_ParserCreate(nullptr);
-  std::vector<char> buffer(64 * 1024);
-  for (;;) {
-    const zip_int64_t got = zip_fread(file, buffer.data(), buffer.size());
-    if (got <= 0) break;
-    if (XML_Parse(parser, buffer.data(), static_cast<int>(got), XML_FALSE) != XML_STATUS_OK) {
-      throw std::runtime_error("bare pass: XML error");
-    }
-  }
-  XML_Parse(parser, nullptr, 0, XML_TRUE);
-  XML_ParserFree(parser);
-  zip_fclose(file);
-}
-
 double BareSeconds(const std::string& path) {
-  const double cpu = CpuSeconds();
+  const double cpu = cw::bench::ProcessCpuSeconds();
   const auto start = Clock::now();
   int error = 0;
   zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &error);
   if (!archive) throw std::runtime_error("cannot open " + path);
-  BarePass(archive, "xl/sharedStrings.xml");
-  BarePass(archive, "xl/worksheets/sheet1.xml");
+  cw::bench::InflateAndParse(archive, "xl/sharedStrings.xml");
+  cw::bench::InflateAndParse(archive, "xl/worksheets/sheet1.xml");
   zip_discard(archive);
-  last_cpu = CpuSeconds() - cpu;
+  last_cpu = cw::bench::ProcessCpuSeconds() - cpu;
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
 double ReadSeconds(const std::string& path, std::size_t* cells) {
-  const double cpu = CpuSeconds();
-  const auto start = Clock::now();
-  const cw::sheet::Workbook book = cw::sheet::ReadWorkbookFile(path);
-  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  last_cpu = CpuSeconds() - cpu;
-  *cells = book.sheets.at(0).Cells().size();
-  return seconds;
+  const auto r = cw::bench::ReadWhole(path);
+  last_cpu = r.cpu_seconds;
+  *cells = r.cells;
+  return r.seconds;
 }
 
-// Streams every row of the contacts sheet (A1:L<rows + 1>), rendering each cell's text.
 double StreamSeconds(const std::string& path, int rows, std::size_t* cells) {
-  const double cpu = CpuSeconds();
-  const auto start = Clock::now();
-  const auto stream = cw::sheet::OpenXlsxStreamFile(path);
-  const cw::sheet::Extent block{0, 0, static_cast<std::uint32_t>(rows), cw::bench::kContactColumns - 1};
-  const auto block_rows = stream->Rows(0, block, std::vector<bool>(cw::bench::kContactColumns, true), {});
-  std::vector<std::string> texts;
-  std::size_t filled = 0;
-  while (block_rows->NextRow(texts)) {
-    for (const auto& t : texts) filled += !t.empty();
-  }
-  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  last_cpu = CpuSeconds() - cpu;
-  *cells = filled;
-  return seconds;
+  const auto r = cw::bench::StreamRows(path, rows);
+  last_cpu = r.cpu_seconds;
+  *cells = r.cells;
+  return r.seconds;
 }
 
 long MaxRssKiB() {
