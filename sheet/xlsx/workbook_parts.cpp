@@ -97,9 +97,9 @@ class StylesHandler : public XmlHandler {
 
 class SharedStringsHandler : public XmlHandler {
  public:
-  SharedStringsHandler(std::string_view part, Workbook& book, std::uint64_t max_strings, std::uint64_t size_bound,
+  SharedStringsHandler(std::string_view part, StringSink& sink, std::uint64_t max_strings, std::uint64_t size_bound,
                        std::uint64_t text_bound)
-      : part_(part), book_(book), max_strings_(max_strings), size_bound_(size_bound), text_bound_(text_bound) {}
+      : part_(part), sink_(sink), max_strings_(max_strings), size_bound_(size_bound), text_bound_(text_bound) {}
 
   void Start(std::string_view name, const Attributes& a) override {
     if (name == "si") {
@@ -116,7 +116,7 @@ class SharedStringsHandler : public XmlHandler {
           // The text is never longer than the part: its room is taken at once, so that a large
           // table does not pass through copies of itself as it grows; the bound keeps a small
           // hostile file from reserving much (see ReadSharedStrings).
-          book_.strings.reserve(static_cast<std::size_t>(fits), static_cast<std::size_t>(text_bound_));
+          sink_.Reserve(static_cast<std::size_t>(fits), static_cast<std::size_t>(text_bound_));
         }
       }
     }
@@ -125,11 +125,10 @@ class SharedStringsHandler : public XmlHandler {
     if (name == "si" && in_item_) {
       in_item_ = false;
       capturing_ = false;
-      if (book_.strings.size() >= max_strings_) {
-        FailXlsx(XlsxErrorCode::kTooManyStrings, part_, std::to_string(max_strings_));
-      }
+      if (count_ >= max_strings_) FailXlsx(XlsxErrorCode::kTooManyStrings, part_, std::to_string(max_strings_));
       DecodeXstringInPlace(text_);  // text_ keeps its buffer for the next item
-      book_.strings.push_back(text_);
+      sink_.Add(text_);
+      ++count_;
     } else if (in_item_) {
       if (name == "t") capturing_ = false;
       item_.End(name);
@@ -140,7 +139,8 @@ class SharedStringsHandler : public XmlHandler {
 
  private:
   std::string part_;
-  Workbook& book_;
+  StringSink& sink_;
+  std::uint64_t count_ = 0;
   std::uint64_t max_strings_;
   std::uint64_t size_bound_;
   std::uint64_t text_bound_;  // the most text room reserved at once
@@ -162,14 +162,28 @@ void ReadStyles(const ZipPackage& package, const std::string& part, Workbook& bo
   ParsePart(package, part, handler);
 }
 
-void ReadSharedStrings(const ZipPackage& package, const std::string& part, Workbook& book, std::uint64_t max_strings) {
+void ReadSharedStrings(const ZipPackage& package, const std::string& part, StringSink& sink,
+                       std::uint64_t max_strings) {
   // Shared strings pack about ten to one; room for their text is reserved up to twenty
   // times the whole file, so only a file that inflates far beyond that grows its room.
   constexpr std::uint64_t kTextPerFileByte = 20;
   const std::uint64_t size_bound = package.SizeBound(part);
-  SharedStringsHandler handler(part, book, max_strings, size_bound,
+  SharedStringsHandler handler(part, sink, max_strings, size_bound,
                                std::min(size_bound, kTextPerFileByte * package.ArchiveSize()));
   ParsePart(package, part, handler);
+}
+
+void ReadSharedStrings(const ZipPackage& package, const std::string& part, Workbook& book, std::uint64_t max_strings) {
+  class PoolSink : public StringSink {
+   public:
+    explicit PoolSink(StringPool& pool) : pool_(pool) {}
+    void Reserve(std::size_t count, std::size_t bytes) override { pool_.reserve(count, bytes); }
+    void Add(std::string_view text) override { pool_.push_back(text); }
+
+   private:
+    StringPool& pool_;
+  } sink(book.strings);
+  ReadSharedStrings(package, part, sink, max_strings);
 }
 
 }  // namespace cw::sheet::xlsx

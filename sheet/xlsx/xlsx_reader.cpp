@@ -40,7 +40,7 @@ std::string StoredName(const ZipPackage& package, const std::string& part, std::
 
 }  // namespace
 
-OpenedPackage OpenPackage(const ZipPackage& package, const WorkbookLimits& given) {
+OpenedPackage OpenPackage(const ZipPackage& package, const WorkbookLimits& given, SharedStrings shared) {
   const WorkbookLimits limits = HeldToArchive(given, package);
   // The package's own relationships name the workbook part.
   const auto root_rels = package.Find("_rels/.rels");
@@ -78,12 +78,14 @@ OpenedPackage OpenPackage(const ZipPackage& package, const WorkbookLimits& given
   }
   if (const Relationship* strings = FindByType(rels, "/sharedStrings")) {
     if (const auto stored = package.Find(strings->target)) {
-      ReadSharedStrings(package, *stored, book, limits.max_strings);
+      if (shared == SharedStrings::kRead) ReadSharedStrings(package, *stored, book, limits.max_strings);
+      opened.shared_part = *stored;
     } else {
       FailXlsx(XlsxErrorCode::kMissingPart, strings->target, "the shared strings");
     }
   }
   opened.shared_count = book.strings.size();
+  opened.max_strings = limits.max_strings;
 
   // Which sheet took each worksheet part, by its folded name: two sheets on one part would
   // read it twice (a crafted file of a few KB naming one part thousands of times), so such a

@@ -38,10 +38,18 @@ struct OpenedPackage {
   // share a part.
   std::vector<std::string> sheet_parts;
   std::size_t shared_count = 0;  // book.strings below this are the shared strings
+  // With SharedStrings::kLeft: the stored name of the shared-strings part (empty when the
+  // workbook has none) and the most strings it may hold; book.strings stays empty.
+  std::string shared_part;
+  std::uint64_t max_strings = 0;
 };
 
-// Reads the package's relationships, workbook part, styles and shared strings.
-OpenedPackage OpenPackage(const ZipPackage& package, const WorkbookLimits& limits = {});
+enum class SharedStrings : bool { kRead, kLeft };
+
+// Reads the package's relationships, workbook part and styles, and its shared strings unless
+// they are left for the caller to read.
+OpenedPackage OpenPackage(const ZipPackage& package, const WorkbookLimits& limits = {},
+                          SharedStrings shared = SharedStrings::kRead);
 
 // Reads the workbook held in an opened package.
 Workbook ReadPackage(const ZipPackage& package, const WorkbookLimits& limits = {});

@@ -1,5 +1,6 @@
 #include "sheet/xlsx/xlsx_stream.h"
 
+#include <cstdint>
 #include <deque>
 #include <exception>
 #include <optional>
@@ -7,7 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "sheet/address.h"
 #include "sheet/cell_text.h"
+#include "sheet/xlsx/shared_strings_load.h"
 #include "sheet/xlsx/worksheet_part.h"
 #include "sheet/xlsx/xlsx_reader.h"
 #include "sheet/xlsx/xml_part.h"
@@ -19,11 +22,18 @@ namespace {
 using xlsx::OpenedPackage;
 using xlsx::ZipPackage;
 
-// What a stream and the rows taken from it share, so that either may go first.
+// What a stream and the rows taken from it share, so that either may go first. The shared
+// strings are read from the open on, beside whatever comes next.
 struct Opened {
-  explicit Opened(ZipPackage p) : package(std::move(p)), parts(xlsx::OpenPackage(package)) {}
+  explicit Opened(ZipPackage p)
+      : package(std::move(p)), parts(xlsx::OpenPackage(package, {}, xlsx::SharedStrings::kLeft)) {
+    if (!parts.shared_part.empty()) {
+      strings = std::make_unique<xlsx::SharedStringsLoad>(package, parts.shared_part, parts.max_strings);
+    }
+  }
   ZipPackage package;
   OpenedPackage parts;
+  std::unique_ptr<xlsx::SharedStringsLoad> strings;  // none when the workbook has no shared strings
 };
 
 class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
@@ -43,7 +53,8 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
       complete_below_ = kEnd;  // a chart sheet: every row is empty
       return;
     }
-    parser_ = std::make_unique<xlsx::WorksheetParser>(part, opened_->parts.book, opened_->parts.shared_count, *this);
+    // Shared-string indices are checked as each cell takes its string.
+    parser_ = std::make_unique<xlsx::WorksheetParser>(part, opened_->parts.book, SIZE_MAX, *this);
     xml_ = std::make_unique<xlsx::XmlPartParser>(opened_->package, part, *parser_);
     xml_->ReadAhead();
     part_ = part;
@@ -52,6 +63,7 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
   void Finish() override {
     if (failure_) std::rethrow_exception(failure_);
     if (xml_) xml_->Drain();
+    if (opened_->strings) opened_->strings->Finish();
   }
 
   bool NextRow(std::vector<std::string>& texts) override {
@@ -144,7 +156,9 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
     std::string& out = pending_[at];
     out.clear();  // a later cell at the same place replaces an earlier one
     std::optional<CivilDate> date;
-    if (!text) {
+    if (!text && cell.kind == CellKind::kString) {
+      renderer_.AppendString(SharedString(cell), cell.style, out);
+    } else if (!text) {
       renderer_.AppendText(cell, out);
       if (cell.kind == CellKind::kNumber) date = renderer_.DateShown(cell);
     } else {
@@ -154,6 +168,16 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
     }
     SetDate(pending_dates_, at, date);
     has_pending_ = true;
+  }
+
+  // The shared string a cell shows, once it has been read.
+  std::string_view SharedString(const Cell& cell) {
+    const auto text = opened_->strings ? opened_->strings->Get(cell.string_index) : std::nullopt;
+    if (!text) {
+      FailXlsx(XlsxErrorCode::kStringIndex, part_,
+               "the cell " + CellName(cell.row + 1, cell.column + 1u) + " (string " + std::to_string(cell.string_index) + ")");
+    }
+    return *text;
   }
 
   // The cell shows nothing and its row says why; the rows go on.

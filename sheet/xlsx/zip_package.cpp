@@ -101,7 +101,8 @@ ZipPackage::ZipPackage(ZipPackage&& other) noexcept
       archive_size_(other.archive_size_),
       entries_(std::move(other.entries_)),
       read_(std::move(other.read_)),
-      inflated_(other.inflated_) {
+      inflated_(other.inflated_),
+      lock_(std::move(other.lock_)) {
   other.archive_ = nullptr;
 }
 
@@ -143,6 +144,7 @@ std::optional<std::uint64_t> ZipPackage::IndexOf(std::string_view name) const {
 std::optional<std::string> ZipPackage::Find(std::string_view name) const {
   const auto index = IndexOf(name);
   if (!index) return std::nullopt;
+  const std::lock_guard lock(*lock_);
   const char* stored = zip_get_name(archive_, *index, ZIP_FL_ENC_GUESS);
   return stored ? std::optional<std::string>(stored) : std::nullopt;
 }
@@ -152,6 +154,7 @@ std::uint64_t ZipPackage::SizeBound(std::string_view name) const {
   if (!index) return 0;
   zip_stat_t st;
   zip_stat_init(&st);
+  const std::lock_guard lock(*lock_);
   if (zip_stat_index(archive_, *index, 0, &st) != 0) return 0;
   if (!(st.valid & ZIP_STAT_SIZE) || !(st.valid & ZIP_STAT_COMP_SIZE)) return 0;
   // A stored size is never more than the archive holds, whatever the directory says.
@@ -169,6 +172,7 @@ void ZipPackage::Read(std::string_view name, const std::function<void(std::span<
 PartReader::PartReader(const ZipPackage& package, std::string_view name) : package_(package), name_(name) {
   const auto index = package.IndexOf(name);
   if (!index) FailXlsx(XlsxErrorCode::kMissingPart, name);
+  const std::lock_guard lock(*package.lock_);
   // A part read twice would be one part serving two purposes (two sheets, or the shared
   // strings as a sheet); each costs the whole part again, so it is refused.
   if (!package.read_.insert(*index).second) FailXlsx(XlsxErrorCode::kPartNamedTwice, name);
@@ -235,7 +239,10 @@ struct PartReader::Ahead {
 
 PartReader::~PartReader() {
   ahead_.reset();  // the inflating thread is done with the file before it closes
-  if (file_) zip_fclose(file_);
+  if (file_) {
+    const std::lock_guard lock(*package_.lock_);
+    zip_fclose(file_);
+  }
 }
 
 void PartReader::ReadAhead() {
@@ -310,6 +317,7 @@ std::span<const char> PartReader::Next() {
 }
 
 std::span<const char> PartReader::Inflate(std::vector<char>& buffer) {
+  const std::lock_guard lock(*package_.lock_);
   const zip_int64_t got = zip_fread(file_, buffer.data(), buffer.size());
   if (got < 0) FailXlsx(XlsxErrorCode::kPartDamaged, name_, zip_file_strerror(file_));
   const auto n = static_cast<std::uint64_t>(got);

@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <span>
@@ -53,8 +54,8 @@ class PartReader {
   // From here on the part is inflated a few chunks ahead on a thread of its own, while the
   // caller works on the chunk it has, so a large part parsed whole keeps two cores busy.
   // Next gives the same chunks and throws the same errors, at the same chunk. Nothing
-  // changes for a small part, or when no thread can be started. Until this reader is
-  // destroyed, the package must not be read otherwise.
+  // changes for a small part, or when no thread can be started. Other parts of the package
+  // may be read meanwhile, on other threads.
   void ReadAhead();
 
  private:
@@ -116,6 +117,10 @@ class ZipPackage {
   // What this open has inflated: the entries read and the bytes they gave.
   mutable std::set<std::uint64_t> read_;
   mutable std::uint64_t inflated_ = 0;
+  // Held around every call into the archive and the counts above: libzip serves one thread
+  // at a time per archive, and two parts may be read at once (the shared strings beside a
+  // sheet, each inflated ahead on a thread of its own).
+  std::unique_ptr<std::mutex> lock_ = std::make_unique<std::mutex>();
 };
 
 }  // namespace cw::sheet::xlsx

@@ -253,5 +253,69 @@ TEST(XlsxStream, FinishChecksThePartToItsEnd) {
   }
 }
 
+// The shared strings are read beside the sheet: rows that name strings far ahead of what has
+// been read wait for them; a string the part lacks, or damage to the part, is met at the row
+// that needs it, after the rows before; and Finish finds damage the block never needed.
+TEST(XlsxStream, SharedStringsReadBesideTheSheet) {
+  constexpr int kStrings = 10000;  // several of the loader's segments
+  std::vector<std::string> shared;
+  for (int i = 0; i < kStrings; ++i) shared.push_back("<t>s" + std::to_string(i) + "</t>");
+  // Rows 1 to 3 name strings past the first segments, row 4 `row4`, rows 5 and 6 the first.
+  const auto named = [](int r, int row4) { return r <= 3 ? 5000 - r : r == 4 ? row4 : r - 5; };
+  const auto sheet_with = [&](int row4) {
+    std::string data;
+    for (int r = 1; r <= 6; ++r) {
+      const int index = named(r, row4);
+      data += "<row r=\"" + std::to_string(r) + "\"><c t=\"s\"><v>" + std::to_string(index) + "</v></c></row>";
+    }
+    return data;
+  };
+  testing::Parts good = MinimalParts(sheet_with(kStrings - 4), shared);
+  testing::Parts missing = MinimalParts(sheet_with(kStrings), shared);
+  testing::Parts cut = good;
+  std::string& strings = cut.at("xl/sharedStrings.xml");
+  strings.resize(strings.find("<t>s5000</t>"));  // row 4 names string 9996
+  struct Case {
+    std::string_view label;
+    const testing::Parts& parts;
+    std::size_t given;  // rows given before the error; all six when none
+    std::optional<XlsxErrorCode> error;
+  };
+  const Case cases[] = {
+      {"every string there", good, 6, std::nullopt},
+      {"a string past the last", missing, 3, XlsxErrorCode::kStringIndex},
+      {"the part cut short", cut, 3, XlsxErrorCode::kXmlMalformed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    const auto bytes = ZipBytes(c.parts);
+    const auto stream = OpenXlsxStream(bytes);
+    const auto rows = stream->Rows(0, {0, 0, 5, 0}, {true}, {});
+    std::vector<std::string> texts;
+    for (std::size_t r = 0; r < c.given; ++r) {
+      ASSERT_TRUE(rows->NextRow(texts));
+      EXPECT_EQ(texts[0], "s" + std::to_string(named(static_cast<int>(r) + 1, kStrings - 4))) << "row " << r + 1;
+    }
+    if (!c.error) {
+      EXPECT_FALSE(rows->NextRow(texts));
+      EXPECT_NO_THROW(rows->Finish());
+      continue;
+    }
+    try {
+      rows->NextRow(texts);
+      ADD_FAILURE() << "no error at row " << c.given + 1;
+    } catch (const XlsxError& e) {
+      EXPECT_EQ(e.code, *c.error) << e.what();
+    }
+  }
+  // A block of the first row alone needs none of the missing text; Finish still finds it.
+  const auto bytes = ZipBytes(cut);
+  const auto rows = OpenXlsxStream(bytes)->Rows(0, {0, 0, 0, 0}, {true}, {});
+  std::vector<std::string> texts;
+  ASSERT_TRUE(rows->NextRow(texts));
+  EXPECT_FALSE(rows->NextRow(texts));
+  EXPECT_THROW(rows->Finish(), XlsxError);
+}
+
 }  // namespace
 }  // namespace cw::sheet
