@@ -34,24 +34,33 @@ OneFileWriter::~OneFileWriter() {
   }
 }
 
-void OneFileWriter::Submit(Row row) {
-  if (row.photo) filling_photo_bytes_ += row.photo->bytes.size();
-  filling_.push_back(std::move(row));
-  if (filling_.size() >= kBatchSize || filling_photo_bytes_ >= kBatchPhotoBytes) HandOver();
+void OneFileWriter::Submit(vcard::ContactFields& fields, RowExtras extras) {
+  if (extras.photo) filling_photo_bytes_ += extras.photo->bytes.size();
+  if (filled_ == filling_.size()) filling_.emplace_back();
+  Row& slot = filling_[filled_++];
+  slot.fields.swap(fields);
+  slot.extras = std::move(extras);
+  if (filled_ >= kBatchSize || filling_photo_bytes_ >= kBatchPhotoBytes) HandOver();
 }
 
 void OneFileWriter::HandOver() {
-  if (filling_.empty()) return;
+  if (filled_ == 0) return;
+  filling_.resize(filled_);  // fewer only for a batch cut short by its photos, or the last
+  filled_ = 0;
   filling_photo_bytes_ = 0;
   if (!thread_.joinable()) {
     Compose(filling_);
-    filling_.clear();
     return;
   }
   std::unique_lock lock(mutex_);
   space_.wait(lock, [&] { return in_flight_ < kMaxBatches; });
-  queue_.push_back(std::exchange(filling_, {}));
+  queue_.push_back(std::move(filling_));
   ++in_flight_;
+  filling_ = {};
+  if (!spare_.empty()) {
+    filling_ = std::move(spare_.back());
+    spare_.pop_back();
+  }
   lock.unlock();
   work_.notify_one();
   filling_.reserve(kBatchSize);
@@ -66,8 +75,10 @@ void OneFileWriter::Work() {
     queue_.pop_front();
     lock.unlock();
     Compose(rows);
+    for (Row& row : rows) row.extras = {};  // photos are not kept
     lock.lock();
     --in_flight_;
+    if (spare_.size() < kMaxBatches) spare_.push_back(std::move(rows));
     space_.notify_all();
   }
 }
@@ -83,13 +94,13 @@ void OneFileWriter::Compose(std::vector<Row>& rows) {
     vcard::RecordOptions options;
     options.version = setup_.version;
     if (setup_.encoding == vcard::ExportEncoding::Ansi) options.ansi_code_page = &setup_.code_page;
-    options.birthday_date = row.birthday_date;
-    options.anniversary_date = row.anniversary_date;
-    if (row.photo) options.photo = &*row.photo;
-    options.uid = row.uid;
+    options.birthday_date = row.extras.birthday_date;
+    options.anniversary_date = row.extras.anniversary_date;
+    if (row.extras.photo) options.photo = &*row.extras.photo;
+    options.uid = row.extras.uid;
     std::size_t lost = 0;
     options.lost_characters = &lost;
-    const std::string record = vcard::BuildVCardRecord(row.fields, row.built, setup_.dates, &steps, options);
+    const std::string record = vcard::BuildVCardRecord(row.fields, row.extras.built, setup_.dates, &steps, options);
     if (lost > 0) ++losing;
     const auto append = [&] { vcard::AppendRecordBytes(bytes_, record, setup_.encoding, setup_.code_page); };
     bool ok = s.Step(setup_.make_bytes_statement != 0 ? setup_.make_bytes_statement : setup_.write_statement, append);
@@ -101,12 +112,16 @@ void OneFileWriter::Compose(std::vector<Row>& rows) {
   }
   std::lock_guard lock(mutex_);
   losing_ += losing;
-  failed_ = failed_ || failed;
+  if (failed) failed_.store(true, std::memory_order_release);
   for (auto& r : collected.reports) reports_.push_back(std::move(r));
+  if (!reports_.empty()) have_reports_.store(true, std::memory_order_release);
 }
 
 std::vector<WriterReport> OneFileWriter::TakeFinished() {
+  // Called after every row: no lock unless the writer has something to say.
+  if (!have_reports_.load(std::memory_order_acquire)) return {};
   std::lock_guard lock(mutex_);
+  have_reports_.store(false, std::memory_order_relaxed);
   return std::exchange(reports_, {});
 }
 
@@ -114,13 +129,11 @@ std::vector<WriterReport> OneFileWriter::Drain() {
   HandOver();
   std::unique_lock lock(mutex_);
   space_.wait(lock, [&] { return in_flight_ == 0; });
+  have_reports_.store(false, std::memory_order_relaxed);
   return std::exchange(reports_, {});
 }
 
-bool OneFileWriter::Failed() const {
-  std::lock_guard lock(mutex_);
-  return failed_;
-}
+bool OneFileWriter::Failed() const { return failed_.load(std::memory_order_acquire); }
 
 std::size_t OneFileWriter::RowsLosingCharacters() const {
   std::lock_guard lock(mutex_);

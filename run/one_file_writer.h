@@ -10,6 +10,7 @@
 // so a run that fails or is killed leaves nothing partial.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -38,9 +39,8 @@ class OneFileWriter : public ReportSource {
     int write_statement;
     std::string location;
   };
-  // One row: its values and what its record takes besides them.
-  struct Row {
-    vcard::ContactFields fields;
+  // What a row's record takes besides its values.
+  struct RowExtras {
     std::optional<vcard::Date> birthday_date;
     std::optional<vcard::Date> anniversary_date;
     std::optional<vcard::PhotoData> photo;
@@ -54,8 +54,10 @@ class OneFileWriter : public ReportSource {
   OneFileWriter(const OneFileWriter&) = delete;
   OneFileWriter& operator=(const OneFileWriter&) = delete;
 
-  // Queues one row; waits while many are queued.
-  void Submit(Row row);
+  // Queues one row; waits while many are queued. The row's values are taken by swapping:
+  // `fields` comes back holding the storage of a row written earlier, for the caller to
+  // clear and fill again, so that rows in a steady run allocate nothing.
+  void Submit(vcard::ContactFields& fields, RowExtras extras);
   std::vector<WriterReport> TakeFinished() override;
   std::vector<WriterReport> Drain() override;
   // A write of the file failed: rows after it are not written, and the file is given up.
@@ -74,6 +76,10 @@ class OneFileWriter : public ReportSource {
   static constexpr std::size_t kMaxBatches = 8;
 
  private:
+  struct Row {
+    vcard::ContactFields fields;
+    RowExtras extras;
+  };
   void Work();
   void Compose(std::vector<Row>& rows);  // on the writer's thread, or in Submit without one
   void HandOver();
@@ -81,15 +87,18 @@ class OneFileWriter : public ReportSource {
   const Setup setup_;
   vcard::RecordFile file_;
   std::string bytes_;  // composed, not yet written
-  std::vector<Row> filling_;
+  std::vector<Row> filling_;  // its first filled_ rows are submitted
+  std::size_t filled_ = 0;
   std::size_t filling_photo_bytes_ = 0;
   mutable std::mutex mutex_;
   std::condition_variable work_;
   std::condition_variable space_;
   std::deque<std::vector<Row>> queue_;
+  std::vector<std::vector<Row>> spare_;  // batches written, their rows' storage kept for reuse
   std::size_t in_flight_ = 0;
   bool stopping_ = false;
-  bool failed_ = false;
+  std::atomic<bool> failed_{false};        // set under mutex_, read without it
+  std::atomic<bool> have_reports_{false};  // reports_ holds some
   std::size_t losing_ = 0;
   std::vector<WriterReport> reports_;
   std::thread thread_;  // not joinable when none could be started: rows are composed in Submit

@@ -46,6 +46,10 @@ class ContactFields {
     for (auto& v : values_) v.clear();
     earlier_.clear();
   }
+  void swap(ContactFields& other) noexcept {
+    values_.swap(other.values_);
+    earlier_.swap(other.earlier_);
+  }
 
  private:
   static std::size_t Index(mapping::FieldKind kind) { return static_cast<std::size_t>(kind) - 1; }
