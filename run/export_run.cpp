@@ -500,8 +500,8 @@ class Run {
     if (inputs_.one_file) {
       // Composed and written on the one file's own thread.
       if (one_writer_) {
-        one_writer_->Submit(fields, {options.birthday_date, options.anniversary_date, std::move(photo),
-                                     std::move(uid), services_.clock.Now()});
+        one_writer_->Submit(fields, {options.birthday_date, options.anniversary_date, std::move(photo), std::move(uid),
+                                     services_.clock.Now()});
       }
       return;
     }

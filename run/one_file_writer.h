@@ -86,7 +86,7 @@ class OneFileWriter : public ReportSource {
 
   const Setup setup_;
   vcard::RecordFile file_;
-  std::string bytes_;  // composed, not yet written
+  std::string bytes_;         // composed, not yet written
   std::vector<Row> filling_;  // its first filled_ rows are submitted
   std::size_t filled_ = 0;
   std::size_t filling_photo_bytes_ = 0;

@@ -39,8 +39,7 @@ class StringSink {
 };
 
 // Hands the shared strings of `part` to `sink`, in order; refuses more than `max_strings`.
-void ReadSharedStrings(const ZipPackage& package, const std::string& part, StringSink& sink,
-                       std::uint64_t max_strings);
+void ReadSharedStrings(const ZipPackage& package, const std::string& part, StringSink& sink, std::uint64_t max_strings);
 // Appends the shared strings to book.strings.
 void ReadSharedStrings(const ZipPackage& package, const std::string& part, Workbook& book, std::uint64_t max_strings);
 

@@ -175,7 +175,8 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
     const auto text = opened_->strings ? opened_->strings->Get(cell.string_index) : std::nullopt;
     if (!text) {
       FailXlsx(XlsxErrorCode::kStringIndex, part_,
-               "the cell " + CellName(cell.row + 1, cell.column + 1u) + " (string " + std::to_string(cell.string_index) + ")");
+               "the cell " + CellName(cell.row + 1, cell.column + 1u) + " (string " +
+                   std::to_string(cell.string_index) + ")");
     }
     return *text;
   }
