@@ -52,13 +52,22 @@ class BlockRows {
     return std::nullopt;
   }
 
- protected:
   // The dates of a row by block column: few cells of a row show one, so most rows hold none.
   using RowDates = std::vector<std::pair<std::size_t, CivilDate>>;
-  // What NextRow fills with the dates of the row it gives, replacing the last row's.
-  RowDates& GivenDates() { return dates_; }
   // The unreadable cells of a row by block column, with why; almost every row holds none.
   using RowErrors = std::vector<std::pair<std::size_t, std::string>>;
+  // After NextRow: moves the row's dates and unreadable cells into `dates` and `errors`
+  // (whose storage this keeps, emptied), for rows that pass these rows on.
+  void TakeRowDetails(RowDates& dates, RowErrors& errors) {
+    dates.swap(dates_);
+    dates_.clear();
+    errors.swap(errors_);
+    errors_.clear();
+  }
+
+ protected:
+  // What NextRow fills with the dates of the row it gives, replacing the last row's.
+  RowDates& GivenDates() { return dates_; }
   // What NextRow fills with the unreadable cells of the row it gives.
   RowErrors& GivenErrors() { return errors_; }
   // Sets or clears the date of `block_column` in `dates`, as a later cell there replaces an

@@ -5,6 +5,7 @@
 #include "sheet/address.h"
 #include "sheet/block.h"
 #include "sheet/model_stream.h"
+#include "sheet/read_ahead_rows.h"
 
 namespace cw::sheet {
 
@@ -81,7 +82,8 @@ std::unique_ptr<BlockRows> OpenedWorkbook::Rows(const Range& range, std::vector<
   const Extent block{range.Row() - 1, range.Column() - 1, range.LastRow() - 1, range.LastColumn() - 1};
   if (stream_ && !stream_taken_) {
     stream_taken_ = true;
-    return stream_->Rows(range.SheetIndex(), block, std::move(wanted), locale_);
+    // Parsed a window of rows ahead, on a thread of its own, while the caller uses each row.
+    return ReadAhead(stream_->Rows(range.SheetIndex(), block, std::move(wanted), locale_));
   }
   return ModelRows(Whole(), range.SheetIndex(), block, std::move(wanted), locale_);
 }

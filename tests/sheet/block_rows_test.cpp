@@ -12,6 +12,8 @@
 #include "sheet/cell_text.h"
 #include "sheet/engine.h"
 #include "sheet/model_stream.h"
+#include "sheet/read_ahead_rows.h"
+#include "sheet/read_error.h"
 #include "sheet/workbook_file.h"
 #include "tests/sheet/xlsx/test_package.h"
 
@@ -173,6 +175,77 @@ TEST(BlockRowsTest, DateFormattedNumbersGiveTheirDate) {
       EXPECT_EQ(shown(book.CellDate(range, r + 1, 2)), kRows[r].date) << name << " row " << r + 1;
     }
   }
+}
+
+// Rows read ahead on their own thread: the same rows, dates and unreadable cells in the same
+// order as read directly, across many batches; an error after the rows before it and again on
+// later calls; Finish passes the reader's own check on; a caller that stops early is not held.
+TEST(BlockRowsTest, ReadAheadGivesWhatTheRowsGive) {
+  // Row r holds "r"; every seventh row shows a date, every eleventh has an unreadable cell;
+  // the rows end after `count`, or fail there when `fails`.
+  class Numbered : public BlockRows {
+   public:
+    Numbered(int count, bool fails, bool finish_fails) : count_(count), fails_(fails), finish_fails_(finish_fails) {}
+    bool NextRow(std::vector<std::string>& texts) override {
+      GivenDates().clear();
+      GivenErrors().clear();
+      if (next_ == count_) {
+        if (fails_) throw ReadError("damaged at row " + std::to_string(next_), 0);
+        return false;
+      }
+      texts.assign(2, std::to_string(next_));
+      if (next_ % 7 == 0) SetDate(GivenDates(), 1, CivilDate{2000, 1, next_ % 28 + 1});
+      if (next_ % 11 == 0) GivenErrors().emplace_back(0, "bad " + std::to_string(next_));
+      ++next_;
+      return true;
+    }
+    void Finish() override {
+      if (finish_fails_) throw ReadError("checksum", 0);
+    }
+
+   private:
+    int next_ = 0;
+    const int count_;
+    const bool fails_;
+    const bool finish_fails_;
+  };
+  const auto seen = [](BlockRows& rows, int at_most) {
+    std::vector<std::string> given;
+    std::vector<std::string> texts;
+    try {
+      for (int r = 0; r < at_most && rows.NextRow(texts); ++r) {
+        const auto date = rows.DateOf(1);
+        given.push_back(texts.at(0) + (date ? " d" + std::to_string(date->day) : "") +
+                        (rows.ErrorOf(0) ? " " + *rows.ErrorOf(0) : ""));
+      }
+    } catch (const ReadError& e) {
+      given.push_back(e.what());
+      try {
+        rows.NextRow(texts);
+        given.emplace_back("no second error");
+      } catch (const ReadError& again) {
+        given.push_back(again.what());
+      }
+    }
+    return given;
+  };
+  for (const int count : {0, 1, 64, 65, 1000}) {
+    for (const bool fails : {false, true}) {
+      SCOPED_TRACE(std::to_string(count) + (fails ? " failing" : ""));
+      Numbered direct(count, fails, false);
+      const auto ahead = ReadAhead(std::make_unique<Numbered>(count, fails, false));
+      EXPECT_EQ(seen(*ahead, 100000), seen(direct, 100000));
+      if (!fails) {
+        EXPECT_NO_THROW(ahead->Finish());
+      }
+    }
+  }
+  const auto checked = ReadAhead(std::make_unique<Numbered>(3, false, true));
+  EXPECT_EQ(seen(*checked, 10).size(), 3u);
+  EXPECT_THROW(checked->Finish(), ReadError);
+  // Taken only in part: the reading thread is stopped where it waits.
+  const auto partly = ReadAhead(std::make_unique<Numbered>(100000, false, false));
+  EXPECT_EQ(seen(*partly, 5).size(), 5u);
 }
 
 }  // namespace
