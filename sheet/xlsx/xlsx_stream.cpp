@@ -1,6 +1,5 @@
 #include "sheet/xlsx/xlsx_stream.h"
 
-#include <cstdint>
 #include <deque>
 #include <exception>
 #include <optional>
@@ -53,8 +52,10 @@ class XlsxBlockRows : public BlockRows, public xlsx::CellSink {
       complete_below_ = kEnd;  // a chart sheet: every row is empty
       return;
     }
-    // Shared-string indices are checked as each cell takes its string.
-    parser_ = std::make_unique<xlsx::WorksheetParser>(part, opened_->parts.book, SIZE_MAX, *this);
+    // An index at or past the most strings the part may hold is refused as the cell is
+    // parsed; one below it, once the strings are read (SharedString).
+    parser_ = std::make_unique<xlsx::WorksheetParser>(part, opened_->parts.book,
+                                                      static_cast<std::size_t>(opened_->parts.max_strings), *this);
     xml_ = std::make_unique<xlsx::XmlPartParser>(opened_->package, part, *parser_);
     xml_->ReadAhead();
     part_ = part;

@@ -1,5 +1,6 @@
 // The row stream of an .xlsx workbook (block_rows.h): opening reads the package, the
-// workbook part, the styles and the shared strings, but no worksheet; the rows of a block
+// workbook part and the styles, and starts reading the shared strings on a thread of their
+// own (shared_strings_load.h), so the model's strings stay empty; the rows of a block
 // then come out of its worksheet part as it is inflated and parsed chunk by chunk, through
 // the same worksheet parser as the object model, so memory holds a window of rows, never
 // the sheet. Parsing stops once the block's last row is complete.
@@ -25,7 +26,8 @@ namespace cw::sheet {
 //
 // Opens the workbook held in `bytes`, which the caller keeps alive and unchanged until the
 // stream and every BlockRows taken from it are gone. Throws XlsxError as ReadXlsx does for
-// the package, the workbook part, the styles and the shared strings.
+// the package, the workbook part and the styles; the shared strings' errors come from the
+// rows that need them, and from Finish.
 std::unique_ptr<WorkbookStream> OpenXlsxStream(std::span<const std::byte> bytes);
 // Opens the workbook at `path`, reading the file as needed (libzip keeps it open).
 std::unique_ptr<WorkbookStream> OpenXlsxStreamFile(const std::string& path);
