@@ -51,10 +51,12 @@ format_check() {
 }
 
 # The cores again with clang, AddressSanitizer, UndefinedBehaviorSanitizer and libFuzzer:
-# their unit tests, the saved corpora, then a short fuzzing run per target.
+# their unit tests, the saved corpora, then a short fuzzing run per target. This build also
+# leaves out the calls that only later Debian 12 point releases of a library have, so the
+# branch for the first releases is compiled and tested on every run.
 sanitized() {
   CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-    -DCW_BUILD_GUI=OFF -DCW_SANITIZE=ON -DCW_FUZZ=ON -DCW_WERROR=ON >/dev/null
+    -DCW_BUILD_GUI=OFF -DCW_SANITIZE=ON -DCW_FUZZ=ON -DCW_WERROR=ON -DCW_EXPAT_REPARSE_DEFERRAL_API=OFF >/dev/null
   cmake --build build-asan -j2
   local seconds="${CW_FUZZ_SECONDS:-10}"
   for target in build-asan/fuzz/*/fuzz_*; do

@@ -26,6 +26,9 @@ fi
 echo "== package: $deb"
 
 root=$(mktemp -d /var/tmp/cardwright-root.XXXXXX)
+# mktemp makes the folder 0700; as the chroot's / it must be 0755, or no user but root may
+# run anything in it.
+chmod 0755 "$root"
 # The root gets its own /proc, /dev/pts and /dev/shm, never a bind of the host's /dev, and is
 # removed only when nothing is mounted in it any more, without crossing into other file systems.
 cleanup() {

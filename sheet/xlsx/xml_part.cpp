@@ -110,8 +110,13 @@ void XmlPartParser::Begin(std::string_view name, XmlHandler& handler) {
   XML_SetParamEntityParsing(s.parser, XML_PARAM_ENTITY_PARSING_NEVER);
   // Feed holds input back itself while an item is unfinished (and measures that item from
   // where expat stopped); expat's own deferral would hide where it stopped, and with it an
-  // item of hundreds of megabytes held in its buffer.
+  // item of hundreds of megabytes held in its buffer. An expat without the call (Debian 12's
+  // first releases of 2.5.0) never defers, which is what the call asks for; one that has
+  // deferral but is built without the call still reparses at once, since Feed hands it at
+  // least as much again as the unfinished item each time.
+#if CW_HAVE_XML_SET_REPARSE_DEFERRAL
   XML_SetReparseDeferralEnabled(s.parser, XML_FALSE);
+#endif
 }
 
 XmlPartParser::~XmlPartParser() = default;
