@@ -111,9 +111,8 @@ void XmlPartParser::Begin(std::string_view name, XmlHandler& handler) {
   // Feed holds input back itself while an item is unfinished (and measures that item from
   // where expat stopped); expat's own deferral would hide where it stopped, and with it an
   // item of hundreds of megabytes held in its buffer. An expat without the call (Debian 12's
-  // first releases of 2.5.0) never defers, which is what the call asks for; one that has
-  // deferral but is built without the call still reparses at once, since Feed hands it at
-  // least as much again as the unfinished item each time.
+  // first releases of 2.5.0) never defers, which is what the call asks for; one that defers
+  // but is built without the call is still measured right (see Feed).
 #if CW_HAVE_XML_SET_REPARSE_DEFERRAL
   XML_SetReparseDeferralEnabled(s.parser, XML_FALSE);
 #endif
@@ -162,8 +161,11 @@ bool XmlPartParser::Feed() {
     return false;
   }
   const auto open_item = [&] {
+    // An expat that defers reparsing gives no position after a call it deferred: it took
+    // nothing, so the unfinished item still begins where it last stopped.
     const XML_Index at = XML_GetCurrentByteIndex(s.parser);
-    return at >= 0 && static_cast<std::uint64_t>(at) <= fed_ ? fed_ - static_cast<std::uint64_t>(at) : 0;
+    if (at >= 0 && static_cast<std::uint64_t>(at) <= fed_) item_begin_ = static_cast<std::uint64_t>(at);
+    return fed_ - item_begin_;
   };
   std::span<const char> input = chunk;
   if (!held_.empty() || open_item() > chunk.size()) {

@@ -83,6 +83,7 @@ class XmlPartParser {
   std::unique_ptr<Session> session_;
   std::vector<char> held_;  // input held back while a long item is unfinished
   std::uint64_t fed_ = 0;
+  std::uint64_t item_begin_ = 0;  // where expat last stopped: the unfinished item begins there
   bool done_ = false;
 };
 
