@@ -4,22 +4,24 @@
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include "mapping/field_kind.h"
 
 namespace cw::mapping {
 namespace {
 
-// One row per heading. A heading that folds like another must propose the same kind (the
-// test of the table checks it). Generic headings whose type stands in another column (Google's
-// "Phone 1 - Value" beside "Phone 1 - Type") take the kind such a column most often holds;
-// a second or third of a kind goes to the "other" kind, so that vCard 2.1, which keeps one
-// value per kind, does not lose the first.
+// One row per heading. No heading folds like a kind's own text or like an earlier heading (the
+// test of the table checks it): such a row would never be reached. Generic headings whose type stands in another column
+// (Google's "Phone 1 - Value" beside "Phone 1 - Type") take the kind such a column most often holds; a second or third
+// of a kind goes to the "other" kind, so that vCard 2.1, which keeps one value per kind, does not lose the first.
 constexpr Heading kHeadings[] = {
     // English, as people write it.
     {"Given Name", "First Name", "English"},
@@ -61,7 +63,6 @@ constexpr Heading kHeadings[] = {
     {"Postal Code", "Home Zip", "English"},
     {"Country", "Home Country", "English"},
     {"Website", "Website Home", "English"},
-    {"Web Site", "Website Home", "English"},
     {"Homepage", "Website Home", "English"},
     {"URL", "Website Home", "English"},
     {"Note", "Notes", "English"},
@@ -69,13 +70,7 @@ constexpr Heading kHeadings[] = {
     {"Comments", "Notes", "English"},
     {"Company", "Organization", "English"},
     {"Organisation", "Organization", "English"},
-    {"Organization", "Organization", "English"},
-    {"Department", "Department", "English"},
-    {"Job Title", "Job Title", "English"},
     {"Position", "Job Title", "English"},
-    {"Nickname", "Nickname", "English"},
-    {"Anniversary", "Anniversary", "English"},
-    {"Categories", "Categories", "English"},
     {"Groups", "Categories", "English"},
     {"Group", "Categories", "English"},
     {"Tags", "Categories", "English"},
@@ -84,11 +79,6 @@ constexpr Heading kHeadings[] = {
     {"Work Email", "Email Work", "English"},
     {"Business Email", "Email Work", "English"},
     {"Other Email", "Email Other", "English"},
-    {"Email Home", "Email Home", "English"},
-    {"Email Work", "Email Work", "English"},
-    {"Email Other", "Email Other", "English"},
-    {"Other Phone", "Other Phone", "English"},
-    {"Photo", "Photo", "English"},
     {"Picture", "Photo", "English"},
     {"ID", "Ignore", "English"},
     {"Name", "Ignore", "English"},
@@ -202,7 +192,6 @@ constexpr Heading kHeadings[] = {
     {"Group Membership", "Categories", "Google"},
     {"Labels", "Categories", "Google"},
     {"E-mail 1 - Type", "Ignore", "Google"},
-    {"E-mail 2 - Type", "Ignore", "Google"},
     {"E-mail 1 - Label", "Ignore", "Google"},
     {"E-mail 2 - Label", "Ignore", "Google"},
     {"Phone 1 - Type", "Ignore", "Google"},
@@ -252,42 +241,58 @@ constexpr Heading kHeadings[] = {
 
     // Apple Contacts, as its CSV exports name the fields.
     {"iPhone", "Cellular", "Apple"},
-    {"Home ZIP", "Home Zip", "Apple"},
     {"Work Street", "Work Address", "Apple"},
-    {"Work ZIP", "Work Zip", "Apple"},
-    {"Home Page", "Website Home", "Apple"},
     {"Main Phone", "Other Phone", "Apple"},
 
-    // GNOME's Evolution (evolution-addressbook-export --format=csv).
-    {"GIVEN_NAME", "First Name", "GNOME"},
-    {"FAMILY_NAME", "Last Name", "GNOME"},
-    {"EMAIL_1", "Email", "GNOME"},
-    {"EMAIL_2", "Email Other", "GNOME"},
-    {"EMAIL_3", "Email Other", "GNOME"},
-    {"EMAIL_4", "Email Other", "GNOME"},
-    {"BUSINESS_PHONE", "Work Voice", "GNOME"},
-    {"BUSINESS_FAX", "Work Fax", "GNOME"},
-    {"MOBILE_PHONE", "Cellular", "GNOME"},
-    {"PAGER", "Pager", "GNOME"},
-    {"ADDRESS_HOME", "Home Address", "GNOME"},
-    {"ADDRESS_WORK", "Work Address", "GNOME"},
-    {"WEB_URL", "Website Home", "GNOME"},
-    {"BIRTH_DATE", "Birthday", "GNOME"},
-    {"ORG", "Organization", "GNOME"},
-    {"ORG_UNIT", "Department", "GNOME"},
-    {"CATEGORY_LIST", "Categories", "GNOME"},
-    {"PHOTO", "Photo", "GNOME"},
-    {"UID", "Ignore", "GNOME"},
-    {"FILE_AS", "Ignore", "GNOME"},
-    {"FULL_NAME", "Ignore", "GNOME"},
-    {"MAILER", "Ignore", "GNOME"},
-    {"OFFICE", "Ignore", "GNOME"},
-    {"ROLE", "Ignore", "GNOME"},
-    {"MANAGER", "Ignore", "GNOME"},
-    {"ASSISTANT", "Ignore", "GNOME"},
-    {"CALENDAR_URI", "Ignore", "GNOME"},
-    {"FREEBUSY_URL", "Ignore", "GNOME"},
-    {"ADDRESS_OTHER", "Ignore", "GNOME"},
+    // GNOME's Evolution: evolution-addressbook-export --format=csv names a column by the contact
+    // field's name in evolution-data-server (e_contact_field_name: "given_name", "email_1",
+    // "homepage_url", ...) or, for the parts of an address, by its own "Home Address City" and
+    // the like. Its "title" is the job title; "name_title" is the name prefix (see kSetHeadings).
+    // Field names that fold like an earlier row ("given_name", "business_phone", "note") are
+    // not repeated here.
+    {"name_title", "Title", "Evolution"},
+    {"email_1", "Email", "Evolution"},
+    {"email_2", "Email Other", "Evolution"},
+    {"email_3", "Email Other", "Evolution"},
+    {"email_4", "Email Other", "Evolution"},
+    {"Home Address City", "Home City", "Evolution"},
+    {"Home Address State", "Home Region", "Evolution"},
+    {"Home Address PostCode", "Home Zip", "Evolution"},
+    {"Home Address Country", "Home Country", "Evolution"},
+    {"Business Address", "Work Address", "Evolution"},
+    {"Business Address2", "Ignore", "Evolution"},
+    {"Business Address City", "Work City", "Evolution"},
+    {"Business Address State", "Work Region", "Evolution"},
+    {"Business Address PostCode", "Work Zip", "Evolution"},
+    {"Business Address Country", "Work Country", "Evolution"},
+    {"Other Address", "Ignore", "Evolution"},
+    {"Other Address2", "Ignore", "Evolution"},
+    {"Other Address City", "Ignore", "Evolution"},
+    {"Other Address State", "Ignore", "Evolution"},
+    {"Other Address PostCode", "Ignore", "Evolution"},
+    {"Other Address Country", "Ignore", "Evolution"},
+    {"homepage_url", "Website Home", "Evolution"},
+    {"blog_url", "Ignore", "Evolution"},
+    {"org", "Organization", "Evolution"},
+    {"org_unit", "Department", "Evolution"},
+    {"category_list", "Categories", "Evolution"},
+    {"company_phone", "Other Phone", "Evolution"},
+    {"assistant_phone", "Ignore", "Evolution"},
+    {"callback_phone", "Ignore", "Evolution"},
+    {"isdn_phone", "Ignore", "Evolution"},
+    {"tty", "Ignore", "Evolution"},
+    {"address_home", "Home Address", "Evolution"},
+    {"address_work", "Work Address", "Evolution"},
+    {"address_other", "Ignore", "Evolution"},
+    {"wants_html", "Ignore", "Evolution"},
+    {"mailer", "Ignore", "Evolution"},
+    {"office", "Ignore", "Evolution"},
+    {"role", "Ignore", "Evolution"},
+    {"manager", "Ignore", "Evolution"},
+    {"assistant", "Ignore", "Evolution"},
+    {"caluri", "Ignore", "Evolution"},
+    {"fburl", "Ignore", "Evolution"},
+    {"name_or_org", "Ignore", "Evolution"},
 
     // German, and German Outlook.
     {"Vorname", "First Name", "German"},
@@ -365,11 +370,8 @@ constexpr Heading kHeadings[] = {
     {"Courriel", "Email", "French"},
     {"Adresse e-mail", "Email", "French"},
     {"Adresse de messagerie", "Email", "French"},
-    {"Téléphone", "Home Voice", "French"},
     {"Téléphone (domicile)", "Home Voice", "French"},
-    {"Téléphone domicile", "Home Voice", "French"},
     {"Téléphone (bureau)", "Work Voice", "French"},
-    {"Téléphone bureau", "Work Voice", "French"},
     {"Téléphone professionnel", "Work Voice", "French"},
     {"Portable", "Cellular", "French"},
     {"Tél. mobile", "Cellular", "French"},
@@ -396,7 +398,6 @@ constexpr Heading kHeadings[] = {
     {"Service", "Department", "French"},
     {"Fonction", "Job Title", "French"},
     {"Surnom", "Nickname", "French"},
-    {"Catégories", "Categories", "French"},
     {"Groupe", "Categories", "French"},
     {"Remarques", "Notes", "French"},
     {"Sexe", "Ignore", "French"},
@@ -459,7 +460,6 @@ constexpr Heading kHeadings[] = {
     {"Compleanno", "Birthday", "Italian"},
     {"Posta elettronica", "Email", "Italian"},
     {"Indirizzo email", "Email", "Italian"},
-    {"Telefono", "Home Voice", "Italian"},
     {"Telefono casa", "Home Voice", "Italian"},
     {"Telefono ufficio", "Work Voice", "Italian"},
     {"Telefono lavoro", "Work Voice", "Italian"},
@@ -527,7 +527,6 @@ constexpr Heading kHeadings[] = {
     {"CEP", "Home Zip", "Portuguese"},
     {"Site", "Website Home", "Portuguese"},
     {"Alcunha", "Nickname", "Portuguese"},
-    {"Categorias", "Categories", "Portuguese"},
     {"Observações", "Notes", "Portuguese"},
 
     // Polish.
@@ -676,15 +675,72 @@ constexpr Heading kHeadings[] = {
     {"性别", "Ignore", "Chinese"},
 };
 
-// Folded heading -> kind text: the kinds' own texts first, then the table.
-const std::unordered_map<std::string, std::string_view>& FoldedHeadings() {
+// Headings whose kind depends on the set they stand in: within a row that holds a heading of
+// the table from `when`, `text` proposes `kind` instead of what it proposes elsewhere.
+struct SetHeading {
+  std::string_view text;
+  std::string_view kind;
+  std::string_view when;  // the source of a heading of the table, as kHeadings names it
+};
+constexpr SetHeading kSetHeadings[] = {
+    // Evolution's "title" is the contact's job title (its "name_title" is the name prefix).
+    {"title", "Job Title", "Evolution"},
+    // Outlook's German "Ort" is its Location field, not the city: that is "Ort privat".
+    {"Ort", "Ignore", "Outlook de"},
+    // Thunderbird's translations of its job title and surname columns where the same word means
+    // something else in another program or language (importMsgs.properties, 2101 and 2123).
+    {"Profession", "Job Title", "Thunderbird fr"},
+    {"Profession", "Job Title", "Thunderbird ia"},
+    {"Titel", "Job Title", "Thunderbird sv-SE"},
+    {"Apelido", "Last Name", "Thunderbird pt-PT"},
+    {"Apelido", "Nickname", "Thunderbird pt-BR"},
+    {"Nom", "First Name", "Thunderbird ca"},
+    {"Kraj", "Home Region", "Thunderbird cs"},
+};
+
+// A heading that stands twice in one row names the home field first and the work field second
+// (Thunderbird's French "Ville" and "Code postal"), or the name prefix first and the job title
+// second (Outlook's French "Titre"). Other kinds keep their kind when repeated.
+struct SecondKind {
+  std::string_view first;
+  std::string_view second;
+};
+constexpr SecondKind kSecondKinds[] = {
+    {"Title", "Job Title"},         {"Home Address", "Work Address"}, {"Home City", "Work City"},
+    {"Home Region", "Work Region"}, {"Home Zip", "Work Zip"},         {"Home Country", "Work Country"},
+    {"Home Voice", "Work Voice"},   {"Home Fax", "Work Fax"},
+};
+
+struct Match {
+  std::string_view kind;
+  std::string_view source;  // "" for a kind's own text
+};
+
+// Folded heading -> kind and source: the kinds' own texts first, then the table.
+const std::unordered_map<std::string, Match>& FoldedHeadings() {
   static const auto* const folded = [] {
-    auto* map = new std::unordered_map<std::string, std::string_view>;
-    for (std::string_view kind : kFieldKindTexts) map->emplace(FoldHeading(kind), kind);
-    for (const Heading& heading : kHeadings) map->emplace(FoldHeading(heading.text), heading.kind);
+    auto* map = new std::unordered_map<std::string, Match>;
+    for (std::string_view kind : kFieldKindTexts) map->emplace(FoldHeading(kind), Match{kind, {}});
+    for (const Heading& heading : kHeadings)
+      map->emplace(FoldHeading(heading.text), Match{heading.kind, heading.source});
     return map;
   }();
   return *folded;
+}
+
+// Folded text of each row of kSetHeadings, in the same order.
+const std::vector<std::string>& FoldedSetHeadings() {
+  static const auto* const folded = [] {
+    auto* texts = new std::vector<std::string>;
+    for (const SetHeading& heading : kSetHeadings) texts->push_back(FoldHeading(heading.text));
+    return texts;
+  }();
+  return *folded;
+}
+
+// A kind this build knows, or "Ignore" for a kind of a later build.
+std::string_view KnownKind(std::string_view kind) {
+  return FieldKindFromText(kind) ? kind : FieldKindText(FieldKind::kIgnore);
 }
 
 }  // namespace
@@ -692,12 +748,16 @@ const std::unordered_map<std::string, std::string_view>& FoldedHeadings() {
 std::span<const Heading> HeadingTable() { return kHeadings; }
 
 std::string FoldHeading(std::string_view text) {
+  // Unicode's compatibility caseless match: NFKC_Casefold folds what a single case fold before
+  // the decomposition leaves ("℡" is "tel", "㎒" is "mhz"). The canonical decomposition
+  // after it takes the marks off the letters.
   UErrorCode status = U_ZERO_ERROR;
-  const icu::Normalizer2* nfkd = icu::Normalizer2::getNFKDInstance(status);
+  const icu::Normalizer2* casefold = icu::Normalizer2::getNFKCCasefoldInstance(status);
+  const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
   if (U_FAILURE(status)) return {};
-  icu::UnicodeString folded =
-      icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size()))).foldCase();
-  const icu::UnicodeString decomposed = nfkd->normalize(folded, status);
+  const icu::UnicodeString folded = casefold->normalize(
+      icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size()))), status);
+  const icu::UnicodeString decomposed = nfd->normalize(folded, status);
   if (U_FAILURE(status)) return {};
   icu::UnicodeString kept;
   for (int32_t i = 0; i < decomposed.length();) {
@@ -717,19 +777,44 @@ std::optional<std::string_view> HeadingKind(std::string_view heading) {
   if (key.empty()) return std::nullopt;
   const auto found = folded.find(key);
   if (found == folded.end()) return std::nullopt;
-  // A kind of a later build proposes nothing until this build knows it.
-  if (!FieldKindFromText(found->second)) return FieldKindText(FieldKind::kIgnore);
-  return found->second;
+  return KnownKind(found->second.kind);
 }
 
 HeadingProposal ProposeKinds(std::span<const std::string> first_row) {
+  const auto& folded = FoldedHeadings();
+  std::vector<std::string> keys;
+  std::vector<const Match*> matches;
+  std::unordered_set<std::string_view> sources;  // the programs and languages the row's headings come from
+  keys.reserve(first_row.size());
+  matches.reserve(first_row.size());
+  for (const std::string& cell : first_row) {
+    keys.push_back(FoldHeading(cell));
+    const auto found = keys.back().empty() ? folded.end() : folded.find(keys.back());
+    matches.push_back(found == folded.end() ? nullptr : &found->second);
+    if (matches.back()) sources.insert(matches.back()->source);
+  }
+
   HeadingProposal proposal;
   std::size_t filled = 0;
   std::size_t known = 0;
-  for (const std::string& cell : first_row) {
-    const std::optional<std::string_view> kind = HeadingKind(cell);
-    proposal.kinds.emplace_back(kind.value_or(FieldKindText(FieldKind::kIgnore)));
-    if (!FoldHeading(cell).empty()) ++filled;
+  const std::vector<std::string>& set_texts = FoldedSetHeadings();
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    std::optional<std::string_view> kind;
+    if (matches[i]) kind = matches[i]->kind;
+    for (std::size_t s = 0; s < set_texts.size(); ++s) {
+      if (set_texts[s] == keys[i] && sources.contains(kSetHeadings[s].when)) {
+        kind = kSetHeadings[s].kind;
+        break;
+      }
+    }
+    if (kind && std::find(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(i), keys[i]) !=
+                    keys.begin() + static_cast<std::ptrdiff_t>(i)) {
+      for (const SecondKind& pair : kSecondKinds) {
+        if (pair.first == *kind) kind = pair.second;
+      }
+    }
+    proposal.kinds.emplace_back(kind ? KnownKind(*kind) : FieldKindText(FieldKind::kIgnore));
+    if (!keys[i].empty()) ++filled;
     if (kind) ++known;
   }
   proposal.reads_as_headings = known >= 2 && 2 * known >= filled;

@@ -6,9 +6,9 @@
 //
 // The table names kinds by their texts, resolved through FieldKindFromText when asked, so a
 // heading whose kind this build does not know proposes "Ignore" until the kind exists.
-// Headings are compared folded: case folded (ICU's full folding, so "Straße" meets "STRASSE"),
-// compatibility-decomposed with the marks removed ("Prénom" meets "prenom", "Ｆａｘ" meets "fax"),
-// and only letters and digits kept ("E-Mail-Adresse" meets "email adresse").
+// Headings are compared folded: by Unicode's compatibility caseless match (ICU's NFKC_Casefold,
+// so "Straße" meets "STRASSE", "Ｆａｘ" meets "fax" and "℡" meets "tel"), with the marks removed
+// ("Prénom" meets "prenom") and only letters and digits kept ("E-Mail-Adresse" meets "email adresse").
 #pragma once
 
 #include <optional>
