@@ -159,6 +159,13 @@ constexpr Heading kHeadings[] = {
     {"User 2", "Ignore", "Outlook"},
     {"User 3", "Ignore", "Outlook"},
     {"User 4", "Ignore", "Outlook"},
+    // Outlook.com's CSV export adds these to the desktop Outlook's columns.
+    {"Personal Web Page", "Website Home", "Outlook"},
+    {"Given Yomi", "Ignore", "Outlook"},
+    {"Surname Yomi", "Ignore", "Outlook"},
+    {"Company Yomi", "Ignore", "Outlook"},
+    {"IMAddress", "Ignore", "Outlook"},
+    {"Schools", "Ignore", "Outlook"},
 
     // Google Contacts' CSV export (Google CSV and the older Outlook-like form).
     {"Additional Name", "Middle Initial", "Google"},

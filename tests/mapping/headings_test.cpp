@@ -113,6 +113,22 @@ TEST(Headings, ExportersHeaderLines) {
        "Work Region|Work Zip|Work Country|Home Address|Home City|Home Region|Home Zip|Home Country|Work Fax|Work "
        "Voice|Other Phone|Other Phone|Home Fax|Home Voice|Cellular|Pager|Anniversary|Birthday|Email|Ignore|Email "
        "Other|Notes|Website Work|Categories"},
+      {"Outlook.com",
+       "First Name|Middle Name|Last Name|Title|Suffix|Nickname|Given Yomi|Surname Yomi|E-mail Address|E-mail 2 "
+       "Address|E-mail 3 Address|Home Phone|Home Phone 2|Business Phone|Business Phone 2|Mobile Phone|Car Phone|Other "
+       "Phone|Primary Phone|Pager|Business Fax|Home Fax|Other Fax|Company Main Phone|Callback|Radio "
+       "Phone|Telex|TTY/TDD Phone|IMAddress|Job Title|Department|Company|Office Location|Manager's Name|Assistant's "
+       "Name|Assistant's Phone|Company Yomi|Business Street|Business City|Business State|Business Postal Code|Business "
+       "Country/Region|Home Street|Home City|Home State|Home Postal Code|Home Country/Region|Other Street|Other "
+       "City|Other State|Other Postal Code|Other Country/Region|Personal Web Page|Spouse|Schools|Hobby|Location|Web "
+       "Page|Birthday|Anniversary|Notes",
+       "First Name|Middle Initial|Last Name|Title|Ignore|Nickname|Ignore|Ignore|Email|Email Other|Email Other|Home "
+       "Voice|Other Phone|Work Voice|Other Phone|Cellular|Other Phone|Other Phone|Other Phone|Pager|Work Fax|Home "
+       "Fax|Ignore|Other Phone|Ignore|Other Phone|Ignore|Ignore|Ignore|Job "
+       "Title|Department|Organization|Ignore|Ignore|Ignore|Ignore|Ignore|Work Address|Work City|Work Region|Work "
+       "Zip|Work Country|Home Address|Home City|Home Region|Home Zip|Home "
+       "Country|Ignore|Ignore|Ignore|Ignore|Ignore|Website Home|Ignore|Ignore|Ignore|Ignore|Website "
+       "Work|Birthday|Anniversary|Notes"},
       {"Outlook de",
        "Anrede|Vorname|Weitere Vornamen|Nachname|Suffix|Firma|Abteilung|Position|Straße geschäftlich|Straße "
        "geschäftlich 2|Ort geschäftlich|Region geschäftlich|Postleitzahl geschäftlich|Land/Region "
