@@ -4,7 +4,6 @@
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -2934,6 +2933,7 @@ HeadingProposal ProposeKinds(std::span<const std::string> first_row) {
   std::size_t filled = 0;
   std::size_t known = 0;
   const std::vector<std::string>& set_texts = FoldedSetHeadings();
+  std::unordered_set<std::string_view> seen;
   for (std::size_t i = 0; i < keys.size(); ++i) {
     std::optional<std::string_view> kind;
     if (matches[i]) kind = matches[i]->kind;
@@ -2943,10 +2943,14 @@ HeadingProposal ProposeKinds(std::span<const std::string> first_row) {
         break;
       }
     }
-    if (kind && std::find(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(i), keys[i]) !=
-                    keys.begin() + static_cast<std::ptrdiff_t>(i)) {
+    // A set of the headings seen so far keeps a row of many thousand columns linear.
+    const bool repeated = !keys[i].empty() && !seen.insert(keys[i]).second;
+    if (kind && repeated) {
       for (const SecondKind& pair : kSecondKinds) {
-        if (pair.first == *kind) kind = pair.second;
+        if (pair.first == *kind) {
+          kind = pair.second;
+          break;
+        }
       }
     }
     proposal.kinds.emplace_back(kind ? KnownKind(*kind) : FieldKindText(FieldKind::kIgnore));
