@@ -6,9 +6,9 @@
 //
 // The table names kinds by their texts, resolved through FieldKindFromText when asked, so a
 // heading whose kind this build does not know proposes "Ignore" until the kind exists.
-// Headings are compared folded: case folded (ICU's full folding, so "Straße" meets "STRASSE"),
-// compatibility-decomposed with the marks removed ("Prénom" meets "prenom", "Ｆａｘ" meets "fax"),
-// and only letters and digits kept ("E-Mail-Adresse" meets "email adresse").
+// Headings are compared folded: by Unicode's compatibility caseless match (ICU's NFKC_Casefold,
+// so "Straße" meets "STRASSE", "Ｆａｘ" meets "fax" and "℡" meets "tel"), with the marks removed
+// ("Prénom" meets "prenom") and only letters and digits kept ("E-Mail-Adresse" meets "email adresse").
 #pragma once
 
 #include <optional>
@@ -24,7 +24,9 @@ namespace cw::mapping {
 struct Heading {
   std::string_view text;
   std::string_view kind;
-  std::string_view source;  // the exporter or the language, for whoever extends the table
+  // The exporter or the language ("Outlook de", "Thunderbird fr", "Evolution", "German"); a row's
+  // headings from one source may change what another heading of the row proposes.
+  std::string_view source;
 };
 
 // Every heading the table knows, beyond the kinds' own texts.
@@ -45,7 +47,10 @@ struct HeadingProposal {
   std::vector<std::string> kinds;  // one kind text per cell of the row; "Ignore" where none matches
 };
 
-// The kinds a block's first row proposes for its columns.
+// The kinds a block's first row proposes for its columns. The row decides where a heading means
+// different fields in different programs: Evolution's "title" is the job title, and a heading
+// that stands twice names the home field (or the name prefix) first and the work field (or the
+// job title) second.
 HeadingProposal ProposeKinds(std::span<const std::string> first_row);
 
 // A key for the kinds chosen under these headings: equal for rows whose cells fold alike, in

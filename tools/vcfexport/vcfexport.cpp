@@ -56,7 +56,8 @@ class NoPointer : public PointerControl {
 
 int Propose(const std::string& workbook_path, const std::string& address) {
   const RegionalSettings regional = RegionalSettings::FromEnvironment();
-  cw::sheet::Application application(regional.format);
+  // A text file is read in the code page of the user's locale, as the export and the window read it.
+  cw::sheet::Application application(regional.format, regional.read);
   try {
     const BlockHeadings headings = ReadBlockHeadings(application.Open(workbook_path), address);
     for (const std::string& kind : headings.proposal.kinds) std::cout << kind << '\n';
