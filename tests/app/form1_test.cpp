@@ -427,7 +427,7 @@ void Form1Test::StartUpFillsTheChooserAndTheCaption() {
   QCOMPARE(form.windowTitle(), QStringLiteral("Cardwright"));
   QVERIFY(!form.windowIcon().isNull());
   // The original 26 kinds in their order, then the 11 added after them.
-  QCOMPARE(form.Combo1->count(), 37);
+  QCOMPARE(form.Combo1->count(), 44);
   QCOMPARE(form.Combo1->itemText(0), QStringLiteral("Ignore"));
   QCOMPARE(form.Combo1->itemText(6), QStringLiteral("Email"));
   QCOMPARE(form.Combo1->itemText(25), QStringLiteral("Notes"));

@@ -54,13 +54,38 @@ TEST(Headings, EveryRowOfTheTableProposesItsOwnKind) {
   }
 }
 
+TEST(Headings, ColumnsThatMeanOneThingTogetherAreProposedTogether) {
+  struct Together {
+    std::vector<std::string> row;
+    std::vector<std::string> kinds;
+  };
+  const Together cases[] = {
+      // Thunderbird's birthday in three columns; its "Birth Day" is the day of the month.
+      {{"First Name", "Birth Year", "Birth Month", "Birth Day"},
+       {"First Name", "Birth Year", "Birth Month", "Birth Day of Month"}},
+      {{"Birth Day", "Birth Month"}, {"Birth Day of Month", "Birth Month"}},
+      // Alone, "Birth Day" is a whole birthday.
+      {{"Name", "Birth Day", "Email"}, {"Ignore", "Birthday", "Email"}},
+      // Google's label and value columns, in its two forms.
+      {{"Phone 1 - Label", "Phone 1 - Value", "E-mail 1 - Label", "E-mail 1 - Value", "Address 1 - Label",
+        "Address 1 - Formatted", "Address 1 - Street", "Website 1 - Type", "Website 1 - Value"},
+       {"Phone Label", "Cellular", "Email Label", "Email", "Address Label", "Ignore", "Home Address", "Website Label",
+        "Website Home"}},
+  };
+  for (const Together& c : cases) {
+    SCOPED_TRACE(c.row.front());
+    const HeadingProposal proposal = ProposeKinds(c.row);
+    EXPECT_TRUE(proposal.reads_as_headings);
+    EXPECT_EQ(proposal.kinds, c.kinds);
+  }
+}
+
 TEST(Headings, NoKindClaimsTheseHeadings) {
   ExpectKinds({{"ID", "Ignore"},
                {"Gender", "Ignore"},
                {"Display Name", "Ignore"},
                {"Geschlecht", "Ignore"},
                {"Name", "Ignore"},
-               {"Birth Year", "Ignore"},
                {"E-mail 1 - Type", "Ignore"}});
   for (const char* unknown : {"Notiz-ID", "Notes 2", "Kundennummer", "Phone 1 - Valu", "E-mail 9", "", "42", "#N/A"}) {
     SCOPED_TRACE(unknown);
@@ -105,7 +130,7 @@ TEST(Headings, Exporters) {
                {"Phone 1 - Value", "Cellular"},
                {"Address 1 - City", "Home City"},
                {"Website 1 - Value", "Website Home"},
-               {"Phone 1 - Type", "Ignore"}});
+               {"Phone 1 - Type", "Phone Label"}});
   SCOPED_TRACE("Thunderbird");
   ExpectKinds({{"Display Name", "Ignore"},
                {"Primary Email", "Email"},
