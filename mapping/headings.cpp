@@ -222,7 +222,7 @@ constexpr Heading kHeadings[] = {
     // Outlook's "E-mail 2 Type"); a label proposes its label kind, and
     // the pair is one choice in the column list. Thunderbird's birthday in three columns: its
     // "Birth Day" folds like the kind "Birthday", so ProposeKinds makes it the day of the month
-    // when the row holds "Birth Year" or "Birth Month".
+    // when the row holds "Birth Year" or "Birth Month" (German: "Geburtstag").
     {"Phone 1 - Label", "Phone Label", "Google"},
     {"Phone 1 - Type", "Phone Label", "Google"},
     {"Phone 2 - Label", "Phone Label", "Google"},
@@ -255,6 +255,8 @@ constexpr Heading kHeadings[] = {
     {"Address 4 - Type", "Address Label", "Google"},
     {"Birth Year", "Birth Year", "Thunderbird"},
     {"Birth Month", "Birth Month", "Thunderbird"},
+    {"Geburtsjahr", "Birth Year", "Thunderbird, German"},
+    {"Geburtsmonat", "Birth Month", "Thunderbird, German"},
 
     // Thunderbird's CSV export.
     {"Primary Email", "Email", "Thunderbird"},
@@ -748,16 +750,16 @@ std::optional<std::string_view> HeadingKind(std::string_view heading) {
 
 namespace {
 
-// Thunderbird's "Birth Day" (the day of the month) folds like the kind "Birthday": beside a
-// "Birth Year" or "Birth Month" column it is the day of that birthday.
-void ProposeBirthDayOfMonth(std::span<const std::string> first_row, std::vector<std::string>& kinds) {
+// Thunderbird's "Birth Day" (the day of the month; "Geburtstag" in German) folds like the
+// kind "Birthday", or is the word for it: beside a "Birth Year" or "Birth Month" column, a
+// heading that proposes a birthday is the day of that birthday.
+void ProposeBirthDayOfMonth(std::vector<std::string>& kinds) {
   const auto proposes = [&](FieldKind kind) {
     return std::find(kinds.begin(), kinds.end(), FieldKindText(kind)) != kinds.end();
   };
   if (!proposes(FieldKind::kBirthYear) && !proposes(FieldKind::kBirthMonth)) return;
-  const std::string birth_day = FoldHeading("Birth Day");
-  for (std::size_t i = 0; i < first_row.size(); ++i) {
-    if (FoldHeading(first_row[i]) == birth_day) kinds[i] = FieldKindText(FieldKind::kBirthDayOfMonth);
+  for (std::string& kind : kinds) {
+    if (kind == FieldKindText(FieldKind::kBirthday)) kind = FieldKindText(FieldKind::kBirthDayOfMonth);
   }
 }
 
@@ -774,7 +776,7 @@ HeadingProposal ProposeKinds(std::span<const std::string> first_row) {
     if (kind) ++known;
   }
   proposal.reads_as_headings = known >= 2 && 2 * known >= filled;
-  ProposeBirthDayOfMonth(first_row, proposal.kinds);
+  ProposeBirthDayOfMonth(proposal.kinds);
   return proposal;
 }
 

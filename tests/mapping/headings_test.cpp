@@ -63,7 +63,7 @@ TEST(Headings, ColumnsThatMeanOneThingTogetherAreProposedTogether) {
       // Thunderbird's birthday in three columns; its "Birth Day" is the day of the month.
       {{"First Name", "Birth Year", "Birth Month", "Birth Day"},
        {"First Name", "Birth Year", "Birth Month", "Birth Day of Month"}},
-      {{"Birth Day", "Birth Month"}, {"Birth Day of Month", "Birth Month"}},
+      {{"Geburtstag", "Geburtsmonat", "Geburtsjahr"}, {"Birth Day of Month", "Birth Month", "Birth Year"}},
       // Alone, "Birth Day" is a whole birthday.
       {{"Name", "Birth Day", "Email"}, {"Ignore", "Birthday", "Email"}},
       // Google's label and value columns, in its two forms.
