@@ -61,6 +61,19 @@ std::string Lower(std::string_view s) {
   return out;
 }
 
+// Outlook writes "0/0/00" for a contact without the date.
+bool NoDate(std::string_view text) {
+  text = Trim(text);
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c == '0' || c == '/'; });
+}
+
+// Google writes a birthday without its year as "--03-07".
+bool WithoutYear(std::string_view text) {
+  text = Trim(text);
+  return text.size() == 7 && text.substr(0, 2) == "--" && AllDigits(text.substr(2, 2)) && text[4] == '-' &&
+         AllDigits(text.substr(5, 2));
+}
+
 }  // namespace
 
 void RowNotes::Add(std::size_t row, std::string why) {
@@ -119,7 +132,12 @@ std::optional<Date> DateColumn::Read(std::string_view text, std::size_t row, Row
       return date;
     }
   }
-  if (!Trim(text).empty()) notes.Add(row, Quoted(text) + " is not a date; no " + std::string(what_) + " written");
+  if (Trim(text).empty() || NoDate(text)) return std::nullopt;
+  if (WithoutYear(text)) {
+    notes.Add(row, Quoted(text) + " has no year; no " + std::string(what_) + " written");
+  } else {
+    notes.Add(row, Quoted(text) + " is not a date; no " + std::string(what_) + " written");
+  }
   return std::nullopt;
 }
 

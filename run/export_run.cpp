@@ -471,7 +471,7 @@ class Run {
       });
       if (read_failed_) return;
     }
-    if (joins_possible_) SplitJoinedValues(r, fields);
+    if (!joined_kinds_.empty()) SplitJoinedValues(r, fields);
     if (birth_parts_) CombineBirthParts(r, fields);
 
     WriteRecord(r, fields);
@@ -481,13 +481,24 @@ class Run {
   void FindColumnMeanings() {
     const mapping::ColumnList& columns = inputs_.columns;
     typed_by_.assign(columns.Count(), std::nullopt);
+    // The multi-valued kinds a row's values may take: the columns' own, and every kind a label
+    // may give.
+    const auto may_join = [this](FieldKind kind) {
+      if (vcard::MultiValued(kind) &&
+          std::find(joined_kinds_.begin(), joined_kinds_.end(), kind) == joined_kinds_.end()) {
+        joined_kinds_.push_back(kind);
+      }
+    };
     for (std::size_t j = 1; j <= columns.Count(); ++j) {
       const auto kind = mapping::FieldKindFromText(columns.TypeOf(j));
       if (!kind) continue;
       if (const auto family = mapping::LabelFamilyOf(*kind)) {
         for (const std::size_t typed : columns.TypedByLabel(j)) typed_by_[typed - 1] = *kind;
+        for (std::size_t k = 1; k < mapping::kFieldKindCount; ++k) {
+          if (mapping::InLabelFamily(*family, static_cast<FieldKind>(k))) may_join(static_cast<FieldKind>(k));
+        }
       }
-      if (vcard::MultiValued(*kind)) joins_possible_ = true;
+      may_join(*kind);
       if (*kind == FieldKind::kBirthYear || *kind == FieldKind::kBirthMonth || *kind == FieldKind::kBirthDayOfMonth) {
         birth_parts_ = true;
       }
@@ -544,10 +555,7 @@ class Run {
     const auto joins = [](const std::string& value) { return value.find(kValueSeparator) != std::string::npos; };
     bool any = false;
     for (const ContactFields::Earlier& e : fields.EarlierValues()) any = any || joins(e.value);
-    for (std::size_t k = 1; k < mapping::kFieldKindCount && !any; ++k) {
-      const auto kind = static_cast<FieldKind>(k);
-      any = vcard::MultiValued(kind) && joins(fields[kind]);
-    }
+    for (const FieldKind kind : joined_kinds_) any = any || joins(fields[kind]);
     if (!any) return;
     std::vector<ContactFields::Earlier> earlier(fields.EarlierValues().begin(), fields.EarlierValues().end());
     std::vector<std::pair<FieldKind, std::size_t>> cut;  // kinds whose values 2.1 cut, with how many
@@ -575,9 +583,8 @@ class Run {
       split(e.kind, e.value, [&](std::string part) { rebuilt.push_back({e.kind, std::move(part)}); });
     }
     std::vector<std::pair<FieldKind, std::string>> last;
-    for (std::size_t k = 1; k < mapping::kFieldKindCount; ++k) {
-      const auto kind = static_cast<FieldKind>(k);
-      if (!vcard::MultiValued(kind) || !joins(fields[kind])) continue;
+    for (const FieldKind kind : joined_kinds_) {
+      if (!joins(fields[kind])) continue;
       std::vector<std::string> parts;
       split(kind, fields[kind], [&](std::string part) { parts.push_back(std::move(part)); });
       for (std::size_t p = 0; p + 1 < parts.size(); ++p) rebuilt.push_back({kind, std::move(parts[p])});
@@ -811,7 +818,7 @@ class Run {
   DateColumn anniversary_column_{services_.dates, "anniversary"};
   bool date_columns_learned_ = false;
   std::vector<std::optional<FieldKind>> typed_by_;  // per list line: the label kind that types it
-  bool joins_possible_ = false;                     // a multi-valued kind is mapped
+  std::vector<FieldKind> joined_kinds_;             // the multi-valued kinds mapped
   bool birth_parts_ = false;
   RowNotes notes_;                          // told at the end, by row
   std::size_t sheet_index_ = 0;             // the block's sheet, for the records' UIDs

@@ -426,7 +426,7 @@ void Form1Test::StartUpFillsTheChooserAndTheCaption() {
   Form1& form = h.Load();
   QCOMPARE(form.windowTitle(), QStringLiteral("Cardwright"));
   QVERIFY(!form.windowIcon().isNull());
-  // The original 26 kinds in their order, then the 11 added after them.
+  // The original 26 kinds in their order, then the 18 added after them.
   QCOMPARE(form.Combo1->count(), 44);
   QCOMPARE(form.Combo1->itemText(0), QStringLiteral("Ignore"));
   QCOMPARE(form.Combo1->itemText(6), QStringLiteral("Email"));

@@ -44,11 +44,13 @@ const Case kCases[] = {
     {"cells that contradict each other, and a cell that is no date",
      "en_US.UTF-8",
      VCardVersion::k30,
-     "Ann,3/14/1985\nBob,14/3/1985\nCy,spring 1970\nDi,5/6/1990\nEd,   \n",
+     // Outlook's "0/0/00" is no date at all; Google's "--03-07" a birthday without its year.
+     "Ann,3/14/1985\nBob,14/3/1985\nCy,spring 1970\nDi,5/6/1990\nEd,   \nFa,0/0/00\nGu,--03-07\n",
      {"First Name", "Birthday"},
      {"BDAY:1985-03-14", "BDAY:1985-03-14", "BDAY:1990-05-06"},
      "Done.\n\nrow 2: \"14/3/1985\" does not fit the month-first order of the column's other dates; birthday "
-     "written as 1985-03-14\nrow 3: \"spring 1970\" is not a date; no birthday written"},
+     "written as 1985-03-14\nrow 3: \"spring 1970\" is not a date; no birthday written\nrow 7: \"--03-07\" has no "
+     "year; no birthday written"},
     {"Thunderbird's birth year, month and day of month",
      "en_US.UTF-8",
      VCardVersion::k21,
