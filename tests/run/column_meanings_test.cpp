@@ -3,6 +3,7 @@
 // column of text dates is learned through a second reading of its own).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -133,6 +134,69 @@ TEST(ColumnMeanings, ExportedFromCsvFilesAsProgramsWriteThem) {
     if (!c.message.empty()) {
       EXPECT_EQ(messages.shown[0].text, c.message);
     }
+  }
+}
+
+// The lines each address book reads back from a file (tests/run/read_back_cards.py, and the
+// KContacts reader where it is built).
+std::string ReadBack(const std::string& parser, const std::string& file) {
+  std::string command = "/usr/bin/python3 " CW_SOURCE_DIR "/tests/run/read_back_cards.py " + parser + " '" + file + "'";
+#ifdef CW_KCONTACTS_READER
+  if (parser == "kcontacts") command = std::string(CW_KCONTACTS_READER) + " '" + file + "'";
+#endif
+  std::string output;
+  if (FILE* pipe = ::popen((command + " 2>&1").c_str(), "r")) {
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) output.append(buf, n);
+    ::pclose(pipe);
+  }
+  return output;
+}
+
+// A Google row whose label columns type its values and whose cells join several values, and a
+// column of month-first text dates under a day-first locale, as the address books read them.
+TEST(ColumnMeanings, AddressBooksReadTheTypesTheLabelsGiveAndEveryJoinedValue) {
+  testing::TempFolder dir;
+  const std::string book = dir.File("google.csv");
+  std::ofstream(book, std::ios::binary)
+      << "Ann,12/1/1990,Mobile,+1 555 ::: +1 666,* Work,a@x.org ::: b@y.org,Work,Berlin\n"
+         "Bob,3/14/1985,Home Fax,+2 777,Home,c@z.org,,Paris\n";
+  RegionalSettings regional = RegionalSettings::ForLocale("en_GB.UTF-8");
+  const auto engine = MakeSheetEngine(regional.format);
+  const std::vector<std::string_view> kinds = {"First Name",  "Birthday", "Phone Label",   "Cellular",
+                                               "Email Label", "Email",    "Address Label", "Home City"};
+  mapping::ColumnList columns;
+  columns.FillColumnList(static_cast<int>(kinds.size()));
+  for (std::size_t j = 1; j <= kinds.size(); ++j) columns.SetType(j, kinds[j - 1]);
+  const auto cards = [](VCardVersion version) {
+    const bool v3 = version == VCardVersion::k30;
+    const std::string internet = v3 ? "internet," : "";
+    return "#card\nN=|Ann|||\nFN=Ann\nTEL;cell=+1 555\nTEL;cell=+1 666\nEMAIL;" + internet + "work=a@x.org\nEMAIL;" +
+           internet + "work=b@y.org\nADR;work=|||Berlin|||\nBDAY=" + (v3 ? "1990-12-01" : "19901201") +
+           "\n#card\nN=|Bob|||\nFN=Bob\nTEL;fax,home=+2 777\nEMAIL;home" + (v3 ? ",internet" : "") +
+           "=c@z.org\nADR;home=|||Paris|||\nBDAY=" + (v3 ? "1985-03-14" : "19850314") + "\n";
+  };
+  for (const auto version : {VCardVersion::k30, VCardVersion::k40}) {
+    SCOPED_TRACE(std::string(vcard::VersionText(version)));
+    const std::string out = dir.File(std::string(vcard::VersionText(version)));
+    std::filesystem::create_directory(out);
+    testing::RecordingMessages messages;
+    testing::RecordingReporter reporter;
+    testing::FixedClock clock({2026, 1, 1, 9, 5, 3});
+    testing::RecordingPointer pointer;
+    ExportServices services{messages, reporter, clock, pointer, *engine, regional.code_page, regional.dates};
+    ExportRun(vcard::ExportEncoding::Utf8, {book, "A1:H2", columns, out, version, true}, services);
+    ASSERT_TRUE(reporter.reports.empty());
+    const std::string file = out + "/UTF8_google.vcf";
+    for (const std::string parser : {"vobject", "eds"}) {
+      SCOPED_TRACE(parser);
+      EXPECT_EQ(ReadBack(parser, file), cards(version));
+    }
+#ifdef CW_KCONTACTS_READER
+    EXPECT_EQ(ReadBack("kcontacts", file),
+              "#card\nORG=|\nTEL;cell=+1 555\nTEL;cell=+1 666\nEMAIL;work=a@x.org\nEMAIL;work=b@y.org\n"
+              "#card\nORG=|\nTEL;home=+2 777\nEMAIL;home=c@z.org\n");
+#endif
   }
 }
 
