@@ -472,6 +472,7 @@ class Run {
       if (read_failed_) return;
     }
     if (!joined_kinds_.empty()) SplitJoinedValues(r, fields);
+    if (!preferred_.empty()) MarkPreferred(fields);
     if (birth_parts_) CombineBirthParts(r, fields);
 
     WriteRecord(r, fields);
@@ -531,8 +532,15 @@ class Run {
     if (text.empty()) return;
     const auto family = mapping::LabelFamilyOf(label_kind);
     FieldKind kind = column_kind;
-    if (const auto meaning = ReadLabel(*family, fields[label_kind]); meaning.kind) {
+    const LabelMeaning meaning = ReadLabel(*family, fields[label_kind]);
+    if (meaning.kind) {
       kind = *family == mapping::LabelFamily::kAddress ? MoveAddressKind(column_kind, *meaning.kind) : *meaning.kind;
+    }
+    if (meaning.preferred && vcard::MultiValued(kind)) {
+      // Its first value, found among the kind's values once the row is whole.
+      std::string_view first = text;
+      first = first.substr(0, first.find(kValueSeparator));
+      preferred_.emplace_back(kind, std::string(first));
     }
     if (earlier && vcard::MultiValued(kind)) {
       fields.AddEarlier(kind, std::move(text));
@@ -545,6 +553,22 @@ class Run {
       notes_.Add(r + 1, "two values for " + std::string(mapping::FieldKindText(kind)) + "; the last is kept");
       fields[kind] = std::move(text);
     }
+  }
+
+  // The values a label marked preferred ("* Mobile"), by their place among their kind's.
+  void MarkPreferred(ContactFields& fields) {
+    for (const auto& [kind, value] : preferred_) {
+      std::size_t ordinal = 0;
+      std::optional<std::size_t> found;
+      for (const ContactFields::Earlier& e : fields.EarlierValues()) {
+        if (e.kind != kind) continue;
+        if (!found && e.value == value) found = ordinal;
+        ++ordinal;
+      }
+      if (!found && fields[kind] == value) found = ordinal;
+      if (found) fields.MarkPreferred(kind, *found);
+    }
+    preferred_.clear();
   }
 
   // Google's " ::: " between several values of one field in one cell: each a value of its own
@@ -820,9 +844,10 @@ class Run {
   std::vector<std::optional<FieldKind>> typed_by_;  // per list line: the label kind that types it
   std::vector<FieldKind> joined_kinds_;             // the multi-valued kinds mapped
   bool birth_parts_ = false;
-  RowNotes notes_;                          // told at the end, by row
-  std::size_t sheet_index_ = 0;             // the block's sheet, for the records' UIDs
-  std::size_t rows_losing_characters_ = 0;  // rows the ANSI code page could not hold whole
+  RowNotes notes_;                                            // told at the end, by row
+  std::vector<std::pair<FieldKind, std::string>> preferred_;  // the row's values its labels prefer
+  std::size_t sheet_index_ = 0;                               // the block's sheet, for the records' UIDs
+  std::size_t rows_losing_characters_ = 0;                    // rows the ANSI code page could not hold whole
 
   // One file for all rows.
   std::string one_file_path_;

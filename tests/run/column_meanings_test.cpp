@@ -83,7 +83,7 @@ const Case kCases[] = {
      "Mobile,+4 ::: +5,,,,,,\n",
      {"Phone Label", "Other Phone", "Email Label", "Email", "Address Label", "Home City", "Website Label",
       "Website Home"},
-     {"TEL;TYPE=CELL:+1 555", "EMAIL;TYPE=INTERNET,WORK:a@x.org", "URL;TYPE=WORK:w.example",
+     {"TEL;TYPE=CELL:+1 555", "EMAIL;TYPE=INTERNET,WORK,PREF:a@x.org", "URL;TYPE=WORK:w.example",
       "ADR;TYPE=WORK:;;;Berlin;;;", "TEL;TYPE=HOME,FAX:+2 777", "EMAIL;TYPE=INTERNET:c@z.org",
       "URL;TYPE=HOME:b.example", "ADR;TYPE=HOME:;;;Paris;;;", "TEL;TYPE=VOICE:+3 888", "ADR;TYPE=HOME:;;;Rome;;;",
       "TEL;TYPE=CELL:+4", "TEL;TYPE=CELL:+5"},
@@ -171,8 +171,9 @@ TEST(ColumnMeanings, AddressBooksReadTheTypesTheLabelsGiveAndEveryJoinedValue) {
   const auto cards = [](VCardVersion version) {
     const bool v3 = version == VCardVersion::k30;
     const std::string internet = v3 ? "internet," : "";
-    return "#card\nN=|Ann|||\nFN=Ann\nTEL;cell=+1 555\nTEL;cell=+1 666\nEMAIL;" + internet + "work=a@x.org\nEMAIL;" +
-           internet + "work=b@y.org\nADR;work=|||Berlin|||\nBDAY=" + (v3 ? "1990-12-01" : "19901201") +
+    return "#card\nN=|Ann|||\nFN=Ann\nTEL;cell=+1 555\nTEL;cell=+1 666\nEMAIL;" + internet +
+           "pref,work=a@x.org\nEMAIL;" + internet +
+           "work=b@y.org\nADR;work=|||Berlin|||\nBDAY=" + (v3 ? "1990-12-01" : "19901201") +
            "\n#card\nN=|Bob|||\nFN=Bob\nTEL;fax,home=+2 777\nEMAIL;home" + (v3 ? ",internet" : "") +
            "=c@z.org\nADR;home=|||Paris|||\nBDAY=" + (v3 ? "1985-03-14" : "19850314") + "\n";
   };
