@@ -218,11 +218,11 @@ constexpr Heading kHeadings[] = {
     {"Subject", "Ignore", "Google"},
 
     // Google's label columns, each the type of the value column(s) after it ("Phone 1 - Label"
-    // beside "Phone 1 - Value"; "Type" in its older form, but for e-mail, where it folds like
-    // Outlook's "E-mail 2 Type"); a label proposes its label kind, and
-    // the pair is one choice in the column list. Thunderbird's birthday in three columns: its
-    // "Birth Day" folds like the kind "Birthday", so ProposeKinds makes it the day of the month
-    // when the row holds "Birth Year" or "Birth Month" (German: "Geburtstag").
+    // beside "Phone 1 - Value"; "Type" in its older form, but not for e-mail, where it folds
+    // like Outlook's "E-mail 2 Type"). A label and its value are one choice in the column list.
+    // Thunderbird's birthday in three columns: "Birth Year" and "Birth Month" are the kinds' own
+    // texts; its "Birth Day" folds like the kind "Birthday", so ProposeKinds makes it the day of
+    // the month when the row holds a year or month column (German: "Geburtstag").
     {"Phone 1 - Label", "Phone Label", "Google"},
     {"Phone 1 - Type", "Phone Label", "Google"},
     {"Phone 2 - Label", "Phone Label", "Google"},
@@ -253,8 +253,6 @@ constexpr Heading kHeadings[] = {
     {"Address 3 - Type", "Address Label", "Google"},
     {"Address 4 - Label", "Address Label", "Google"},
     {"Address 4 - Type", "Address Label", "Google"},
-    {"Birth Year", "Birth Year", "Thunderbird"},
-    {"Birth Month", "Birth Month", "Thunderbird"},
     {"Geburtsjahr", "Birth Year", "Thunderbird, German"},
     {"Geburtsmonat", "Birth Month", "Thunderbird, German"},
 

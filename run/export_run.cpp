@@ -638,9 +638,11 @@ class Run {
     const auto date = BirthdayFromParts(services_.dates, fields[FieldKind::kBirthYear], fields[FieldKind::kBirthMonth],
                                         fields[FieldKind::kBirthDayOfMonth], r + 1, notes_);
     if (date && fields[FieldKind::kBirthday].empty()) {
+      // The text stands for the date, which the record takes as it is.
       char text[16];
       std::snprintf(text, sizeof text, "%04d-%02d-%02d", date->year, date->month, date->day);
       fields[FieldKind::kBirthday] = text;
+      birthday_of_parts_ = date;
     }
   }
 
@@ -659,7 +661,9 @@ class Run {
                          ":" + std::to_string(first_row_ + r));
       options.uid = uid;
     }
-    if (birthday_line_ && !fields[FieldKind::kBirthday].empty()) {
+    if (birthday_of_parts_) {
+      options.birthday_date = std::exchange(birthday_of_parts_, std::nullopt);
+    } else if (birthday_line_ && !fields[FieldKind::kBirthday].empty()) {
       options.birthday_date = CellDate(r, *birthday_line_, ReadStatement(FieldKind::kBirthday));
       if (!options.birthday_date) options.birthday_date = TextDate(birthday_column_, fields[FieldKind::kBirthday], r);
     }
@@ -844,6 +848,7 @@ class Run {
   std::vector<std::optional<FieldKind>> typed_by_;  // per list line: the label kind that types it
   std::vector<FieldKind> joined_kinds_;             // the multi-valued kinds mapped
   bool birth_parts_ = false;
+  std::optional<vcard::Date> birthday_of_parts_;              // the row's birthday from its year, month and day
   RowNotes notes_;                                            // told at the end, by row
   std::vector<std::pair<FieldKind, std::string>> preferred_;  // the row's values its labels prefer
   std::size_t sheet_index_ = 0;                               // the block's sheet, for the records' UIDs
