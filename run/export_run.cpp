@@ -432,9 +432,9 @@ class Run {
       const auto& kind = kinds[i - 1];
       if (!kind) continue;
       s_.Step(ReadStatement(*kind), [&] {
-        if (typed_by_[i - 1]) {
-          // Typed row by row by the label line before it, read already.
-          PlaceTyped(r, *kind, *typed_by_[i - 1], TakeCellText(r, i), earlier[i - 1], fields);
+        if (labels_) {
+          // The kinds of a row's values follow its labels, so their order is the row's own.
+          Place(r, *kind, typed_by_[i - 1], TakeCellText(r, i), fields);
         } else if (earlier[i - 1]) {
           // An earlier column of a kind several columns carry: kept beside the last one's.
           std::string text;
@@ -494,6 +494,7 @@ class Run {
       const auto kind = mapping::FieldKindFromText(columns.TypeOf(j));
       if (!kind) continue;
       if (const auto family = mapping::LabelFamilyOf(*kind)) {
+        labels_ = true;
         for (const std::size_t typed : columns.TypedByLabel(j)) typed_by_[typed - 1] = *kind;
         for (std::size_t k = 1; k < mapping::kFieldKindCount; ++k) {
           if (mapping::InLabelFamily(*family, static_cast<FieldKind>(k))) may_join(static_cast<FieldKind>(k));
@@ -524,33 +525,38 @@ class Run {
     return text;
   }
 
-  // A value of a column typed by the label line before it: under the kind its row's label
-  // gives ("Mobile": Cellular), else its column's own kind. A second value of a kind goes
-  // beside the first, as a second column's would.
-  void PlaceTyped(std::size_t r, FieldKind column_kind, FieldKind label_kind, std::string text, bool earlier,
-                  ContactFields& fields) {
-    if (text.empty()) return;
-    const auto family = mapping::LabelFamilyOf(label_kind);
+  // A cell's value in a block with label columns. A column typed by the label line before it
+  // takes the kind its row's label gives ("Mobile": Cellular), else its own. A second value of
+  // a multi-valued kind goes beside the first, in column order; of another kind the last
+  // wins, as without labels, and a typed one says so.
+  void Place(std::size_t r, FieldKind column_kind, std::optional<FieldKind> label_kind, std::string text,
+             ContactFields& fields) {
     FieldKind kind = column_kind;
-    const LabelMeaning meaning = ReadLabel(*family, fields[label_kind]);
-    if (meaning.kind) {
-      kind = *family == mapping::LabelFamily::kAddress ? MoveAddressKind(column_kind, *meaning.kind) : *meaning.kind;
+    if (label_kind) {
+      if (text.empty()) return;
+      const auto family = mapping::LabelFamilyOf(*label_kind);
+      const LabelMeaning meaning = ReadLabel(*family, fields[*label_kind]);
+      if (meaning.kind) {
+        kind = *family == mapping::LabelFamily::kAddress ? MoveAddressKind(column_kind, *meaning.kind) : *meaning.kind;
+      }
+      if (meaning.preferred && vcard::MultiValued(kind)) {
+        // Its first value, found among the kind's values once the row is whole.
+        std::string_view first = text;
+        first = first.substr(0, first.find(kValueSeparator));
+        preferred_.emplace_back(kind, std::string(first));
+      }
     }
-    if (meaning.preferred && vcard::MultiValued(kind)) {
-      // Its first value, found among the kind's values once the row is whole.
-      std::string_view first = text;
-      first = first.substr(0, first.find(kValueSeparator));
-      preferred_.emplace_back(kind, std::string(first));
-    }
-    if (earlier && vcard::MultiValued(kind)) {
-      fields.AddEarlier(kind, std::move(text));
+    if (!vcard::MultiValued(kind)) {
+      if (label_kind && !fields[kind].empty()) {
+        notes_.Add(r + 1, "two values for " + std::string(mapping::FieldKindText(kind)) + "; the last is kept");
+      }
+      fields[kind] = std::move(text);
+    } else if (text.empty()) {
+      // An empty cell replaces no value.
     } else if (fields[kind].empty()) {
       fields[kind] = std::move(text);
-    } else if (vcard::MultiValued(kind)) {
-      fields.AddEarlier(kind, std::move(fields[kind]));
-      fields[kind] = std::move(text);
     } else {
-      notes_.Add(r + 1, "two values for " + std::string(mapping::FieldKindText(kind)) + "; the last is kept");
+      fields.AddEarlier(kind, std::move(fields[kind]));
       fields[kind] = std::move(text);
     }
   }
@@ -847,6 +853,7 @@ class Run {
   bool date_columns_learned_ = false;
   std::vector<std::optional<FieldKind>> typed_by_;  // per list line: the label kind that types it
   std::vector<FieldKind> joined_kinds_;             // the multi-valued kinds mapped
+  bool labels_ = false;                             // the block has label columns
   bool birth_parts_ = false;
   std::optional<vcard::Date> birthday_of_parts_;              // the row's birthday from its year, month and day
   RowNotes notes_;                                            // told at the end, by row

@@ -88,6 +88,14 @@ const Case kCases[] = {
       "URL;TYPE=HOME:b.example", "ADR;TYPE=HOME:;;;Paris;;;", "TEL;TYPE=VOICE:+3 888", "ADR;TYPE=HOME:;;;Rome;;;",
       "TEL;TYPE=CELL:+4", "TEL;TYPE=CELL:+5"},
      "Done."},
+    {"a label's type holds in vCard 2.1 too, whatever the columns after it",
+     "en_US.UTF-8",
+     VCardVersion::k21,
+     "Mobile,+1,Work,+2,Home,+3,,\n",
+     {"Phone Label", "Cellular", "Phone Label", "Other Phone", "Phone Label", "Other Phone", "Phone Label",
+      "Other Phone"},
+     {"TEL;HOME;VOICE:+3", "TEL;WORK;VOICE:+2", "TEL;CELL:+1"},
+     "Done."},
 };
 
 bool Wanted(const std::string& line) {
