@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <memory>
+#include <utility>
 
 #include "sheet/block_rows.h"
 
@@ -78,7 +79,7 @@ bool WithoutYear(std::string_view text) {
 
 void RowNotes::Add(std::size_t row, std::string why) {
   ++count_;
-  if (shown_.size() < kShown) shown_.push_back("row " + std::to_string(row) + ": " + why);
+  if (shown_.size() < kShown) shown_.push_back("row " + std::to_string(row) + ": " + std::move(why));
 }
 
 std::string RowNotes::Text() const {
