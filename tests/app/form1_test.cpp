@@ -636,6 +636,16 @@ void Form1Test::ListAndChooserOnAFilledList() {
   form.ListView1->setCurrentIndex(list->index(0, 0));
   QCOMPARE(form.Combo1->currentText(), QStringLiteral("Ignore"));
   QCOMPARE(form.Columns().TypeOf(2), std::string("Email"));
+
+  // A label and the column after it are one choice: line 3 shows the phone it now types, and
+  // picking "Ignore" on that phone lets the label go.
+  form.ListView1->setCurrentIndex(list->index(2, 0));
+  form.Combo1->setCurrentIndex(form.Combo1->findText(QStringLiteral("Phone Label")));
+  QCOMPARE(list->index(2, 1).data().toString(), QStringLiteral("Phone Label"));
+  QCOMPARE(list->index(3, 1).data().toString(), QStringLiteral("Other Phone"));
+  form.ListView1->setCurrentIndex(list->index(3, 0));
+  form.Combo1->setCurrentIndex(form.Combo1->findText(QStringLiteral("Ignore")));
+  QCOMPARE(list->index(2, 1).data().toString(), QStringLiteral("Ignore"));
   QVERIFY(h.dialogs.boxes.empty());
 }
 
