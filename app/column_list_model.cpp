@@ -28,6 +28,11 @@ void ColumnListModel::LineChanged(std::size_t j) {
   emit dataChanged(index(row, 1), index(row, 1), {Qt::DisplayRole});
 }
 
+void ColumnListModel::TypesChanged() {
+  if (shown_rows_ == 0) return;
+  emit dataChanged(index(0, 1), index(shown_rows_ - 1, 1), {Qt::DisplayRole});
+}
+
 int ColumnListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : shown_rows_; }
 
 int ColumnListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }

@@ -21,6 +21,8 @@ class ColumnListModel : public QAbstractTableModel {
   void Reload();
   // Line j (from 1) changed its type.
   void LineChanged(std::size_t j);
+  // Any line may have changed its type (a label and the column it types are one choice).
+  void TypesChanged();
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -493,7 +493,7 @@ void Form1::Combo1_Click() {
   const std::optional<std::size_t> line = SelectedLine();
   if (!line) return;
   columns_.SetSelectedType(ToUtf8(Combo1->currentText()));
-  list_model_->LineChanged(*line);
+  list_model_->TypesChanged();
   RememberHeadingKinds();
 }
 

@@ -43,8 +43,16 @@ class ColumnList {
   // The selected line (from 1), if any.
   std::optional<std::size_t> Selected() const { return selected_; }
   void Select(std::optional<std::size_t> j);
-  // Sets the type of the selected line; with no line selected nothing changes.
+  // Sets the type of the selected line; with no line selected nothing changes. A label
+  // column and the column it types are one choice (see ChooseType).
   void SetSelectedType(std::string_view type);
+  // The user's choice of `type` for line j. A label kind ("Phone Label") makes a pair with
+  // the line after it, which takes the family's kind when it holds none ("Other Phone");
+  // a label line left with no column of its family to type becomes "Ignore".
+  void ChooseType(std::size_t j, std::string_view type);
+  // The lines (from 1) the label line `label` types: the lines after it of its family, up to
+  // the first line of another kind, "Ignore" lines skipped; none when it is no label line.
+  std::vector<std::size_t> TypedByLabel(std::size_t label) const;
 
  private:
   std::vector<ColumnLine> lines_;

@@ -4,6 +4,7 @@
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -197,21 +198,10 @@ constexpr Heading kHeadings[] = {
     {"Organization Department", "Department", "Google"},
     {"Group Membership", "Categories", "Google"},
     {"Labels", "Categories", "Google"},
-    {"E-mail 1 - Type", "Ignore", "Google"},
-    {"E-mail 1 - Label", "Ignore", "Google"},
-    {"E-mail 2 - Label", "Ignore", "Google"},
-    {"Phone 1 - Type", "Ignore", "Google"},
-    {"Phone 2 - Type", "Ignore", "Google"},
-    {"Phone 1 - Label", "Ignore", "Google"},
-    {"Phone 2 - Label", "Ignore", "Google"},
-    {"Address 1 - Type", "Ignore", "Google"},
-    {"Address 1 - Label", "Ignore", "Google"},
     {"Address 1 - Formatted", "Ignore", "Google"},
     {"Address 1 - PO Box", "Ignore", "Google"},
     {"Address 1 - Extended Address", "Ignore", "Google"},
     {"Organization 1 - Type", "Ignore", "Google"},
-    {"Website 1 - Type", "Ignore", "Google"},
-    {"Website 1 - Label", "Ignore", "Google"},
     {"Yomi Name", "Ignore", "Google"},
     {"Given Name Yomi", "Ignore", "Google"},
     {"Family Name Yomi", "Ignore", "Google"},
@@ -222,6 +212,44 @@ constexpr Heading kHeadings[] = {
     {"Maiden Name", "Ignore", "Google"},
     {"Occupation", "Ignore", "Google"},
     {"Subject", "Ignore", "Google"},
+
+    // Google's label columns, each the type of the value column(s) after it ("Phone 1 - Label"
+    // beside "Phone 1 - Value"; "Type" in its older form, but not for e-mail, where it folds
+    // like Outlook's "E-mail 2 Type"). A label and its value are one choice in the column list.
+    // Thunderbird's birthday in three columns: "Birth Year" and "Birth Month" are the kinds' own
+    // texts; its "Birth Day" folds like the kind "Birthday", so ProposeKinds makes it the day of
+    // the month when the row holds a year or month column (German: "Geburtstag").
+    {"Phone 1 - Label", "Phone Label", "Google"},
+    {"Phone 1 - Type", "Phone Label", "Google"},
+    {"Phone 2 - Label", "Phone Label", "Google"},
+    {"Phone 2 - Type", "Phone Label", "Google"},
+    {"Phone 3 - Label", "Phone Label", "Google"},
+    {"Phone 3 - Type", "Phone Label", "Google"},
+    {"Phone 4 - Label", "Phone Label", "Google"},
+    {"Phone 4 - Type", "Phone Label", "Google"},
+    {"E-mail 1 - Type", "Ignore", "Google"},  // in Outlook's form too ("E-mail 2 Type": SMTP)
+    {"E-mail 1 - Label", "Email Label", "Google"},
+    {"E-mail 2 - Label", "Email Label", "Google"},
+    {"E-mail 3 - Label", "Email Label", "Google"},
+    {"E-mail 4 - Label", "Email Label", "Google"},
+    {"Website 1 - Label", "Website Label", "Google"},
+    {"Website 1 - Type", "Website Label", "Google"},
+    {"Website 2 - Label", "Website Label", "Google"},
+    {"Website 2 - Type", "Website Label", "Google"},
+    {"Website 3 - Label", "Website Label", "Google"},
+    {"Website 3 - Type", "Website Label", "Google"},
+    {"Website 4 - Label", "Website Label", "Google"},
+    {"Website 4 - Type", "Website Label", "Google"},
+    {"Address 1 - Label", "Address Label", "Google"},
+    {"Address 1 - Type", "Address Label", "Google"},
+    {"Address 2 - Label", "Address Label", "Google"},
+    {"Address 2 - Type", "Address Label", "Google"},
+    {"Address 3 - Label", "Address Label", "Google"},
+    {"Address 3 - Type", "Address Label", "Google"},
+    {"Address 4 - Label", "Address Label", "Google"},
+    {"Address 4 - Type", "Address Label", "Google"},
+    {"Geburtsjahr", "Birth Year", "Thunderbird, German"},
+    {"Geburtsmonat", "Birth Month", "Thunderbird, German"},
 
     // Thunderbird's CSV export.
     {"Primary Email", "Email", "Thunderbird"},
@@ -236,10 +264,6 @@ constexpr Heading kHeadings[] = {
     {"Home Address 2", "Ignore", "Thunderbird"},
     {"Work Address 2", "Ignore", "Thunderbird"},
     {"Screen Name", "Ignore", "Thunderbird"},
-    // The birthday split over three columns. Its "Birth Day" (the day of the month) folds like
-    // the kind "Birthday" and so proposes it; the user sets that column to "Ignore".
-    {"Birth Year", "Ignore", "Thunderbird"},
-    {"Birth Month", "Ignore", "Thunderbird"},
     {"Custom 1", "Ignore", "Thunderbird"},
     {"Custom 2", "Ignore", "Thunderbird"},
     {"Custom 3", "Ignore", "Thunderbird"},
@@ -2915,6 +2939,23 @@ std::optional<std::string_view> HeadingKind(std::string_view heading) {
   return KnownKind(found->second.kind);
 }
 
+namespace {
+
+// Thunderbird's "Birth Day" (the day of the month; "Geburtstag" in German) folds like the
+// kind "Birthday", or is the word for it: beside a "Birth Year" or "Birth Month" column, a
+// heading that proposes a birthday is the day of that birthday.
+void ProposeBirthDayOfMonth(std::vector<std::string>& kinds) {
+  const auto proposes = [&](FieldKind kind) {
+    return std::find(kinds.begin(), kinds.end(), FieldKindText(kind)) != kinds.end();
+  };
+  if (!proposes(FieldKind::kBirthYear) && !proposes(FieldKind::kBirthMonth)) return;
+  for (std::string& kind : kinds) {
+    if (kind == FieldKindText(FieldKind::kBirthday)) kind = FieldKindText(FieldKind::kBirthDayOfMonth);
+  }
+}
+
+}  // namespace
+
 HeadingProposal ProposeKinds(std::span<const std::string> first_row) {
   const auto& folded = FoldedHeadings();
   std::vector<std::string> keys;
@@ -2958,6 +2999,7 @@ HeadingProposal ProposeKinds(std::span<const std::string> first_row) {
     if (kind) ++known;
   }
   proposal.reads_as_headings = known >= 2 && 2 * known >= filled;
+  ProposeBirthDayOfMonth(proposal.kinds);
   return proposal;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "run/column_meanings.h"
 #include "run/one_file_writer.h"
 #include "run/photo_file.h"
 #include "run/record_writer.h"
@@ -267,6 +268,7 @@ class Run {
       if (kind == FieldKind::kAnniversary) anniversary_line_ = j;
       if (kind == FieldKind::kPhoto) photo_line_ = j;
     }
+    FindColumnMeanings();
     return true;
   }
 
@@ -430,7 +432,10 @@ class Run {
       const auto& kind = kinds[i - 1];
       if (!kind) continue;
       s_.Step(ReadStatement(*kind), [&] {
-        if (earlier[i - 1]) {
+        if (labels_) {
+          // The kinds of a row's values follow its labels, so their order is the row's own.
+          Place(r, *kind, typed_by_[i - 1], TakeCellText(r, i), fields);
+        } else if (earlier[i - 1]) {
           // An earlier column of a kind several columns carry: kept beside the last one's.
           std::string text;
           if (!streaming_) {
@@ -466,8 +471,185 @@ class Run {
       });
       if (read_failed_) return;
     }
+    if (!joined_kinds_.empty()) SplitJoinedValues(r, fields);
+    if (!preferred_.empty()) MarkPreferred(fields);
+    if (birth_parts_) CombineBirthParts(r, fields);
 
     WriteRecord(r, fields);
+  }
+
+  // The columns whose meaning goes beyond their cell (column_meanings.h), found once.
+  void FindColumnMeanings() {
+    const mapping::ColumnList& columns = inputs_.columns;
+    typed_by_.assign(columns.Count(), std::nullopt);
+    // The multi-valued kinds a row's values may take: the columns' own, and every kind a label
+    // may give.
+    const auto may_join = [this](FieldKind kind) {
+      if (vcard::MultiValued(kind) &&
+          std::find(joined_kinds_.begin(), joined_kinds_.end(), kind) == joined_kinds_.end()) {
+        joined_kinds_.push_back(kind);
+      }
+    };
+    for (std::size_t j = 1; j <= columns.Count(); ++j) {
+      const auto kind = mapping::FieldKindFromText(columns.TypeOf(j));
+      if (!kind) continue;
+      if (const auto family = mapping::LabelFamilyOf(*kind)) {
+        labels_ = true;
+        for (const std::size_t typed : columns.TypedByLabel(j)) typed_by_[typed - 1] = *kind;
+        for (std::size_t k = 1; k < mapping::kFieldKindCount; ++k) {
+          if (mapping::InLabelFamily(*family, static_cast<FieldKind>(k))) may_join(static_cast<FieldKind>(k));
+        }
+      }
+      may_join(*kind);
+      if (*kind == FieldKind::kBirthYear || *kind == FieldKind::kBirthMonth || *kind == FieldKind::kBirthDayOfMonth) {
+        birth_parts_ = true;
+      }
+    }
+  }
+
+  // The text of list line i's cell in row r, taken as the row's other cells are.
+  std::string TakeCellText(std::size_t r, std::size_t i) {
+    if (!streaming_) {
+      return block_->CellText(first_row_ + static_cast<std::uint32_t>(r),
+                              first_column_ + static_cast<std::uint32_t>(i) - 1);
+    }
+    if (read_error_) {
+      read_failed_ = true;
+      throw std::runtime_error(*read_error_);
+    }
+    std::string text;
+    if (i <= row_texts_.size()) text = std::move(row_texts_[i - 1]);
+    if (rows_) {
+      if (auto why = rows_->ErrorOf(i - 1)) throw std::runtime_error(*why);
+    }
+    return text;
+  }
+
+  // A cell's value in a block with label columns. A column typed by the label line before it
+  // takes the kind its row's label gives ("Mobile": Cellular), else its own. A second value of
+  // a multi-valued kind goes beside the first, in column order; of another kind the last
+  // wins, as without labels, and a typed one says so.
+  void Place(std::size_t r, FieldKind column_kind, std::optional<FieldKind> label_kind, std::string text,
+             ContactFields& fields) {
+    FieldKind kind = column_kind;
+    if (label_kind) {
+      if (text.empty()) return;
+      const auto family = mapping::LabelFamilyOf(*label_kind);
+      const LabelMeaning meaning = ReadLabel(*family, fields[*label_kind]);
+      if (meaning.kind) {
+        kind = *family == mapping::LabelFamily::kAddress ? MoveAddressKind(column_kind, *meaning.kind) : *meaning.kind;
+      }
+      if (meaning.preferred && vcard::MultiValued(kind)) {
+        // Its first value, found among the kind's values once the row is whole.
+        std::string_view first = text;
+        first = first.substr(0, first.find(kValueSeparator));
+        preferred_.emplace_back(kind, std::string(first));
+      }
+    }
+    if (!vcard::MultiValued(kind)) {
+      if (label_kind && !fields[kind].empty()) {
+        notes_.Add(r + 1, "two values for " + std::string(mapping::FieldKindText(kind)) + "; the last is kept");
+      }
+      fields[kind] = std::move(text);
+    } else if (text.empty()) {
+      // An empty cell replaces no value.
+    } else if (fields[kind].empty()) {
+      fields[kind] = std::move(text);
+    } else {
+      fields.AddEarlier(kind, std::move(fields[kind]));
+      fields[kind] = std::move(text);
+    }
+  }
+
+  // The values a label marked preferred ("* Mobile"), by their place among their kind's.
+  void MarkPreferred(ContactFields& fields) {
+    for (const auto& [kind, value] : preferred_) {
+      std::size_t ordinal = 0;
+      std::optional<std::size_t> found;
+      for (const ContactFields::Earlier& e : fields.EarlierValues()) {
+        if (e.kind != kind) continue;
+        if (!found && e.value == value) found = ordinal;
+        ++ordinal;
+      }
+      if (!found && fields[kind] == value) found = ordinal;
+      if (found) fields.MarkPreferred(kind, *found);
+    }
+    preferred_.clear();
+  }
+
+  // Google's " ::: " between several values of one field in one cell: each a value of its own
+  // where the version writes several (in column order), the first alone in vCard 2.1, which
+  // keeps one per kind. Categories go on one line in every version, so all are kept.
+  void SplitJoinedValues(std::size_t r, ContactFields& fields) {
+    const bool repeats = vcard::RulesFor(inputs_.version).repeats;
+    const auto joins = [](const std::string& value) { return value.find(kValueSeparator) != std::string::npos; };
+    bool any = false;
+    for (const ContactFields::Earlier& e : fields.EarlierValues()) any = any || joins(e.value);
+    for (const FieldKind kind : joined_kinds_) any = any || joins(fields[kind]);
+    if (!any) return;
+    std::vector<ContactFields::Earlier> earlier(fields.EarlierValues().begin(), fields.EarlierValues().end());
+    std::vector<std::pair<FieldKind, std::size_t>> cut;  // kinds whose values 2.1 cut, with how many
+    const auto split = [&](FieldKind kind, const std::string& value, const auto& each) {
+      if (kind == FieldKind::kCategories) {
+        std::string joined;
+        ForEachJoinedValue(value,
+                           [&](std::string_view part) { joined += (joined.empty() ? "" : ",") + std::string(part); });
+        each(std::move(joined));
+        return;
+      }
+      std::size_t count = 0;
+      ForEachJoinedValue(value, [&](std::string_view part) {
+        if (repeats || count == 0) each(std::string(part));
+        ++count;
+      });
+      if (count > 1 && !repeats) cut.emplace_back(kind, count);
+    };
+    std::vector<ContactFields::Earlier> rebuilt;
+    for (ContactFields::Earlier& e : earlier) {
+      if (!joins(e.value)) {
+        rebuilt.push_back(std::move(e));
+        continue;
+      }
+      split(e.kind, e.value, [&](std::string part) { rebuilt.push_back({e.kind, std::move(part)}); });
+    }
+    std::vector<std::pair<FieldKind, std::string>> last;
+    for (const FieldKind kind : joined_kinds_) {
+      if (!joins(fields[kind])) continue;
+      std::vector<std::string> parts;
+      split(kind, fields[kind], [&](std::string part) { parts.push_back(std::move(part)); });
+      for (std::size_t p = 0; p + 1 < parts.size(); ++p) rebuilt.push_back({kind, std::move(parts[p])});
+      last.emplace_back(kind, parts.empty() ? std::string() : std::move(parts.back()));
+    }
+    const std::vector<std::pair<FieldKind, std::string>> kept = [&] {
+      std::vector<std::pair<FieldKind, std::string>> values;
+      for (std::size_t k = 1; k < mapping::kFieldKindCount; ++k) {
+        const auto kind = static_cast<FieldKind>(k);
+        values.emplace_back(kind, std::move(fields[kind]));
+      }
+      return values;
+    }();
+    fields.Clear();
+    for (const auto& [kind, value] : kept) fields[kind] = value;
+    for (auto& [kind, value] : last) fields[kind] = std::move(value);
+    for (ContactFields::Earlier& e : rebuilt) fields.AddEarlier(e.kind, std::move(e.value));
+    for (const auto& [kind, count] : cut) {
+      notes_.Add(r + 1, std::string(mapping::FieldKindText(kind)) + " holds " + std::to_string(count) +
+                            " values joined by \" ::: \"; vCard 2.1 keeps the first");
+    }
+  }
+
+  // Thunderbird's birth year, month and day of month: one birthday, when no Birthday cell
+  // gives one.
+  void CombineBirthParts(std::size_t r, ContactFields& fields) {
+    const auto date = BirthdayFromParts(services_.dates, fields[FieldKind::kBirthYear], fields[FieldKind::kBirthMonth],
+                                        fields[FieldKind::kBirthDayOfMonth], r + 1, notes_);
+    if (date && fields[FieldKind::kBirthday].empty()) {
+      // The text stands for the date, which the record takes as it is.
+      char text[16];
+      std::snprintf(text, sizeof text, "%04d-%02d-%02d", date->year, date->month, date->day);
+      fields[FieldKind::kBirthday] = text;
+      birthday_of_parts_ = date;
+    }
   }
 
   // The row's record and its file, from the fields read.
@@ -485,11 +667,17 @@ class Run {
                          ":" + std::to_string(first_row_ + r));
       options.uid = uid;
     }
-    if (birthday_line_ && !fields[FieldKind::kBirthday].empty()) {
+    if (birthday_of_parts_) {
+      options.birthday_date = std::exchange(birthday_of_parts_, std::nullopt);
+    } else if (birthday_line_ && !fields[FieldKind::kBirthday].empty()) {
       options.birthday_date = CellDate(r, *birthday_line_, ReadStatement(FieldKind::kBirthday));
+      if (!options.birthday_date) options.birthday_date = TextDate(birthday_column_, fields[FieldKind::kBirthday], r);
     }
     if (anniversary_line_ && !fields[FieldKind::kAnniversary].empty()) {
       options.anniversary_date = CellDate(r, *anniversary_line_, ReadStatement(FieldKind::kAnniversary));
+      if (!options.anniversary_date) {
+        options.anniversary_date = TextDate(anniversary_column_, fields[FieldKind::kAnniversary], r);
+      }
     }
     std::optional<vcard::PhotoData> photo;
     if (photo_line_ && !fields[FieldKind::kPhoto].empty() && !vcard::IsPhotoUri(fields[FieldKind::kPhoto])) {
@@ -528,6 +716,21 @@ class Run {
       }
     }
     writer_.Submit(std::move(job));
+  }
+
+  // The date a text cell of a Birthday or Anniversary column gives in row r, read in the
+  // order the column's dates are written in. The column's other cells are learned the first
+  // time a row needs it, so that a column of date cells costs no second reading.
+  std::optional<vcard::Date> TextDate(const DateColumn& column, const std::string& text, std::size_t r) {
+    if (!date_columns_learned_) {
+      date_columns_learned_ = true;
+      std::vector<std::pair<std::size_t, DateColumn*>> lines;
+      if (birthday_line_) lines.emplace_back(*birthday_line_, &birthday_column_);
+      if (anniversary_line_) lines.emplace_back(*anniversary_line_, &anniversary_column_);
+      LearnDateColumns(services_.engine, inputs_.workbook_path, inputs_.block_address,
+                       streaming_ ? nullptr : block_.get(), inputs_.columns.Count(), lines);
+    }
+    return column.Read(text, r + 1, notes_);
   }
 
   // The date the cell of list line `line` in row r holds, when it holds one, read under
@@ -597,12 +800,17 @@ class Run {
   }
 
   std::string DoneText() const {
-    if (rows_losing_characters_ == 0) return "Done.";
-    const std::size_t n = rows_losing_characters_;
-    return "Done. " + std::to_string(n) + (n == 1 ? " row holds" : " rows hold") +
-           " characters that the ANSI code page (" + std::string(services_.code_page.CharsetName()) +
-           ") lacks; they were written as \"?\". Save As VCF (UTF8 Format), or choose vCard 3.0, to keep every "
-           "character.";
+    std::string text = "Done.";
+    if (rows_losing_characters_ != 0) {
+      const std::size_t n = rows_losing_characters_;
+      text += " " + std::to_string(n) + (n == 1 ? " row holds" : " rows hold") +
+              " characters that the ANSI code page (" + std::string(services_.code_page.CharsetName()) +
+              ") lacks; they were written as \"?\". Save As VCF (UTF8 Format), or choose vCard 3.0, to keep every "
+              "character.";
+    }
+    // What rows lost or changed on the way, each by its row.
+    if (!notes_.Empty()) text += "\n\n" + notes_.Text();
+    return text;
   }
 
   std::string CancelledText() const {
@@ -639,8 +847,19 @@ class Run {
   std::optional<std::size_t> birthday_line_;  // list line of the Birthday column
   std::optional<std::size_t> anniversary_line_;
   std::optional<std::size_t> photo_line_;
-  std::size_t sheet_index_ = 0;             // the block's sheet, for the records' UIDs
-  std::size_t rows_losing_characters_ = 0;  // rows the ANSI code page could not hold whole
+  // The columns whose meaning goes beyond their cell (column_meanings.h).
+  DateColumn birthday_column_{services_.dates, "birthday"};
+  DateColumn anniversary_column_{services_.dates, "anniversary"};
+  bool date_columns_learned_ = false;
+  std::vector<std::optional<FieldKind>> typed_by_;  // per list line: the label kind that types it
+  std::vector<FieldKind> joined_kinds_;             // the multi-valued kinds mapped
+  bool labels_ = false;                             // the block has label columns
+  bool birth_parts_ = false;
+  std::optional<vcard::Date> birthday_of_parts_;              // the row's birthday from its year, month and day
+  RowNotes notes_;                                            // told at the end, by row
+  std::vector<std::pair<FieldKind, std::string>> preferred_;  // the row's values its labels prefer
+  std::size_t sheet_index_ = 0;                               // the block's sheet, for the records' UIDs
+  std::size_t rows_losing_characters_ = 0;                    // rows the ANSI code page could not hold whole
 
   // One file for all rows.
   std::string one_file_path_;

@@ -136,6 +136,15 @@ int ExpandYear(const Number& n) {
   return n.digits == 4 ? n.value : -1;
 }
 
+// Numbers written with dots between them ("07.03.1980", "7. 3. 1980") before any time part.
+bool WrittenWithDots(std::string_view text) {
+  const std::string_view date = text.substr(0, text.find(':'));
+  for (std::size_t i = 1; i + 1 < date.size(); ++i) {
+    if (date[i] == '.' && date[i - 1] >= '0' && date[i - 1] <= '9') return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 DateRecognizer::DateRecognizer(DateOrder order, std::string_view names_locale) : order_(order) {
@@ -166,7 +175,14 @@ DateRecognizer::DateRecognizer(DateOrder order, std::string_view names_locale) :
   }
 }
 
-std::optional<Date> DateRecognizer::Recognize(std::string_view text) const {
+std::array<DateOrder, 3> DateRecognizer::OrdersFrom(DateOrder first) {
+  // Year first is tried only where it is the locale's order.
+  if (first == DateOrder::kDayMonthYear) return {first, DateOrder::kMonthDayYear, DateOrder::kMonthDayYear};
+  return {first, DateOrder::kMonthDayYear, DateOrder::kDayMonthYear};
+}
+
+DateReadings DateRecognizer::Readings(std::string_view text) const {
+  DateReadings readings;
   const std::vector<std::string_view> tokens = Tokenize(text);
   std::vector<Number> numbers;
   std::optional<int> month_name;
@@ -174,18 +190,18 @@ std::optional<Date> DateRecognizer::Recognize(std::string_view text) const {
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     const std::string_view token = tokens[i];
     if (AllDigits(token)) {
-      if (saw_time || token.size() > 4 || numbers.size() >= 3) return std::nullopt;
+      if (saw_time || token.size() > 4 || numbers.size() >= 3) return readings;
       numbers.push_back({std::stoi(std::string(token)), token.size()});
       continue;
     }
     if (token.find(':') != std::string_view::npos) {
-      if (saw_time || !IsTime(token)) return std::nullopt;
+      if (saw_time || !IsTime(token)) return readings;
       saw_time = true;
       continue;
     }
     const std::string folded = FoldUtf8(token);
     if (saw_time && (folded == "am" || folded == "pm" || folded == "a" || folded == "p")) continue;
-    if (saw_time) return std::nullopt;
+    if (saw_time) return readings;
     if (const int* month = FindName(months_, folded, token, locale_); month && !month_name) {
       month_name = *month;
       continue;
@@ -194,7 +210,7 @@ std::optional<Date> DateRecognizer::Recognize(std::string_view text) const {
     bool filler = false;
     for (std::string_view word : kFillerWords) filler = filler || folded == word;
     if (filler && (!numbers.empty() || month_name)) continue;
-    return std::nullopt;
+    return readings;
   }
 
   const auto year_of = ExpandYear;
@@ -204,40 +220,46 @@ std::optional<Date> DateRecognizer::Recognize(std::string_view text) const {
   };
 
   if (month_name) {
-    if (numbers.size() != 2) return std::nullopt;
+    if (numbers.size() != 2) return readings;
     // "7-Mar-80", "7 mars 1980", "March 7, 1980", "1980 March 7": the year is the number with
     // four digits, else the one after the day.
     const Number& a = numbers[0];
     const Number& b = numbers[1];
-    if (a.digits == 4 && b.digits <= 2) return make(year_of(a), *month_name, b.value);
-    if (a.digits <= 2 && (b.digits == 4 || b.digits <= 2)) return make(year_of(b), *month_name, a.value);
-    return std::nullopt;
+    if (a.digits == 4 && b.digits <= 2) {
+      readings.fixed = make(year_of(a), *month_name, b.value);
+    } else if (a.digits <= 2 && (b.digits == 4 || b.digits <= 2)) {
+      readings.fixed = make(year_of(b), *month_name, a.value);
+    }
+    return readings;
   }
 
-  if (numbers.size() != 3) return std::nullopt;
+  if (numbers.size() != 3) return readings;
   const Number& a = numbers[0];
   const Number& b = numbers[1];
   const Number& c = numbers[2];
-  if (a.digits == 4) return make(year_of(a), b.value, c.value);  // ISO and other year-first forms
-  if (a.digits == 3 || b.digits > 2 || (c.digits != 4 && c.digits > 2)) return std::nullopt;
+  if (a.digits == 4) {  // ISO and other year-first forms
+    readings.fixed = make(year_of(a), b.value, c.value);
+    return readings;
+  }
+  if (a.digits == 3 || b.digits > 2 || (c.digits != 4 && c.digits > 2)) return readings;
+  if (WrittenWithDots(text)) {
+    // Dots are the day-first convention (German, Russian, ...) wherever the file comes from.
+    readings.fixed = make(year_of(c), b.value, a.value);
+    return readings;
+  }
+  auto& by = readings.by_order;
+  by[static_cast<std::size_t>(DateOrder::kMonthDayYear)] = make(year_of(c), a.value, b.value);
+  by[static_cast<std::size_t>(DateOrder::kDayMonthYear)] = make(year_of(c), b.value, a.value);
+  // A four-digit last number is a year, not a day.
+  if (c.digits <= 2) by[static_cast<std::size_t>(DateOrder::kYearMonthDay)] = make(year_of(a), b.value, c.value);
+  return readings;
+}
 
-  std::array<DateOrder, 3> orders = {order_, DateOrder::kMonthDayYear, DateOrder::kDayMonthYear};
-  if (order_ == DateOrder::kDayMonthYear) orders[1] = DateOrder::kMonthDayYear;
-  for (const auto order : orders) {
-    std::optional<Date> date;
-    switch (order) {
-      case DateOrder::kMonthDayYear:
-        date = make(year_of(c), a.value, b.value);
-        break;
-      case DateOrder::kDayMonthYear:
-        date = make(year_of(c), b.value, a.value);
-        break;
-      case DateOrder::kYearMonthDay:
-        if (c.digits > 2) break;  // a four-digit last number is a year, not a day
-        date = make(year_of(a), b.value, c.value);
-        break;
-    }
-    if (date) return date;
+std::optional<Date> DateRecognizer::Recognize(std::string_view text, DateOrder order) const {
+  const DateReadings readings = Readings(text);
+  if (readings.fixed) return readings.fixed;
+  for (const DateOrder o : OrdersFrom(order)) {
+    if (const auto& date = readings.by_order[static_cast<std::size_t>(o)]) return date;
   }
   return std::nullopt;
 }

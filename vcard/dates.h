@@ -1,12 +1,15 @@
 // Birthday recognition under a locale: decides whether a cell's displayed text is a date
 // and which, the way regional settings read dates. Numeric day, month and year come in the
-// order of the locale's short date pattern, falling back to another order only where that
-// order gives no valid date; separators / - . and spaces; month names and abbreviations in
+// order of the locale's short date pattern (or the order a whole column of dates was found
+// to be written in), falling back to another order only where that order gives no valid
+// date; a date written with dots (07.03.1980) is day first in every locale; separators / - .
+// and spaces; month names and abbreviations in
 // English and in the locale's language; ISO yyyy-mm-dd; two-digit years 00-29 as 20xx and
 // 30-99 as 19xx; an optional time part. Written by hand: ICU's parsers accept one pattern
 // at a time, while a birthday column holds whatever form the sheet shows.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +38,15 @@ struct LocalTime {
   int utc_offset_minutes = 0;  // the local time minus UTC: 60 for Central European winter time
 };
 
+// How a text reads as a date: either in one way only (month names, the year first, dots), or
+// as three numbers whose day/month order is open, with the date each order gives.
+struct DateReadings {
+  std::optional<Date> fixed;
+  std::array<std::optional<Date>, 3> by_order;  // index: DateOrder
+  // Three numbers that some order reads as a date.
+  bool Numeric() const { return by_order[0] || by_order[1] || by_order[2]; }
+};
+
 class DateRecognizer {
  public:
   // Numbers read in `order` first; month and day names in English and in the language of
@@ -42,7 +54,15 @@ class DateRecognizer {
   DateRecognizer(DateOrder order, std::string_view names_locale);
 
   // The date `text` shows, or nothing when it is not a date.
-  std::optional<Date> Recognize(std::string_view text) const;
+  std::optional<Date> Recognize(std::string_view text) const { return Recognize(text, order_); }
+  // The same with numbers read in `order` first, then in the locale's fallbacks.
+  std::optional<Date> Recognize(std::string_view text, DateOrder order) const;
+  // Every way `text` reads as a date.
+  DateReadings Readings(std::string_view text) const;
+  // The order numbers are read in first.
+  DateOrder Order() const { return order_; }
+  // The orders tried for numbers when `first` is the column's or the locale's, best first.
+  static std::array<DateOrder, 3> OrdersFrom(DateOrder first);
 
  private:
   DateOrder order_;

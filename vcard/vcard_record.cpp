@@ -197,26 +197,45 @@ std::string BuildVCardRecord(const ContactFields& fields, const LocalTime& build
     };
   };
   // The lines of a multi-valued kind's earlier columns, in column order, before the line of
-  // its last column; only in the versions that write them all.
-  const auto earlier_lines = [&](FieldKind kind, int statement, const auto& line_of) {
-    if (!rules.repeats) return;
+  // its last column; only in the versions that write them all. `line_of(value, preferred)`.
+  const auto one_kind_lines = [&](FieldKind kind, int statement, const auto& line_of) {
+    std::size_t ordinal = 0;
     for (const ContactFields::Earlier& e : fields.EarlierValues()) {
-      if (e.kind == kind && !e.value.empty()) lines.Add(statement, line_of(e.value));
+      if (e.kind != kind) continue;
+      if (rules.repeats && !e.value.empty()) lines.Add(statement, line_of(e.value, fields.Preferred(kind, ordinal)));
+      ++ordinal;
+    }
+    if (lines.Test(statement, [&] { return present(kind); })) {
+      lines.Add(statement, line_of(fields[kind], fields.Preferred(kind, ordinal)));
     }
   };
-  const auto one_kind_lines = [&](FieldKind kind, int statement, const auto& line_of) {
-    earlier_lines(kind, statement, line_of);
-    if (lines.Test(statement, [&] { return present(kind); })) lines.Add(statement, line_of(fields[kind]));
+  // A preferred value's types with PREF after them (a label's "* " in Google's CSV), in capitals:
+  // the line layer drops the lower-case "pref" the original e-mail line carries in 3.0 and 4.0,
+  // where it would make every e-mail address the preferred one.
+  std::array<std::string_view, 4> pref_types{};
+  const auto with_pref = [&pref_types](Types types, bool preferred) -> Types {
+    if (!preferred || std::find(types.begin(), types.end(), "pref") != types.end() ||
+        types.size() >= pref_types.size()) {
+      return types;
+    }
+    std::copy(types.begin(), types.end(), pref_types.begin());
+    pref_types[types.size()] = "PREF";
+    return Types(pref_types.data(), types.size() + 1);
   };
   const auto tel_lines = [&](const TelLine& tel) {
-    one_kind_lines(tel.kind, tel.statement,
-                   [&](const std::string& value) { return text_line("TEL", tel.types, value); });
+    one_kind_lines(tel.kind, tel.statement, [&](const std::string& value, bool preferred) {
+      return text_line("TEL", with_pref(tel.types, preferred), value);
+    });
   };
   const auto email_lines = [&](FieldKind kind, Types types, int statement) {
-    one_kind_lines(kind, statement, [&](const std::string& value) { return verbatim_line("EMAIL", types, value); });
+    one_kind_lines(kind, statement, [&](const std::string& value, bool preferred) {
+      return verbatim_line("EMAIL", with_pref(types, preferred), value);
+    });
   };
   const auto url_lines = [&](FieldKind kind, Types types, int statement) {
-    one_kind_lines(kind, statement, [&](const std::string& value) { return verbatim_line("URL", types, value); });
+    one_kind_lines(kind, statement, [&](const std::string& value, bool preferred) {
+      return verbatim_line("URL", with_pref(types, preferred), value);
+    });
   };
 
   lines.Add(304, [](std::string& out) { out += "BEGIN:VCARD"; });

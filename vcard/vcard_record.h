@@ -42,19 +42,31 @@ class ContactFields {
   void AddEarlier(mapping::FieldKind kind, std::string value) { earlier_.push_back({kind, std::move(value)}); }
   // The earlier columns' values, in column order.
   std::span<const Earlier> EarlierValues() const { return earlier_; }
+  // Marks a value of a multi-valued kind as the contact's preferred one of its kind: the
+  // `ordinal`-th of the kind's values, counting its earlier values in order, then the last.
+  void MarkPreferred(mapping::FieldKind kind, std::size_t ordinal) { preferred_.push_back({kind, ordinal}); }
+  bool Preferred(mapping::FieldKind kind, std::size_t ordinal) const {
+    for (const auto& [k, o] : preferred_) {
+      if (k == kind && o == ordinal) return true;
+    }
+    return false;
+  }
   void Clear() {
     for (auto& v : values_) v.clear();
     earlier_.clear();
+    preferred_.clear();
   }
   void swap(ContactFields& other) noexcept {
     values_.swap(other.values_);
     earlier_.swap(other.earlier_);
+    preferred_.swap(other.preferred_);
   }
 
  private:
   static std::size_t Index(mapping::FieldKind kind) { return static_cast<std::size_t>(kind) - 1; }
   std::array<std::string, mapping::kFieldKindCount - 1> values_;
   std::vector<Earlier> earlier_;
+  std::vector<std::pair<mapping::FieldKind, std::size_t>> preferred_;  // almost always empty
 };
 
 // An image to embed as the contact's photo: the bytes of a JPEG, PNG or GIF file.

@@ -426,8 +426,8 @@ void Form1Test::StartUpFillsTheChooserAndTheCaption() {
   Form1& form = h.Load();
   QCOMPARE(form.windowTitle(), QStringLiteral("Cardwright"));
   QVERIFY(!form.windowIcon().isNull());
-  // The original 26 kinds in their order, then the 11 added after them.
-  QCOMPARE(form.Combo1->count(), 37);
+  // The original 26 kinds in their order, then the 18 added after them.
+  QCOMPARE(form.Combo1->count(), 44);
   QCOMPARE(form.Combo1->itemText(0), QStringLiteral("Ignore"));
   QCOMPARE(form.Combo1->itemText(6), QStringLiteral("Email"));
   QCOMPARE(form.Combo1->itemText(25), QStringLiteral("Notes"));
@@ -636,6 +636,16 @@ void Form1Test::ListAndChooserOnAFilledList() {
   form.ListView1->setCurrentIndex(list->index(0, 0));
   QCOMPARE(form.Combo1->currentText(), QStringLiteral("Ignore"));
   QCOMPARE(form.Columns().TypeOf(2), std::string("Email"));
+
+  // A label and the column after it are one choice: line 3 shows the phone it now types, and
+  // picking "Ignore" on that phone lets the label go.
+  form.ListView1->setCurrentIndex(list->index(2, 0));
+  form.Combo1->setCurrentIndex(form.Combo1->findText(QStringLiteral("Phone Label")));
+  QCOMPARE(list->index(2, 1).data().toString(), QStringLiteral("Phone Label"));
+  QCOMPARE(list->index(3, 1).data().toString(), QStringLiteral("Other Phone"));
+  form.ListView1->setCurrentIndex(list->index(3, 0));
+  form.Combo1->setCurrentIndex(form.Combo1->findText(QStringLiteral("Ignore")));
+  QCOMPARE(list->index(2, 1).data().toString(), QStringLiteral("Ignore"));
   QVERIFY(h.dialogs.boxes.empty());
 }
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace cw::mapping {
 namespace {
 
@@ -41,6 +44,42 @@ TEST(ColumnList, SelectedLineTakesTheChosenKindAndOthersKeepTheirs) {
   EXPECT_THROW(list.Select(5), std::out_of_range);
   list.Clear();
   EXPECT_FALSE(list.Selected());
+}
+
+TEST(ColumnList, ALabelAndTheColumnItTypesAreOneChoice) {
+  // The user's choices, one after another, and the list's types after each.
+  struct Choice {
+    std::size_t line;
+    std::string_view type;
+    std::vector<std::string_view> after;
+  };
+  const Choice choices[] = {
+      // A label takes the line after it into its family.
+      {1, "Phone Label", {"Phone Label", "Other Phone", "Ignore", "Ignore", "Ignore"}},
+      // A line already of the family stays as it is.
+      {3, "Cellular", {"Phone Label", "Other Phone", "Cellular", "Ignore", "Ignore"}},
+      {2, "Cellular", {"Phone Label", "Cellular", "Cellular", "Ignore", "Ignore"}},
+      // The column of another kind: the label has nothing to type and is let go.
+      {2, "Notes", {"Ignore", "Notes", "Cellular", "Ignore", "Ignore"}},
+      {3, "Ignore", {"Ignore", "Notes", "Ignore", "Ignore", "Ignore"}},
+      // An address label types every address part after it, "Ignore" lines between.
+      {3, "Address Label", {"Ignore", "Notes", "Address Label", "Home Address", "Ignore"}},
+      {5, "Work City", {"Ignore", "Notes", "Address Label", "Home Address", "Work City"}},
+      {4, "Ignore", {"Ignore", "Notes", "Address Label", "Ignore", "Work City"}},
+      {5, "Ignore", {"Ignore", "Notes", "Ignore", "Ignore", "Ignore"}},
+      // A label on the last line has no column to type.
+      {5, "Email Label", {"Ignore", "Notes", "Ignore", "Ignore", "Ignore"}},
+  };
+  ColumnList list;
+  list.FillColumnList(5);
+  for (const Choice& c : choices) {
+    SCOPED_TRACE(std::to_string(c.line) + " " + std::string(c.type));
+    list.Select(c.line);
+    list.SetSelectedType(c.type);
+    std::vector<std::string_view> types;
+    for (std::size_t j = 1; j <= list.Count(); ++j) types.push_back(list.TypeOf(j));
+    EXPECT_EQ(types, c.after);
+  }
 }
 
 }  // namespace

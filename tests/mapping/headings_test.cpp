@@ -62,13 +62,38 @@ TEST(Headings, EveryRowOfTheTableCanMatch) {
   }
 }
 
+TEST(Headings, ColumnsThatMeanOneThingTogetherAreProposedTogether) {
+  struct Together {
+    std::vector<std::string> row;
+    std::vector<std::string> kinds;
+  };
+  const Together cases[] = {
+      // Thunderbird's birthday in three columns; its "Birth Day" is the day of the month.
+      {{"First Name", "Birth Year", "Birth Month", "Birth Day"},
+       {"First Name", "Birth Year", "Birth Month", "Birth Day of Month"}},
+      {{"Geburtstag", "Geburtsmonat", "Geburtsjahr"}, {"Birth Day of Month", "Birth Month", "Birth Year"}},
+      // Alone, "Birth Day" is a whole birthday.
+      {{"Name", "Birth Day", "Email"}, {"Ignore", "Birthday", "Email"}},
+      // Google's label and value columns, in its two forms.
+      {{"Phone 1 - Label", "Phone 1 - Value", "E-mail 1 - Label", "E-mail 1 - Value", "Address 1 - Label",
+        "Address 1 - Formatted", "Address 1 - Street", "Website 1 - Type", "Website 1 - Value"},
+       {"Phone Label", "Cellular", "Email Label", "Email", "Address Label", "Ignore", "Home Address", "Website Label",
+        "Website Home"}},
+  };
+  for (const Together& c : cases) {
+    SCOPED_TRACE(c.row.front());
+    const HeadingProposal proposal = ProposeKinds(c.row);
+    EXPECT_TRUE(proposal.reads_as_headings);
+    EXPECT_EQ(proposal.kinds, c.kinds);
+  }
+}
+
 TEST(Headings, NoKindClaimsTheseHeadings) {
   ExpectKinds({{"ID", "Ignore"},
                {"Gender", "Ignore"},
                {"Display Name", "Ignore"},
                {"Geschlecht", "Ignore"},
                {"Name", "Ignore"},
-               {"Birth Year", "Ignore"},
                {"E-mail 1 - Type", "Ignore"}});
   for (const char* unknown : {"Notiz-ID", "Notes 2", "Kundennummer", "Phone 1 - Valu", "E-mail 9", "", "42", "#N/A"}) {
     SCOPED_TRACE(unknown);
@@ -158,8 +183,8 @@ TEST(Headings, ExportersHeaderLines) {
        "Code|Address 1 - Country|Organization 1 - Type|Organization 1 - Name|Organization 1 - Title|Website 1 - "
        "Type|Website 1 - Value",
        "Ignore|First Name|Middle Initial|Last Name|Ignore|Title|Ignore|Nickname|Birthday|Ignore|Notes|Categories|"
-       "Ignore|Email|Ignore|Email Other|Ignore|Ignore|Home Address|Home City|Home Region|Home Zip|Home "
-       "Country|Ignore|Organization|Job Title|Ignore|Website Home"},
+       "Ignore|Email|Ignore|Email Other|Address Label|Ignore|Home Address|Home City|Home Region|Home Zip|Home "
+       "Country|Ignore|Organization|Job Title|Website Label|Website Home"},
       {"Thunderbird",
        "First Name|Last Name|Display Name|Nickname|Primary Email|Secondary Email|Screen Name|Work Phone|Home "
        "Phone|Fax Number|Pager Number|Mobile Number|Home Address|Home Address 2|Home City|Home State|Home "

@@ -19,7 +19,9 @@ const Case kCases[] = {
     // Month-first locales read numeric dates month first.
     {"en_US.UTF-8", "3/7/1980", Date{1980, 3, 7}},
     {"C", "3/7/1980", Date{1980, 3, 7}},
-    {"en_US", "07.03.1980", Date{1980, 7, 3}},
+    {"en_US", "07.03.1980", Date{1980, 3, 7}},  // dots are day first everywhere
+    {"en_US", "7.3.80", Date{1980, 3, 7}},
+    {"en_US", "03.14.1985", std::nullopt},
     {"en_US", "1980-03-07", Date{1980, 3, 7}},
     {"en_US", "7-Mar-80", Date{1980, 3, 7}},
     {"en_US", "March 7, 1980", Date{1980, 3, 7}},
