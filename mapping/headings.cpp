@@ -216,9 +216,6 @@ constexpr Heading kHeadings[] = {
     // Google's label columns, each the type of the value column(s) after it ("Phone 1 - Label"
     // beside "Phone 1 - Value"; "Type" in its older form, but not for e-mail, where it folds
     // like Outlook's "E-mail 2 Type"). A label and its value are one choice in the column list.
-    // Thunderbird's birthday in three columns: "Birth Year" and "Birth Month" are the kinds' own
-    // texts; its "Birth Day" folds like the kind "Birthday", so ProposeKinds makes it the day of
-    // the month when the row holds a year or month column (German: "Geburtstag").
     {"Phone 1 - Label", "Phone Label", "Google"},
     {"Phone 1 - Type", "Phone Label", "Google"},
     {"Phone 2 - Label", "Phone Label", "Google"},
@@ -248,8 +245,6 @@ constexpr Heading kHeadings[] = {
     {"Address 3 - Type", "Address Label", "Google"},
     {"Address 4 - Label", "Address Label", "Google"},
     {"Address 4 - Type", "Address Label", "Google"},
-    {"Geburtsjahr", "Birth Year", "Thunderbird, German"},
-    {"Geburtsmonat", "Birth Month", "Thunderbird, German"},
 
     // Thunderbird's CSV export.
     {"Primary Email", "Email", "Thunderbird"},
@@ -880,8 +875,9 @@ constexpr Heading kHeadings[] = {
     // Thunderbird's CSV export in each language it is translated to: the column names of each
     // translation (mail/chrome/messenger/importMsgs.properties, strings 2100 to 2136), each with
     // the kind of the English column it translates. Names that fold like a row above are left
-    // out, as are the birth year, month and day. Where a translation names a home and a work
-    // column alike ("Ville"), the second is the work one (kSecondKinds).
+    // out; the birth year, month and day have a block of their own after the last language.
+    // Where a translation names a home and a work column alike ("Ville"), the second is the work
+    // one (kSecondKinds).
     // German (de).
     {"Anzeigename", "Ignore", "Thunderbird de"},
     {"Primäre E-Mail-Adresse", "Email", "Thunderbird de"},
@@ -2828,6 +2824,186 @@ constexpr Heading kHeadings[] = {
     {"Tùy chỉnh 4", "Ignore", "Thunderbird vi"},
     {"Lưu ý", "Notes", "Thunderbird vi"},
     {"Tên Screen", "Ignore", "Thunderbird vi"},
+
+    // Thunderbird's birthday in three columns, in each translation (importMsgs.properties,
+    // strings 2128 to 2130): the birth year, the birth month and the day of the month. English
+    // "Birth Year" and "Birth Month" are the kinds' own texts. The day is mostly the word for a
+    // birthday or a day of birth ("Birth Day", "Geburtstag", "День рождения", 誕生日): alone it
+    // proposes "Birthday", and beside a year or month column ProposeKinds makes it the day of the
+    // month. Polish "Urodziny – Dzień" says "day" and is the day wherever it stands. Forms that
+    // fold like a row above (German "Geburtstag", Portuguese "Data de nascimento") have no row
+    // here; French "Mois" and "Jour" name the birth month and day only among Thunderbird's
+    // French headings (kSetHeadings).
+    {"Geboortejaar", "Birth Year", "Thunderbird nl"},    // also af
+    {"Geboortemaand", "Birth Month", "Thunderbird nl"},  // also af
+    {"Geboortedag", "Birthday", "Thunderbird nl"},       // also af
+    {"سنة الميلاد", "Birth Year", "Thunderbird ar"},
+    {"شهر الميلاد", "Birth Month", "Thunderbird ar"},
+    {"يوم الميلاد", "Birthday", "Thunderbird ar"},
+    {"Añu de nacimientu", "Birth Year", "Thunderbird ast"},
+    {"Mes de nacimientu", "Birth Month", "Thunderbird ast"},
+    {"Día de nacimientu", "Birthday", "Thunderbird ast"},
+    {"Год нараджэння", "Birth Year", "Thunderbird be"},
+    {"Месяц нараджэння", "Birth Month", "Thunderbird be"},
+    {"Дзень нараджэння", "Birthday", "Thunderbird be"},
+    {"Година на раждане", "Birth Year", "Thunderbird bg"},
+    {"Месец на раждане", "Birth Month", "Thunderbird bg"},
+    {"Ден на раждане", "Birthday", "Thunderbird bg"},
+    {"Bloaziad ar c'hanedigezh", "Birth Year", "Thunderbird br"},
+    {"Miz ar c'hanedigezh", "Birth Month", "Thunderbird br"},
+    {"Deiziad ar c'hanedigezh", "Birthday", "Thunderbird br"},
+    {"Godina rođenja", "Birth Year", "Thunderbird bs"},   // also hr
+    {"Mjesec rođenja", "Birth Month", "Thunderbird bs"},  // also hr
+    {"Dan rođenja", "Birthday", "Thunderbird bs"},        // also hr
+    {"Any de naixement", "Birth Year", "Thunderbird ca"},
+    {"Mes de naixement", "Birth Month", "Thunderbird ca"},
+    {"Dia de naixement", "Birthday", "Thunderbird ca"},
+    {"Juna' Alaxinem", "Birth Year", "Thunderbird cak"},
+    {"Ik' Alaxinem", "Birth Month", "Thunderbird cak"},
+    {"Q'ij Alaxinem", "Birthday", "Thunderbird cak"},
+    {"Rok narození", "Birth Year", "Thunderbird cs"},
+    {"Měsíc narození", "Birth Month", "Thunderbird cs"},
+    {"Den narození", "Birthday", "Thunderbird cs"},
+    {"Blwyddyn Geni", "Birth Year", "Thunderbird cy"},
+    {"Mis Geni", "Birth Month", "Thunderbird cy"},
+    {"Diwrnod Geni", "Birthday", "Thunderbird cy"},
+    {"Fødselsår", "Birth Year", "Thunderbird da"},      // also nb-NO, nn-NO
+    {"Fødselsmåned", "Birth Month", "Thunderbird da"},  // also nb-NO
+    {"Fødselsdag", "Birthday", "Thunderbird da"},       // also nb-NO, nn-NO
+    {"Geburtsjahr", "Birth Year", "Thunderbird de"},
+    {"Geburtsmonat", "Birth Month", "Thunderbird de"},
+    {"Lěto naroźenja", "Birth Year", "Thunderbird dsb"},
+    {"Mjasec naroźenja", "Birth Month", "Thunderbird dsb"},
+    {"Źeń naroźenja", "Birthday", "Thunderbird dsb"},
+    {"Έτος γέννησης", "Birth Year", "Thunderbird el"},
+    {"Μήνας γέννησης", "Birth Month", "Thunderbird el"},
+    {"Ημέρα γέννησης", "Birthday", "Thunderbird el"},
+    {"Año de nacimiento", "Birth Year", "Thunderbird es-ES"},   // also es-AR, es-MX
+    {"Mes de nacimiento", "Birth Month", "Thunderbird es-ES"},  // also es-AR, es-MX
+    {"Día de nacimiento", "Birthday", "Thunderbird es-ES"},     // also es-AR, es-MX
+    {"Sünniaasta", "Birth Year", "Thunderbird et"},
+    {"Sünnikuu", "Birth Month", "Thunderbird et"},
+    {"Sünnipäev", "Birthday", "Thunderbird et"},
+    {"Jaiotze-urtea", "Birth Year", "Thunderbird eu"},
+    {"Jaiotze-hilabetea", "Birth Month", "Thunderbird eu"},
+    {"Jaioteguna", "Birthday", "Thunderbird eu"},
+    {"Syntymävuosi", "Birth Year", "Thunderbird fi"},
+    {"Syntymäkuukausi", "Birth Month", "Thunderbird fi"},
+    {"Syntymäpäivä", "Birthday", "Thunderbird fi"},
+    {"Année de naissance", "Birth Year", "Thunderbird fr"},
+    {"Bertejier", "Birth Year", "Thunderbird fy-NL"},
+    {"Bertemoanne", "Birth Month", "Thunderbird fy-NL"},
+    {"Bertedei", "Birthday", "Thunderbird fy-NL"},
+    {"Bliain Bhreithe", "Birth Year", "Thunderbird ga-IE"},
+    {"Mí Bhreithe", "Birth Month", "Thunderbird ga-IE"},
+    {"Lá Breithe", "Birthday", "Thunderbird ga-IE"},
+    {"A' bhliadhna breith", "Birth Year", "Thunderbird gd"},
+    {"Am mìos breith", "Birth Month", "Thunderbird gd"},
+    {"An latha breith", "Birthday", "Thunderbird gd"},
+    {"Ano de nacemento", "Birth Year", "Thunderbird gl"},
+    {"Mes de nacemento", "Birth Month", "Thunderbird gl"},
+    {"Día de nacemento", "Birthday", "Thunderbird gl"},
+    {"שנת לידה", "Birth Year", "Thunderbird he"},
+    {"חודש לידה", "Birth Month", "Thunderbird he"},
+    {"יום לידה", "Birthday", "Thunderbird he"},
+    {"Lěto narodźenja", "Birth Year", "Thunderbird hsb"},
+    {"Měsac narodźenja", "Birth Month", "Thunderbird hsb"},
+    {"Dźeń narodźenja", "Birthday", "Thunderbird hsb"},
+    {"Születési év", "Birth Year", "Thunderbird hu"},
+    {"Születési hónap", "Birth Month", "Thunderbird hu"},
+    {"Születési nap", "Birthday", "Thunderbird hu"},
+    {"Ծննդյան տարի", "Birth Year", "Thunderbird hy-AM"},   // also km
+    {"Ծննդյան ամիս", "Birth Month", "Thunderbird hy-AM"},  // also km
+    {"Ծննդյան օր", "Birthday", "Thunderbird hy-AM"},       // also km
+    {"Ծննդեան տարի", "Birth Year", "Thunderbird hye"},
+    {"Ծննդեան ամիս", "Birth Month", "Thunderbird hye"},
+    {"Ծննդեան աւր", "Birthday", "Thunderbird hye"},
+    {"Anno natal", "Birth Year", "Thunderbird ia"},
+    {"Mense natal", "Birth Month", "Thunderbird ia"},
+    {"Die natal", "Birthday", "Thunderbird ia"},
+    {"Tahun Lahir", "Birth Year", "Thunderbird id"},   // also ms
+    {"Bulan Lahir", "Birth Month", "Thunderbird id"},  // also ms
+    {"Tanggal Lahir", "Birthday", "Thunderbird id"},
+    {"Fæðingarár", "Birth Year", "Thunderbird is"},
+    {"Fæðingarmánuður", "Birth Month", "Thunderbird is"},
+    {"Fæðingardagur", "Birthday", "Thunderbird is"},
+    {"Anno di nascita", "Birth Year", "Thunderbird it"},
+    {"Mese di nascita", "Birth Month", "Thunderbird it"},
+    {"Giorno di nascita", "Birthday", "Thunderbird it"},
+    {"誕生年", "Birth Year", "Thunderbird ja"},   // also ja-JP-mac
+    {"誕生月", "Birth Month", "Thunderbird ja"},  // also ja-JP-mac
+    {"დაბადების წელი", "Birth Year", "Thunderbird ka"},
+    {"დაბადების თვე", "Birth Month", "Thunderbird ka"},
+    {"დაბადების დღე", "Birthday", "Thunderbird ka"},
+    {"Aseggass n tlalit", "Birth Year", "Thunderbird kab"},
+    {"Aggur n tlalit", "Birth Month", "Thunderbird kab"},
+    {"Azemz n tlalit", "Birthday", "Thunderbird kab"},
+    {"Туылған жылы", "Birth Year", "Thunderbird kk"},
+    {"Туылған айы", "Birth Month", "Thunderbird kk"},
+    {"Туылған күнi", "Birthday", "Thunderbird kk"},
+    {"태어난 해", "Birth Year", "Thunderbird ko"},
+    {"태어난 달", "Birth Month", "Thunderbird ko"},
+    {"생일", "Birthday", "Thunderbird ko"},
+    {"Gimimo metai", "Birth Year", "Thunderbird lt"},
+    {"Gimimo mėnuo", "Birth Month", "Thunderbird lt"},
+    {"Gimimo diena", "Birthday", "Thunderbird lt"},
+    {"Dzimšanas gads", "Birth Year", "Thunderbird lv"},
+    {"Dzimšanas mēnesis", "Birth Month", "Thunderbird lv"},
+    {"Dzimšanas diena", "Birthday", "Thunderbird lv"},
+    {"Година на раѓање", "Birth Year", "Thunderbird mk"},
+    {"Месец на раѓање", "Birth Month", "Thunderbird mk"},
+    {"Ден на раѓање", "Birthday", "Thunderbird mk"},
+    {"Tarikh lahir", "Birthday", "Thunderbird ms"},
+    {"Fødselsmånad", "Birth Month", "Thunderbird nn-NO"},
+    {"Urodziny – Rok", "Birth Year", "Thunderbird pl"},
+    {"Urodziny – Miesiąc", "Birth Month", "Thunderbird pl"},
+    {"Urodziny – Dzień", "Birth Day of Month", "Thunderbird pl"},
+    {"Ano de nascimento", "Birth Year", "Thunderbird pt-BR"},   // also pt-PT
+    {"Mês de nascimento", "Birth Month", "Thunderbird pt-BR"},  // also pt-PT
+    {"Dia de nascimento", "Birthday", "Thunderbird pt-PT"},
+    {"Onn da naschientscha", "Birth Year", "Thunderbird rm"},
+    {"Mais da naschientscha", "Birth Month", "Thunderbird rm"},
+    {"Di da naschientscha", "Birthday", "Thunderbird rm"},
+    {"Anul nașterii", "Birth Year", "Thunderbird ro"},
+    {"Lună de naștere", "Birth Month", "Thunderbird ro"},
+    {"Zi de naștere", "Birthday", "Thunderbird ro"},
+    {"Год рождения", "Birth Year", "Thunderbird ru"},
+    {"Месяц рождения", "Birth Month", "Thunderbird ru"},
+    {"Rok narodenia", "Birth Year", "Thunderbird sk"},
+    {"Mesiac narodenia", "Birth Month", "Thunderbird sk"},
+    {"Deň narodenia", "Birthday", "Thunderbird sk"},
+    {"Rojstno leto", "Birth Year", "Thunderbird sl"},
+    {"Rojstni mesec", "Birth Month", "Thunderbird sl"},
+    {"Rojstni dan", "Birthday", "Thunderbird sl"},
+    {"Vit Lindjeje", "Birth Year", "Thunderbird sq"},
+    {"Muaj Lindjeje", "Birth Month", "Thunderbird sq"},
+    {"Ditë Lindjeje", "Birthday", "Thunderbird sq"},
+    {"Година рођења", "Birth Year", "Thunderbird sr"},
+    {"Месец рођења", "Birth Month", "Thunderbird sr"},
+    {"Дан рођења", "Birthday", "Thunderbird sr"},
+    {"Född år", "Birth Year", "Thunderbird sv-SE"},
+    {"Född månad", "Birth Month", "Thunderbird sv-SE"},
+    {"Född dag", "Birthday", "Thunderbird sv-SE"},
+    {"ปีเกิด", "Birth Year", "Thunderbird th"},
+    {"เดือนเกิด", "Birth Month", "Thunderbird th"},
+    {"วันเกิด", "Birthday", "Thunderbird th"},
+    {"Doğum yılı", "Birth Year", "Thunderbird tr"},
+    {"Doğum ayı", "Birth Month", "Thunderbird tr"},
+    {"Doğum günü", "Birthday", "Thunderbird tr"},
+    {"Рік народження", "Birth Year", "Thunderbird uk"},
+    {"Місяць народження", "Birth Month", "Thunderbird uk"},
+    {"День народження", "Birthday", "Thunderbird uk"},
+    {"Tugʻilgan yili", "Birth Year", "Thunderbird uz"},
+    {"Tugʻilgan oyi", "Birth Month", "Thunderbird uz"},
+    {"Tugʻilgan kuni", "Birthday", "Thunderbird uz"},
+    {"Năm Sinh", "Birth Year", "Thunderbird vi"},
+    {"Tháng Sinh", "Birth Month", "Thunderbird vi"},
+    {"Ngày Sinh", "Birthday", "Thunderbird vi"},
+    {"出生年份", "Birth Year", "Thunderbird zh-CN"},
+    {"出生月份", "Birth Month", "Thunderbird zh-CN"},
+    {"出生日", "Birthday", "Thunderbird zh-CN"},  // also zh-TW
+    {"出生年", "Birth Year", "Thunderbird zh-TW"},
+    {"出生月", "Birth Month", "Thunderbird zh-TW"},
 };
 
 // Headings whose kind depends on the set they stand in: within a row that holds a heading of
@@ -2855,6 +3031,10 @@ constexpr SetHeading kSetHeadings[] = {
     {"Aniversário", "Birthday", "Thunderbird pt-PT"},
     {"Nom", "First Name", "Thunderbird ca"},
     {"Kraj", "Home Region", "Thunderbird cs"},
+    // Thunderbird's French birth month and day (importMsgs.properties, 2129 and 2130): plain
+    // "month" and "day", which name no contact field elsewhere.
+    {"Mois", "Birth Month", "Thunderbird fr"},
+    {"Jour", "Birth Day of Month", "Thunderbird fr"},
 };
 
 // A heading that stands twice in one row names the home field first and the work field second
