@@ -1,10 +1,13 @@
 // The ANSI code page of the ANSI save command, converted with ICU. A character the code page
 // lacks becomes "?" (no best-fit guesses, so no letter silently turns into another). Which
 // page goes with the user's locale is the run's regional settings' to say.
+//
+// One CodePage may be used by several threads at once (the regional settings that hold it are
+// shared by every thread that composes records): each thread converts with ICU converters of
+// its own.
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -16,9 +19,6 @@ class CodePage {
   // and named `charset` in a vCard's CHARSET parameter. Throws std::invalid_argument when
   // ICU has no such converter.
   CodePage(int number, std::string_view converter, std::string_view charset);
-  ~CodePage();
-  CodePage(CodePage&&) noexcept;
-  CodePage& operator=(CodePage&&) noexcept;
 
   int Number() const { return number_; }
   // The bytes of UTF-8 `text` in this code page; unrepresentable characters become "?",
@@ -28,10 +28,9 @@ class CodePage {
   std::string_view CharsetName() const { return charset_; }
 
  private:
-  struct Converter;
   int number_;
   std::string charset_;
-  std::unique_ptr<Converter> converter_;
+  std::string converter_;  // ICU's name for it: each thread opens a converter of its own by it
 };
 
 }  // namespace cw::vcard

@@ -6,8 +6,11 @@
 
 #include <cstdio>
 #include <fstream>
+#include <latch>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 #include "run/regional_settings.h"
 #include "tests/support/test_support.h"
@@ -135,6 +138,53 @@ TEST(AnsiCodePage, EveryCharsetLabelReadsBackInOtherPrograms) {
     EXPECT_EQ(IcuDecode(code_page.CharsetName(), code_page.Encode(standard)), standard);
     EXPECT_EQ(PythonDecode(code_page.CharsetName(), bytes), c.text);
     EXPECT_EQ(IconvDecode(code_page.CharsetName(), bytes), c.text);
+  }
+}
+
+// The regional settings' code pages serve every thread that composes records: threads
+// converting through the same CodePage at once each get their own bytes and their own count
+// of lost characters.
+TEST(AnsiCodePage, ThreadsConvertThroughOneCodePageAtOnce) {
+  const vcard::CodePage western = AnsiCodePage(1252);
+  const vcard::CodePage cyrillic = AnsiCodePage(1251);
+  struct Case {
+    const vcard::CodePage& code_page;
+    std::string_view text;
+    std::string_view bytes;
+    std::size_t lost;
+  };
+  const Case kCases[] = {
+      {western, "M\xC3\xBCller", "M\xFCller", 0},                                  // Müller
+      {western, "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD Zo\xC3\xAB", "???? Zo\xEB", 4},  // Иван Zoë
+      {western, "\xE6\x97\xA5\xE6\x9C\xAC", "??", 2},                              // 日本
+      {cyrillic, "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD", "\xC8\xE2\xE0\xED", 0},       // Иван
+      {cyrillic, "Zo\xC3\xAB \xD0\xB0", "Zo? \xE0", 1},                            // Zoë а
+  };
+  constexpr int kRounds = 3000;
+  constexpr int kRepeats = 100;
+  std::vector<std::thread> threads;
+  std::vector<int> wrong(std::size(kCases), 0);
+  std::latch start(static_cast<std::ptrdiff_t>(std::size(kCases)));
+  for (std::size_t t = 0; t < std::size(kCases); ++t) {
+    threads.emplace_back([&, t] {
+      // Long texts, so that each conversion is still under way when another thread starts one.
+      const Case& c = kCases[t];
+      std::string text, bytes;
+      for (int i = 0; i < kRepeats; ++i) {
+        text += c.text;
+        bytes += c.bytes;
+      }
+      start.arrive_and_wait();
+      for (int round = 0; round < kRounds; ++round) {
+        std::size_t lost = 0;
+        if (c.code_page.Encode(text, &lost) != bytes || lost != c.lost * kRepeats) ++wrong[t];
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (std::size_t t = 0; t < std::size(kCases); ++t) {
+    SCOPED_TRACE(kCases[t].text);
+    EXPECT_EQ(wrong[t], 0);
   }
 }
 
