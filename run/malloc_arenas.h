@@ -1,0 +1,16 @@
+// How the program's processes (the window, sheetdump, vcfexport) set up glibc's allocator
+// before anything else runs.
+#pragma once
+
+#include <malloc.h>
+
+namespace cw::run {
+
+// glibc gives threads that allocate at once arenas of their own, up to eight per core, each
+// reserving 64 MB of address space: under an address-space limit (a sandbox's, a user's
+// ulimit) those reserves, not the data, would run out, and a record would lose a line to
+// "Out of memory" with memory to spare. The run's threads share two arenas; their
+// per-thread caches keep the allocations of the busy paths off the arenas' locks.
+inline void LimitMallocArenas() { ::mallopt(M_ARENA_MAX, 2); }
+
+}  // namespace cw::run
