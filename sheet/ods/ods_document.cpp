@@ -477,11 +477,20 @@ void DocumentHandler::EndRow() {
   if (row_ < kMaxRows && !cells_.empty()) {
     const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(row_repeat_, kMaxRows - row_));
     std::uint64_t per_row = 0;
-    for (const RowCell& cell : cells_) per_row += cell.count;
+    for (const RowCell& cell : cells_) {
+      per_row += cell.count;
+      repeated_text_ += cell.text.size() * (std::uint64_t{cell.count} * count - 1);
+    }
     cells_read_ += cells_.size();
     copies_ += per_row * count - cells_.size();
     if (copies_ > limits_.max_repeated_copies) {
       FailOds(OdsErrorCode::kTooManyRepeats, std::to_string(limits_.max_repeated_copies), row_ + 1, part_);
+    }
+    if (repeated_text_ > limits_.max_repeated_text_bytes) {
+      FailOds(OdsErrorCode::kTextTooLong,
+              "its repeated rows and columns repeat more than " +
+                  std::to_string(limits_.max_repeated_text_bytes >> 20) + " MiB of text",
+              row_ + 1, part_);
     }
     if (cells_read_ + copies_ > limits_.max_cells)
       FailOds(OdsErrorCode::kTooManyCells, std::to_string(limits_.max_cells), 0, part_);
