@@ -245,9 +245,9 @@ void DocumentHandler::Start(std::string_view name, const xlsx::Attributes& attri
     const char* value = attributes.Get("date-value");
     if (value != nullptr && std::strncmp(value, "1904-01-01", 10) == 0) book_.date_system = DateSystem::k1904;
   } else if (name == "table") {
+    // Refused whole: a sheet left out would turn a block on it into "no such sheet".
     if (sheet_count_ >= limits_.max_sheets) {
-      ignore_depth_ = depth_;
-      return;
+      FailOds(OdsErrorCode::kTooManySheets, "65,536", 0, part_);
     }
     const char* sheet_name = attributes.Get("name");
     std::string label = sheet_name ? sheet_name : "Sheet" + std::to_string(sheet_count_ + 1);
