@@ -18,11 +18,11 @@ namespace {
 
 // What a photo's shrinking may take, so that it fits beside the run in a few hundred
 // megabytes of address space: GraphicsMagick keeps 8 bytes a pixel (its Q16 build), and a
-// resize holds the decoded image, a half-resized one and the result. A decode over budget
+// resize holds the decoded image (48 MB at most), a half-resized one and the result. A decode over budget
 // fails at once; it never falls back to a pixel cache on disk (its files in /tmp would stay
 // behind a killed run, and its speed is a run killed by its CPU limit).
-constexpr long long kMaxPixels = 8LL * 1000 * 1000;  // a 3264 x 2448 PNG; JPEGs decode scaled
-constexpr long long kMagickMemory = 96LL << 20;
+constexpr long long kMaxPixels = 6LL * 1000 * 1000;  // a 3000 x 2000 PNG; JPEGs decode scaled
+constexpr long long kMagickMemory = 128LL << 20;
 constexpr int kShrinkAttempts = 12;
 constexpr long long kFirstTryPixels = 2LL * 1000 * 1000;
 
@@ -162,15 +162,17 @@ std::string ShrinkImage(std::string bytes, std::string_view type, std::size_t ma
     const auto stated = StatedSize(bytes, type);
     // The area shrinks about as the file does; start there and step down until it fits.
     double scale = std::sqrt(static_cast<double>(max_bytes) / static_cast<double>(bytes.size()));
+    // A photo of 224 KB holds far fewer pixels than this: a first size above it would only
+    // ask for a larger decode and resize.
+    if (stated && stated->first >= 1 && stated->second >= 1) {
+      scale = std::min(scale, std::sqrt(static_cast<double>(kFirstTryPixels) / (stated->first * stated->second)));
+    }
     Magick::Image original;
     original.quiet(true);
     if (!stated || stated->first < 1 || stated->second < 1) {
       original.read(blob);  // GraphicsMagick's own limits hold it
     } else if (type == "jpeg") {
       const auto [width, height] = *stated;
-      // A photo of 224 KB holds far fewer pixels than this: a first size above it would only
-      // ask for a larger decode.
-      scale = std::min(scale, std::sqrt(static_cast<double>(kFirstTryPixels) / (width * height)));
       // A JPEG is decoded at the smallest of 1/8, 2/8, ... of its size that still holds the
       // first size tried (libjpeg's scaled decode, asked for through the size hint): a phone
       // photo then takes a fraction of the pixels.
