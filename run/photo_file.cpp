@@ -204,6 +204,11 @@ std::string ShrinkImage(std::string bytes, std::string_view type, std::size_t ma
       image.write(&out);
       if (out.length() <= max_bytes) return std::string(static_cast<const char*>(out.data()), out.length());
     }
+  } catch (const Magick::ErrorResourceLimit&) {
+    // Over the memory, pixel or (no) disk limits set above: said in the run's words.
+    throw std::runtime_error("could not be read: shrinking it needs more memory than a photo may take");
+  } catch (const Magick::ErrorCache&) {
+    throw std::runtime_error("could not be read: shrinking it needs more memory than a photo may take");
   } catch (const Magick::Exception& e) {
     // GraphicsMagick's words without its prefix and the place in its sources.
     std::string why = e.what();
