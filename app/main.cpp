@@ -8,6 +8,7 @@
 #include "app/qt_dialogs.h"
 #include "app/save_command.h"
 #include "commands/settings_store.h"
+#include "run/malloc_arenas.h"
 #include "run/regional_settings.h"
 #include "run/spreadsheet.h"
 #include "run/statements.h"
@@ -46,6 +47,7 @@ class Application : public QApplication {
 }  // namespace
 
 int main(int argc, char** argv) {
+  cw::run::LimitMallocArenas();
   Application application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Cardwright"));
   QApplication::setOrganizationName(QStringLiteral("Marrowind"));

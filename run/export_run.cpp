@@ -224,6 +224,8 @@ class Run {
       Message(*one_file_failure_, kApplicationTitle, MessageIcon::kExclamation);
     } else if (rows_done < row_count_) {
       Message(CancelledText(), kApplicationTitle, MessageIcon::kNone);
+    } else if (!rows_short_of_memory_.empty()) {
+      Message(ShortOfMemoryText(), kApplicationTitle, MessageIcon::kExclamation);
     } else if (unsound_) {
       // Never "Done." over data that fails its checksum.
       const std::size_t written = writer_.FilesWritten();
@@ -346,7 +348,9 @@ class Run {
     for (; r < row_count_; ++r) {
       if (services_.progress && services_.progress->CancelRequested()) break;
       if (writer_.Stopped() || one_file_failure_ || (one_writer_ && one_writer_->Failed())) break;
+      const std::size_t out_of_memory = s_.OutOfMemoryFailures();
       WriteRow(r, kinds, earlier, fields);
+      if (s_.OutOfMemoryFailures() != out_of_memory) rows_short_of_memory_.push_back(r + 1);
       if (read_failed_) break;
       reporter_.Flush(t_.location, /*wait=*/false);
       if (services_.progress) services_.progress->RowsDone(r + 1, row_count_);
@@ -394,6 +398,7 @@ class Run {
     if (!one_writer_) return;
     reporter_.Flush(t_.location, /*wait=*/true);
     rows_losing_characters_ += one_writer_->RowsLosingCharacters();
+    for (const std::size_t row : one_writer_->RowsShortOfMemory()) rows_short_of_memory_.push_back(row);
     const bool written = complete && !one_writer_->Failed() &&
                          s_.Step(t_.files.write, [&] { one_writer_->WriteRest(); }) &&
                          s_.Step(t_.files.close, [&] { one_writer_->Close(); });
@@ -689,12 +694,18 @@ class Run {
       // Composed and written on the one file's own thread.
       if (one_writer_) {
         one_writer_->Submit(fields, {options.birthday_date, options.anniversary_date, std::move(photo), std::move(uid),
-                                     services_.clock.Now()});
+                                     services_.clock.Now(), r + 1});
       }
       return;
     }
-    const std::string record =
-        vcard::BuildVCardRecord(fields, services_.clock.Now(), services_.dates, &steps_, options);
+    // The record's lines report their own failures; one outside them (its text itself, out of
+    // memory) loses the row's file, reported where its bytes are made.
+    std::string record;
+    if (!s_.Step(t_.make_bytes != 0 ? t_.make_bytes : t_.form_path, [&] {
+          record = vcard::BuildVCardRecord(fields, services_.clock.Now(), services_.dates, &steps_, options);
+        })) {
+      return;
+    }
     if (lost > 0) ++rows_losing_characters_;
 
     // The file statements themselves run on the writer's thread (see RecordWriter).
@@ -813,6 +824,32 @@ class Run {
     return text;
   }
 
+  // Rows whose record lost a line, a photo or itself for lack of memory: never "Done.".
+  std::string ShortOfMemoryText() {
+    std::sort(rows_short_of_memory_.begin(), rows_short_of_memory_.end());
+    rows_short_of_memory_.erase(std::unique(rows_short_of_memory_.begin(), rows_short_of_memory_.end()),
+                                rows_short_of_memory_.end());
+    constexpr std::size_t kRowsNamed = 10;
+    const std::size_t n = rows_short_of_memory_.size();
+    std::string rows;
+    for (std::size_t i = 0; i < n && i < kRowsNamed; ++i)
+      rows += (i == 0 ? "" : ", ") + std::to_string(rows_short_of_memory_[i]);
+    if (n > kRowsNamed) rows += " and " + std::to_string(n - kRowsNamed) + " more";
+    std::string text = "Not everything was saved: " + std::to_string(n) + (n == 1 ? " row" : " rows") +
+                       " lost a line, a photo or the whole card because the program ran out of memory (" +
+                       (n == 1 ? "row " : "rows ") + rows +
+                       "); the reports before this message say what. Close other programs, or export those rows "
+                       "again in a smaller block.";
+    if (rows_losing_characters_ > 0) {
+      const std::size_t m = rows_losing_characters_;
+      text += " Besides, " + std::to_string(m) + (m == 1 ? " row holds" : " rows hold") +
+              " characters that the ANSI code page (" + std::string(services_.code_page.CharsetName()) +
+              ") lacks; they were written as \"?\".";
+    }
+    if (!notes_.Empty()) text += "\n\n" + notes_.Text();
+    return text;
+  }
+
   std::string CancelledText() const {
     if (inputs_.one_file) return "Export cancelled. No file was written.";
     const std::size_t written = writer_.FilesWritten();
@@ -860,6 +897,7 @@ class Run {
   std::vector<std::pair<FieldKind, std::string>> preferred_;  // the row's values its labels prefer
   std::size_t sheet_index_ = 0;                               // the block's sheet, for the records' UIDs
   std::size_t rows_losing_characters_ = 0;                    // rows the ANSI code page could not hold whole
+  std::vector<std::size_t> rows_short_of_memory_;             // rows, from 1, that lost something for lack of memory
 
   // One file for all rows.
   std::string one_file_path_;

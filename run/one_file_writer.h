@@ -46,6 +46,7 @@ class OneFileWriter : public ReportSource {
     std::optional<vcard::PhotoData> photo;
     std::string uid;
     vcard::LocalTime built;
+    std::size_t row = 0;  // the block row, from 1, for the final message
   };
 
   // `file` is open; it is written by this writer from now on.
@@ -64,15 +65,19 @@ class OneFileWriter : public ReportSource {
   bool Failed() const;
   // Rows whose record held characters the ANSI code page lacks (after Drain).
   std::size_t RowsLosingCharacters() const;
+  // The rows (RowExtras::row) whose record lost a line, or the whole record, for lack of
+  // memory (after Drain), in row order.
+  std::vector<std::size_t> RowsShortOfMemory() const;
   // After Drain: writes what is still held (throws as a write does), then gives the file its
   // name (throws as a close does).
   void WriteRest();
   void Close();
 
   static constexpr std::size_t kBatchSize = 64;
-  // A batch goes as soon as its photos hold this many bytes, so that rows with photos (up to
-  // 224 KB each) keep the window of rows in flight to a few megabytes.
-  static constexpr std::size_t kBatchPhotoBytes = std::size_t{2} << 20;
+  // A batch goes as soon as its values and photos hold this many bytes, so that rows of long
+  // notes or with photos (up to 224 KB each) keep the window of rows in flight to a few
+  // megabytes, whatever the rows hold.
+  static constexpr std::size_t kBatchBytes = std::size_t{2} << 20;
   static constexpr std::size_t kMaxBatches = 8;
 
  private:
@@ -89,7 +94,7 @@ class OneFileWriter : public ReportSource {
   std::string bytes_;         // composed, not yet written
   std::vector<Row> filling_;  // its first filled_ rows are submitted
   std::size_t filled_ = 0;
-  std::size_t filling_photo_bytes_ = 0;
+  std::size_t filling_bytes_ = 0;
   mutable std::mutex mutex_;
   std::condition_variable work_;
   std::condition_variable space_;
@@ -100,6 +105,7 @@ class OneFileWriter : public ReportSource {
   std::atomic<bool> failed_{false};        // set under mutex_, read without it
   std::atomic<bool> have_reports_{false};  // reports_ holds some
   std::size_t losing_ = 0;
+  std::vector<std::size_t> short_of_memory_;
   std::vector<WriterReport> reports_;
   std::thread thread_;  // not joinable when none could be started: rows are composed in Submit
 };

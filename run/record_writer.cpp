@@ -187,6 +187,7 @@ void RecordWriter::WriteOldestBatch(std::unique_lock<std::mutex>& lock) {
 }
 
 void RecordWriter::HandOver() {
+  filling_bytes_ = 0;
   std::unique_lock lock(mutex_);
   const std::uint64_t number = filling_.number;
   queue_.push_back(std::exchange(filling_, {}));
@@ -222,8 +223,9 @@ void RecordWriter::Submit(Job job) {
     Keep(Finish(one, prepared));
     return;
   }
+  filling_bytes_ += job.bytes.size();
   filling_.jobs.push_back(std::move(job));
-  if (filling_.jobs.size() >= batch_size_) HandOver();
+  if (filling_.jobs.size() >= batch_size_ || filling_bytes_ >= kBatchBytes) HandOver();
 }
 
 std::vector<RecordWriter::Report> RecordWriter::TakeFinished() {

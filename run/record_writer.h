@@ -122,6 +122,9 @@ class RecordWriter : public ReportSource {
 
   static constexpr std::size_t kBatchSize = 64;
   static constexpr std::size_t kMaxBatches = 8;
+  // A batch goes as soon as its files hold this many bytes: rows of long notes or photos keep
+  // the window to a few megabytes, however many rows it holds.
+  static constexpr std::size_t kBatchBytes = std::size_t{2} << 20;
   static constexpr unsigned kMostWriters = 4;
   // Descriptors left to the rest of the program beside the files of the window: the reader's
   // workbook, the output folder and its listing, a second descriptor while a name is replaced.
@@ -161,6 +164,7 @@ class RecordWriter : public ReportSource {
   std::size_t batch_size_ = kBatchSize;                          // files per batch
   std::size_t most_batches_ = kMaxBatches;                       // batches on their way at once
   Batch filling_;                                                // the submitting thread's alone
+  std::size_t filling_bytes_ = 0;                                // the bytes of its files
   std::shared_ptr<const vcard::OutputFolder> submitted_folder_;  // the submitting thread's: the last job's folder
   mutable std::mutex mutex_;
   std::condition_variable work_;          // a batch is queued, or the writers must stop

@@ -39,6 +39,12 @@ std::string ApplicationErrorText(std::string_view location, int statement, std::
 }
 
 void Statements::ReportCurrentFailure(int number) {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    ++out_of_memory_;
+  } catch (...) {
+  }
   reporter_.ShowApplicationError(location_, number, DescribeCurrentException());
 }
 

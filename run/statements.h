@@ -3,6 +3,7 @@
 // number and the failure's description, and the command goes on with the next statement.
 #pragma once
 
+#include <cstddef>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -50,6 +51,9 @@ class Statements {
       return true;
     }
   }
+  // How many statements so far failed for lack of memory: what they would have written is
+  // missing, which the command's final message must say.
+  std::size_t OutOfMemoryFailures() const { return out_of_memory_; }
 
  private:
   // Reports the failure being handled under `number`; called only from a handler.
@@ -57,6 +61,7 @@ class Statements {
 
   FailureReporter& reporter_;
   std::string location_;
+  std::size_t out_of_memory_ = 0;
 };
 
 }  // namespace cw::run

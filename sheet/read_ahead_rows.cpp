@@ -14,9 +14,19 @@ namespace cw::sheet {
 namespace {
 
 // Rows go across in batches, so the threads meet once per batch, not once per row; at most
-// kBatches of them are read and not yet taken, which bounds memory to a window of rows.
+// kBatches of them are read and not yet taken, which bounds memory to a window of rows. A
+// batch ends early once its texts hold kBatchBytes, so rows of long cells keep the window
+// to a few megabytes too; and a row's storage kept for reuse lets a long text go.
 constexpr std::size_t kBatchRows = 64;
 constexpr std::size_t kBatches = 4;
+constexpr std::size_t kBatchBytes = std::size_t{1} << 20;
+constexpr std::size_t kMostKeptBytes = std::size_t{64} << 10;
+
+std::size_t TextBytes(const std::vector<std::string>& texts, bool capacity) {
+  std::size_t bytes = 0;
+  for (const auto& text : texts) bytes += capacity ? text.capacity() : text.size();
+  return bytes;
+}
 
 class ReadAheadRows : public BlockRows {
  public:
@@ -102,7 +112,8 @@ class ReadAheadRows : public BlockRows {
     batch.count = 0;
     batch.end = false;
     batch.error = nullptr;
-    while (batch.count < kBatchRows) {
+    std::size_t bytes = 0;
+    while (batch.count < kBatchRows && bytes < kBatchBytes) {
       if (batch.count == batch.rows.size()) batch.rows.emplace_back();
       Row& row = batch.rows[batch.count];
       try {
@@ -115,6 +126,7 @@ class ReadAheadRows : public BlockRows {
         return true;
       }
       rows_->TakeRowDetails(row.dates, row.errors);
+      bytes += TextBytes(row.texts, false);
       ++batch.count;
     }
     return false;
@@ -123,7 +135,12 @@ class ReadAheadRows : public BlockRows {
   // Gives the batch just served back for reuse and waits for the next.
   void TakeBatch() {
     std::unique_lock lock(mutex_);
-    if (!current_.rows.empty()) spare_.push_back(std::move(current_));
+    if (!current_.rows.empty()) {
+      for (Row& row : current_.rows) {
+        if (TextBytes(row.texts, true) > kMostKeptBytes) row.texts = {};
+      }
+      spare_.push_back(std::move(current_));
+    }
     current_ = {};
     at_ = 0;
     changed_.notify_all();

@@ -12,4 +12,10 @@ namespace cw::vcard::internal {
 // write(2): the count of bytes written, or -1 with errno set.
 long WriteFileBytes(int fd, const void* data, std::size_t size);
 
+// openat(2) of an unnamed file (O_TMPFILE, write-only) in the folder `where` relative to
+// `dir`: its descriptor, or -1 with errno set. Defined in unnamed_file_open.cpp, an object
+// of its own for the same reason: a test binary that defines it refuses unnamed files the
+// way a file system without them does (EOPNOTSUPP), and so takes the named temporaries' way.
+int OpenUnnamedFile(int dir, const char* where);
+
 }  // namespace cw::vcard::internal

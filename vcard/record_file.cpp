@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <stdexcept>
 #include <utility>
 
@@ -61,7 +63,7 @@ int OpenFolder(const std::string& folder) { return ::open(folder.c_str(), O_PATH
 
 // An unnamed file in the folder `where` relative to `dir` ("." for the folder `dir` itself),
 // or -1 with errno set.
-int OpenUnnamed(int dir, const char* where) { return ::openat(dir, where, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666); }
+int OpenUnnamed(int dir, const char* where) { return internal::OpenUnnamedFile(dir, where); }
 
 // The descriptor's path through /proc, which links an unnamed file by its descriptor.
 std::string SelfPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
@@ -94,20 +96,134 @@ bool UnnamedFilesUnsupported(int error) { return error == EOPNOTSUPP || error ==
 constexpr std::string_view kTemporaryPrefix = ".cardwright-";
 constexpr std::string_view kTemporarySuffix = ".tmp";
 
+// A fresh temporary's name: ".cardwright-<process id>-<count>.tmp" after `prefix`.
+std::string NextTemporaryName(const std::string& prefix) {
+  static std::atomic<unsigned long> counter{0};
+  return prefix + std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
+         std::string(kTemporarySuffix);
+}
+
+// Whether the name `name` relative to `dir` is the file open as `fd`.
+bool NameIsFile(int dir, const std::string& name, int fd) {
+  struct stat by_name {};
+  struct stat by_fd {};
+  return ::fstatat(dir, name.c_str(), &by_name, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &by_fd) == 0 &&
+         by_name.st_dev == by_fd.st_dev && by_name.st_ino == by_fd.st_ino;
+}
+
 // A new named temporary relative to `dir`, its name (`temp_name`) beginning with `prefix`
 // ("" in the folder `dir` itself; the folder's path and "/" when `dir` is AT_FDCWD); -1 with
 // errno set when none can be made.
+//
+// It is held under an advisory lock (flock) for as long as it is open: the leftover sweep of
+// any other run, in whatever process, container or host, removes only temporaries it can
+// lock. A sweep that slipped in between the file's creation and its lock is caught by
+// looking the name up again, and a new temporary is made.
 int OpenNamedTemporary(int dir, const std::string& prefix, std::string& temp_name) {
-  static std::atomic<unsigned long> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
-    temp_name = prefix + std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
-                std::string(kTemporarySuffix);
+    temp_name = NextTemporaryName(prefix);
     const int fd = ::openat(dir, temp_name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) return fd;
-    if (errno != EEXIST) break;
+    if (fd < 0) {
+      if (errno != EEXIST) break;
+      continue;
+    }
+    int locked;
+    do {
+      locked = ::flock(fd, LOCK_EX);
+    } while (locked != 0 && errno == EINTR);
+    // A file system without locks still gets its temporary; its sweep goes by process ids.
+    if (locked != 0 || NameIsFile(dir, temp_name, fd)) return fd;
+    ::close(fd);
   }
   temp_name.clear();
   return -1;
+}
+
+// Links the unnamed file `fd` under a new temporary's name relative to `dir` (its name in
+// `temp_name`, beginning with `prefix`), locked first as OpenNamedTemporary locks its files;
+// 0, or -1 with errno set.
+int LinkAsTemporary(int fd, int dir, const std::string& prefix, std::string& temp_name) {
+  ::flock(fd, LOCK_EX);  // the inode's lock: the name is locked from the moment it appears
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temp_name = NextTemporaryName(prefix);
+    if (LinkUnnamed(fd, dir, temp_name) == 0) return 0;
+    if (errno != EEXIST) break;
+  }
+  const int error = errno;
+  temp_name.clear();
+  errno = error;
+  return -1;
+}
+
+// The named temporaries this process has open, for the SIGTERM and SIGINT handler to remove
+// before the process ends: a fixed table, so the handler reads it without locks or
+// allocation. A temporary that finds no free slot is left to the next run's sweep.
+struct TemporarySlot {
+  std::atomic<int> state{0};  // 0 free, 1 being filled or emptied, 2 holds a temporary
+  int dir = AT_FDCWD;
+  char name[PATH_MAX] = {};
+};
+constexpr int kTemporarySlots = 64;
+TemporarySlot g_temporaries[kTemporarySlots];
+struct sigaction g_previous_term {};
+struct sigaction g_previous_int {};
+
+void RemoveTemporariesAndEnd(int signal_number) {
+  const int saved_errno = errno;
+  for (TemporarySlot& slot : g_temporaries) {
+    if (slot.state.load(std::memory_order_acquire) == 2) ::unlinkat(slot.dir, slot.name, 0);
+  }
+  const struct sigaction& previous = signal_number == SIGTERM ? g_previous_term : g_previous_int;
+  if (previous.sa_handler != SIG_DFL && previous.sa_handler != SIG_IGN) {
+    // Someone else handles the signal too: theirs runs after ours.
+    if ((previous.sa_flags & SA_SIGINFO) == 0) previous.sa_handler(signal_number);
+    errno = saved_errno;
+    return;
+  }
+  ::sigaction(signal_number, &previous, nullptr);
+  ::raise(signal_number);  // ends the process as the signal would have
+  errno = saved_errno;
+}
+
+// Installs the handler once, for signals whose disposition is not to be ignored.
+void HandleEndingSignals() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    struct sigaction action {};
+    action.sa_handler = RemoveTemporariesAndEnd;
+    sigemptyset(&action.sa_mask);
+    sigaddset(&action.sa_mask, SIGTERM);
+    sigaddset(&action.sa_mask, SIGINT);
+    action.sa_flags = SA_RESTART;
+    for (const auto& [number, previous] : {std::pair{SIGTERM, &g_previous_term}, std::pair{SIGINT, &g_previous_int}}) {
+      struct sigaction current {};
+      if (::sigaction(number, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
+      if ((current.sa_flags & SA_SIGINFO) != 0) continue;  // a handler we cannot chain to
+      *previous = current;
+      ::sigaction(number, &action, nullptr);
+    }
+  });
+}
+
+// Enters a temporary for the signal handler; its slot, or -1 when none is free or the name
+// is too long to hold.
+int RegisterTemporary(int dir, const std::string& name) {
+  if (name.size() >= PATH_MAX) return -1;
+  HandleEndingSignals();
+  for (int i = 0; i < kTemporarySlots; ++i) {
+    int free_state = 0;
+    if (!g_temporaries[i].state.compare_exchange_strong(free_state, 1, std::memory_order_acquire)) continue;
+    g_temporaries[i].dir = dir;
+    std::memcpy(g_temporaries[i].name, name.c_str(), name.size() + 1);
+    g_temporaries[i].state.store(2, std::memory_order_release);
+    return i;
+  }
+  return -1;
+}
+
+void UnregisterTemporary(int& slot) noexcept {
+  if (slot >= 0) g_temporaries[slot].state.store(0, std::memory_order_release);
+  slot = -1;
 }
 
 bool AllDigits(std::string_view s, std::size_t most) {
@@ -261,6 +377,8 @@ RecordFile::RecordFile(RecordFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       folder_fd_(other.folder_fd_),
       owns_folder_(std::exchange(other.owns_folder_, false)),
+      replaces_(other.replaces_),
+      temp_slot_(std::exchange(other.temp_slot_, -1)),
       path_(std::move(other.path_)),
       name_(std::move(other.name_)),
       temp_name_(std::move(other.temp_name_)) {}
@@ -271,6 +389,8 @@ RecordFile& RecordFile::operator=(RecordFile&& other) noexcept {
     fd_ = std::exchange(other.fd_, -1);
     folder_fd_ = other.folder_fd_;
     owns_folder_ = std::exchange(other.owns_folder_, false);
+    replaces_ = other.replaces_;
+    temp_slot_ = std::exchange(other.temp_slot_, -1);
     path_ = std::move(other.path_);
     name_ = std::move(other.name_);
     temp_name_ = std::move(other.temp_name_);
@@ -282,10 +402,12 @@ RecordFile::~RecordFile() { Discard(); }
 
 void RecordFile::Discard() noexcept {
   if (fd_ >= 0) {
-    ::close(fd_);  // an unnamed file goes with its last descriptor
+    // A named temporary goes while still locked; an unnamed file goes with its last descriptor.
     if (!temp_name_.empty()) ::unlinkat(folder_fd_, temp_name_.c_str(), 0);
+    ::close(fd_);
     fd_ = -1;
   }
+  UnregisterTemporary(temp_slot_);
   ReleaseFolder();
 }
 
@@ -327,20 +449,22 @@ RecordFile RecordFile::CreateAt(int folder_fd, bool owns_folder, const std::stri
     if (file.fd_ >= 0) return file;
   }
   struct stat target {};
-  if (::fstatat(file.folder_fd_, file.name_.c_str(), &target, 0) == 0) {
-    CheckReplaceable(target, file.folder_fd_, file.name_, path);
-    file.fd_ = OpenNamedTemporary(file.folder_fd_, temp_prefix, file.temp_name_);
-    if (file.fd_ < 0) FailWithErrno("Cannot create file", path, errno);
-    ::fchmod(file.fd_, target.st_mode & 07777);  // best effort: the contents matter more
-    return file;
-  }
-  // No such name yet (stat has also checked the name's length and the folders on the way).
-  if (errno != ENOENT) FailWithErrno("Cannot create file", path, errno);
+  const bool exists = ::fstatat(file.folder_fd_, file.name_.c_str(), &target, 0) == 0;
+  // No such name yet: stat has also checked the name's length and the folders on the way.
+  if (!exists && errno != ENOENT) FailWithErrno("Cannot create file", path, errno);
+  if (exists) CheckReplaceable(target, file.folder_fd_, file.name_, path);
+  // An existing file is replaced by an unnamed file too, linked under a temporary name and
+  // renamed over it only at Close: a kill while it is written leaves nothing behind.
   file.fd_ = OpenUnnamed(file.folder_fd_, relative ? "." : folder.c_str());
   if (file.fd_ < 0 && UnnamedFilesUnsupported(errno)) {
     file.fd_ = OpenNamedTemporary(file.folder_fd_, temp_prefix, file.temp_name_);
+    if (file.fd_ >= 0) file.temp_slot_ = RegisterTemporary(file.folder_fd_, file.temp_name_);
   }
   if (file.fd_ < 0) FailWithErrno("Cannot create file", path, errno);
+  if (exists) {
+    file.replaces_ = true;
+    ::fchmod(file.fd_, target.st_mode & 07777);  // best effort: the contents matter more
+  }
   return file;
 }
 
@@ -366,6 +490,11 @@ void RecordFile::Close() {
     ~Release() { file.ReleaseFolder(); }
   } release{*this};
   const int fd = std::exchange(fd_, -1);
+  if (temp_name_.empty() && replaces_) {
+    // Over an existing file: linked under a temporary name, then renamed over it.
+    ReplaceWithUnnamed(fd);  // closes fd
+    return;
+  }
   if (temp_name_.empty()) {
     // Create, write, link, close: the name appears with the whole file behind it.
     const int linked = LinkUnnamed(fd, folder_fd_, name_);
@@ -378,21 +507,37 @@ void RecordFile::Close() {
     if (linked != 0) FailWithErrno("Cannot create file", path_, error);
     return;
   }
-  if (::close(fd) != 0) {
+  // Renamed while still open, so its lock holds until the name is gone; then closed.
+  const bool renamed = ::renameat(folder_fd_, temp_name_.c_str(), folder_fd_, name_.c_str()) == 0;
+  const int rename_error = errno;
+  if (!renamed) ::unlinkat(folder_fd_, temp_name_.c_str(), 0);
+  UnregisterTemporary(temp_slot_);
+  const int closed = ::close(fd);
+  const int close_error = errno;
+  if (!renamed) FailWithErrno("Cannot create file", path_, rename_error);
+  if (closed != 0) FailWithErrno("Cannot write file", path_, close_error);
+}
+
+void RecordFile::ReplaceWithUnnamed(int fd) {
+  std::string temp;
+  const std::string temp_prefix = folder_fd_ == AT_FDCWD ? SplitPath(path_).first + "/" : std::string();
+  if (LinkAsTemporary(fd, folder_fd_, temp_prefix, temp) != 0) {
     const int error = errno;
-    ::unlinkat(folder_fd_, temp_name_.c_str(), 0);
-    FailWithErrno("Cannot write file", path_, error);
-  }
-  if (::renameat(folder_fd_, temp_name_.c_str(), folder_fd_, name_.c_str()) != 0) {
-    const int error = errno;
-    ::unlinkat(folder_fd_, temp_name_.c_str(), 0);
+    ::close(fd);
     FailWithErrno("Cannot create file", path_, error);
   }
+  int slot = RegisterTemporary(folder_fd_, temp);
+  const bool renamed = ::renameat(folder_fd_, temp.c_str(), folder_fd_, name_.c_str()) == 0;
+  const int error = errno;
+  if (!renamed) ::unlinkat(folder_fd_, temp.c_str(), 0);
+  UnregisterTemporary(slot);
+  ::close(fd);
+  if (!renamed) FailWithErrno("Cannot create file", path_, error);
 }
 
 void RecordFile::ReplaceTakenName(int fd) {
   // The name was taken after Create looked: the file there is replaced the way Create
-  // replaces an existing file, through a named temporary renamed over it, keeping its
+  // replaces an existing file, linked under a temporary name renamed over it, keeping its
   // permission bits, and refused when the user may not write it.
   struct stat target {};
   if (::fstatat(folder_fd_, name_.c_str(), &target, 0) == 0) {
@@ -404,22 +549,7 @@ void RecordFile::ReplaceTakenName(int fd) {
     }
     ::fchmod(fd, target.st_mode & 07777);  // best effort, as at Create
   }
-  std::string temp;
-  const std::string temp_prefix = folder_fd_ == AT_FDCWD ? SplitPath(path_).first + "/" : std::string();
-  const int temp_fd = OpenNamedTemporary(folder_fd_, temp_prefix, temp);
-  if (temp_fd >= 0) {
-    ::close(temp_fd);
-    ::unlinkat(folder_fd_, temp.c_str(), 0);
-    if (LinkUnnamed(fd, folder_fd_, temp) == 0) {
-      ::close(fd);
-      if (::renameat(folder_fd_, temp.c_str(), folder_fd_, name_.c_str()) == 0) return;
-      const int rename_error = errno;
-      ::unlinkat(folder_fd_, temp.c_str(), 0);
-      FailWithErrno("Cannot create file", path_, rename_error);
-    }
-  }
-  ::close(fd);
-  FailWithErrno("Cannot create file", path_, EEXIST);
+  ReplaceWithUnnamed(fd);
 }
 
 std::optional<std::string> FolderWriteProblem(const std::string& folder) {
@@ -430,8 +560,8 @@ std::optional<std::string> FolderWriteProblem(const std::string& folder) {
   if (fd < 0 && UnnamedFilesUnsupported(errno)) fd = OpenNamedTemporary(folder_fd, "", temp);
   const int error = errno;
   if (fd >= 0) {
-    ::close(fd);
     if (!temp.empty()) ::unlinkat(folder_fd, temp.c_str(), 0);
+    ::close(fd);
   }
   ::close(folder_fd);
   if (fd < 0) return std::string(std::strerror(error));
@@ -445,9 +575,18 @@ std::size_t RemoveLeftoverTemporaries(const std::string& folder) {
   while (const dirent* entry = ::readdir(dir)) {
     const auto pid = TemporaryOwner(entry->d_name);
     if (!pid) continue;
-    // A temporary of a run still going in another process stays.
-    if (*pid != ::getpid() && (::kill(*pid, 0) == 0 || errno == EPERM)) continue;
-    if (::unlinkat(::dirfd(dir), entry->d_name, 0) == 0) ++removed;
+    // A temporary of a run still going in this process, or in another of this system, stays.
+    if (*pid == ::getpid() || ::kill(*pid, 0) == 0 || errno == EPERM) continue;
+    // A process id says nothing of a run in another container or on another host sharing
+    // the folder: a live run holds its temporary locked, so only one that can be locked goes.
+    const int fd = ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) continue;
+    const std::string name = entry->d_name;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && NameIsFile(::dirfd(dir), name, fd) &&
+        ::unlinkat(::dirfd(dir), name.c_str(), 0) == 0) {
+      ++removed;
+    }
+    ::close(fd);
   }
   ::closedir(dir);
   return removed;

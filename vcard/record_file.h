@@ -60,11 +60,13 @@ class OutputFolder {
 // One record file being written. Create, Write, Close are separate steps so the export run
 // can number them; each throws std::runtime_error with a description on failure.
 //
-// A new name is written to an unnamed file in the folder (O_TMPFILE) that is linked under its
-// name once complete: a reader never sees it partial, and a killed process leaves nothing.
-// An existing file is replaced by a named temporary beside it, renamed over it once complete,
-// with the old file's permission bits; a file the user may not write is refused at Create.
-// Where the file system has no unnamed files, new names take the temporary's way too.
+// Every file is written as an unnamed file in the folder (O_TMPFILE): a reader never sees it
+// partial, and a killed process leaves nothing. Once complete, a new name is linked to it; an
+// existing file is replaced by linking it under a temporary name and renaming that over the
+// old file, with the old file's permission bits; a file the user may not write is refused at
+// Create. Where the file system has no unnamed files, a named temporary beside the target is
+// written and renamed instead: it is held under an advisory lock while open, and removed
+// should the process be ended by SIGTERM or SIGINT.
 //
 // All of it is done relative to the folder's open descriptor, not by path: a folder renamed
 // or moved while its files are written gets them whole, and no temporary stays behind in it.
@@ -99,9 +101,13 @@ class RecordFile {
   void ReleaseFolder() noexcept;
   // Close's way when the name was taken while the file was written; closes `fd`.
   void ReplaceTakenName(int fd);
+  // Links the unnamed file `fd` under a temporary name and renames it over name_; closes `fd`.
+  void ReplaceWithUnnamed(int fd);
   int fd_ = -1;
   int folder_fd_ = -1;        // the folder its names are relative to; AT_FDCWD: they are whole paths
   bool owns_folder_ = false;  // folder_fd_ was opened for this file and closes with it
+  bool replaces_ = false;     // an existing file of the name is to be replaced at Close
+  int temp_slot_ = -1;        // the named temporary's entry for the signal handler, or -1
   std::string path_;          // the whole path, for messages
   std::string name_;          // the file's name relative to folder_fd_
   std::string temp_name_;     // the named temporary's, relative to folder_fd_; empty for an unnamed file
@@ -112,8 +118,9 @@ class RecordFile {
 std::optional<std::string> FolderWriteProblem(const std::string& folder);
 
 // Removes the temporaries an earlier run killed mid-write left in `folder`: only names of
-// the form RecordFile gives them, of processes no longer running, each removed relative to
-// the folder's descriptor. Returns how many went.
+// the form RecordFile gives them, of processes no longer running here, that no process holds
+// locked (a run in another container or host holds its own), each removed relative to the
+// folder's descriptor. Returns how many went.
 std::size_t RemoveLeftoverTemporaries(const std::string& folder);
 
 }  // namespace cw::vcard

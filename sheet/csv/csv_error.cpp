@@ -26,6 +26,10 @@ constexpr std::array kMessages = {
     Message{CsvErrorCode::kTooManyColumns,
             "The text file holds more columns than a sheet does (16,384) in the record at {at}."},
     Message{CsvErrorCode::kUnknownCodePage, "The text file cannot be read in the ANSI code page {detail}."},
+    Message{CsvErrorCode::kNotText,
+            "This is not a text file: it holds bytes that no text holds (NUL or other control characters), as a "
+            "program, a picture or a compressed file does. Choose the workbook, or the text file the table was "
+            "saved as."},
     Message{CsvErrorCode::kOutOfMemory,
             "The text file holds more cells than fit in the memory this program may use. Split it into smaller "
             "files and try again."},

@@ -20,6 +20,7 @@ enum class CsvErrorCode : std::uint8_t {
   kTooManyColumns,   // a record with more fields than a sheet has columns
   kUnknownCodePage,  // the ANSI code page given has no converter
   kOutOfMemory,      // the cells do not fit in the memory the program may take
+  kNotText,          // NUL or another control byte but tab, CR and LF: a binary file named as text
 };
 
 struct CsvError : ReadError {

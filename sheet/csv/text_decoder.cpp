@@ -175,6 +175,28 @@ bool SourceIsUtf8(ByteSource& source, std::size_t skip, std::uint64_t& bad) {
   }
 }
 
+// Whether UTF-8 text holds a control character other than tab, CR and LF: NUL and its kind
+// are what binary files hold (programs, pictures, compressed data, UTF-16 without a mark),
+// never text. Eight bytes at a time: a word with no byte below 0x20 is passed at once.
+bool HoldsControlCharacter(const char* text, std::size_t size) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+  const auto bad = [](unsigned char c) { return c < 0x20 && c != '\t' && c != '\n' && c != '\r'; };
+  std::size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text + i, 8);
+    if (((word - kOnes * 0x20) & ~word & kHighs) == 0) continue;  // no byte below 0x20
+    for (std::size_t k = 0; k < 8; ++k) {
+      if (bad(static_cast<unsigned char>(text[i + k]))) return true;
+    }
+  }
+  for (; i < size; ++i) {
+    if (bad(static_cast<unsigned char>(text[i]))) return true;
+  }
+  return false;
+}
+
 void AppendUtf8(char32_t c, char*& out) {
   if (c < 0x80) {
     *out++ = static_cast<char>(c);
@@ -276,6 +298,7 @@ bool TextDecoder::ReadMore(std::string& out, std::size_t max_bytes) {
     ended_ = n == 0;
     if (encoding_.unchecked) CheckUtf8(out, old_size);
     raw_offset_ += out.size() - old_size;
+    if (HoldsControlCharacter(out.data() + old_size, out.size() - old_size)) FailCsv(CsvErrorCode::kNotText, 0, 0);
     return n > 0;
   }
   while (out.size() == old_size && !ended_) {
@@ -310,6 +333,7 @@ bool TextDecoder::ReadMore(std::string& out, std::size_t max_bytes) {
       DecodeUtf16(raw_, ended_, out);
     }
   }
+  if (HoldsControlCharacter(out.data() + old_size, out.size() - old_size)) FailCsv(CsvErrorCode::kNotText, 0, 0);
   return out.size() > old_size;
 }
 

@@ -63,7 +63,8 @@ class TextDecoder {
 
   // Appends the UTF-8 text of up to `max_bytes` more bytes of the file to `out` (a few more to
   // end on a whole character); false at the end of the file (nothing appended). Throws CsvError
-  // (kBadUtf16, kBadUtf8) at a broken character, with its line and column, or NotUtf8.
+  // (kBadUtf16, kBadUtf8) at a broken character, with its line and column, or NotUtf8; and
+  // CsvError (kNotText) for text holding a control character other than tab, CR and LF.
   bool ReadMore(std::string& out, std::size_t max_bytes);
 
  private:

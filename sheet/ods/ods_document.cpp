@@ -245,9 +245,9 @@ void DocumentHandler::Start(std::string_view name, const xlsx::Attributes& attri
     const char* value = attributes.Get("date-value");
     if (value != nullptr && std::strncmp(value, "1904-01-01", 10) == 0) book_.date_system = DateSystem::k1904;
   } else if (name == "table") {
+    // Refused whole: a sheet left out would turn a block on it into "no such sheet".
     if (sheet_count_ >= limits_.max_sheets) {
-      ignore_depth_ = depth_;
-      return;
+      FailOds(OdsErrorCode::kTooManySheets, "65,536", 0, part_);
     }
     const char* sheet_name = attributes.Get("name");
     std::string label = sheet_name ? sheet_name : "Sheet" + std::to_string(sheet_count_ + 1);
@@ -477,11 +477,20 @@ void DocumentHandler::EndRow() {
   if (row_ < kMaxRows && !cells_.empty()) {
     const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(row_repeat_, kMaxRows - row_));
     std::uint64_t per_row = 0;
-    for (const RowCell& cell : cells_) per_row += cell.count;
+    for (const RowCell& cell : cells_) {
+      per_row += cell.count;
+      repeated_text_ += cell.text.size() * (std::uint64_t{cell.count} * count - 1);
+    }
     cells_read_ += cells_.size();
     copies_ += per_row * count - cells_.size();
     if (copies_ > limits_.max_repeated_copies) {
       FailOds(OdsErrorCode::kTooManyRepeats, std::to_string(limits_.max_repeated_copies), row_ + 1, part_);
+    }
+    if (repeated_text_ > limits_.max_repeated_text_bytes) {
+      FailOds(OdsErrorCode::kTextTooLong,
+              "its repeated rows and columns repeat more than " +
+                  std::to_string(limits_.max_repeated_text_bytes >> 20) + " MiB of text",
+              row_ + 1, part_);
     }
     if (cells_read_ + copies_ > limits_.max_cells)
       FailOds(OdsErrorCode::kTooManyCells, std::to_string(limits_.max_cells), 0, part_);

@@ -59,6 +59,9 @@ struct OdsLimits {
   std::uint64_t max_sheets = 65'536;
   // Text that runs of spaces (text:s text:c="...") add, over the whole document.
   std::uint64_t max_space_run_bytes = std::uint64_t{64} << 20;
+  // Text that repeats copy beyond the first, over the whole document: the cap on copies
+  // counts cells, and one cell of 100,000 spaces repeated a million times is 100 GB of cards.
+  std::uint64_t max_repeated_text_bytes = std::uint64_t{64} << 20;
 };
 
 class DocumentHandler : public xlsx::XmlHandler {
@@ -135,6 +138,7 @@ class DocumentHandler : public xlsx::XmlHandler {
   std::vector<RowCell> cells_;
   std::uint64_t cells_read_ = 0;
   std::uint64_t copies_ = 0;
+  std::uint64_t repeated_text_ = 0;  // bytes of text the repeats copy, beyond each first
   std::uint64_t spaces_ = 0;
 
   // The cell being read.

@@ -26,6 +26,8 @@ constexpr std::array kMessages = {
     Message{OdsErrorCode::kTooManyStyles,
             "The spreadsheet is too large to read: it defines more than {detail} styles."},
     Message{OdsErrorCode::kTextTooLong, "The spreadsheet is too large to read: {detail} (row {row})."},
+    Message{OdsErrorCode::kTooManySheets,
+            "The spreadsheet is too large to read: it holds more than {detail} sheets, the most a workbook may hold."},
     Message{OdsErrorCode::kSheetNamedTwice,
             "The spreadsheet cannot be read safely: two of its sheets are named \"{detail}\" (differing at most in "
             "case), so an address could reach the wrong one."},

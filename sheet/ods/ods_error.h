@@ -21,6 +21,7 @@ enum class OdsErrorCode {
   kTooManyStyles,    // over the style cap
   kTextTooLong,      // a cell's text, with its runs of spaces, over the cap
   kSheetNamedTwice,  // two sheets whose names differ at most in case
+  kTooManySheets,    // over the sheet cap
 };
 
 // The part is "content.xml" (or the flat file) for what the body holds, empty for the

@@ -369,7 +369,16 @@ bool LooksLikeOdsPackage(std::span<const std::byte> head) {
 }
 
 bool LooksLikeFlatOds(std::span<const std::byte> head) {
-  const std::string_view text = AsText(head.first(std::min<std::size_t>(head.size(), 4096)));
+  std::string_view text = AsText(head.first(std::min<std::size_t>(head.size(), 4096)));
+  // UTF-16, which XML allows (with its byte-order mark): looked at without its zero bytes;
+  // expat reads it as it reads UTF-8.
+  std::string narrow;
+  if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) {
+    for (const char c : text.substr(2)) {
+      if (c != '\0') narrow += c;
+    }
+    text = narrow;
+  }
   return text.find("urn:oasis:names:tc:opendocument:xmlns:office:1.0") != std::string_view::npos &&
          text.find("document") != std::string_view::npos && text.find('<') != std::string_view::npos;
 }

@@ -20,6 +20,9 @@ struct XmlPartParser::Session {
   std::string part;
   std::exception_ptr failure;
   std::size_t depth = 0;
+  std::uint64_t white = 0;        // bytes of character data that are white space alone
+  std::uint64_t white_check = 0;  // `white` at which it is next weighed against the part
+
   ~Session() {
     if (parser) XML_ParserFree(parser);
   }
@@ -31,6 +34,18 @@ constexpr std::size_t kMaxItem = std::size_t{4} << 20;
 // Workbook parts nest a dozen levels; expat keeps every open element, so a small file of
 // millions of nested tags would take hundreds of megabytes.
 constexpr std::size_t kMaxDepth = 1'000;
+// White space between elements deflates to almost nothing: a part of gigabytes of it under
+// the ratio cap costs seconds to inflate and parse and holds nothing. Workbook writers put
+// none or an indentation's worth (a third of a pretty-printed part at most), so a part whose
+// white space passes this much and three quarters of what was parsed is refused.
+constexpr std::uint64_t kMostWhiteSpace = std::uint64_t{64} << 20;
+
+bool AllWhiteSpace(std::string_view text) {
+  for (const char c : text) {
+    if (c != ' ' && c != '\n' && c != '\r' && c != '\t') return false;
+  }
+  return true;
+}
 
 using Session = XmlPartParser::Session;
 
@@ -61,6 +76,22 @@ void XMLCALL OnEnd(void* data, const XML_Char* name) {
 
 void XMLCALL OnText(void* data, const XML_Char* text, int length) {
   auto& s = *static_cast<Session*>(data);
+  if (AllWhiteSpace(std::string_view(text, static_cast<std::size_t>(length)))) {
+    s.white += static_cast<std::size_t>(length);
+    if (s.white >= s.white_check) {
+      s.white_check = s.white + (std::uint64_t{1} << 20);
+      const XML_Index at = XML_GetCurrentByteIndex(s.parser);
+      if (s.white > kMostWhiteSpace && at > 0 && s.white > static_cast<std::uint64_t>(at) / 4 * 3) {
+        try {
+          FailXlsx(XlsxErrorCode::kPartRatioTooHigh, s.part,
+                   "it is almost all white space, " + std::to_string(s.white >> 20) + " MiB of it so far");
+        } catch (...) {  // carried across expat, rethrown by ParsePart
+          Stop(s);
+          return;
+        }
+      }
+    }
+  }
   if (!s.handler->Capturing()) return;
   try {
     s.handler->Text(std::string_view(text, static_cast<std::size_t>(length)));

@@ -1,13 +1,17 @@
 #include "vcard/record_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unicode/ucnv.h>
 #include <unicode/unistr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
 
 #include "run/regional_settings.h"
 #include "tests/support/test_support.h"
@@ -72,9 +76,8 @@ TEST(RecordFile, WritesWholeFilesOrLeavesTheOldOneAlone) {
   EXPECT_EQ(testing::FilesIn(dir.Path()).size(), 1u);
 }
 
-// A child process writes half a record and is killed: under a new name nothing is left at
-// all; over an existing file the old one stays whole and the next run's clean-up removes
-// the temporary, and only ours.
+// A child process writes half a record and is killed: nothing is left at all, under a new
+// name or over an existing file, which stays whole.
 TEST(RecordFile, AKillMidWriteLeavesNoPartialFile) {
   TempFolder dir;
   const CodePage cp = AnsiPage(1252);
@@ -95,12 +98,31 @@ TEST(RecordFile, AKillMidWriteLeavesNoPartialFile) {
   WriteRecordFile(dir.File("ANSI_Old_Row1.vcf"), "BEGIN:VCARD\r\nEND:VCARD", ExportEncoding::Ansi, cp);
   killed_while_writing(dir.File("ANSI_Old_Row1.vcf"));
   EXPECT_EQ(ReadBytes(dir.File("ANSI_Old_Row1.vcf")), "BEGIN:VCARD\r\nEND:VCARD\r\n");
+  EXPECT_EQ(testing::FilesIn(dir.Path()), std::vector<std::string>{"ANSI_Old_Row1.vcf"});
+}
+
+// The sweep removes a dead run's temporary, and only ours: not one held locked by a run the
+// process id cannot tell of (another container or host), nor names merely like ours.
+TEST(RecordFile, TheLeftoverSweepRemovesOnlyUnlockedTemporariesOfOurs) {
+  TempFolder dir;
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);  // a process id no longer running
+  const std::string dead = ".cardwright-" + std::to_string(child) + "-";
+  std::ofstream(dir.File(dead + "0.tmp")) << "left by a killed run";
+  std::ofstream(dir.File(dead + "1.tmp")) << "a live run elsewhere";
   std::ofstream(dir.File(".cardwright-notes.tmp")) << "not ours";
   std::ofstream(dir.File(".cardwright-12x-1.tmp")) << "not ours";
-  EXPECT_EQ(testing::FilesIn(dir.Path()).size(), 4u);
+  const int held = ::open(dir.File(dead + "1.tmp").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
   EXPECT_EQ(RemoveLeftoverTemporaries(dir.Path()), 1u);
-  EXPECT_EQ(testing::FilesIn(dir.Path()),
-            (std::vector<std::string>{".cardwright-12x-1.tmp", ".cardwright-notes.tmp", "ANSI_Old_Row1.vcf"}));
+  std::vector<std::string> kept = {dead + "1.tmp", ".cardwright-12x-1.tmp", ".cardwright-notes.tmp"};
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(testing::FilesIn(dir.Path()), kept);
+  ::close(held);  // the run elsewhere has ended without cleaning up
+  EXPECT_EQ(RemoveLeftoverTemporaries(dir.Path()), 1u);
+  EXPECT_EQ(testing::FilesIn(dir.Path()), (std::vector<std::string>{".cardwright-12x-1.tmp", ".cardwright-notes.tmp"}));
 }
 
 TEST(RecordFile, AReplacedFileKeepsItsPermissionsAndAReadOnlyOneIsRefused) {

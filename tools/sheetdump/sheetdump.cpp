@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "run/malloc_arenas.h"
 #include "run/regional_settings.h"
 #include "sheet/address.h"
 #include "sheet/engine.h"
@@ -76,6 +77,7 @@ int Dump(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  cw::run::LimitMallocArenas();
   if (argc != 2) {
     std::fprintf(stderr, "usage: sheetdump WORKBOOK\n");
     return 2;

@@ -16,6 +16,7 @@
 #include "mapping/column_list.h"
 #include "run/export_run.h"
 #include "run/heading_row.h"
+#include "run/malloc_arenas.h"
 #include "run/regional_settings.h"
 #include "run/statements.h"
 
@@ -127,6 +128,7 @@ int Export(int argc, char** argv) {
 }
 
 int main(int argc, char** argv) {
+  cw::run::LimitMallocArenas();
   // The run reports its own failures; one that escapes it still ends in words, never an abort.
   try {
     if (argc >= 2 && std::string_view(argv[1]) == "--propose") {

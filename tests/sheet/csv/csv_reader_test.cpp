@@ -142,7 +142,6 @@ TEST(CsvRules, QuotingDelimitersAndEncodingsGiveTheseCells) {
        "a.csv",
        "00123;+49 170 1234567;1/2/2024;1E5;TRUE;=1+1;12.50\n",
        {{"00123", "+49 170 1234567", "1/2/2024", "1E5", "TRUE", "=1+1", "12.50"}}},
-      {"NUL bytes kept", "a.csv", std::string("a\0b,c\n", 6), {{std::string("a\0b", 3), "c"}}},
       // Delimiters.
       {"semicolon on most lines", "a.csv", "a;b;c\nd;e;f\ng,h\n", {{"a", "b", "c"}, {"d", "e", "f"}, {"g,h"}}},
       {"tie: comma before semicolon", "a.csv", "a,b;c\n", {{"a", "b;c"}}},
@@ -203,6 +202,21 @@ TEST(CsvErrors, DamagedTextIsRefusedAtItsLineAndColumn) {
                    5),
        CsvErrorCode::kBadUtf16, 1, 2},
       {"more columns than a sheet", "a\n" + std::string(kMaxColumns, ',') + "\n", CsvErrorCode::kTooManyColumns, 2, 0},
+      // Binary files named as text: no position, as they have no lines.
+      {"a NUL byte", std::string("a\0b,c\n", 6), CsvErrorCode::kNotText, 0, 0},
+      {"an ELF program",
+       std::string("\x7F"
+                   "ELF\2\1\1\0\0\0",
+                   12),
+       CsvErrorCode::kNotText, 0, 0},
+      {"gzip data", std::string("\x1F\x8B\x08\x00\x00\x00\x00\x00\x00\x03", 10), CsvErrorCode::kNotText, 0, 0},
+      {"UTF-16 without a mark", std::string("F\0i\0r\0s\0t\0,\0N\0", 14), CsvErrorCode::kNotText, 0, 0},
+      {"an escape in ANSI text", "Jos\xE9\x1B[0m,b\n", CsvErrorCode::kNotText, 0, 0},
+      {"a control character in marked UTF-16",
+       std::string("\xFF\xFE"
+                   "a\0\x01\0",
+                   6),
+       CsvErrorCode::kNotText, 0, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
@@ -223,7 +237,9 @@ TEST(CsvErrors, DamagedTextIsRefusedAtItsLineAndColumn) {
         EXPECT_EQ(e.code, c.code) << e.what();
         EXPECT_EQ(e.line, c.line) << e.what();
         EXPECT_EQ(e.column, c.column) << e.what();
-        EXPECT_NE(std::string(e.what()).find("line " + std::to_string(c.line)), std::string::npos) << e.what();
+        if (c.line != 0) {
+          EXPECT_NE(std::string(e.what()).find("line " + std::to_string(c.line)), std::string::npos) << e.what();
+        }
       }
     }
   }

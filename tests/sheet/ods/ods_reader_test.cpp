@@ -238,6 +238,11 @@ TEST(OdsLimits, HostileFilesAreRefusedQuickly) {
   };
   std::string nested = "<table:table-cell office:value-type=\"string\"><text:p>";
   for (int i = 0; i < 100000; ++i) nested += "<text:span>";
+  std::string sheets;
+  for (int i = 0; i <= 65536; ++i) sheets += "<table:table table:name=\"S" + std::to_string(i) + "\"/>";
+  std::string white_rows;
+  const std::string spaces(1 << 20, ' ');
+  for (int i = 0; i < 80; ++i) white_rows += spaces + "<table:table-row/>";
   struct Case {
     std::string_view label;
     std::vector<std::byte> bytes;
@@ -252,6 +257,14 @@ TEST(OdsLimits, HostileFilesAreRefusedQuickly) {
                         "text:c=\"4294967295\"/></text:p></table:table-cell></table:table-row>"))),
        OdsErrorCode::kTextTooLong},
       {"deep nesting, never closed", Bytes(Flat(Table("S", "<table:table-row>" + nested))), std::nullopt},
+      {"100,000 spaces copied a million times",
+       Bytes(Flat(Table("S",
+                        "<table:table-row table:number-rows-repeated=\"1000\"><table:table-cell "
+                        "table:number-columns-repeated=\"1000\" office:value-type=\"string\"><text:p><text:s "
+                        "text:c=\"100000\"/></text:p></table:table-cell></table:table-row>"))),
+       OdsErrorCode::kTextTooLong},
+      {"more sheets than a workbook holds", Bytes(Flat(sheets)), OdsErrorCode::kTooManySheets},
+      {"80 MiB of white space between rows", Bytes(Flat(Table("S", white_rows))), std::nullopt},
       {"a text document",
        testing::ZipBytes({{"mimetype", "application/vnd.oasis.opendocument.text"}, {"content.xml", "<x/>"}}),
        OdsErrorCode::kNotSpreadsheet},
@@ -284,6 +297,21 @@ TEST(OdsLimits, HostileFilesAreRefusedQuickly) {
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
   }
+}
+
+// XML may be saved in UTF-16, with its byte-order mark: such a flat file is read as in UTF-8.
+TEST(OdsSheets, AFlatFileInUtf16IsRead) {
+  std::string utf8 = Flat(Table("S",
+                                "<table:table-row><table:table-cell office:value-type=\"string\"><text:p>Zo\xC3\xAB"
+                                "</text:p></table:table-cell></table:table-row>"));
+  utf8.replace(utf8.find("UTF-8"), 5, "UTF-16");
+  std::string utf16 = "\xFF\xFE";  // little-endian, each ASCII character one unit; the "ë" U+00EB
+  for (const char c : utf8) {
+    if (c == '\xC3') continue;
+    utf16 += c == '\xAB' ? '\xEB' : c;
+    utf16 += '\0';
+  }
+  EXPECT_EQ(Dump(ReadWorkbook(Bytes(utf16), "contacts.fods")), "S!A1=Zo\xC3\xAB;");
 }
 
 // Every prefix of a real file reads or fails with a reader's error, never otherwise.
