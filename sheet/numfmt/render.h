@@ -17,6 +17,10 @@ struct RenderContext {
   // The grouping separator when it takes more than one byte (U+00A0 under ru_RU); when set,
   // it stands instead of locale.thousands_separator.
   std::string grouping;
+  // LibreOffice's display rules (an OpenDocument spreadsheet): its words and names from
+  // lo_locale_data.h, negative dates and durations, dashes for decimals.
+  bool libreoffice = false;
+  bool indian_grouping = false;  // 12,34,567: groups of two above the first three digits
 };
 
 // Appends the text of `value` under `format`. A malformed format and a value that is not
