@@ -594,6 +594,15 @@ int ChooseSection(const CompiledFormat& f, double value, bool& minus) {
   return -1;
 }
 
+// The section and sign, by LibreOffice's rules when asked: it shows a minus sign only in the
+// first section; a negative number sent to a later one by any condition shows none (its
+// section writes its own "-" where it wants one).
+int ChooseSection(const CompiledFormat& f, double value, bool& minus, bool libreoffice) {
+  const int index = ChooseSection(f, value, minus);
+  if (libreoffice && index > 0) minus = false;
+  return index;
+}
+
 }  // namespace
 
 void RenderNumber(const CompiledFormat& format, double value, const RenderContext& context, std::string& out) {
@@ -603,7 +612,7 @@ void RenderNumber(const CompiledFormat& format, double value, const RenderContex
   }
   if (value == 0) value = 0;  // negative zero shows as zero
   bool minus = false;
-  const int index = ChooseSection(format, value, minus);
+  const int index = ChooseSection(format, value, minus, context.libreoffice);
   if (index < 0) {
     AppendGeneral(value, context.locale.decimal_separator, out);
     return;

@@ -40,6 +40,7 @@ std::string Flat(const std::string& tables, const std::string& styles = {}, cons
  xmlns:number="urn:oasis:names:tc:opendocument:xmlns:datastyle:1.0"
  xmlns:config="urn:oasis:names:tc:opendocument:xmlns:config:1.0"
  xmlns:calcext="urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0"
+ xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0"
  office:mimetype="application/vnd.oasis.opendocument.spreadsheet">)" +
          (settings.empty() ? "" : "<office:settings>" + settings + "</office:settings>") + "<office:styles>" + styles +
          "</office:styles><office:automatic-styles>" + automatic +
@@ -185,6 +186,67 @@ TEST(OdsCells, ShowWhatTheirValueAndStyleShow) {
     SCOPED_TRACE(c.label);
     const Workbook book = ReadOds(
         Bytes(Flat(Table("S", "<table:table-row>" + std::string(c.cell) + "</table:table-row>"), styles, automatic)));
+    EXPECT_EQ(Dump(book), "S!A1=" + std::string(c.shown) + ";");
+  }
+}
+
+// LibreOffice's rules where its own files never show them: documents of other writers.
+TEST(OdsCells, ShowByLibreOfficeRules) {
+  const auto language = [](std::string_view western, std::string_view asian) {
+    return "<style:default-style style:family=\"table-cell\"><style:text-properties " + std::string(western) + " " +
+           std::string(asian) + "/></style:default-style>";
+  };
+  const std::string de = language(R"(fo:language="de" fo:country="DE")", "");
+  const std::string styles =
+      R"(<number:number-style style:name="P"><number:number number:decimal-places="2" number:min-integer-digits="1" number:grouping="true"/></number:number-style>)"
+      R"(<number:text-style style:name="Z"><number:text>zero</number:text></number:text-style>)"
+      R"(<number:number-style style:name="N"><number:text>-</number:text><number:number number:decimal-places="0" number:min-integer-digits="1"/>)"
+      R"(<style:map style:condition="value()&gt;0" style:apply-style-name="P"/><style:map style:condition="value()=0" style:apply-style-name="Z"/></number:number-style>)"
+      R"(<number:date-style style:name="W"><number:day-of-week number:style="long"/></number:date-style>)"
+      R"(<number:date-style style:name="D"><number:year number:style="long"/><number:text>-</number:text><number:month number:style="long"/><number:text>-</number:text><number:day number:style="long"/></number:date-style>)"
+      R"(<number:time-style style:name="T" number:truncate-on-overflow="false"><number:hours number:style="long"/><number:text>:</number:text><number:minutes number:style="long"/></number:time-style>)"
+      R"(<number:boolean-style style:name="B"><number:boolean/></number:boolean-style>)"
+      R"(<style:style style:name="p" style:family="table-cell" style:data-style-name="N"/>)"
+      R"(<style:style style:name="w" style:family="table-cell" style:data-style-name="W"/>)"
+      R"(<style:style style:name="d" style:family="table-cell" style:data-style-name="D"/>)"
+      R"(<style:style style:name="t" style:family="table-cell" style:data-style-name="T"/>)"
+      R"(<style:style style:name="b" style:family="table-cell" style:data-style-name="B"/>)";
+  const auto cell = [](std::string_view style, std::string_view value) {
+    return "<table:table-cell" + (style.empty() ? std::string() : " table:style-name=\"" + std::string(style) + "\"") +
+           " " + std::string(value) + "/>";
+  };
+  struct Case {
+    std::string_view label;
+    std::string language;
+    std::string cell;
+    std::string_view shown;
+  };
+  const Case cases[] = {
+      {"three maps: the negative style writes the only minus", "",
+       cell("p", R"(office:value-type="float" office:value="-5")"), "-5"},
+      {"the same for a positive number", de, cell("p", R"(office:value-type="float" office:value="1234.5")"),
+       "1.234,50"},
+      {"no style: General in the document's language", de,
+       cell("", R"(office:value-type="float" office:value="1234.5")"), "1234,5"},
+      {"a Japanese system's document",
+       language(R"(fo:language="en" fo:country="US")", R"(style:language-asian="ja" style:country-asian="JP")"),
+       cell("w", R"(office:value-type="date" office:date-value="1990-05-01")"), "火曜日"},
+      {"an English system's document",
+       language(R"(fo:language="en" fo:country="US")", R"(style:language-asian="zh" style:country-asian="CN")"),
+       cell("w", R"(office:value-type="date" office:date-value="1990-05-01")"), "Tuesday"},
+      {"before 1582: the Julian calendar", "", cell("d", R"(office:value-type="date" office:date-value="1499-12-23")"),
+       "1499-12-14"},
+      {"before 1900", "", cell("d", R"(office:value-type="date" office:date-value="1850-06-15")"), "1850-06-15"},
+      {"a negative duration", "", cell("t", R"(office:value-type="time" office:time-value="-PT36H30M")"), "-36:30"},
+      {"a boolean style without a language", "",
+       cell("b", R"(office:value-type="boolean" office:boolean-value="true")"), "TRUE"},
+      {"a boolean style in the document's language", de,
+       cell("b", R"(office:value-type="boolean" office:boolean-value="false")"), "FALSCH"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const Workbook book =
+        ReadOds(Bytes(Flat(Table("S", "<table:table-row>" + c.cell + "</table:table-row>"), c.language + styles)));
     EXPECT_EQ(Dump(book), "S!A1=" + std::string(c.shown) + ";");
   }
 }
