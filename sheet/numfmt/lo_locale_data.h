@@ -25,6 +25,10 @@ struct LoLocale {
   std::string_view am, pm;
   std::array<std::string_view, 4> quarter_abbreviations;  // "Q1"
   std::array<std::string_view, 4> quarters;               // "1st quarter"
+  // The language's own short and long date, in the renderer's code: what a date style marked
+  // number:format-source="language" shows, whatever elements it writes. Empty: its elements.
+  std::string_view short_date;
+  std::string_view long_date;
 };
 
 // LibreOffice's data for a Windows locale id: the row of its language and country, else the

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "sheet/numfmt/lo_locale_data.h"
+
 namespace cw::sheet::ods {
 namespace {
 
@@ -121,6 +123,7 @@ void NumberStyles::Start(std::string_view name, const xlsx::Attributes& attribut
     if (name == "text-style") current_.kind = Kind::kText;
     current_.tag = StyleTag(attributes);
     current_.elapsed = current_.kind == Kind::kTime && Is(attributes.Get("truncate-on-overflow"), "false");
+    current_.language_format = current_.kind == Kind::kDate && Is(attributes.Get("format-source"), "language");
     hours_seen_ = false;
     minutes_unsure_ = false;
     last_unit_ = 0;
@@ -182,6 +185,7 @@ void NumberStyles::Start(std::string_view name, const xlsx::Attributes& attribut
     last_unit_ = 'd';
   } else if (name == "month") {
     const bool textual = Is(attributes.Get("textual"), "true");
+    current_.long_date = current_.long_date || textual;
     body += textual ? (long_form ? "mmmm" : "mmm") : (long_form ? "mm" : "m");
     // Right after an hour, "m" would read as minutes.
     if (last_unit_ == 'h') current_.exact = false;
@@ -191,6 +195,7 @@ void NumberStyles::Start(std::string_view name, const xlsx::Attributes& attribut
     last_unit_ = 'y';
   } else if (name == "day-of-week") {
     body += long_form ? "dddd" : "ddd";
+    current_.long_date = true;
   } else if (name == "hours") {
     const std::string h = long_form ? "hh" : "h";
     body += current_.elapsed && !hours_seen_ ? "[" + h + "]" : h;
@@ -320,7 +325,17 @@ std::optional<StyleCode> NumberStyles::CodeOf(const std::string& name) const {
   const auto body_of = [&](const Style& s) {
     std::string body = s.body;
     if (body.empty()) body = s.kind == Kind::kText ? "@" : s.kind == Kind::kBoolean ? "BOOLEAN" : "General";
-    return (s.tag.empty() ? document_tag_ : s.tag) + body;
+    const std::string& tag = s.tag.empty() ? document_tag_ : s.tag;
+    if (s.language_format && tag.size() > 3) {
+      // LibreOffice shows its language's own date here, not the elements the file writes.
+      std::uint32_t lcid = 0;
+      std::from_chars(tag.data() + 3, tag.data() + tag.size() - 1, lcid, 16);
+      if (const numfmt::LoLocale* lo = numfmt::FindLoLocale(lcid)) {
+        const std::string_view own = s.long_date ? lo->long_date : lo->short_date;
+        if (!own.empty()) body = own;
+      }
+    }
+    return tag + body;
   };
   // The renderer takes two conditions and a section for the rest; a third condition, or a
   // map to a style that maps again, is beyond it.

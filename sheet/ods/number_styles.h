@@ -64,6 +64,9 @@ class NumberStyles {
     std::string tag;  // "[$-407]", or empty
     bool exact = true;
     bool elapsed = false;  // time-style: hours past 24 keep counting ([h])
+    // date-style with number:format-source="language": the language's own short or long date.
+    bool language_format = false;
+    bool long_date = false;
     std::vector<Map> maps;
   };
   // The number:number (or scientific-number, fraction) being read, until its end.
