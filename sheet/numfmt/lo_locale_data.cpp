@@ -630,45 +630,60 @@ std::string TagOf(std::uint32_t lcid) {
 
 std::string_view Language(std::string_view tag) { return tag.substr(0, tag.find('-')); }
 
-// The tag of each id, made once: ids are few in any workbook, and at most 65,536 exist.
-const std::string& CachedTag(std::uint32_t lcid) {
+constexpr std::size_t kForms = 5;
+
+// What the tables hold for one id: its locale row and its name rows by form.
+struct Resolved {
+  const LoLocale* locale = nullptr;
+  std::array<const NameRow*, kForms> names = {};
+};
+
+Resolved Resolve(std::uint32_t lcid) {
+  Resolved r;
+  if (lcid == 0) {
+    r.locale = &kLocales[0];
+    return r;
+  }
+  const std::string tag = TagOf(lcid);
+  if (tag.empty()) return r;
+  for (const LoLocale& row : kLocales) {
+    if (row.tag == tag) {
+      r.locale = &row;
+      break;
+    }
+    if (r.locale == nullptr && Language(row.tag) == Language(tag)) r.locale = &row;
+  }
+  for (const NameRow& row : kNames) {
+    const NameRow*& slot = r.names[static_cast<std::size_t>(row.form)];
+    if (row.tag == tag || (slot == nullptr && row.tag == Language(tag))) slot = &row;
+  }
+  return r;
+}
+
+// Each id is resolved once (ids are few in any workbook, and at most 65,536 exist); the id
+// asked last on this thread is at hand without the lock, as cells ask it over and over.
+const Resolved& ResolvedFor(std::uint32_t lcid) {
+  thread_local std::uint32_t last_lcid = 0;
+  thread_local const Resolved* last = nullptr;
+  if (last != nullptr && lcid == last_lcid) return *last;
   static std::mutex mutex;
-  static std::map<std::uint32_t, std::string> tags;
+  static std::map<std::uint32_t, Resolved> resolved;
   const std::lock_guard<std::mutex> lock(mutex);
-  auto it = tags.find(lcid);
-  if (it == tags.end()) it = tags.emplace(lcid, TagOf(lcid)).first;
-  return it->second;  // map nodes stay where they are
+  auto it = resolved.find(lcid);
+  if (it == resolved.end()) it = resolved.emplace(lcid, Resolve(lcid)).first;
+  last_lcid = lcid;
+  last = &it->second;  // map nodes stay where they are
+  return *last;
 }
 
 }  // namespace
 
-const LoLocale* FindLoLocale(std::uint32_t lcid) {
-  if (lcid == 0) return &kLocales[0];
-  const std::string& tag = CachedTag(lcid);
-  if (tag.empty()) return nullptr;
-  const LoLocale* same_language = nullptr;
-  for (const LoLocale& row : kLocales) {
-    if (row.tag == tag) return &row;
-    if (same_language == nullptr && Language(row.tag) == Language(tag)) same_language = &row;
-  }
-  return same_language;
-}
+const LoLocale* FindLoLocale(std::uint32_t lcid) { return ResolvedFor(lcid).locale; }
 
 std::optional<std::string_view> LoName(std::uint32_t lcid, NameForm form, int index) {
-  if (lcid == 0) return std::nullopt;
-  const std::string& tag = CachedTag(lcid);
-  if (tag.empty()) return std::nullopt;
-  const NameRow* found = nullptr;
-  for (const NameRow& row : kNames) {
-    if (row.form != form) continue;
-    if (row.tag == tag) {
-      found = &row;
-      break;
-    }
-    if (found == nullptr && row.tag == Language(tag)) found = &row;
-  }
-  if (found == nullptr || index < 0 || index >= 12) return std::nullopt;
-  return found->names[static_cast<std::size_t>(index)];
+  const NameRow* row = ResolvedFor(lcid).names[static_cast<std::size_t>(form)];
+  if (row == nullptr || index < 0 || index >= 12) return std::nullopt;
+  return row->names[static_cast<std::size_t>(index)];
 }
 
 }  // namespace cw::sheet::numfmt
