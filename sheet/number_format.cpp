@@ -173,6 +173,7 @@ void NumberFormatter::UseLibreOfficeRules() {
   impl.code_separators = true;
   impl.dialect = numfmt::Dialect::kLibreOffice;
   impl.context.libreoffice = true;
+  impl.context.user_lcid = uloc_getLCID(impl.context.locale.locale_id.c_str());
   // Codes compiled so far were read in Excel's dialect.
   impl.by_code.clear();
   impl.builtin = {};

@@ -406,10 +406,12 @@ bool RenderDate(const SectionView& v, double value, const RenderContext& context
     return era;
   };
   const bool lo = context.libreoffice;
+  // LibreOffice shows a style without a language in the user's language.
+  const std::uint32_t lcid = lo && s.lcid == 0 ? context.user_lcid : s.lcid;
   // LibreOffice's name where its locale data differs from the names below.
   const auto lo_name = [&](NameForm form, int index, std::string_view fallback) {
     if (lo) {
-      if (const auto n = LoName(s.lcid, form, index)) return *n;
+      if (const auto n = LoName(lcid, form, index)) return *n;
     }
     return fallback;
   };
@@ -439,14 +441,14 @@ bool RenderDate(const SectionView& v, double value, const RenderContext& context
         AppendTwo(date.month, out);
         break;
       case TokenKind::kMonthAbbr:
-        out.append(lo_name(NameForm::kMonthAbbreviations, date.month - 1, MonthAbbreviation(s.lcid, date.month)));
+        out.append(lo_name(NameForm::kMonthAbbreviations, date.month - 1, MonthAbbreviation(lcid, date.month)));
         break;
       case TokenKind::kMonthName:
-        out.append(s.day_number ? lo_name(NameForm::kMonthsInDate, date.month - 1, MonthNameInDate(s.lcid, date.month))
-                                : lo_name(NameForm::kMonths, date.month - 1, MonthName(s.lcid, date.month)));
+        out.append(s.day_number ? lo_name(NameForm::kMonthsInDate, date.month - 1, MonthNameInDate(lcid, date.month))
+                                : lo_name(NameForm::kMonths, date.month - 1, MonthName(lcid, date.month)));
         break;
       case TokenKind::kMonthLetter: {
-        const std::string_view month = lo_name(NameForm::kMonths, date.month - 1, MonthName(s.lcid, date.month));
+        const std::string_view month = lo_name(NameForm::kMonths, date.month - 1, MonthName(lcid, date.month));
         out.append(month.substr(0, CharLength(month[0])));
         break;
       }
@@ -457,10 +459,10 @@ bool RenderDate(const SectionView& v, double value, const RenderContext& context
         AppendTwo(date.day, out);
         break;
       case TokenKind::kDayAbbr:
-        out.append(lo_name(NameForm::kDayAbbreviations, date.weekday, DayAbbreviation(s.lcid, date.weekday)));
+        out.append(lo_name(NameForm::kDayAbbreviations, date.weekday, DayAbbreviation(lcid, date.weekday)));
         break;
       case TokenKind::kDayName:
-        out.append(lo_name(NameForm::kDays, date.weekday, DayName(s.lcid, date.weekday)));
+        out.append(lo_name(NameForm::kDays, date.weekday, DayName(lcid, date.weekday)));
         break;
       case TokenKind::kHour:
         AppendUnsigned(static_cast<std::uint64_t>(shown_hour), 1, out);
@@ -527,7 +529,7 @@ bool RenderDate(const SectionView& v, double value, const RenderContext& context
         if (context.dates != nullptr) context.dates->AppendLongTime(hour, minute, second, out);
         break;
       case TokenKind::kQuarter: {
-        const LoLocale* words = FindLoLocale(s.lcid);
+        const LoLocale* words = FindLoLocale(lcid);
         if (words == nullptr) words = FindLoLocale(0);
         const auto quarter = static_cast<std::size_t>((date.month - 1) / 3);
         out.append(t.index == 1 ? words->quarter_abbreviations[quarter] : words->quarters[quarter]);
@@ -537,7 +539,7 @@ bool RenderDate(const SectionView& v, double value, const RenderContext& context
         const std::string_view texts = v.Text(t);
         // LibreOffice shows its language's words for AM/PM ("nachm.", "午後").
         if (lo && t.length == 2) {
-          if (const LoLocale* words = FindLoLocale(s.lcid)) {
+          if (const LoLocale* words = FindLoLocale(lcid)) {
             out.append(hour < 12 ? words->am : words->pm);
             break;
           }
@@ -622,7 +624,7 @@ void RenderNumber(const CompiledFormat& format, double value, const RenderContex
   const double magnitude = std::fabs(value);
   if (section.boolean) {
     // LibreOffice's BOOLEAN: any number but zero is true, a negative one too, without a sign.
-    const LoLocale* words = FindLoLocale(section.lcid);
+    const LoLocale* words = FindLoLocale(section.lcid != 0 ? section.lcid : context.user_lcid);
     if (words == nullptr) words = FindLoLocale(0);
     for (const Token& t : view) {
       if (t.kind == TokenKind::kLiteral) out.append(view.Text(t));

@@ -234,6 +234,20 @@ TEST(OdsCells, ShowByLibreOfficeRules) {
         ReadOds(Bytes(Flat(Table("S", "<table:table-row>" + c.cell + "</table:table-row>"), c.language + styles)));
     EXPECT_EQ(Dump(book), "S!A1=" + std::string(c.shown) + ";");
   }
+  // A document that names no language shows in the user's, German here.
+  FormatLocale german;
+  german.locale_id = "de_DE";
+  german.decimal_separator = ',';
+  german.thousands_separator = '.';
+  const Workbook plain = ReadOds(Bytes(
+      Flat(Table("S", "<table:table-row>" + cell("w", R"(office:value-type="date" office:date-value="1990-05-01")") +
+                          cell("b", R"(office:value-type="boolean" office:boolean-value="true")") +
+                          cell("", R"(office:value-type="float" office:value="1234.5")") + "</table:table-row>"),
+           styles)));
+  CellTextRenderer renderer(plain, german);
+  EXPECT_EQ(renderer.Text(plain.sheets[0], 0, 0), "Dienstag");
+  EXPECT_EQ(renderer.Text(plain.sheets[0], 0, 1), "WAHR");
+  EXPECT_EQ(renderer.Text(plain.sheets[0], 0, 2), "1234,5");
 }
 
 // A date style LibreOffice marks as its language's own short or long date
