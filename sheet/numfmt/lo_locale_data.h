@@ -5,8 +5,9 @@
 // never asks these tables.
 //
 // Written by hand: LibreOffice's locale data ships compiled into its own libraries only; the
-// rows were read from LibreOffice 7.4 through its UNO LocaleData service
-// (tests/fixtures/ods/make_lo_fixtures.py records what it shows with them).
+// rows were read from LibreOffice 7.4 through its UNO services by
+// tests/fixtures/ods/dump_lo_locale_data.py, and make_lo_fixtures.py there records what
+// LibreOffice shows with them.
 #pragma once
 
 #include <array>
