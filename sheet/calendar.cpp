@@ -13,6 +13,24 @@ constexpr std::int64_t kFirst1904 = -719162 + 24107;
 constexpr std::int64_t kEpoch1900 = -25569;
 constexpr std::int64_t kEpoch1904 = -24107;
 
+// Days from 1970-01-01 to 15 Oct 1582, the first day of the Gregorian calendar.
+constexpr std::int64_t kGregorianStart = -141427;
+// The Julian day number of 1970-01-01.
+constexpr std::int64_t kJulianDay1970 = 2440588;
+// The Julian day number of 1 Jan 0001 in the Julian calendar.
+constexpr std::int64_t kJulianDayOfYear1 = 1721424;
+
+// The Julian calendar's date of a day counted from 1970-01-01 (from 1 Jan 4713 BC on).
+void JulianFromDays(std::int64_t days, int& y, int& m, int& d) {
+  const std::int64_t c = days + kJulianDay1970 + 32082;
+  const std::int64_t dd = (4 * c + 3) / 1461;
+  const std::int64_t e = c - 1461 * dd / 4;
+  const std::int64_t mm = (5 * e + 2) / 153;
+  d = static_cast<int>(e - (153 * mm + 2) / 5 + 1);
+  m = static_cast<int>(mm + 3 - 12 * (mm / 10));
+  y = static_cast<int>(dd - 4800 + mm / 10);
+}
+
 }  // namespace
 
 bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
@@ -51,6 +69,18 @@ void CivilFromDays(std::int64_t z, int& y, int& m, int& d) {
 }
 
 bool SerialToDate(std::int64_t serial, DateSystem system, CivilDate& date) {
+  if (system == DateSystem::kLibreOffice) {
+    // From 1 Jan 0001 of the Julian calendar to 31 Dec 9999.
+    const std::int64_t days = serial + kEpoch1900;
+    if (days + kJulianDay1970 < kJulianDayOfYear1 || serial > kLast1900) return false;
+    if (days < kGregorianStart) {
+      JulianFromDays(days, date.year, date.month, date.day);
+    } else {
+      CivilFromDays(days, date.year, date.month, date.day);
+    }
+    date.weekday = static_cast<int>(((days + 4) % 7 + 7) % 7);  // 1970-01-01 was a Thursday
+    return date.year >= 1;
+  }
   if (system == DateSystem::k1904) {
     // Libraries write dates before 1904 as negative serials, counting back from day 0.
     if (serial < kFirst1904 || serial > kLast1904) return false;
@@ -78,6 +108,8 @@ bool SerialToDate(std::int64_t serial, DateSystem system, CivilDate& date) {
 std::int64_t DateToSerial(std::int64_t year, int month, int day, DateSystem system) {
   const std::int64_t days = DaysFromCivil(year, month, day);
   if (system == DateSystem::k1904) return days - kEpoch1904;
+  // OpenDocument writes every date in the Gregorian calendar, before 1582 too.
+  if (system == DateSystem::kLibreOffice) return days - kEpoch1900;
   const std::int64_t serial = days - kEpoch1900;
   return serial < 61 ? serial - 1 : serial;  // the 1900 system counts a 29 Feb 1900 that never was
 }

@@ -30,10 +30,13 @@ void CivilFromDays(std::int64_t days, int& year, int& month, int& day);
 
 // The date of a whole serial, or false for serials after 31 Dec 9999 or before the system's
 // start: 0 in the 1900 system, 1 Jan 0001 in the 1904 system, whose negative serials count
-// back from 1 Jan 1904. The 1900 system keeps the spreadsheet calendar's 29 Feb 1900 (serial 60).
+// back from 1 Jan 1904, and in LibreOffice's, 1 Jan 0001 of the Julian calendar, in which it
+// shows every day before 15 Oct 1582. The 1900 system keeps the spreadsheet calendar's
+// 29 Feb 1900 (serial 60).
 bool SerialToDate(std::int64_t serial, DateSystem system, CivilDate& date);
 // The serial of a Gregorian date in `system` (dates before 1 Mar 1900 count one day less in
-// the 1900 system, as the spreadsheet's calendar does); not checked for validity.
+// the 1900 system, as the spreadsheet's calendar does; LibreOffice's takes the Gregorian date
+// before 1582 too, as OpenDocument writes it); not checked for validity.
 std::int64_t DateToSerial(std::int64_t year, int month, int day, DateSystem system);
 
 }  // namespace cw::sheet

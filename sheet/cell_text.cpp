@@ -8,6 +8,7 @@ CellTextRenderer::CellTextRenderer(const Workbook& workbook, const FormatLocale&
       styles_(workbook.style_formats.size() + 1),
       unknown_style_(workbook.style_formats.size()) {
   formatter_.UseCodeLocaleSeparators(workbook.code_locale_separators);
+  if (workbook.libreoffice_display) formatter_.UseLibreOfficeRules();
 }
 
 const CellTextRenderer::StyleFormat& CellTextRenderer::Learn(StyleFormat& entry, std::uint32_t style) {

@@ -12,6 +12,7 @@
 #include "sheet/numfmt/builtin_formats.h"
 #include "sheet/numfmt/decimal.h"
 #include "sheet/numfmt/format_code.h"
+#include "sheet/numfmt/lo_locale_data.h"
 #include "sheet/numfmt/locale_dates.h"
 #include "sheet/numfmt/render.h"
 
@@ -55,6 +56,7 @@ struct NumberFormatter::Impl {
   std::size_t next_recent = 0;
   // Separators by the locale a code names, when codes decide them.
   bool code_separators = false;
+  numfmt::Dialect dialect = numfmt::Dialect::kExcel;
   std::map<std::uint32_t, std::unique_ptr<numfmt::RenderContext>> by_lcid;
 
   // The context for numbers under `format`: this formatter's, or with the separators of
@@ -64,6 +66,21 @@ struct NumberFormatter::Impl {
     auto& entry = by_lcid[format.lcid];
     if (!entry) {
       entry = std::make_unique<numfmt::RenderContext>(context);
+      if (context.libreoffice) {
+        if (const numfmt::LoLocale* lo = numfmt::FindLoLocale(format.lcid)) {
+          // LibreOffice's own separators: "'" in Switzerland, U+00A0 in France, where ICU has
+          // U+2019 and U+202F; Indian grouping under en-IN and hi-IN.
+          entry->locale.decimal_separator = lo->decimal.size() == 1 ? lo->decimal[0] : '.';
+          entry->grouping.clear();
+          if (lo->grouping.size() == 1) {
+            entry->locale.thousands_separator = lo->grouping[0];
+          } else {
+            entry->grouping = lo->grouping;
+          }
+          entry->indian_grouping = lo->indian;
+          return *entry;
+        }
+      }
       char id[ULOC_FULLNAME_CAPACITY] = {};
       UErrorCode status = U_ZERO_ERROR;
       const std::int32_t length = uloc_getLocaleForLCID(format.lcid, id, sizeof id - 1, &status);
@@ -92,7 +109,7 @@ struct NumberFormatter::Impl {
       auto& entry = builtin[slot];
       if (!entry) {
         entry = std::make_unique<numfmt::CompiledFormat>(
-            numfmt::CompileFormat(numfmt::BuiltinFormatCode(slot, context.locale)));
+            numfmt::CompileFormat(numfmt::BuiltinFormatCode(slot, context.locale), dialect));
       }
       return *entry;
     }
@@ -105,7 +122,9 @@ struct NumberFormatter::Impl {
         by_code.clear();
         recent = {};
       }
-      it = by_code.emplace(std::string(code), std::make_unique<numfmt::CompiledFormat>(numfmt::CompileFormat(code)))
+      it = by_code
+               .emplace(std::string(code),
+                        std::make_unique<numfmt::CompiledFormat>(numfmt::CompileFormat(code, dialect)))
                .first;
     }
     Recent& slot = recent[next_recent];
@@ -149,6 +168,19 @@ void NumberFormatter::AppendNumber(double value, std::uint32_t format_id, std::s
 
 void NumberFormatter::UseCodeLocaleSeparators(bool use) { impl_->code_separators = use; }
 
+void NumberFormatter::UseLibreOfficeRules() {
+  Impl& impl = *impl_;
+  impl.code_separators = true;
+  impl.dialect = numfmt::Dialect::kLibreOffice;
+  impl.context.libreoffice = true;
+  impl.context.user_lcid = uloc_getLCID(impl.context.locale.locale_id.c_str());
+  // Codes compiled so far were read in Excel's dialect.
+  impl.by_code.clear();
+  impl.builtin = {};
+  impl.recent = {};
+  impl.by_lcid.clear();
+}
+
 std::string NumberFormatter::FormatString(std::string_view text, std::uint32_t format_id, std::string_view code) {
   std::string out;
   AppendString(text, format_id, code, out);
@@ -167,9 +199,10 @@ void NumberFormatter::AppendString(std::string_view text, std::uint32_t format_i
 
 std::optional<CivilDate> NumberFormatter::DateShown(double value, std::uint32_t format_id, std::string_view code) {
   // 2958466 is the serial after 31 Dec 9999 in the 1900 system; NaN fails both tests. A
-  // negative serial of the 1904 system is a date before 1904 (SerialToDate checks its range).
-  const bool before_1904 = impl_->context.date_system == DateSystem::k1904 && value < 0 && value > -1e6;
-  if (!((value >= 0 || before_1904) && value < 2958466) || (code.empty() && format_id == 0)) return std::nullopt;
+  // negative serial of the 1904 system is a date before 1904, and of LibreOffice's a date
+  // before 30 Dec 1899 (SerialToDate checks its range).
+  const bool before_start = impl_->context.date_system != DateSystem::k1900 && value < 0 && value > -1e6;
+  if (!((value >= 0 || before_start) && value < 2958466) || (code.empty() && format_id == 0)) return std::nullopt;
   const numfmt::CompiledFormat& format = impl_->Lookup(format_id, code);
   if (!format.valid || format.number_sections == 0) return std::nullopt;
   // A positive number takes the first section unless a condition sends it elsewhere.

@@ -69,6 +69,12 @@ class NumberFormatter {
   // decimal and grouping separators, as LibreOffice shows its own formats; otherwise the
   // regional settings' separators serve every code, as in Excel.
   void UseCodeLocaleSeparators(bool use);
+  // From here on codes are read and shown by LibreOffice's rules, as it shows an OpenDocument
+  // spreadsheet: its dialect (BOOLEAN, quarters, "0.--"), its locale data (separators, Indian
+  // grouping, the words of booleans, AM/PM and quarters, month and day names where they differ
+  // from ICU's), the separators of the locale a code names, and in LibreOffice's date system
+  // negative dates and durations. The .xlsx and .xls display never calls this.
+  void UseLibreOfficeRules();
 
  private:
   struct Impl;

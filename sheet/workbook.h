@@ -16,7 +16,10 @@
 
 namespace cw::sheet {
 
-enum class DateSystem : std::uint8_t { k1900, k1904 };
+// k1900 and k1904 are the spreadsheet's two systems; kLibreOffice counts from 30 Dec 1899
+// without the 1900 system's 29 Feb 1900, and shows days before 15 Oct 1582 in the Julian
+// calendar, as LibreOffice does.
+enum class DateSystem : std::uint8_t { k1900, k1904, kLibreOffice };
 
 enum class CellKind : std::uint8_t { kNumber, kString, kBoolean, kError };
 
@@ -125,6 +128,9 @@ class Workbook {
   // Whether a format code's own locale tag ("[$-407]") decides its decimal and grouping
   // separators: so in OpenDocument files, whose number styles each carry their language.
   bool code_locale_separators = false;
+  // Whether cells show by LibreOffice's rules rather than Excel's (an OpenDocument
+  // spreadsheet): see NumberFormatter::UseLibreOfficeRules.
+  bool libreoffice_display = false;
 
   // Adds a string to the pool and returns its index.
   std::uint32_t AddString(std::string_view text);

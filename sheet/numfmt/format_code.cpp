@@ -31,6 +31,7 @@ enum class Raw : std::uint8_t {
   kDate,
   kElapsed,
   kAmPm,
+  kBoolean,
 };
 
 struct RawToken {
@@ -156,6 +157,7 @@ bool SplitSections(std::string_view code, std::vector<std::string_view>& section
 struct SectionLexer {
   std::vector<RawToken>& out;
   Section& section;
+  bool libreoffice = false;
   bool ok = true;
   bool digit_seen = false;
 
@@ -307,7 +309,34 @@ struct SectionLexer {
     }
   }
 
+  // LibreOffice's own words: BOOLEAN, quarters, and dashes standing for decimals.
+  bool LexLibreOfficeWord(std::string_view s, std::size_t& i) {
+    const char lc = Lower(s[i]);
+    if (lc == 'b' && StartsWithNoCase(s, i, "boolean")) {
+      Push(Raw::kBoolean, 0, 0, s.substr(i, 7));
+      i += 7;
+      return true;
+    }
+    if (lc == 'q') {
+      std::size_t j = i + 1;
+      while (j < s.size() && Lower(s[j]) == 'q') ++j;
+      Push(Raw::kDate, 'q', static_cast<int>(std::min<std::size_t>(j - i, 16)), s.substr(i, j - i));
+      i = j;
+      return true;
+    }
+    const bool after_point = !out.empty() && (out.back().kind == Raw::kPoint ||
+                                              (out.back().kind == Raw::kDigit && section.decimal_replacement));
+    if (s[i] == '-' && after_point) {
+      section.decimal_replacement = true;
+      Push(Raw::kDigit, '0', 1, s.substr(i, 1));
+      ++i;
+      return true;
+    }
+    return false;
+  }
+
   void LexWord(std::string_view s, std::size_t& i) {
+    if (libreoffice && LexLibreOfficeWord(s, i)) return;
     const char c = s[i];
     const char lc = Lower(c);
     // E+ and E- follow a digit placeholder; elsewhere ("e-m-d") e is the year.
@@ -384,6 +413,15 @@ class SectionBuilder {
       for (auto& t : raw) {
         if (t.kind == Raw::kText)
           Emit(TokenKind::kText);
+        else
+          AddLiteral(t.text);
+      }
+    } else if (HasRaw(raw, Raw::kBoolean)) {
+      section_.kind = SectionKind::kGeneral;
+      section_.boolean = true;
+      for (auto& t : raw) {
+        if (t.kind == Raw::kBoolean)
+          Emit(TokenKind::kBoolean);
         else
           AddLiteral(t.text);
       }
@@ -492,7 +530,8 @@ class SectionBuilder {
   void EmitDate(const std::vector<RawToken>& raw, std::size_t i, Pred is_time_unit) {
     const RawToken& t = raw[i];
     const int n = t.count;
-    if (t.ch == 'y' || t.ch == 'e' || t.ch == 'd' || t.ch == 'g' || t.ch == 'b' || (t.ch == 'm' && n > 2)) {
+    if (t.ch == 'y' || t.ch == 'e' || t.ch == 'd' || t.ch == 'g' || t.ch == 'b' || t.ch == 'q' ||
+        (t.ch == 'm' && n > 2)) {
       section_.has_date = true;
     }
     switch (t.ch) {
@@ -510,6 +549,9 @@ class SectionBuilder {
         return;
       case 'b':
         Emit(n <= 2 ? TokenKind::kBuddhistYear2 : TokenKind::kBuddhistYear4);
+        return;
+      case 'q':
+        Emit(TokenKind::kQuarter).index = static_cast<std::uint16_t>(n == 1 ? 1 : 2);
         return;
       case 'd':
         Emit(n == 1 ? TokenKind::kDay : n == 2 ? TokenKind::kDay2 : n == 3 ? TokenKind::kDayAbbr : TokenKind::kDayName);
@@ -823,7 +865,7 @@ bool Condition::Holds(double value) const {
   return false;
 }
 
-CompiledFormat CompileFormat(std::string_view code) {
+CompiledFormat CompileFormat(std::string_view code, Dialect dialect) {
   CompiledFormat format;
   if (code.size() > 4 * kMaxCodeCharacters || CountCharacters(code) > kMaxCodeCharacters) return format;
   std::vector<std::string_view> parts;
@@ -833,7 +875,7 @@ CompiledFormat CompileFormat(std::string_view code) {
   for (std::size_t s = 0; s < parts.size(); ++s) {
     raw.clear();
     Section& section = format.sections[s];
-    SectionLexer lexer{raw, section};
+    SectionLexer lexer{raw, section, dialect == Dialect::kLibreOffice};
     lexer.Lex(parts[s]);
     if (!lexer.ok) return CompiledFormat{};
     SectionBuilder(format, section).Build(raw);

@@ -53,7 +53,13 @@ enum class TokenKind : std::uint8_t {
   kBuddhistYear4,  // bbb, bbbb: the Buddhist year
   kLongDate,       // [$-F800]: the locale's long date
   kLongTime,       // [$-F400]: the locale's long time
+  kBoolean,        // LibreOffice's BOOLEAN: the words for true and false of the section's language
+  kQuarter,        // LibreOffice's Q (`index` 1, "Q4") and QQ (`index` 2, "4th quarter")
 };
+
+// Whose reading of a code: Excel's, or LibreOffice's, which adds BOOLEAN, quarters (Q, QQ)
+// and decimals replaced by dashes ("#,##0.--": 12 shows "12.--").
+enum class Dialect : std::uint8_t { kExcel, kLibreOffice };
 
 enum class DigitRole : std::uint8_t { kInteger, kDecimal, kExponent, kNumerator, kDenominator };
 
@@ -95,6 +101,8 @@ struct Section {
   bool has_date = false;        // shows a calendar part (y, m, d), not only a time
   bool mixed_fraction = false;  // "# ?/?": a whole part before the fraction
   bool has_decimal_point = false;
+  bool decimal_replacement = false;  // LibreOffice's "0.--": a whole number shows dashes for its decimals
+  bool boolean = false;              // LibreOffice's BOOLEAN
   std::uint32_t fixed_denominator = 0;
   // Dates and times.
   bool hour12 = false;
@@ -118,6 +126,6 @@ struct CompiledFormat {
 };
 
 // Compiles a format code. Never throws on a malformed code: the result is then not valid.
-CompiledFormat CompileFormat(std::string_view code);
+CompiledFormat CompileFormat(std::string_view code, Dialect dialect = Dialect::kExcel);
 
 }  // namespace cw::sheet::numfmt

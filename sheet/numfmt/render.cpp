@@ -7,6 +7,7 @@
 #include "sheet/calendar.h"
 #include "sheet/numfmt/date_names.h"
 #include "sheet/numfmt/decimal.h"
+#include "sheet/numfmt/lo_locale_data.h"
 
 namespace cw::sheet::numfmt {
 namespace {
@@ -68,11 +69,12 @@ void AppendTwo(int n, std::string& out) {
 class IntegerPlacer {
  public:
   IntegerPlacer(const char* digits, int length, int placeholders, bool grouping, std::string_view separator,
-                std::string& out)
+                std::string& out, bool indian = false)
       : digits_(digits),
         length_(length),
         placeholders_(placeholders),
         grouping_(grouping),
+        indian_(indian),
         separator_(separator),
         out_(out) {}
 
@@ -86,7 +88,7 @@ class IntegerPlacer {
       Digit(position, '0');
     } else if (placeholder == '?') {
       out_ += ' ';
-      if (grouping_ && position > 0 && position % 3 == 0) out_ += ' ';
+      if (grouping_ && GroupEndsAt(position)) out_ += ' ';
     }
   }
   // All digits at once (a code with no integer placeholder, such as ".00").
@@ -97,13 +99,19 @@ class IntegerPlacer {
  private:
   void Digit(int position, char digit) {
     out_ += digit;
-    if (grouping_ && position > 0 && position % 3 == 0) out_ += separator_;
+    if (grouping_ && GroupEndsAt(position)) out_ += separator_;
+  }
+  // Whether a separator follows the digit at `position` from the right.
+  bool GroupEndsAt(int position) const {
+    if (indian_) return position == 3 || (position > 3 && (position - 3) % 2 == 0);
+    return position > 0 && position % 3 == 0;
   }
 
   const char* digits_;
   int length_;
   int placeholders_;
   bool grouping_;
+  bool indian_;
   std::string_view separator_;
   std::string& out_;
 };
@@ -142,9 +150,19 @@ void RenderDigits(const SectionView& v, const Decimal& d, int exponent, const Re
   const int length = IntegerDigitsOf(d, integer, static_cast<int>(sizeof integer));
   const std::string_view separator =
       context.grouping.empty() ? std::string_view(&locale.thousands_separator, 1) : std::string_view(context.grouping);
-  IntegerPlacer placer(integer, length, s.integer_digits, s.grouping, separator, out);
+  IntegerPlacer placer(integer, length, s.integer_digits, s.grouping, separator, out, context.indian_grouping);
   const int fraction_digits = d.count - d.point;
   const int last_nonzero = std::min(fraction_digits, s.decimal_digits) - 1;
+  // LibreOffice: a whole number under "0.--" shows dashes for its decimals, and a decimal
+  // point followed by no digit is not shown ("0.##" shows 5 as "5").
+  const bool dashes = s.decimal_replacement && last_nonzero < 0;
+  bool bare_point = false;
+  if (context.libreoffice && last_nonzero < 0 && !dashes) {
+    bare_point = true;
+    for (const Token& t : v) {
+      if (t.kind == TokenKind::kDigit && t.role == DigitRole::kDecimal && t.ch != '#') bare_point = false;
+    }
+  }
   for (const Token& t : v) {
     switch (t.kind) {
       case TokenKind::kLiteral:
@@ -153,12 +171,14 @@ void RenderDigits(const SectionView& v, const Decimal& d, int exponent, const Re
       case TokenKind::kDigit:
         if (t.role == DigitRole::kInteger)
           placer.Place(t.index, t.ch);
+        else if (t.role == DigitRole::kDecimal && dashes)
+          out += '-';
         else if (t.role == DigitRole::kDecimal)
           AppendDecimalDigit(d, t.index, last_nonzero, t.ch, out);
         break;
       case TokenKind::kDecimalPoint:
         if (s.integer_digits == 0) placer.PlaceAll();
-        out += locale.decimal_separator;
+        if (!bare_point) out += locale.decimal_separator;
         break;
       case TokenKind::kExponent:
         out += t.ch;
@@ -359,15 +379,18 @@ void RenderGeneralSection(const SectionView& v, double magnitude, const FormatLo
 // False when the value has no place in the calendar.
 bool RenderDate(const SectionView& v, double value, const RenderContext& context, std::string& out) {
   const Section& s = v.section;
-  if (!(value >= 0) || value >= 2958466.0) return false;
+  // LibreOffice counts back from 30 Dec 1899 to 1 Jan 0001 (SerialToDate says where it ends).
+  const double first = context.date_system == DateSystem::kLibreOffice ? -700000.0 : 0.0;
+  if (!(value >= first) || value >= 2958466.0) return false;
   // Round to what is shown: fractions of a second when the code has them, seconds when
   // it shows a time, milliseconds for a date alone.
   const int places = s.subsecond_digits > 0 ? s.subsecond_digits : (s.has_time ? 0 : 3);
   const std::int64_t per_second = static_cast<std::int64_t>(kPow10[places]);
   const std::int64_t per_day = 86400 * per_second;
   const auto total = static_cast<std::int64_t>(std::floor(value * static_cast<double>(per_day) + 0.5));
-  const std::int64_t serial = total / per_day;
-  const std::int64_t in_day = total % per_day;
+  // Floor division: a negative value's time of day counts forward from its day's start.
+  const std::int64_t serial = total >= 0 ? total / per_day : -((-total + per_day - 1) / per_day);
+  const std::int64_t in_day = total - serial * per_day;
   const std::int64_t seconds_in_day = in_day / per_second;
   const std::int64_t subsecond = in_day % per_second;
   const std::int64_t total_seconds = total / per_second;
@@ -381,6 +404,16 @@ bool RenderDate(const SectionView& v, double value, const RenderContext& context
   const auto japanese_era = [&]() -> const LocaleDates::Era& {
     if (!era_known && context.dates != nullptr) era_known = context.dates->JapaneseEra(date, era);
     return era;
+  };
+  const bool lo = context.libreoffice;
+  // LibreOffice shows a style without a language in the user's language.
+  const std::uint32_t lcid = lo && s.lcid == 0 ? context.user_lcid : s.lcid;
+  // LibreOffice's name where its locale data differs from the names below.
+  const auto lo_name = [&](NameForm form, int index, std::string_view fallback) {
+    if (lo) {
+      if (const auto n = LoName(lcid, form, index)) return *n;
+    }
+    return fallback;
   };
   int shown_hour = hour;
   if (s.hour12) {
@@ -408,14 +441,15 @@ bool RenderDate(const SectionView& v, double value, const RenderContext& context
         AppendTwo(date.month, out);
         break;
       case TokenKind::kMonthAbbr:
-        out.append(MonthAbbreviation(s.lcid, date.month));
+        out.append(lo_name(NameForm::kMonthAbbreviations, date.month - 1, MonthAbbreviation(lcid, date.month)));
         break;
       case TokenKind::kMonthName:
-        out.append(s.day_number ? MonthNameInDate(s.lcid, date.month) : MonthName(s.lcid, date.month));
+        out.append(s.day_number ? lo_name(NameForm::kMonthsInDate, date.month - 1, MonthNameInDate(lcid, date.month))
+                                : lo_name(NameForm::kMonths, date.month - 1, MonthName(lcid, date.month)));
         break;
       case TokenKind::kMonthLetter: {
-        const std::string_view name = MonthName(s.lcid, date.month);
-        out.append(name.substr(0, CharLength(name[0])));
+        const std::string_view month = lo_name(NameForm::kMonths, date.month - 1, MonthName(lcid, date.month));
+        out.append(month.substr(0, CharLength(month[0])));
         break;
       }
       case TokenKind::kDay:
@@ -425,10 +459,10 @@ bool RenderDate(const SectionView& v, double value, const RenderContext& context
         AppendTwo(date.day, out);
         break;
       case TokenKind::kDayAbbr:
-        out.append(DayAbbreviation(s.lcid, date.weekday));
+        out.append(lo_name(NameForm::kDayAbbreviations, date.weekday, DayAbbreviation(lcid, date.weekday)));
         break;
       case TokenKind::kDayName:
-        out.append(DayName(s.lcid, date.weekday));
+        out.append(lo_name(NameForm::kDays, date.weekday, DayName(lcid, date.weekday)));
         break;
       case TokenKind::kHour:
         AppendUnsigned(static_cast<std::uint64_t>(shown_hour), 1, out);
@@ -494,8 +528,22 @@ bool RenderDate(const SectionView& v, double value, const RenderContext& context
       case TokenKind::kLongTime:
         if (context.dates != nullptr) context.dates->AppendLongTime(hour, minute, second, out);
         break;
+      case TokenKind::kQuarter: {
+        const LoLocale* words = FindLoLocale(lcid);
+        if (words == nullptr) words = FindLoLocale(0);
+        const auto quarter = static_cast<std::size_t>((date.month - 1) / 3);
+        out.append(t.index == 1 ? words->quarter_abbreviations[quarter] : words->quarters[quarter]);
+        break;
+      }
       case TokenKind::kAmPm: {
         const std::string_view texts = v.Text(t);
+        // LibreOffice shows its language's words for AM/PM ("nachm.", "午後").
+        if (lo && t.length == 2) {
+          if (const LoLocale* words = FindLoLocale(lcid)) {
+            out.append(hour < 12 ? words->am : words->pm);
+            break;
+          }
+        }
         const std::string_view both(texts.data(), static_cast<std::size_t>(t.length) * 2);
         out.append(hour < 12 ? both.substr(0, t.length) : both.substr(t.length, t.length));
         break;
@@ -548,6 +596,15 @@ int ChooseSection(const CompiledFormat& f, double value, bool& minus) {
   return -1;
 }
 
+// The section and sign, by LibreOffice's rules when asked: it shows a minus sign only in the
+// first section; a negative number sent to a later one by any condition shows none (its
+// section writes its own "-" where it wants one).
+int ChooseSection(const CompiledFormat& f, double value, bool& minus, bool libreoffice) {
+  const int index = ChooseSection(f, value, minus);
+  if (libreoffice && index > 0) minus = false;
+  return index;
+}
+
 }  // namespace
 
 void RenderNumber(const CompiledFormat& format, double value, const RenderContext& context, std::string& out) {
@@ -557,7 +614,7 @@ void RenderNumber(const CompiledFormat& format, double value, const RenderContex
   }
   if (value == 0) value = 0;  // negative zero shows as zero
   bool minus = false;
-  const int index = ChooseSection(format, value, minus);
+  const int index = ChooseSection(format, value, minus, context.libreoffice);
   if (index < 0) {
     AppendGeneral(value, context.locale.decimal_separator, out);
     return;
@@ -565,6 +622,32 @@ void RenderNumber(const CompiledFormat& format, double value, const RenderContex
   const Section& section = format.sections[index];
   const SectionView view{format, section};
   const double magnitude = std::fabs(value);
+  if (section.boolean) {
+    // LibreOffice's BOOLEAN: any number but zero is true, a negative one too, without a sign.
+    const LoLocale* words = FindLoLocale(section.lcid != 0 ? section.lcid : context.user_lcid);
+    if (words == nullptr) words = FindLoLocale(0);
+    for (const Token& t : view) {
+      if (t.kind == TokenKind::kLiteral) out.append(view.Text(t));
+      if (t.kind == TokenKind::kBoolean) out.append(value != 0 ? words->true_word : words->false_word);
+    }
+    return;
+  }
+  if (section.kind == SectionKind::kDate && context.date_system == DateSystem::kLibreOffice) {
+    // LibreOffice: a negative duration ([h], [m], [s]) shows its minus sign; any other date
+    // or time of a negative value is a day before 30 Dec 1899 and its time of day.
+    bool elapsed = false;
+    for (const Token& t : view) {
+      elapsed = elapsed || t.kind == TokenKind::kElapsedHours || t.kind == TokenKind::kElapsedMinutes ||
+                t.kind == TokenKind::kElapsedSeconds;
+    }
+    const std::size_t mark = out.size();
+    if (minus && elapsed) out += '-';
+    if (!RenderDate(view, elapsed || !minus ? magnitude : value, context, out)) {
+      out.resize(mark);
+      out.append(kNoDate);
+    }
+    return;
+  }
   if (section.kind == SectionKind::kDate) {
     // Below zero the 1900 calendar has no day, not even for a duration; the 1904 system
     // shows the magnitude, after a minus sign unless a section of its own takes negatives.

@@ -1,6 +1,7 @@
 // Rendering a value through a compiled format code.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,11 @@ struct RenderContext {
   // The grouping separator when it takes more than one byte (U+00A0 under ru_RU); when set,
   // it stands instead of locale.thousands_separator.
   std::string grouping;
+  // LibreOffice's display rules (an OpenDocument spreadsheet): its words and names from
+  // lo_locale_data.h, negative dates and durations, dashes for decimals.
+  bool libreoffice = false;
+  bool indian_grouping = false;  // 12,34,567: groups of two above the first three digits
+  std::uint32_t user_lcid = 0;   // LibreOffice: the language of codes that name none (the user's)
 };
 
 // Appends the text of `value` under `format`. A malformed format and a value that is not

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "sheet/numfmt/lo_locale_data.h"
+
 namespace cw::sheet::ods {
 namespace {
 
@@ -24,21 +26,15 @@ int IntAttribute(const xlsx::Attributes& attributes, std::string_view name, int 
 // A format code places at most 30 decimals and a few dozen integer digits.
 constexpr int kMostDigits = 30;
 
-// "[$-407]" for language "de" and country "DE"; empty when ICU knows no Windows id for it.
-std::string LocaleTag(const xlsx::Attributes& attributes) {
+// The locale tag of a style's language, script and country.
+std::string StyleTag(const xlsx::Attributes& attributes) {
   const char* language = attributes.Get("language");
   if (language == nullptr || *language == '\0') return {};
-  std::string id = language;
-  if (const char* script = attributes.Get("script"); script != nullptr && *script != '\0')
-    id += "_" + std::string(script);
-  if (const char* country = attributes.Get("country"); country != nullptr && *country != '\0')
-    id += "_" + std::string(country);
-  if (id.size() > 40) return {};
-  const std::uint32_t lcid = uloc_getLCID(id.c_str());
-  if (lcid == 0) return {};
-  char tag[16];
-  std::snprintf(tag, sizeof tag, "[$-%X]", static_cast<unsigned>(lcid));
-  return tag;
+  std::string country;
+  if (const char* script = attributes.Get("script"); script != nullptr && *script != '\0') country = script;
+  if (const char* c = attributes.Get("country"); c != nullptr && *c != '\0')
+    country += (country.empty() ? "" : "_") + std::string(c);
+  return NumberStyles::LocaleTag(language, country);
 }
 
 // "value()>=0" -> "[>=0]"; empty when the condition is of another form.
@@ -71,6 +67,17 @@ std::string Condition(std::string_view condition) {
 }
 
 }  // namespace
+
+std::string NumberStyles::LocaleTag(std::string_view language, std::string_view country) {
+  if (language.empty() || language.size() + country.size() > 40) return {};
+  std::string id(language);
+  if (!country.empty()) id += "_" + std::string(country);
+  const std::uint32_t lcid = uloc_getLCID(id.c_str());
+  if (lcid == 0) return {};
+  char tag[16];
+  std::snprintf(tag, sizeof tag, "[$-%X]", static_cast<unsigned>(lcid));
+  return tag;
+}
 
 bool NumberStyles::IsStyleElement(std::string_view name) {
   return name == "number-style" || name == "currency-style" || name == "percentage-style" || name == "date-style" ||
@@ -114,8 +121,9 @@ void NumberStyles::Start(std::string_view name, const xlsx::Attributes& attribut
     if (name == "time-style") current_.kind = Kind::kTime;
     if (name == "boolean-style") current_.kind = Kind::kBoolean;
     if (name == "text-style") current_.kind = Kind::kText;
-    current_.tag = LocaleTag(attributes);
+    current_.tag = StyleTag(attributes);
     current_.elapsed = current_.kind == Kind::kTime && Is(attributes.Get("truncate-on-overflow"), "false");
+    current_.language_format = current_.kind == Kind::kDate && Is(attributes.Get("format-source"), "language");
     hours_seen_ = false;
     minutes_unsure_ = false;
     last_unit_ = 0;
@@ -150,6 +158,8 @@ void NumberStyles::Start(std::string_view name, const xlsx::Attributes& attribut
       std::from_chars(f.data(), f.data() + f.size(), d.factor);
     }
     d.exponent_digits = IntAttribute(attributes, "min-exponent-digits", 1, 5);
+    d.exponent_interval = IntAttribute(attributes, "exponent-interval", 0, 9);
+    if (const char* replacement = attributes.Get("decimal-replacement")) d.decimal_replacement = replacement;
     d.numerator_digits = IntAttribute(attributes, "min-numerator-digits", 1, 7);
     d.denominator_digits = IntAttribute(attributes, "min-denominator-digits", 1, 7);
     d.denominator = static_cast<std::uint32_t>(IntAttribute(attributes, "denominator-value", 0, 9999999));
@@ -162,11 +172,20 @@ void NumberStyles::Start(std::string_view name, const xlsx::Attributes& attribut
     body += '@';
   } else if (name == "boolean") {
     body += "BOOLEAN";
+  } else if (name == "quarter") {
+    body += long_form ? "QQ" : "Q";
+  } else if (name == "era") {
+    // The Japanese era: "R" or "令和", with the year in it from number:year's gengou calendar.
+    body += long_form ? "ggg" : "g";
+  } else if (name == "year" && Is(attributes.Get("calendar"), "gengou")) {
+    body += long_form ? "ee" : "e";
+    last_unit_ = 'y';
   } else if (name == "day") {
     body += long_form ? "dd" : "d";
     last_unit_ = 'd';
   } else if (name == "month") {
     const bool textual = Is(attributes.Get("textual"), "true");
+    current_.long_date = current_.long_date || textual;
     body += textual ? (long_form ? "mmmm" : "mmm") : (long_form ? "mm" : "m");
     // Right after an hour, "m" would read as minutes.
     if (last_unit_ == 'h') current_.exact = false;
@@ -176,6 +195,7 @@ void NumberStyles::Start(std::string_view name, const xlsx::Attributes& attribut
     last_unit_ = 'y';
   } else if (name == "day-of-week") {
     body += long_form ? "dddd" : "ddd";
+    current_.long_date = true;
   } else if (name == "hours") {
     const std::string h = long_form ? "hh" : "h";
     body += current_.elapsed && !hours_seen_ ? "[" + h + "]" : h;
@@ -195,7 +215,7 @@ void NumberStyles::Start(std::string_view name, const xlsx::Attributes& attribut
     last_unit_ = 's';
   } else if (name == "am-pm") {
     body += "AM/PM";
-  } else if (name == "era" || name == "quarter" || name == "week-of-year") {
+  } else if (name == "week-of-year") {
     current_.exact = false;
   } else if (name == "map") {
     const char* condition = attributes.Get("condition");
@@ -223,7 +243,7 @@ void NumberStyles::FinishDigits() {
     return;
   }
   // The integer placeholders: the required zeros, and enough '#' to carry embedded text.
-  int places = d.min_integers;
+  int places = std::max(d.min_integers, d.element == "scientific-number" ? d.exponent_interval : 0);
   for (const auto& [position, text] : d.embedded) places = std::max(places, position + 1);
   if (d.element == "fraction" && !d.whole_part) {
     places = 0;
@@ -253,7 +273,13 @@ void NumberStyles::FinishDigits() {
   body += integer;
   const int decimals = d.decimals < 0 ? 0 : d.decimals;
   const int required = d.min_decimals < 0 ? decimals : std::min(d.min_decimals, decimals);
-  if (decimals > 0) {
+  // Dashes for the decimals of a whole number ("12.--"): LibreOffice's own form of them.
+  const bool dashes = !d.decimal_replacement.empty() &&
+                      d.decimal_replacement.find_first_not_of('-') == std::string::npos && decimals > 0;
+  if (!d.decimal_replacement.empty() && !dashes) current_.exact = false;
+  if (dashes) {
+    body += '.' + std::string(static_cast<std::size_t>(decimals), '-');
+  } else if (decimals > 0) {
     body += '.';
     body += std::string(static_cast<std::size_t>(required), '0');
     body += std::string(static_cast<std::size_t>(decimals - required), '#');
@@ -298,9 +324,18 @@ std::optional<StyleCode> NumberStyles::CodeOf(const std::string& name) const {
   result.exact = style.exact;
   const auto body_of = [&](const Style& s) {
     std::string body = s.body;
-    if (s.kind == Kind::kBoolean) return std::string("[=0]\"FALSE\";\"TRUE\"");
-    if (body.empty()) body = s.kind == Kind::kText ? "@" : "General";
-    return s.tag + body;
+    if (body.empty()) body = s.kind == Kind::kText ? "@" : s.kind == Kind::kBoolean ? "BOOLEAN" : "General";
+    const std::string& tag = s.tag.empty() ? document_tag_ : s.tag;
+    if (s.language_format && tag.size() > 3) {
+      // LibreOffice shows its language's own date here, not the elements the file writes.
+      std::uint32_t lcid = 0;
+      std::from_chars(tag.data() + 3, tag.data() + tag.size() - 1, lcid, 16);
+      if (const numfmt::LoLocale* lo = numfmt::FindLoLocale(lcid)) {
+        const std::string_view own = s.long_date ? lo->long_date : lo->short_date;
+        if (!own.empty()) body = own;
+      }
+    }
+    return tag + body;
   };
   // The renderer takes two conditions and a section for the rest; a third condition, or a
   // map to a style that maps again, is beyond it.

@@ -42,6 +42,12 @@ class NumberStyles {
   // True between a style's start and its end.
   bool InStyle() const { return depth_ > 0; }
 
+  // "[$-407]" for a language and country ("de", "DE"); empty when ICU knows no Windows id.
+  static std::string LocaleTag(std::string_view language, std::string_view country);
+  // The locale tag of styles that name no language of their own: the document's language.
+  void SetDocumentLanguage(std::string tag) { document_tag_ = std::move(tag); }
+  const std::string& DocumentLanguage() const { return document_tag_; }
+
   // The code of the style named `name`, its conditions resolved; nothing for an unknown name.
   std::optional<StyleCode> CodeOf(const std::string& name) const;
   std::size_t Count() const { return styles_.size(); }
@@ -58,6 +64,9 @@ class NumberStyles {
     std::string tag;  // "[$-407]", or empty
     bool exact = true;
     bool elapsed = false;  // time-style: hours past 24 keep counting ([h])
+    // date-style with number:format-source="language": the language's own short or long date.
+    bool language_format = false;
+    bool long_date = false;
     std::vector<Map> maps;
   };
   // The number:number (or scientific-number, fraction) being read, until its end.
@@ -69,6 +78,8 @@ class NumberStyles {
     bool grouping = false;
     double factor = 1;
     int exponent_digits = 0;
+    int exponent_interval = 0;  // engineering form: the exponent a multiple of this
+    std::string decimal_replacement;
     int numerator_digits = 0;
     int denominator_digits = 0;
     std::uint32_t denominator = 0;
@@ -80,6 +91,7 @@ class NumberStyles {
   void FinishDigits();
 
   std::map<std::string, Style, std::less<>> styles_;
+  std::string document_tag_;
   Style current_;
   std::string current_name_;
   int depth_ = 0;

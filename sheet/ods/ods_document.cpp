@@ -133,11 +133,24 @@ std::string_view Prefix(const char* name) {
   return colon ? std::string_view(name, static_cast<std::size_t>(colon - name)) : std::string_view();
 }
 
+// The locale tag of the document's language: its default cell style's. LibreOffice on a
+// Japanese, Chinese or Korean system writes en-US there and the system's language as the
+// Asian language, which it then shows styles without a language in; LibreOffice elsewhere
+// writes zh-CN as the Asian language, which is then no word on the document.
+std::string DocumentLanguage(const std::string& language, const std::string& country, const std::string& asian_language,
+                             const std::string& asian_country) {
+  const bool asian = language == "en" && country == "US" && !asian_language.empty() &&
+                     !(asian_language == "zh" && asian_country == "CN");
+  return asian ? NumberStyles::LocaleTag(asian_language, asian_country) : NumberStyles::LocaleTag(language, country);
+}
+
 }  // namespace
 
 DocumentHandler::DocumentHandler(Workbook& book, RowSink& sink, const OdsLimits& limits)
     : book_(book), sink_(sink), limits_(limits) {
   book_.code_locale_separators = true;
+  book_.libreoffice_display = true;
+  book_.date_system = DateSystem::kLibreOffice;
   if (book_.style_formats.empty()) book_.style_formats.push_back(0);  // style 0: General
   exact_.assign(book_.style_formats.size(), true);
 }
@@ -200,7 +213,23 @@ void DocumentHandler::Start(std::string_view name, const xlsx::Attributes& attri
     capturing_ = numbers_.Capturing();
     return;
   }
+  if (name == "default-style") {
+    const char* family = attributes.Get("family");
+    in_default_cell_style_ = family != nullptr && std::strcmp(family, "table-cell") == 0;
+    return;
+  }
+  if (name == "text-properties" && in_default_cell_style_) {
+    const auto take = [&](const char* attribute, std::string& into) {
+      if (const char* value = attributes.Get(attribute); value != nullptr && std::strlen(value) < 16) into = value;
+    };
+    take("language", language_);
+    take("country", country_);
+    take("language-asian", asian_language_);
+    take("country-asian", asian_country_);
+    return;
+  }
   if (name == "style") {
+    in_default_cell_style_ = false;
     const char* family = attributes.Get("family");
     const char* style_name = attributes.Get("name");
     if (family != nullptr && std::strcmp(family, "table-cell") == 0 && style_name != nullptr) {
@@ -270,6 +299,7 @@ void DocumentHandler::End(std::string_view name) {
     --depth_;
     return;
   }
+  if (name == "default-style") in_default_cell_style_ = false;
   if (ignore_depth_ != 0) {
     if (depth_ == ignore_depth_) ignore_depth_ = 0;
     if (cell_depth_ != 0) capturing_ = cell_wants_text_ && paragraph_depth_ != 0 && ignore_depth_ == 0;
@@ -318,6 +348,13 @@ void DocumentHandler::AddSpaces(std::uint64_t count) {
 }
 
 void DocumentHandler::ResolveCellStyles() {
+  numbers_.SetDocumentLanguage(DocumentLanguage(language_, country_, asian_language_, asian_country_));
+  // Style 0, a cell without a number style, shows General in the document's language.
+  const std::string general = numbers_.DocumentLanguage() + "General";
+  if (!numbers_.DocumentLanguage().empty()) {
+    book_.custom_formats[kFirstFormatId - 1] = general;
+    book_.style_formats[0] = kFirstFormatId - 1;
+  }
   // Every cell style gets its index before the first cell, in the order of their names, so
   // that every read of the file numbers the styles alike.
   std::map<std::pair<std::string, bool>, std::uint32_t> by_code;
@@ -338,7 +375,7 @@ void DocumentHandler::ResolveCellStyles() {
     auto known = codes.find(data);
     if (known == codes.end()) known = codes.emplace(data, data.empty() ? std::nullopt : numbers_.CodeOf(data)).first;
     const std::optional<StyleCode>& code = known->second;
-    if (!code || (code->code == "General" && code->exact)) {
+    if (!code || (code->code == general && code->exact)) {
       style_index_.emplace(name, 0);
       continue;
     }
@@ -421,10 +458,15 @@ void DocumentHandler::StartCell(bool covered, const xlsx::Attributes& attributes
   } else if (type == "time") {
     cell_has_value_ = time_value != nullptr && ParseDuration(time_value, cell_.number);
   } else if (type == "boolean") {
-    cell_.kind = CellKind::kBoolean;
-    cell_.boolean =
-        boolean_value != nullptr && (std::strcmp(boolean_value, "true") == 0 || std::strcmp(boolean_value, "1") == 0);
+    // LibreOffice holds a boolean as the number 1 or 0 (or the number it was, "-1", "2.5"),
+    // shown through the cell's number style: a boolean style shows its words, a number style
+    // the number, General 1 or 0.
     cell_has_value_ = boolean_value != nullptr;
+    if (cell_has_value_ && std::strcmp(boolean_value, "true") == 0) {
+      cell_.number = 1;
+    } else if (cell_has_value_ && std::strcmp(boolean_value, "false") != 0) {
+      cell_has_value_ = ParseDouble(boolean_value, cell_.number);
+    }
   } else if (type == "string" && string_value != nullptr) {
     cell_.kind = CellKind::kString;
     cell_.text = string_value;

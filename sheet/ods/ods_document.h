@@ -109,6 +109,10 @@ class DocumentHandler : public xlsx::XmlHandler {
   std::map<std::string, std::uint32_t, std::less<>> style_index_;
   std::vector<bool> exact_;  // by style index: the code shows what the style shows
 
+  // The document's language: its default cell style's, read from styles.xml.
+  bool in_default_cell_style_ = false;
+  std::string language_, country_, asian_language_, asian_country_;
+
   // Settings.
   std::uint64_t config_item_depth_ = 0;
   std::string active_name_;

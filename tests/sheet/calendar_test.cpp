@@ -5,7 +5,7 @@
 namespace cw::sheet {
 namespace {
 
-TEST(Calendar, SerialsAndDatesOfBothSystems) {
+TEST(Calendar, SerialsAndDatesOfEachSystem) {
   struct Case {
     DateSystem system;
     std::int64_t serial;
@@ -25,6 +25,13 @@ TEST(Calendar, SerialsAndDatesOfBothSystems) {
       {DateSystem::k1904, -1, 1903, 12, 31, 4},
       {DateSystem::k1904, -1460, 1900, 1, 1, 1},
       {DateSystem::k1904, -695055, 1, 1, 1, 1},
+      // LibreOffice's: from 30 Dec 1899, no 29 Feb 1900, the Julian calendar before 15 Oct 1582.
+      {DateSystem::kLibreOffice, 0, 1899, 12, 30, 6},
+      {DateSystem::kLibreOffice, 60, 1900, 2, 28, 3},
+      {DateSystem::kLibreOffice, 61, 1900, 3, 1, 4},
+      {DateSystem::kLibreOffice, -115858, 1582, 10, 15, 5},
+      {DateSystem::kLibreOffice, -115859, 1582, 10, 4, 4},
+      {DateSystem::kLibreOffice, -693595, 1, 1, 1, 6},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.serial);
@@ -34,7 +41,9 @@ TEST(Calendar, SerialsAndDatesOfBothSystems) {
     EXPECT_EQ(date.month, c.month);
     EXPECT_EQ(date.day, c.day);
     EXPECT_EQ(date.weekday, c.weekday);
-    if (c.serial != 60) {
+    // LibreOffice's serials are made from Gregorian dates, as OpenDocument writes them.
+    const bool julian = c.system == DateSystem::kLibreOffice && c.serial < -115858;
+    if ((c.serial != 60 || c.system != DateSystem::k1900) && !julian) {
       EXPECT_EQ(DateToSerial(c.year, c.month, c.day, c.system), c.serial);
     }
   }
@@ -43,6 +52,8 @@ TEST(Calendar, SerialsAndDatesOfBothSystems) {
   EXPECT_FALSE(SerialToDate(2958466, DateSystem::k1900, date));
   EXPECT_FALSE(SerialToDate(2957004, DateSystem::k1904, date));
   EXPECT_FALSE(SerialToDate(-695056, DateSystem::k1904, date));
+  EXPECT_FALSE(SerialToDate(-693596, DateSystem::kLibreOffice, date));
+  EXPECT_FALSE(SerialToDate(2958466, DateSystem::kLibreOffice, date));
 }
 
 TEST(Calendar, ValidDatesFollowGregorianLeapYears) {
