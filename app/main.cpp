@@ -65,6 +65,7 @@ int main(int argc, char** argv) {
       [&regional](const std::string& path) { return cw::sheet::ReadWorkbookFile(path, regional.read); },
       regional.format,
       cw::app::ExportSaveRunner(clock, regional),
+      [&regional](const std::string& path) { return cw::sheet::OpenWorkbookStreamFile(path, regional.read); },
   });
   dialogs.SetOwner(&form);
   form.Form_Load();
