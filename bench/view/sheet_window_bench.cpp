@@ -4,6 +4,7 @@
 //        sheet_window_bench WORKBOOK         (reads the file too, and times that apart)
 //        sheet_window_bench --open WORKBOOK  (opening a chosen file, both ways; see below)
 //        sheet_window_bench --make WORKBOOK ROWS   (writes the contacts workbook to open)
+//        sheet_window_bench --shot PNG WORKBOOK    (the screen a second into reading it, under Xvfb)
 // Runs under any Qt platform, e.g. QT_QPA_PLATFORM=offscreen or xvfb-run.
 //
 // --open times what the user waits for after choosing a file, read on the window thread
@@ -13,6 +14,8 @@
 // thread's event loop meanwhile (a timer that asks to tick every millisecond).
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPixmap>
+#include <QScreen>
 #include <QTableView>
 #include <QTextStream>
 #include <QTimer>
@@ -130,6 +133,22 @@ Opened OpenOnWorkerThread(const std::string& path) {
   return opened;
 }
 
+// The whole screen, as `import -window root` takes it, a second after the first rows showed.
+int Shot(const QString& png, const std::string& path) {
+  cw::sheet::WorkbookReading reading({path, [path] { return cw::sheet::ReadWorkbookFile(path); },
+                                      [path] { return cw::sheet::OpenWorkbookStreamFile(path); }},
+                                     {});
+  cw::sheet::SheetWindow window(reading, {});
+  window.show();
+  while (reading.Reading() && !reading.First()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < 1000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  const bool saved = QGuiApplication::primaryScreen()->grabWindow(0).save(png);
+  std::printf("%s: %s while reading\n", qPrintable(png), reading.Reading() ? "taken" : "NOT taken");
+  return saved ? 0 : 1;
+}
+
 int OpenBench(const std::string& path) {
   const Opened before = OpenOnWindowThread(path);
   const Opened after = OpenOnWorkerThread(path);
@@ -153,6 +172,7 @@ int main(int argc, char** argv) {
   }
   QApplication app(argc, argv);
   if (argc == 3 && std::string(argv[1]) == "--open") return OpenBench(argv[2]);
+  if (argc == 4 && std::string(argv[1]) == "--shot") return Shot(QString::fromLocal8Bit(argv[2]), argv[3]);
   std::uint32_t rows = 100000, columns = 10;
   if (argc == 3) {
     rows = static_cast<std::uint32_t>(std::strtoul(argv[1], nullptr, 10));

@@ -1,7 +1,5 @@
 #include "sheet/view/workbook_reading.h"
 
-#include <unistd.h>
-
 #include <QMetaObject>
 #include <algorithm>
 #include <condition_variable>
@@ -37,11 +35,13 @@ Workers& RunningWorkers() {
   return *workers;
 }
 
-// The bytes a thread has read from files so far (the kernel's count of read calls); nothing
+// The bytes the program has read from files so far (the kernel's count of read calls); nothing
 // where the system does not say. The readers take a file through read calls as they parse
-// it, so this tells how far into the file the reading is without asking the readers.
-std::optional<std::uint64_t> BytesReadByThread(long thread_id) {
-  std::ifstream io("/proc/self/task/" + std::to_string(thread_id) + "/io");
+// it (an .xlsx part on a thread that inflates ahead), and nothing else of the program reads
+// much while the sheet window is up, so this tells how far into the file the reading is
+// without asking the readers.
+std::optional<std::uint64_t> BytesRead() {
+  std::ifstream io("/proc/self/io");
   std::string key;
   std::uint64_t value = 0;
   while (io >> key >> value) {
@@ -56,7 +56,6 @@ struct WorkbookReading::Shared {
   std::mutex mutex;
   WorkbookReading* receiver = nullptr;  // nullptr once the reading is cancelled or gone
   std::atomic<bool> cancelled{false};
-  std::atomic<long> thread_id{0};
   std::atomic<bool> whole{false};  // the whole workbook is being read
   std::atomic<std::uint64_t> read_before_whole{0};
 
@@ -132,7 +131,7 @@ std::optional<double> WorkbookReading::Progress() const {
   if (state_ == State::kRead) return 1.0;
   if (!shared_ || file_size_ == 0) return std::nullopt;
   if (!shared_->whole) return 0.0;
-  const std::optional<std::uint64_t> now = BytesReadByThread(shared_->thread_id);
+  const std::optional<std::uint64_t> now = BytesRead();
   if (!now) return std::nullopt;
   const std::uint64_t done = *now - std::min(*now, shared_->read_before_whole.load());
   // The file is read before its last parts are parsed: the reading is not done at 100 %.
@@ -155,7 +154,6 @@ void WorkbookReading::TakeEnd(std::unique_ptr<Workbook> book, std::exception_ptr
 }
 
 void WorkbookReading::Work(std::shared_ptr<Shared> shared, WorkbookSource source, FormatLocale locale) {
-  shared->thread_id = static_cast<long>(gettid());
   if (source.stream) {
     try {
       std::unique_ptr<WorkbookStream> stream = source.stream();
@@ -186,7 +184,7 @@ void WorkbookReading::Work(std::shared_ptr<Shared> shared, WorkbookSource source
     }
   }
   if (!shared->cancelled) {
-    shared->read_before_whole = BytesReadByThread(shared->thread_id).value_or(0);
+    shared->read_before_whole = BytesRead().value_or(0);
     shared->whole = true;
     std::shared_ptr<Workbook> book;
     std::exception_ptr failure;
