@@ -209,7 +209,9 @@ void SheetWindow::ShowProgress() {
   QString text = QStringLiteral("Reading the workbook...");
   if (accept_when_read_) {
     text += QStringLiteral(" The block is taken as soon as it is read.");
-  } else if (const FirstRows* first = reading_->First(); first && !first->texts.empty()) {
+  } else if (const FirstRows* first = reading_->First(); first && model_->SheetIndex() != first->sheet) {
+    text += QStringLiteral(" This sheet shows once it is read.");
+  } else if (first && !first->texts.empty()) {
     text += QStringLiteral(" Rows 1 to %1 can be marked now.").arg(first->texts.size());
   }
   status_->setText(text);
@@ -297,6 +299,7 @@ void SheetWindow::ShowSheet(std::size_t index) {
   block_.reset();
   ShowBlock();
   SizeColumnsToSample();
+  ShowProgress();
 }
 
 CellBlock SheetWindow::ClipToUsedRange(CellBlock block) const {

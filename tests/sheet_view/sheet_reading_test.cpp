@@ -1,13 +1,17 @@
 // The sheet window over a workbook still being read: it opens with the first rows, says how
 // far reading has come, lets the user mark what is shown, waits with OK for the rest, stops
 // on Cancel, and closes on a file that cannot be read, keeping the reader's reason.
+#include <xlsxwriter.h>
+
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <atomic>
 #include <future>
@@ -77,6 +81,7 @@ class SheetReadingTest : public QObject {
  private slots:
   void OpensWithTheFirstRowsAndOkWaitsForTheRest();
   void WholeColumnMarkedWhileReadingStopsAtTheUsedRange();
+  void AnotherSheetShowsOnceRead();
   void CancelStopsTheReading();
   void UnreadableFileClosesTheWindowWithTheReadersReason_data();
   void UnreadableFileClosesTheWindowWithTheReadersReason();
@@ -136,6 +141,49 @@ void SheetReadingTest::WholeColumnMarkedWhileReadingStopsAtTheUsedRange() {
   QCOMPARE(window.AddressBox()->text(), QStringLiteral("$B$1:$B$3"));
   QVERIFY(window.isVisible());
   QVERIFY(Ok(window)->isEnabled());
+}
+
+// A workbook file of two sheets, the second active, as a spreadsheet program writes it; its
+// whole read waits for the test.
+void SheetReadingTest::AnotherSheetShowsOnceRead() {
+  QTemporaryDir dir;
+  const std::string path = dir.filePath(QStringLiteral("book.xlsx")).toStdString();
+  lxw_workbook* book = workbook_new(path.c_str());
+  lxw_worksheet* notes = workbook_add_worksheet(book, "Notes");
+  lxw_worksheet* contacts = workbook_add_worksheet(book, "Contacts");
+  worksheet_write_string(notes, 3, 1, "a note", nullptr);
+  worksheet_write_string(contacts, 0, 0, "Ann", nullptr);
+  worksheet_write_number(contacts, 1, 0, 42, nullptr);
+  worksheet_activate(contacts);
+  QCOMPARE(workbook_close(book), LXW_NO_ERROR);
+
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  WorkbookReading reading({path,
+                           [path, released] {
+                             released.wait();
+                             return cw::sheet::ReadWorkbookFile(path);
+                           },
+                           [path] { return cw::sheet::OpenWorkbookStreamFile(path); }},
+                          {});
+  SheetWindow window(reading, {});
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  QTRY_VERIFY(reading.First());
+  QCOMPARE(window.Tabs()->count(), 2);
+  QCOMPARE(window.Tabs()->currentIndex(), 1);
+  QCOMPARE(window.Grid()->model()->index(1, 0).data().toString(), QStringLiteral("42"));
+  // The other sheet is not read yet: it holds no cells to mark.
+  window.Tabs()->setCurrentIndex(0);
+  QCOMPARE(window.Grid()->model()->rowCount(), 0);
+  QVERIFY2(window.ReadingStatus()->text().contains(QStringLiteral("This sheet shows once it is read.")),
+           qPrintable(window.ReadingStatus()->text()));
+  release.set_value();
+  QTRY_VERIFY(!window.Reading());
+  QCOMPARE(window.Tabs()->currentIndex(), 0);
+  QCOMPARE(window.Grid()->model()->index(3, 1).data().toString(), QStringLiteral("a note"));
+  SelectCells(window, 3, 1, 3, 1);
+  QCOMPARE(QString::fromStdString(window.Address().value_or("<none>")), QStringLiteral("Notes!$B$4"));
 }
 
 void SheetReadingTest::CancelStopsTheReading() {
