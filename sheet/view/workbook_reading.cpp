@@ -179,7 +179,7 @@ void WorkbookReading::Work(std::shared_ptr<Shared> shared, WorkbookSource source
       if (!model.sheets.empty()) {
         std::unique_ptr<BlockRows> rows =
             stream->Rows(first->sheet, Extent{0, 0, FirstRows::kRows - 1, FirstRows::kColumns - 1},
-                         std::vector<bool>(FirstRows::kColumns, true), locale);
+                         std::vector<bool>(FirstRows::kColumns, true), std::move(locale));
         std::vector<std::string> texts;
         std::size_t last_filled = 0;
         while (!shared->cancelled && rows->NextRow(texts)) {
