@@ -32,6 +32,7 @@
 #include "run/statements.h"
 #include "sheet/address.h"
 #include "sheet/view/qt_text.h"
+#include "sheet/view/workbook_reading.h"
 
 namespace cw::app {
 namespace {
@@ -517,9 +518,19 @@ void Form1::PushButton2_Click() {
 
 void Form1::PickCellBlock(const QString& path) {
   SetPointer(run::PointerSetting::kBusy);
-  std::optional<sheet::Workbook> workbook;
+  // OpenWorkbook: read on a worker thread, while the sheet window shows what is read.
+  sheet::WorkbookSource source{ToUtf8(path), {}, {}};
+  source.load = [open = env_.open_workbook, file = source.path] { return open(file); };
+  if (env_.open_stream) source.stream = [open = env_.open_stream, file = source.path] { return open(file); };
+  sheet::WorkbookReading reading(std::move(source), env_.format);
+  std::optional<std::string> address;
   try {
-    workbook = env_.open_workbook(ToUtf8(path));  // OpenWorkbook
+    address = env_.dialogs.PickBlock(reading, env_.format);
+  } catch (const std::exception&) {
+    address.reset();  // a pick that fails is a cancelled pick
+  }
+  try {
+    reading.RethrowFailure();
   } catch (const std::exception& e) {
     // A workbook that cannot be read says why, and leaves no block and no stale column list.
     Text2->clear();
@@ -531,15 +542,13 @@ void Form1::PickCellBlock(const QString& path) {
     return;
   }
   try {
-    SetPointer(run::PointerSetting::kBusy);
-    const std::optional<std::string> address = env_.dialogs.PickBlock(*workbook, env_.format);
     const std::optional<sheet::CellBlock> block = address ? sheet::ParseAddress(*address) : std::nullopt;
-    if (block) {
+    if (block && reading.Book()) {
       Text2->setText(ToQString(*address));
       // A new block replaces the lines of the previous one, so the list always matches Text2.
       columns_.Clear();
       columns_.FillColumnList(static_cast<int>(block->last_column - block->first_column + 1));
-      ProposeFromHeadings(std::move(*workbook), path, *address);
+      ProposeFromHeadings(reading.TakeBook(), path, *address);
       list_model_->Reload();
       if (!columns_.Empty()) ListView1->setCurrentIndex(list_model_->index(0, 0));
     }

@@ -22,6 +22,7 @@
 #include "mapping/column_list.h"
 #include "run/environment.h"
 #include "run/export_run.h"
+#include "sheet/block_rows.h"
 #include "sheet/number_format.h"
 #include "sheet/workbook.h"
 
@@ -44,7 +45,11 @@ inline constexpr const char* kOpenDialogFilter =
     "Spreadsheets (*.xls* *.ods *.fods *.csv *.tsv *.txt);;Excel Files(*.xls*)";
 
 // Reads a workbook for the block pick; throws with a clear description when it cannot.
+// Called on a worker thread.
 using WorkbookOpener = std::function<sheet::Workbook(const std::string& path)>;
+// Opens a workbook for streaming its rows, so that the sheet window shows the first rows
+// before the whole is read. Called on a worker thread.
+using WorkbookStreamOpener = std::function<std::unique_ptr<sheet::WorkbookStream>(const std::string& path)>;
 
 // What the window needs of the world outside it.
 struct Form1Environment {
@@ -55,7 +60,8 @@ struct Form1Environment {
   EngineFactory make_engine;   // CheckExcelInstalled
   WorkbookOpener open_workbook;
   sheet::FormatLocale format;
-  SaveRunner save;  // runs on a worker thread (BackgroundExport)
+  SaveRunner save;                        // runs on a worker thread (BackgroundExport)
+  WorkbookStreamOpener open_stream = {};  // none: the window waits for the whole workbook
 };
 
 class Form1 : public QWidget, public run::PointerControl {

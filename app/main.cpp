@@ -64,9 +64,11 @@ int main(int argc, char** argv) {
       cw::app::ApplicationFolder(),
       cw::app::GetDesktopFolder(),
       [&regional] { return cw::run::MakeSheetEngine(regional.format, regional.read); },
-      [&regional](const std::string& path) { return cw::sheet::ReadWorkbookFile(path, regional.read); },
+      // Both run on the sheet window's worker thread, which may outlive this function's locals.
+      [read = regional.read](const std::string& path) { return cw::sheet::ReadWorkbookFile(path, read); },
       regional.format,
       cw::app::ExportSaveRunner(clock, regional),
+      [read = regional.read](const std::string& path) { return cw::sheet::OpenWorkbookStreamFile(path, read); },
   });
   dialogs.SetOwner(&form);
   form.Form_Load();

@@ -9,6 +9,7 @@
 #include "app/input_blocker.h"
 #include "sheet/view/qt_text.h"
 #include "sheet/view/sheet_window.h"
+#include "sheet/view/workbook_reading.h"
 
 namespace cw::app {
 
@@ -61,8 +62,8 @@ QString QtDialogs::BrowseFolder(const QString& title) {
   return QFileDialog::getExistingDirectory(owner_, title, QDir::homePath(), QFileDialog::ShowDirsOnly);
 }
 
-std::optional<std::string> QtDialogs::PickBlock(const sheet::Workbook& workbook, sheet::FormatLocale locale) {
-  sheet::SheetWindow window(workbook, locale, owner_);
+std::optional<std::string> QtDialogs::PickBlock(sheet::WorkbookReading& reading, sheet::FormatLocale locale) {
+  sheet::SheetWindow window(reading, locale, owner_);
   // Not modal to the application: a modal window would make the main window ignore its close
   // button, and closing the main window ends the program even while a block is being marked
   // (Form1::closeEvent ends this loop). The main window takes no input meanwhile.

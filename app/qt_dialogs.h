@@ -17,7 +17,7 @@ class QtDialogs : public commands::Dialogs {
                           run::MessageButtons buttons) override;
   QString OpenFile(const QString& title, const QString& filter) override;
   QString BrowseFolder(const QString& title) override;
-  std::optional<std::string> PickBlock(const sheet::Workbook& workbook, sheet::FormatLocale locale) override;
+  std::optional<std::string> PickBlock(sheet::WorkbookReading& reading, sheet::FormatLocale locale) override;
 
  private:
   QPointer<QWidget> owner_;

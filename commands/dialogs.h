@@ -13,6 +13,10 @@
 #include "sheet/number_format.h"
 #include "sheet/workbook.h"
 
+namespace cw::sheet {
+class WorkbookReading;
+}
+
 namespace cw::commands {
 
 inline constexpr std::string_view kApplicationErrorTitle = "Application Error";
@@ -23,8 +27,9 @@ class Dialogs : public run::MessageSink, public run::FailureReporter {
   virtual QString OpenFile(const QString& title, const QString& filter) = 0;
   // The folder browser (folders only, nothing preselected): the chosen folder's path, "" on cancel.
   virtual QString BrowseFolder(const QString& title) = 0;
-  // The sheet window: the marked block's address, nothing when the user cancels.
-  virtual std::optional<std::string> PickBlock(const sheet::Workbook& workbook, sheet::FormatLocale locale) = 0;
+  // The sheet window over a workbook being read (or read): the marked block's address,
+  // nothing when the user cancels or the reading fails (the reading then holds why).
+  virtual std::optional<std::string> PickBlock(sheet::WorkbookReading& reading, sheet::FormatLocale locale) = 0;
 
   // The report of a command's failure: the report text in a box titled "Application Error"
   // with the exclamation icon and OK only.

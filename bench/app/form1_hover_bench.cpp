@@ -20,7 +20,7 @@ class SilentDialogs : public cw::commands::Dialogs {
   }
   QString OpenFile(const QString&, const QString&) override { return {}; }
   QString BrowseFolder(const QString&) override { return {}; }
-  std::optional<std::string> PickBlock(const cw::sheet::Workbook&, cw::sheet::FormatLocale) override { return {}; }
+  std::optional<std::string> PickBlock(cw::sheet::WorkbookReading&, cw::sheet::FormatLocale) override { return {}; }
 };
 
 class MemoryStore : public cw::commands::SettingsStore {

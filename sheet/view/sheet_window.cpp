@@ -8,18 +8,21 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTabBar>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "sheet/block.h"
 #include "sheet/view/qt_text.h"
 #include "sheet/view/sheet_table_model.h"
+#include "sheet/view/workbook_reading.h"
 
 namespace cw::sheet {
 namespace {
@@ -32,13 +35,46 @@ constexpr int kMaxColumnWidth = 320;
 // The window's first size, as a share of the screen's free area when that is smaller.
 constexpr QSize kPreferredSize(900, 620);
 constexpr double kMaxScreenShare = 0.9;
+// How often the window says again how far reading has come.
+constexpr int kProgressMs = 100;
 
 }  // namespace
 
 SheetWindow::SheetWindow(const Workbook& workbook, const FormatLocale& locale, QWidget* parent)
-    : QDialog(parent), workbook_(workbook) {
+    : QDialog(parent), workbook_(&workbook) {
+  Build(locale);
+}
+
+SheetWindow::SheetWindow(WorkbookReading& reading, const FormatLocale& locale, QWidget* parent)
+    : QDialog(parent), workbook_(&no_sheets_), reading_(&reading) {
+  if (reading.Book()) {
+    workbook_ = reading.Book();
+  } else if (reading.First()) {
+    workbook_ = &reading.First()->names;
+  }
+  Build(locale);
+  if (reading.First() && !reading.Book()) FirstRowsRead();
+  if (!reading.Reading()) {
+    // Read before the window opened, or failed: the window takes it as it would at the end.
+    if (!reading.Book()) QTimer::singleShot(0, this, [this] { ReadingEnded(); });
+    return;
+  }
+  connect(&reading, &WorkbookReading::FirstRowsRead, this, [this] { FirstRowsRead(); });
+  connect(&reading, &WorkbookReading::Ended, this, [this] { ReadingEnded(); });
+  auto* timer = new QTimer(this);
+  connect(timer, &QTimer::timeout, this, [this] { ShowProgress(); });
+  connect(&reading, &WorkbookReading::Ended, timer, &QTimer::stop);
+  timer->start(kProgressMs);
+  setCursor(Qt::BusyCursor);  // busy, yet every control answers
+  status_->show();
+  progress_->show();
+  ShowProgress();
+}
+
+void SheetWindow::Build(const FormatLocale& locale) {
   setWindowTitle(QStringLiteral("Cardwright"));
   setModal(true);
+  const Workbook& workbook = *workbook_;
   active_sheet_ = workbook.active_sheet < workbook.sheets.size() ? workbook.active_sheet : 0;
 
   prompt_ = new QLabel(QString::fromLatin1(kPrompt), this);
@@ -79,14 +115,25 @@ SheetWindow::SheetWindow(const Workbook& workbook, const FormatLocale& locale, Q
   tabs_->setExpanding(false);
   tabs_->setUsesScrollButtons(true);
   tabs_->setFocusPolicy(Qt::StrongFocus);
-  scrolled_.resize(workbook.sheets.size());
-  for (const Worksheet& sheet : workbook.sheets) tabs_->addTab(ToQString(sheet.Name()));
-  if (!workbook.sheets.empty()) tabs_->setCurrentIndex(static_cast<int>(active_sheet_));
+  FillTabs();
 
   buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   // Enter anywhere in the window, the address box included, presses OK.
   buttons_->button(QDialogButtonBox::Ok)->setDefault(true);
   buttons_->button(QDialogButtonBox::Ok)->setEnabled(false);
+
+  // How far reading has come, beside OK and Cancel; shown only while a workbook is read.
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("reading"));
+  status_->setWordWrap(true);
+  status_->hide();
+  progress_ = new QProgressBar(this);
+  progress_->setObjectName(QStringLiteral("reading_progress"));
+  progress_->setRange(0, 0);
+  progress_->setTextVisible(true);
+  progress_->setMaximumWidth(fontMetrics().horizontalAdvance(QLatin1Char('M')) * 12);
+  progress_->setAccessibleName(QStringLiteral("Reading the workbook"));
+  progress_->hide();
 
   auto* top = new QHBoxLayout;
   top->addWidget(address_label);
@@ -97,7 +144,11 @@ SheetWindow::SheetWindow(const Workbook& workbook, const FormatLocale& locale, Q
   layout->addWidget(address_error_);
   layout->addWidget(grid_, 1);
   layout->addWidget(tabs_);
-  layout->addWidget(buttons_);
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(status_, 1);
+  bottom->addWidget(progress_);
+  bottom->addWidget(buttons_);
+  layout->addLayout(bottom);
 
   connect(buttons_, &QDialogButtonBox::accepted, this, &SheetWindow::accept);
   connect(buttons_, &QDialogButtonBox::rejected, this, &SheetWindow::reject);
@@ -124,6 +175,94 @@ SheetWindow::SheetWindow(const Workbook& workbook, const FormatLocale& locale, Q
   grid_->setFocus();
 }
 
+void SheetWindow::FillTabs() {
+  const QSignalBlocker quiet(tabs_);
+  while (tabs_->count() > 0) tabs_->removeTab(tabs_->count() - 1);
+  scrolled_.assign(workbook_->sheets.size(), QPoint());
+  for (const Worksheet& sheet : workbook_->sheets) tabs_->addTab(ToQString(sheet.Name()));
+  if (!workbook_->sheets.empty()) tabs_->setCurrentIndex(static_cast<int>(active_sheet_));
+}
+
+bool SheetWindow::Reading() const { return reading_ && reading_->Reading(); }
+
+void SheetWindow::FirstRowsRead() {
+  const FirstRows* first = reading_->First();
+  if (!first || reading_->Book()) return;
+  workbook_ = &first->names;
+  active_sheet_ = first->sheet;
+  model_->SetWorkbook(*workbook_, first);
+  model_->SetSheet(active_sheet_);
+  FillTabs();
+  SizeColumnsToSample();
+  ShowProgress();
+}
+
+void SheetWindow::ShowProgress() {
+  if (!Reading()) return;
+  const std::optional<double> share = reading_->Progress();
+  if (share) {
+    progress_->setRange(0, 100);
+    progress_->setValue(static_cast<int>(*share * 100));
+  } else {
+    progress_->setRange(0, 0);  // how far is not known: the bar only moves
+  }
+  QString text = QStringLiteral("Reading the workbook...");
+  if (accept_when_read_) {
+    text += QStringLiteral(" The block is taken as soon as it is read.");
+  } else if (const FirstRows* first = reading_->First(); first && model_->SheetIndex() != first->sheet) {
+    text += QStringLiteral(" This sheet shows once it is read.");
+  } else if (first && !first->texts.empty()) {
+    text += QStringLiteral(" Rows 1 to %1 can be marked now.").arg(first->texts.size());
+  }
+  status_->setText(text);
+}
+
+void SheetWindow::ReadingEnded() {
+  unsetCursor();
+  status_->hide();
+  progress_->hide();
+  const Workbook* book = reading_->Book();
+  if (!book) {
+    // Failed: the window closes as Cancel closes it, and the caller says why.
+    accept_when_read_ = false;
+    QDialog::reject();
+    return;
+  }
+  const QPoint scrolled(grid_->horizontalScrollBar()->value(), grid_->verticalScrollBar()->value());
+  const bool same_sheets = book->sheets.size() == workbook_->sheets.size();
+  workbook_ = book;
+  selecting_ = true;
+  model_->SetWorkbook(*book);
+  if (!same_sheets) {
+    active_sheet_ = book->active_sheet < book->sheets.size() ? book->active_sheet : 0;
+    model_->SetSheet(active_sheet_);
+    FillTabs();
+    block_.reset();
+  } else {
+    grid_->doItemsLayout();
+    grid_->horizontalScrollBar()->setValue(scrolled.x());
+    grid_->verticalScrollBar()->setValue(scrolled.y());
+  }
+  selecting_ = false;
+  SizeColumnsToSample();
+  if (block_) {
+    // A whole row or column marked while reading now stops at the used range.
+    block_ = ClipToUsedRange(*block_);
+    SelectInGrid(*block_, false);
+  }
+  ShowBlock();
+  if (accept_when_read_) {
+    accept_when_read_ = false;
+    accept();
+  }
+}
+
+void SheetWindow::reject() {
+  accept_when_read_ = false;
+  if (reading_) reading_->Cancel();  // nothing happens once it has ended
+  QDialog::reject();
+}
+
 void SheetWindow::FitToScreen() {
   // The screen the window opens on: its parent's, else the primary one. At 192 dpi a fixed
   // size would push OK, Cancel and the tabs off a small screen.
@@ -142,11 +281,11 @@ SheetWindow::~SheetWindow() = default;
 
 std::optional<std::string> SheetWindow::Address() const {
   if (!block_) return std::nullopt;
-  return BlockAddress(workbook_, model_->SheetIndex(), *block_);
+  return BlockAddress(*workbook_, model_->SheetIndex(), *block_);
 }
 
 void SheetWindow::ShowSheet(std::size_t index) {
-  if (index >= workbook_.sheets.size()) return;
+  if (index >= workbook_->sheets.size()) return;
   selecting_ = true;
   if (model_->SheetIndex() < scrolled_.size()) {
     scrolled_[model_->SheetIndex()] = {grid_->horizontalScrollBar()->value(), grid_->verticalScrollBar()->value()};
@@ -160,9 +299,25 @@ void SheetWindow::ShowSheet(std::size_t index) {
   block_.reset();
   ShowBlock();
   SizeColumnsToSample();
+  ShowProgress();
 }
 
 CellBlock SheetWindow::ClipToUsedRange(CellBlock block) const {
+  if (model_->Partial()) {
+    // The used range is known once the sheet is read: until then a whole row or column
+    // reaches the sheet's edge, and is cut when reading is done.
+    if (block.whole_columns) {
+      block.first_row = 1;
+      block.last_row = kMaxRows;
+    }
+    if (block.whole_rows) {
+      block.first_column = 1;
+      block.last_column = kMaxColumns;
+    }
+    block.whole_columns = block.whole_rows = false;
+    block.sheet.reset();
+    return block;
+  }
   const Worksheet* sheet = model_->Sheet();
   block = sheet::ClipToUsedRange(std::move(block), sheet ? sheet->UsedRange() : std::nullopt);
   block.sheet.reset();
@@ -203,10 +358,12 @@ void SheetWindow::FollowSelection() {
 
 void SheetWindow::SelectInGrid(const CellBlock& block, bool scroll) {
   selecting_ = true;
+  // While reading, a whole row or column reaches past the rows shown: the grid marks those.
+  const auto last_row = std::min(static_cast<int>(block.last_row), model_->rowCount());
+  const auto last_column = std::min(static_cast<int>(block.last_column), model_->columnCount());
   const QModelIndex top_left =
       model_->index(static_cast<int>(block.first_row) - 1, static_cast<int>(block.first_column) - 1);
-  const QModelIndex bottom_right =
-      model_->index(static_cast<int>(block.last_row) - 1, static_cast<int>(block.last_column) - 1);
+  const QModelIndex bottom_right = model_->index(last_row - 1, last_column - 1);
   grid_->selectionModel()->select(QItemSelection(top_left, bottom_right), QItemSelectionModel::ClearAndSelect);
   if (scroll) {
     grid_->selectionModel()->setCurrentIndex(top_left, QItemSelectionModel::NoUpdate);
@@ -224,14 +381,15 @@ void SheetWindow::ShowBlock() {
 
 void SheetWindow::UpdateOk() {
   // A typed address is confirmed by OK (or Enter) without marking cells first.
-  buttons_->button(QDialogButtonBox::Ok)->setEnabled(block_.has_value() || !address_box_->text().trimmed().isEmpty());
+  buttons_->button(QDialogButtonBox::Ok)
+      ->setEnabled(!accept_when_read_ && (block_.has_value() || !address_box_->text().trimmed().isEmpty()));
 }
 
 bool SheetWindow::ApplyAddress(const QString& text) {
   const QString typed = text.trimmed();
   std::optional<CellBlock> parsed = ParseAddress(ToUtf8(typed));
   std::optional<std::size_t> sheet_index = model_->SheetIndex();
-  if (parsed && parsed->sheet) sheet_index = workbook_.FindSheet(*parsed->sheet);
+  if (parsed && parsed->sheet) sheet_index = workbook_->FindSheet(*parsed->sheet);
   if (!parsed) {
     SetAddressValid(false, typed.isEmpty() ? QStringLiteral("Type a block of cells, such as A1:C10.")
                                            : QStringLiteral("\"%1\" is not a block of cells. Write it like A1:C10, "
@@ -239,7 +397,7 @@ bool SheetWindow::ApplyAddress(const QString& text) {
                                                  .arg(typed));
     return false;
   }
-  if (!sheet_index || *sheet_index >= workbook_.sheets.size()) {
+  if (!sheet_index || *sheet_index >= workbook_->sheets.size()) {
     SetAddressValid(
         false, parsed->sheet ? QStringLiteral("This workbook has no sheet named \"%1\".").arg(ToQString(*parsed->sheet))
                              : QStringLiteral("This workbook has no sheets."));
@@ -266,6 +424,13 @@ void SheetWindow::accept() {
     return;
   }
   if (!block_) return;
+  if (Reading()) {
+    // The block is placed on the sheet as read: OK waits for the rest, Cancel still works.
+    accept_when_read_ = true;
+    buttons_->button(QDialogButtonBox::Ok)->setEnabled(false);
+    ShowProgress();
+    return;
+  }
   QDialog::accept();
 }
 

@@ -4,6 +4,12 @@
 // One rectangular block only. A whole row or column (header click, or "A:C" typed) is clipped
 // to the sheet's used range, so a column pick never stands for a million empty rows. As in
 // spreadsheet programs, Ctrl+PgUp and Ctrl+PgDn switch sheets, and Tab reaches the tabs.
+// A window over a workbook still being read (WorkbookReading) opens at once: it shows the
+// first rows of the active sheet as soon as they are read, says under the grid how far
+// reading has come, and takes the whole workbook when it is there, keeping the marked block
+// and the place scrolled to. Cells can be marked once they are shown; OK pressed meanwhile
+// takes the block when reading is done. Cancel also stops the reading; a reading that fails
+// closes the window as Cancel does, and the caller reports why.
 #pragma once
 
 #include <QDialog>
@@ -20,12 +26,14 @@
 class QDialogButtonBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QTabBar;
 class QTableView;
 
 namespace cw::sheet {
 
 class SheetTableModel;
+class WorkbookReading;
 
 class SheetWindow : public QDialog {
   Q_OBJECT
@@ -34,7 +42,12 @@ class SheetWindow : public QDialog {
   static constexpr const char* kPrompt = "Highlight a block of cells with mouse";
 
   SheetWindow(const Workbook& workbook, const FormatLocale& locale, QWidget* parent = nullptr);
+  // A window over a workbook being read; `reading` outlives the window.
+  SheetWindow(WorkbookReading& reading, const FormatLocale& locale, QWidget* parent = nullptr);
   ~SheetWindow() override;
+
+  // The workbook is still being read: the grid holds only the rows read so far.
+  bool Reading() const;
 
   // The marked block in the absolute form the block pick reports: "$A$1:$C$10", with the
   // sheet name in front only when the block is not on the sheet active at open. Nothing when
@@ -53,10 +66,19 @@ class SheetWindow : public QDialog {
   QTabBar* Tabs() const { return tabs_; }
   QLineEdit* AddressBox() const { return address_box_; }
   QDialogButtonBox* Buttons() const { return buttons_; }
+  // What the window says about the reading ("Reading the workbook: ..."); hidden once read.
+  QLabel* ReadingStatus() const { return status_; }
+  QProgressBar* ReadingProgress() const { return progress_; }
 
   void accept() override;
+  void reject() override;
 
  private:
+  void Build(const FormatLocale& locale);
+  void FillTabs();
+  void FirstRowsRead();
+  void ReadingEnded();
+  void ShowProgress();
   void FollowSelection();
   void ShowBlock();
   void SelectInGrid(const CellBlock& block, bool scroll);
@@ -66,7 +88,10 @@ class SheetWindow : public QDialog {
   void SizeColumnsToSample();
   CellBlock ClipToUsedRange(CellBlock block) const;
 
-  const Workbook& workbook_;
+  const Workbook* workbook_;
+  WorkbookReading* reading_ = nullptr;
+  Workbook no_sheets_;  // shown until the sheet names are read
+  bool accept_when_read_ = false;
   std::size_t active_sheet_ = 0;
   SheetTableModel* model_ = nullptr;
   QLabel* prompt_ = nullptr;
@@ -75,6 +100,8 @@ class SheetWindow : public QDialog {
   QTableView* grid_ = nullptr;
   QTabBar* tabs_ = nullptr;
   QDialogButtonBox* buttons_ = nullptr;
+  QLabel* status_ = nullptr;
+  QProgressBar* progress_ = nullptr;
   std::optional<CellBlock> block_;
   bool selecting_ = false;  // the window itself is changing the selection
   // Per sheet, where the user left the grid scrolled: each sheet shows from there, or from

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QThread>
 #include <deque>
 #include <functional>
@@ -11,6 +12,7 @@
 
 #include "commands/dialogs.h"
 #include "sheet/view/sheet_window.h"
+#include "sheet/view/workbook_reading.h"
 
 namespace cw::test {
 
@@ -31,7 +33,7 @@ class FakeDialogs : public commands::Dialogs {
   std::vector<QString> folder_requests;
   QString folder_answer;
   std::string folder_failure;  // when set, the folder browser fails with this description
-  int picks = 0;
+  int picks = 0;               // sheet windows in which a block could be marked (the workbook was read)
   // Works the real sheet window as a user would; returns whether to press OK. Unset: Cancel.
   std::function<bool(sheet::SheetWindow&)> pick;
 
@@ -54,9 +56,14 @@ class FakeDialogs : public commands::Dialogs {
     if (!folder_failure.empty()) throw std::runtime_error(folder_failure);
     return folder_answer;
   }
-  std::optional<std::string> PickBlock(const sheet::Workbook& workbook, sheet::FormatLocale locale) override {
+  // The real sheet window; the script works it once the workbook is read, as a user would
+  // work a small one.
+  std::optional<std::string> PickBlock(sheet::WorkbookReading& reading, sheet::FormatLocale locale) override {
+    sheet::SheetWindow window(reading, locale);
+    // Events only: an event loop would end at once after a test closed a main window.
+    while (reading.Reading()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (!reading.Book()) return std::nullopt;
     ++picks;
-    sheet::SheetWindow window(workbook, locale);
     if (!pick || !pick(window)) return std::nullopt;
     return window.Address();
   }

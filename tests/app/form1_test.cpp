@@ -1127,7 +1127,6 @@ void Form1Test::QtMessageBoxesShowTheRequestedBox() {
 
 void Form1Test::QtSheetWindowReturnsTheMarkedBlock() {
   app::QtDialogs dialogs;
-  const sheet::Workbook book = MakeBook();
   for (bool confirm : {true, false}) {
     WhenModalShown([confirm](QWidget* modal) {
       auto* window = qobject_cast<sheet::SheetWindow*>(modal);
@@ -1138,7 +1137,8 @@ void Form1Test::QtSheetWindowReturnsTheMarkedBlock() {
       else
         window->reject();
     });
-    const std::optional<std::string> address = dialogs.PickBlock(book, {});
+    sheet::WorkbookReading reading(MakeBook());
+    const std::optional<std::string> address = dialogs.PickBlock(reading, {});
     if (confirm) {
       QCOMPARE(QString::fromStdString(address.value_or("<none>")), QStringLiteral("'Back Sheet'!$A$2:$C$4"));
     } else {
@@ -1205,7 +1205,8 @@ void Form1Test::ClosingTheMainWindowDuringAPickEndsIt() {
     clicks_blocked = h.dialogs.boxes.empty();
     form.close();
   });
-  const std::optional<std::string> address = dialogs.PickBlock(MakeBook(), {});
+  sheet::WorkbookReading reading(MakeBook());
+  const std::optional<std::string> address = dialogs.PickBlock(reading, {});
   QVERIFY(!address);
   QVERIFY(closed);
   QVERIFY(clicks_blocked);
