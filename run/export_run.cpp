@@ -163,7 +163,7 @@ std::optional<std::pair<std::string, std::string>> OutputFolderProblem(const std
 }  // namespace
 
 std::optional<std::string> ExportChoiceProblem(ExportEncoding encoding, vcard::VCardVersion version) {
-  if (encoding == ExportEncoding::Ansi && version != vcard::VCardVersion::k21) {
+  if (encoding == ExportEncoding::Ansi && !vcard::RowOf(version).ansi_allowed) {
     return "vCard " + std::string(vcard::VersionText(version)) +
            " files are always written in UTF-8, which keeps every character: press \"Save As VCF (UTF8 "
            "Format)\". The ANSI file is vCard 2.1 only, for Outlook and other Windows address books.";
@@ -480,7 +480,7 @@ class Run {
     std::size_t lost = 0;
     options.lost_characters = &lost;
     std::string uid;
-    if (vcard::RulesFor(inputs_.version).uid) {
+    if (vcard::WritesUid(inputs_.version)) {
       uid = NameBasedUid("cardwright:" + WorkbookBaseName(inputs_.workbook_path) + ":" + std::to_string(sheet_index_) +
                          ":" + std::to_string(first_row_ + r));
       options.uid = uid;

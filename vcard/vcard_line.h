@@ -66,17 +66,14 @@ struct LineRules {
   bool full_name_of_present_parts;  // FN joins only present name parts; 2.1 joins all three
   DateForm dates;
   StampForm revision;
-  bool product_id;  // PRODID after VERSION
-  bool uid;         // a UID stable for the workbook row
   // The per-row UTF-8 file begins with a byte-order mark (Windows address books want it for
   // 2.1; the importers of 3.0 and 4.0 files refuse it).
   bool utf8_byte_order_mark;
   // Every value of a multi-valued kind gets its own line; 2.1 keeps the last column's only, as
   // the original does.
   bool repeats;
-  // The anniversary's property and date form: 2.1 and 3.0 have none of their own, and their
-  // readers take X-ANNIVERSARY with an ISO date (KContacts reads no other form there).
-  std::string_view anniversary;
+  // The anniversary's date form: 2.1 and 3.0 have no anniversary of their own, and their
+  // readers take an ISO date (KContacts reads no other form there).
   DateForm anniversary_dates;
   PhotoForm photos;
   std::string_view photo_link;  // the parameters of a photo given by its address, "" in 4.0

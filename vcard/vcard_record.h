@@ -63,6 +63,9 @@ struct PhotoData {
   std::string bytes;
 };
 
+// True when the version's records carry a UID.
+bool WritesUid(VCardVersion version);
+
 // True when a Photo cell names the image by an http or https address, written as a link and
 // never fetched.
 bool IsPhotoUri(std::string_view text);
