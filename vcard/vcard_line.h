@@ -72,6 +72,9 @@ struct LineRules {
   // Every value of a multi-valued kind gets its own line; 2.1 keeps the last column's only, as
   // the original does.
   bool repeats;
+  // A cell of white space only gives no line and no component, as if empty; 2.1 writes it as
+  // the original does.
+  bool blank_is_absent;
   // The anniversary's date form: 2.1 and 3.0 have no anniversary of their own, and their
   // readers take an ISO date (KContacts reads no other form there).
   DateForm anniversary_dates;
@@ -99,6 +102,10 @@ class LineWriter {
   // Appends a text that 2.1 writes as it is (e-mail addresses and web sites); escaped as any
   // text in the later versions.
   void AppendVerbatim(std::string& value, std::string_view text) const;
+  // Appends an address (a web site): 2.1 writes it as AppendVerbatim does; the later versions
+  // as a URI value, which has no text escaping, so "," and ";" stay as they are, and the bytes
+  // a URI may not hold (beyond ASCII, controls, spaces, "\" and the like) are percent-encoded.
+  void AppendUri(std::string& value, std::string_view text) const;
   void AppendDate(std::string& value, const Date& date) const { AppendDate(value, date, rules_.dates); }
   void AppendDate(std::string& value, const Date& date, DateForm form) const;
   // The time a record was built, in the version's form: local, or converted to UTC.

@@ -45,12 +45,16 @@ constexpr std::string_view kVoice[] = {"voice"};
 constexpr std::string_view kEmailHome[] = {"internet", "HOME"};
 constexpr std::string_view kEmailWork[] = {"internet", "WORK"};
 constexpr std::string_view kEmailOther[] = {"internet"};
+// KContacts takes a web site's type only as HOME or WORK, too.
+constexpr std::string_view kUpperHome[] = {"HOME"};
+constexpr std::string_view kUpperWork[] = {"WORK"};
 
 // How a property's value is made from its cells.
 enum class ValueForm {
   kFixed,       // a text of the program's own: "VCARD", the version, the product, the UID
   kText,        // one cell's text, cleaned (2.1) or escaped
   kVerbatim,    // one cell's text that 2.1 writes uncleaned (an e-mail address); escaped later
+  kUri,         // an address: 2.1 writes it uncleaned, the later versions as a URI, never escaped
   kStructured,  // components separated by ";", each a cell's text
   kFullName,    // the name parts joined by spaces, or a stand-in where the row has none
   kList,        // the comma-separated categories of every cell of the kind
@@ -67,6 +71,13 @@ enum class Presence {
   kCategories,  // its cells give at least one category
   kPhoto,       // the row has an image or a photo address
   kUid,         // the caller gave a UID
+};
+
+// The date form of a date line.
+enum class DatesOf {
+  kVersion,      // the version's (BDAY)
+  kAnniversary,  // the version's anniversary form
+  kExtended,     // 1980-03-07 in every version
 };
 
 // What a fixed text is.
@@ -86,8 +97,8 @@ struct Property {
   std::size_t leading_empty = 0;
   bool padded_to_name_components = false;
   bool empty_last_dropped = false;
-  // kDate: the anniversary's date form rather than the version's.
-  bool anniversary_dates = false;
+  // kDate: which date form it takes.
+  DatesOf dates = DatesOf::kVersion;
 };
 
 template <std::size_t N>
@@ -120,7 +131,9 @@ constexpr FieldKind kHomeAddress[] = {FieldKind::kHomeAddress, FieldKind::kHomeC
 template <FieldKind kKind>
 constexpr FieldKind kOne[1] = {kKind};
 
-// The record's lines in their order.
+// The record's lines in their order. (One row a line: clang-format would spread a row over
+// ten.)
+// clang-format off
 constexpr Property kProperties[] = {
     {0, 304, kNone, ValueForm::kFixed, Every("BEGIN"), {}, Presence::kAlways, Fixed::kBegin},
     {0, 306, kNone, ValueForm::kFixed, Every("VERSION"), {}, Presence::kAlways, Fixed::kVersion},
@@ -128,17 +141,7 @@ constexpr Property kProperties[] = {
     {0, 308, kNameParts, ValueForm::kStructured, Every("N"), {}, Presence::kAlways, Fixed::kNone, 0, true},
     {0, 310, kFullNameParts, ValueForm::kFullName, Every("FN"), {}, Presence::kAlways},
     {500, 500, kOne<FieldKind::kNickname>, ValueForm::kText, Every("NICKNAME"), {}, Presence::kAnyCell},
-    {502,
-     502,
-     kOrganization,
-     ValueForm::kStructured,
-     Every("ORG"),
-     {},
-     Presence::kAnyCell,
-     Fixed::kNone,
-     0,
-     false,
-     true},
+    {502, 502, kOrganization, ValueForm::kStructured, Every("ORG"), {}, Presence::kAnyCell, Fixed::kNone, 0, false, true},
     {504, 504, kOne<FieldKind::kJobTitle>, ValueForm::kText, Every("TITLE"), {}, Presence::kAnyCell},
     {312, 312, kOne<FieldKind::kHomeVoice>, ValueForm::kText, Every("TEL"), kHomeVoice, Presence::kAnyCell},
     {314, 314, kOne<FieldKind::kWorkVoice>, ValueForm::kText, Every("TEL"), kWorkVoice, Presence::kAnyCell},
@@ -152,25 +155,20 @@ constexpr Property kProperties[] = {
     {510, 510, kOne<FieldKind::kEmailWork>, ValueForm::kVerbatim, Every("EMAIL"), kEmailWork, Presence::kAnyCell},
     {512, 512, kOne<FieldKind::kEmailOther>, ValueForm::kVerbatim, Every("EMAIL"), kEmailOther, Presence::kAnyCell},
     {326, 326, kOne<FieldKind::kNotes>, ValueForm::kText, Every("NOTE"), {}, Presence::kAnyCell},
-    {330, 330, kOne<FieldKind::kWebsiteHome>, ValueForm::kVerbatim, Every("URL"), kHome, Presence::kAnyCell},
-    {332, 332, kOne<FieldKind::kWebsiteWork>, ValueForm::kVerbatim, Every("URL"), kWork, Presence::kAnyCell},
+    {330, 330, kOne<FieldKind::kWebsiteHome>, ValueForm::kUri, Every("URL"), kUpperHome, Presence::kAnyCell},
+    {332, 332, kOne<FieldKind::kWebsiteWork>, ValueForm::kUri, Every("URL"), kUpperWork, Presence::kAnyCell},
     {334, 336, kWorkAddress, ValueForm::kStructured, Every("ADR"), kWork, Presence::kAnyCell, Fixed::kNone, 2},
     {338, 340, kHomeAddress, ValueForm::kStructured, Every("ADR"), kHome, Presence::kAnyCell, Fixed::kNone, 2},
     {342, 344, kOne<FieldKind::kBirthday>, ValueForm::kDate, Every("BDAY"), {}, Presence::kDate},
-    // 2.1 and 3.0 have no anniversary of their own; their readers take X-ANNIVERSARY with an
-    // ISO date (KContacts reads no other form there).
-    {514,
-     516,
-     kOne<FieldKind::kAnniversary>,
-     ValueForm::kDate,
-     {"X-ANNIVERSARY", "X-ANNIVERSARY", "ANNIVERSARY"},
-     {},
-     Presence::kDate,
-     Fixed::kNone,
-     0,
-     false,
-     false,
-     true},
+    // The anniversary in each form a reader takes, one date read once: 2.1 and 3.0 have no
+    // property of their own, and KContacts reads X-ANNIVERSARY there (with an ISO date);
+    // Android's importer reads ANNIVERSARY in every version and no X- form, so 3.0 has both;
+    // Evolution Data Server reads X-EVOLUTION-ANNIVERSARY only, in every version. That one is
+    // in ISO's extended form everywhere: KContacts reads it too, and a basic 20050620 there
+    // would undo the anniversary it read from the line before.
+    {514, 516, kOne<FieldKind::kAnniversary>, ValueForm::kDate, {"X-ANNIVERSARY", "X-ANNIVERSARY", "ANNIVERSARY"}, {}, Presence::kDate, Fixed::kNone, 0, false, false, DatesOf::kAnniversary},
+    {514, 516, kOne<FieldKind::kAnniversary>, ValueForm::kDate, {"", "ANNIVERSARY", ""}, {}, Presence::kDate, Fixed::kNone, 0, false, false, DatesOf::kAnniversary},
+    {514, 516, kOne<FieldKind::kAnniversary>, ValueForm::kDate, Every("X-EVOLUTION-ANNIVERSARY"), {}, Presence::kDate, Fixed::kNone, 0, false, false, DatesOf::kExtended},
     // One CATEGORIES line holds the categories of every Categories column (in 2.1 of the
     // last): readers that keep one CATEGORIES line per contact (KContacts) lose none.
     {518, 518, kOne<FieldKind::kCategories>, ValueForm::kList, Every("CATEGORIES"), {}, Presence::kCategories},
@@ -179,6 +177,7 @@ constexpr Property kProperties[] = {
     {0, 346, kNone, ValueForm::kFixed, {"", "", "UID"}, {}, Presence::kUid, Fixed::kUid},
     {0, 348, kNone, ValueForm::kFixed, Every("END"), {}, Presence::kAlways, Fixed::kEnd},
 };
+// clang-format on
 
 constexpr FieldKind kMultiValued[] = {FieldKind::kHomeVoice,   FieldKind::kWorkVoice,  FieldKind::kCellular,
                                       FieldKind::kHomeFax,     FieldKind::kWorkFax,    FieldKind::kPager,
@@ -270,7 +269,25 @@ class Builder {
   }
 
  private:
-  bool Present(FieldKind kind) const { return !fields_[kind].empty(); }
+  // A value the version writes: not empty, and where the version says so not blank.
+  bool Holds(std::string_view value) const { return !value.empty() && !(rules_.blank_is_absent && IsBlank(value)); }
+  bool Present(FieldKind kind) const { return Holds(Value(kind)); }
+  // The cell of `kind`. Where the version writes one value of a kind several columns carry
+  // (2.1), an empty last column leaves the last earlier column's value, never nothing.
+  std::string_view Value(FieldKind kind) const {
+    const std::string& last = fields_[kind];
+    if (!last.empty() || rules_.repeats) return last;
+    std::string_view value = last;
+    for (const ContactFields::Earlier& e : fields_.EarlierValues()) {
+      if (e.kind == kind && !e.value.empty()) value = e.value;
+    }
+    return value;
+  }
+  // The cell's text as written: nothing for one the version leaves out.
+  std::string_view Text(FieldKind kind) const {
+    const std::string_view value = Value(kind);
+    return Holds(value) ? value : std::string_view();
+  }
 
   void Write(const Property& p, std::string_view name) {
     // A kind of several values gives a line for each earlier column's value first, in the
@@ -278,18 +295,18 @@ class Builder {
     const bool one_kind = p.kinds.size() == 1;
     if (one_kind && rules_.repeats && p.form != ValueForm::kList && MultiValued(p.kinds[0])) {
       for (const ContactFields::Earlier& e : fields_.EarlierValues()) {
-        if (e.kind == p.kinds[0] && !e.value.empty()) {
+        if (e.kind == p.kinds[0] && Holds(e.value)) {
           lines_.Add(p.statement, [&](std::string& out) { WriteOne(out, p, name, e.value); });
         }
       }
     }
-    if (p.test != 0 && !lines_.Test(p.test, [&] { return Holds(p); })) return;
-    if (p.test == 0 && !Holds(p)) return;
+    if (p.test != 0 && !lines_.Test(p.test, [&] { return Gives(p); })) return;
+    if (p.test == 0 && !Gives(p)) return;
     lines_.Add(p.statement, [&](std::string& out) { Compose(out, p, name); });
   }
 
   // Whether the row gives the property's line.
-  bool Holds(const Property& p) {
+  bool Gives(const Property& p) {
     switch (p.presence) {
       case Presence::kAlways:
         return true;
@@ -303,7 +320,7 @@ class Builder {
         return any;
       }
       case Presence::kPhoto:
-        return options_.photo || IsPhotoUri(fields_[FieldKind::kPhoto]);
+        return options_.photo || IsPhotoUri(Value(FieldKind::kPhoto));
       case Presence::kUid:
         return !options_.uid.empty();
     }
@@ -319,7 +336,7 @@ class Builder {
       std::optional<Date> read;
       if (Present(kind)) {
         const auto& given = birthday ? options_.birthday_date : options_.anniversary_date;
-        read = given ? given : dates_.Recognize(fields_[kind]);
+        read = given ? given : dates_.Recognize(Value(kind));
       }
       date = read;
     }
@@ -333,7 +350,7 @@ class Builder {
         if (e.kind == FieldKind::kCategories) ForEachCategory(e.value, each);
       }
     }
-    ForEachCategory(fields_[FieldKind::kCategories], each);
+    ForEachCategory(Value(FieldKind::kCategories), each);
   }
 
   // The line of one cell's value (a property of one kind).
@@ -341,6 +358,8 @@ class Builder {
     std::string& value = lines_.Scratch();
     if (p.form == ValueForm::kVerbatim) {
       w_.AppendVerbatim(value, text);
+    } else if (p.form == ValueForm::kUri) {
+      w_.AppendUri(value, text);
     } else {
       w_.AppendText(value, text);
     }
@@ -372,7 +391,8 @@ class Builder {
         return;
       case ValueForm::kText:
       case ValueForm::kVerbatim:
-        WriteOne(out, p, name, fields_[p.kinds[0]]);
+      case ValueForm::kUri:
+        WriteOne(out, p, name, Value(p.kinds[0]));
         return;
       case ValueForm::kStructured: {
         std::string& value = lines_.Scratch();
@@ -383,7 +403,7 @@ class Builder {
         for (std::size_t i = 0; i < written; ++i) {
           if (i > 0) value += ';';
           if (i >= p.leading_empty && i - p.leading_empty < p.kinds.size()) {
-            w_.AppendText(value, fields_[p.kinds[i - p.leading_empty]]);
+            w_.AppendText(value, Text(p.kinds[i - p.leading_empty]));
           }
         }
         w_.WriteLine(out, name, p.types, value);
@@ -397,13 +417,13 @@ class Builder {
         for (FieldKind part : p.kinds) {
           if (of_present && !Present(part)) continue;
           if ((any || !of_present) && part != p.kinds[0]) value += ' ';
-          w_.AppendText(value, fields_[part]);
+          w_.AppendText(value, Text(part));
           any = true;
         }
         if (of_present && !any) {
           for (FieldKind stand_in : kFullNameStandIns) {
             if (!Present(stand_in)) continue;
-            w_.AppendText(value, fields_[stand_in]);
+            w_.AppendText(value, Text(stand_in));
             break;
           }
         }
@@ -422,11 +442,10 @@ class Builder {
       case ValueForm::kDate:
         out += name;
         out += ':';
-        if (p.anniversary_dates) {
-          w_.AppendDate(out, RecognizeDate(p.kinds[0]).value(), rules_.anniversary_dates);
-        } else {
-          w_.AppendDate(out, RecognizeDate(p.kinds[0]).value());
-        }
+        w_.AppendDate(out, RecognizeDate(p.kinds[0]).value(),
+                      p.dates == DatesOf::kVersion       ? rules_.dates
+                      : p.dates == DatesOf::kAnniversary ? rules_.anniversary_dates
+                                                         : DateForm::kExtended);
         return;
       case ValueForm::kStamp:
         out += name;
@@ -437,7 +456,7 @@ class Builder {
         if (options_.photo) {
           w_.WritePhoto(out, options_.photo->type, options_.photo->bytes);
         } else {
-          w_.WritePhotoLink(out, fields_[FieldKind::kPhoto]);
+          w_.WritePhotoLink(out, Value(FieldKind::kPhoto));
         }
         return;
     }
@@ -459,6 +478,41 @@ class Builder {
 
 bool MultiValued(FieldKind kind) {
   return std::find(std::begin(kMultiValued), std::end(kMultiValued), kind) != std::end(kMultiValued);
+}
+
+bool IsBlank(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b == ' ' || (b >= '\t' && b <= '\r')) {
+      i += 1;
+      continue;
+    }
+    // U+00A0 no-break space; U+2000 to U+200A, U+202F, U+205F; U+3000 ideographic space.
+    const std::string_view rest = text.substr(i);
+    if (rest.starts_with("\xC2\xA0")) {
+      i += 2;
+    } else if (rest.size() >= 3 && rest[0] == '\xE2' &&
+               ((rest[1] == '\x80' && (static_cast<unsigned char>(rest[2]) <= 0x8A || rest[2] == '\xAF')) ||
+                (rest[1] == '\x81' && rest[2] == '\x9F'))) {
+      i += 3;
+    } else if (rest.starts_with("\xE3\x80\x80")) {
+      i += 3;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool RowIsBlank(const ContactFields& fields) {
+  for (const std::string& value : fields.Values()) {
+    if (!IsBlank(value)) return false;
+  }
+  for (const ContactFields::Earlier& e : fields.EarlierValues()) {
+    if (!IsBlank(e.value)) return false;
+  }
+  return true;
 }
 
 bool WritesUid(VCardVersion version) {

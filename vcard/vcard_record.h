@@ -42,6 +42,8 @@ class ContactFields {
   void AddEarlier(mapping::FieldKind kind, std::string value) { earlier_.push_back({kind, std::move(value)}); }
   // The earlier columns' values, in column order.
   std::span<const Earlier> EarlierValues() const { return earlier_; }
+  // Every kind's value, the earlier columns' aside.
+  std::span<const std::string> Values() const { return values_; }
   void Clear() {
     for (auto& v : values_) v.clear();
     earlier_.clear();
@@ -62,6 +64,13 @@ struct PhotoData {
   std::string_view type;  // "jpeg", "png" or "gif"
   std::string bytes;
 };
+
+// True when `text` is empty or holds only white space (spaces, tabs, line breaks, and the
+// no-break, ideographic and other Unicode spaces).
+bool IsBlank(std::string_view text);
+
+// True when every cell of the row is blank: such a row holds no contact.
+bool RowIsBlank(const ContactFields& fields);
 
 // True when the version's records carry a UID.
 bool WritesUid(VCardVersion version);

@@ -182,12 +182,13 @@ TEST_F(ExportEngineTest, AWorkbookVanishingAfterTheCheckIsReportedAtTheOpen) {
   EXPECT_TRUE(messages_.shown.empty());
 }
 
-// What python's vobject, GNOME's parser or KDE's ("kcontacts") make of `file`: each card's properties, one a line.
+// What python's vobject, GNOME's parser or KDE's ("kcontacts": the added kinds; "kcontacts-all": every
+// kind) make of `file`: each card's properties, one a line.
 std::string ReadBack(const std::string& parser, const std::string& file) {
 #ifdef CW_KCONTACTS_READER
   const std::string command =
-      parser == "kcontacts"
-          ? std::string(CW_KCONTACTS_READER) + " '" + file + "' 2>&1"
+      parser.starts_with("kcontacts")
+          ? std::string(CW_KCONTACTS_READER) + (parser == "kcontacts" ? "" : " --all") + " '" + file + "' 2>&1"
           : "/usr/bin/python3 " CW_SOURCE_DIR "/tests/run/read_back_cards.py " + parser + " '" + file + "' 2>&1";
 #else
   const std::string command =
@@ -238,13 +239,18 @@ TEST_F(ExportEngineTest, AddressBooksReadBackEveryCellOf30And40Files) {
   for (std::size_t c = 0; c < row.size(); ++c) cells.push_back({0, static_cast<int>(c), row[c].second});
   cells.push_back({1, 5, "kim@example.com"});
   WriteWorkbook(book_, cells);
-  const auto expected = [&](vcard::VCardVersion version) {
+  // A web site is a URI, written without text escaping as the RFCs say: vobject reads it as
+  // text and cuts it at the comma, Evolution Data Server at the semicolon.
+  const auto website = [](const std::string& parser) {
+    return parser == "vobject" ? "http://a.example/x;y" : "http://a.example/x|y,z";
+  };
+  const auto expected = [&](vcard::VCardVersion version, const std::string& parser) {
     const bool v3 = version == vcard::VCardVersion::k30;
     return "#card\nN=Lee; Jr.|Ann|Q|Dr.|\nFN=Ann Q Lee; Jr.\nTEL;home,voice=+1 555, ext 2\nTEL;voice,work=2\n"
            "TEL;cell=3\nTEL;fax,home=4\nTEL;fax,work=5\nTEL;pager=6\n" +
            std::string(v3 ? "EMAIL;internet=" : "EMAIL=") + "ann@example.com\nNOTE=\xF0\x9F\x98\x80 " +
-           std::string(200, 'n') +
-           "\xC3\xA9\\nsecond line\nURL;home=http://a.example/x;y,z\nURL;work=https://w.example\n"
+           std::string(200, 'n') + "\xC3\xA9\\nsecond line\nURL;home=" + website(parser) +
+           "\nURL;work=https://w.example\n"
            "ADR;work=||Time: 10:30; room 4|K\xC3\xB6ln|NRW|50667|\xD0\xA0\xD0\xBE\xD1\x81\xD1\x81\xD0\xB8\xD1\x8F\n"
            "ADR;home=||1 Main St\\nApt 2|Back\\\\slash|R|02134|US\nBDAY=" +
            (v3 ? "1980-03-07" : "19800307") + "\n#card\nN=||||\nFN=kim@example.com\n" +
@@ -272,8 +278,23 @@ TEST_F(ExportEngineTest, AddressBooksReadBackEveryCellOf30And40Files) {
         SCOPED_TRACE(parser);
         std::string read;
         for (const auto& f : files) read += ReadBack(parser, out_ + "/" + f);
-        EXPECT_EQ(read, expected(version));
+        EXPECT_EQ(read, expected(version, parser));
       }
+#ifdef CW_KCONTACTS_READER
+      // KContacts reads the web site whole, and keeps the backslash of an escaped ";" in FN (a
+      // fault of its parser: the line is as the RFCs write it, and the others read it).
+      std::string read;
+      for (const auto& f : files) read += ReadBack("kcontacts-all", out_ + "/" + f);
+      EXPECT_EQ(
+          read,
+          "#card\nN=Lee; Jr.|Ann|Q|Dr.|\nFN=Ann Q Lee\\\\; Jr.\nNOTE=\xF0\x9F\x98\x80 " + std::string(200, 'n') +
+              "\xC3\xA9\\nsecond line\nURL;home=http://a.example/x;y,z\nURL;work=https://w.example\n"
+              "ADR;work=||Time: 10:30; room 4|K\xC3\xB6ln|NRW|50667|\xD0\xA0\xD0\xBE\xD1\x81\xD1\x81\xD0\xB8\xD1\x8F\n"
+              "ADR;home=||1 Main St\\nApt 2|Back\\\\slash|R|02134|US\nBDAY=1980-03-07\nORG=|\n"
+              "TEL;home,voice=+1 555, ext 2\nTEL;voice,work=2\nTEL;cell=3\nTEL;fax,home=4\nTEL;fax,work=5\n"
+              "TEL;pager=6\nEMAIL=ann@example.com\n#card\nN=||||\nFN=kim@example.com\nORG=|\n"
+              "EMAIL=kim@example.com\n");
+#endif
       // No byte-order mark, and the 4.0 cards carry their UIDs.
       const std::string bytes = ReadBytes(out_ + "/" + files[0]);
       EXPECT_TRUE(bytes.starts_with("BEGIN:VCARD\r\nVERSION:"));
@@ -399,7 +420,11 @@ TEST_F(ExportEngineTest, AddressBooksReadBackTheWholeContact) {
                           : "EMAIL=a@x.example\nEMAIL=b@x.example\n") +
            "EMAIL;home" + (v3 ? ",internet" : "") + "=h@x.example\nEMAIL;" + internet + "work=w@x.example\n" +
            (v3 ? "EMAIL;internet=o@x.example\n" : "EMAIL=o@x.example\n") +
-           (v3 ? "X-ANNIVERSARY=2005-06-20\n" : "ANNIVERSARY=20050620\n") + "CATEGORIES=Family|Friends\n" +
+           // Each form a reader takes; Evolution's own is the one it shows.
+           (parser == "eds" ? "ANNIVERSARY=2005-06-20\n"
+            : v3            ? "X-ANNIVERSARY=2005-06-20\nANNIVERSARY=2005-06-20\nX-EVOLUTION-ANNIVERSARY=2005-06-20\n"
+                            : "ANNIVERSARY=20050620\nX-EVOLUTION-ANNIVERSARY=2005-06-20\n") +
+           "CATEGORIES=Family|Friends\n" +
            // vobject reads a 4.0 PHOTO as text and cuts its data: address at the comma.
            (!v3 && parser == "vobject" ? "PHOTO=data:image/jpeg;base64\n" : photo);
   };
