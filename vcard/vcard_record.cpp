@@ -273,13 +273,13 @@ class Builder {
   bool Holds(std::string_view value) const { return !value.empty() && !(rules_.blank_is_absent && IsBlank(value)); }
   bool Present(FieldKind kind) const { return Holds(Value(kind)); }
   // The cell of `kind`. Where the version writes one value of a kind several columns carry
-  // (2.1), an empty last column leaves the last earlier column's value, never nothing.
+  // (2.1), a blank last column leaves the last earlier column's value that is not blank.
   std::string_view Value(FieldKind kind) const {
     const std::string& last = fields_[kind];
-    if (!last.empty() || rules_.repeats) return last;
+    if (rules_.repeats || !IsBlank(last)) return last;
     std::string_view value = last;
     for (const ContactFields::Earlier& e : fields_.EarlierValues()) {
-      if (e.kind == kind && !e.value.empty()) value = e.value;
+      if (e.kind == kind && !IsBlank(e.value)) value = e.value;
     }
     return value;
   }
