@@ -383,7 +383,9 @@ void LineWriter::WritePhoto(std::string& out, std::string_view type, std::string
       out += ':';
       break;
     case PhotoForm::kDataUri:
-      out += "PHOTO:data:image/";
+      // VALUE=uri, though 4.0's default: Evolution Data Server takes a PHOTO without it for no
+      // photo at all, and with it keeps the image's address.
+      out += "PHOTO;VALUE=uri:data:image/";
       out += type;
       out += ";base64,";
       break;

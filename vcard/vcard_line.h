@@ -48,7 +48,7 @@ enum class StampForm {
 enum class PhotoForm {
   kBase64,     // 2.1: PHOTO;ENCODING=BASE64;TYPE=JPEG: then indented lines and a blank line
   kEncodingB,  // 3.0: PHOTO;ENCODING=b;TYPE=JPEG:..., folded
-  kDataUri,    // 4.0: PHOTO:data:image/jpeg;base64,..., folded
+  kDataUri,    // 4.0: PHOTO;VALUE=uri:data:image/jpeg;base64,..., folded
 };
 
 struct LineRules {

@@ -79,7 +79,7 @@ TEST(NewKinds, EachLineInEveryVersion) {
       {FieldKind::kNotes, "\xC2\xA0\t\xE3\x80\x80", nullptr, "NOTE:\xC2\xA0\t\xE3\x80\x80", "", ""},
       {FieldKind::kNickname, " \n", nullptr, "NICKNAME;ENCODING=QUOTED-PRINTABLE: =0D=0A", "", ""},
       {FieldKind::kPhoto, "a.jpg", &jpeg, "PHOTO;ENCODING=BASE64;TYPE=JPEG:\r\n /9j/YWJj\r\n",
-       "PHOTO;ENCODING=b;TYPE=JPEG:/9j/YWJj", "PHOTO:data:image/jpeg;base64,/9j/YWJj"},
+       "PHOTO;ENCODING=b;TYPE=JPEG:/9j/YWJj", "PHOTO;VALUE=uri:data:image/jpeg;base64,/9j/YWJj"},
       // A path whose file the run could not read gives no line.
       {FieldKind::kPhoto, "missing.jpg", nullptr, "", "", ""},
   };
