@@ -1,14 +1,16 @@
 """What each address book's parser makes of every field kind: the survey behind the README's
 table of address books.
 
-    address_book_survey.py VCFEXPORT KCONTACTS_READER FOLDER [ROWS]
+    address_book_survey.py VCFEXPORT KCONTACTS_READER FOLDER [ROWS] [ANDROID_CLASSES]
 
 Writes FOLDER/survey.xlsx (openpyxl): ROWS rows (10,000 by default) of every field kind, with
 accents, CJK, Arabic and emoji, "," ";" ":" "\\" and line breaks, two Cellular and two Email
 columns, birthdays as date cells and as text, anniversaries as date cells, photos as files
 and as addresses, and an empty row every thousand. It exports the block with vcfexport as
 vCard 3.0 and 4.0 in one file, reads the files back with python3-vobject, Evolution Data
-Server's contact model (what Evolution and GNOME Contacts show) and KContacts, and prints, per
+Server's contact model (what Evolution and GNOME Contacts show), KContacts and, given the
+classes build_android_reader.sh makes, Android's parser read as Android's contact importer
+(VCardEntry) takes each property, and prints, per
 version, parser and field kind, how many of the rows that hold the kind arrive with the value
 and type they were written from ("kind: arrived/held").
 """
@@ -225,6 +227,49 @@ def kcontacts_cards(reader, path):
     return result
 
 
+def android_cards(classes, version, path):
+    """As VCardEntry takes the properties: no CATEGORIES, no X-ANNIVERSARY, a web site without its
+    type (every one a home page), a PHOTO only from its bytes (no link, no data: address)."""
+    out = subprocess.run(["java", "-cp", classes, "AndroidReadBack", version, path], capture_output=True,
+                         text=True).stdout
+    result, got = [], None
+    for line in out.splitlines():
+        if line == "#card":
+            got = {}
+            result.append(got)
+            continue
+        head, _, value = line.partition("\t")
+        name, *params = head.split(";")
+        types = frozenset(t.lower() for p in params if p.upper().startswith("TYPE=") for t in p[5:].split(","))
+        parts = [unshow(x) for x in value.split("|")]
+        value = unshow(value)
+        if name == "N":
+            got["Name"] = {(frozenset(), "|".join((parts + [""] * 4)[:4]))}
+        elif name == "BDAY":
+            got["Birthday"] = {(frozenset(), value if "-" in value else iso(int(value[:4]), int(value[4:6]),
+                                                                            int(value[6:])))}
+        elif name == "ANNIVERSARY":
+            got["Anniversary"] = {(frozenset(), value if "-" in value else iso(int(value[:4]), int(value[4:6]),
+                                                                               int(value[6:])))}
+        elif name == "EMAIL":
+            got.setdefault(email_kind(types), set()).add((frozenset(types - {"internet", "pref"}), value.strip()))
+        elif name == "TEL":
+            got.setdefault(phone_kind(types), set()).add((types, value.strip()))
+        elif name == "URL":
+            got.setdefault("Website Home" if "home" in types else "Website Work", set()).add(
+                (frozenset(["homepage"]), value.strip()))
+        elif name == "ADR":
+            got.setdefault("Home Address" if "home" in types else "Work Address", set()).add(
+                (types, "|".join((parts + [""] * 7)[2:7])))
+        elif name in ("NOTE", "TITLE", "NICKNAME"):
+            got[{"NOTE": "Notes", "TITLE": "Job Title", "NICKNAME": "Nickname"}[name]] = {(frozenset(), value.strip())}
+        elif name == "ORG":
+            got["Organization"] = {(frozenset(), "|".join((parts + [""])[:2]))}
+        elif name == "PHOTO" and value.startswith("bytes:"):
+            got["Photo"] = {(frozenset(), value[6:])}
+    return result
+
+
 def vobject_cards(path):
     import vobject
 
@@ -334,6 +379,8 @@ def main():
         readers = [("vobject", lambda: vobject_cards(path)), ("eds", lambda: eds_cards(path))]
         if os.path.exists(kcontacts):
             readers.append(("kcontacts", lambda: kcontacts_cards(kcontacts, path)))
+        if len(sys.argv) > 5:
+            readers.append(("android", lambda: android_cards(sys.argv[5], version, path)))
         for name, read in readers:
             cards = read()
             print(" ", name, "contacts:", len(cards), "of", len(wanted))
@@ -344,7 +391,9 @@ def main():
                 arrived = sum(ok)
                 if arrived != held:
                     lost = [(e[kind], g.get(kind)) for e, g, k in zip(wanted, cards, ok) if kind in e and not k]
-                    print("    %-14s %5d/%d  e.g. %r" % (kind, arrived, held, lost[0])[:300])
+                    values = sum(1 for e, g in zip(wanted, cards) if kind in e and
+                                 {v for _, v in same(kind, g.get(kind)) or set()} == {v for _, v in e[kind]})
+                    print(("    %-14s %5d/%d (values alone %d)  e.g. %r" % (kind, arrived, held, values, lost[0]))[:300])
                 else:
                     print("    %-14s %5d/%d" % (kind, arrived, held))
 
