@@ -274,7 +274,7 @@ def vobject_cards(path):
     import vobject
 
     result = []
-    for card in vobject.readComponents(open(path, encoding="utf-8").read()):
+    for card in vobject.readComponents(open(path, encoding="utf-8-sig").read()):
         got = {}
         for child in card.getChildren():
             name = child.name.upper()
@@ -323,7 +323,7 @@ def eds_cards(path):
     from gi.repository import EBookContacts as E
 
     result = []
-    for chunk in open(path, encoding="utf-8").read().split("BEGIN:VCARD")[1:]:
+    for chunk in open(path, encoding="utf-8-sig").read().split("BEGIN:VCARD")[1:]:
         c = E.Contact.new_from_vcard("BEGIN:VCARD" + chunk)
         got = {}
         n = c.get_property("name")
@@ -369,7 +369,7 @@ def main():
     write_book(os.path.join(folder, "survey.xlsx"), rows)
     wanted = [e for e in (expected(r, photo_sha) for r in rows) if e is not None]
     address = "A1:%s%d" % ("AL", count)
-    for version in ("3.0", "4.0"):
+    for version in os.environ.get("SURVEY_VERSIONS", "3.0 4.0").split():
         out = os.path.join(folder, version)
         os.makedirs(out, exist_ok=True)
         run = subprocess.run([vcfexport, "--vcard", version, "--one-file", os.path.join(folder, "survey.xlsx"),
@@ -377,6 +377,8 @@ def main():
         print("vCard", version, "export:", run.stdout.strip(), run.stderr.strip()[:200])
         path = os.path.join(out, "UTF8_survey.vcf")
         readers = [("vobject", lambda: vobject_cards(path)), ("eds", lambda: eds_cards(path))]
+        if version == "2.1":  # vobject reads 2.1's bare types as no types at all
+            readers = readers[1:]
         if os.path.exists(kcontacts):
             readers.append(("kcontacts", lambda: kcontacts_cards(kcontacts, path)))
         if len(sys.argv) > 5:
