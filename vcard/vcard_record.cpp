@@ -366,28 +366,27 @@ class Builder {
     w_.WriteLine(out, name, p.types, value);
   }
 
+  std::string_view FixedText(Fixed fixed) const {
+    switch (fixed) {
+      case Fixed::kBegin:
+      case Fixed::kEnd:
+        return "VCARD";
+      case Fixed::kVersion:
+        return VersionText(options_.version);
+      case Fixed::kProduct:
+        return kProductId;
+      case Fixed::kUid:
+        return options_.uid;
+      case Fixed::kNone:
+        break;
+    }
+    return {};
+  }
+
   void Compose(std::string& out, const Property& p, std::string_view name) {
     switch (p.form) {
       case ValueForm::kFixed:
-        out += name;
-        out += ':';
-        switch (p.fixed) {
-          case Fixed::kBegin:
-          case Fixed::kEnd:
-            out += "VCARD";
-            break;
-          case Fixed::kVersion:
-            out += VersionText(options_.version);
-            break;
-          case Fixed::kProduct:
-            out += kProductId;
-            break;
-          case Fixed::kUid:
-            out += options_.uid;
-            break;
-          case Fixed::kNone:
-            break;
-        }
+        w_.WriteLine(out, name, p.types, FixedText(p.fixed));
         return;
       case ValueForm::kText:
       case ValueForm::kVerbatim:
@@ -439,19 +438,21 @@ class Builder {
         w_.WriteLine(out, name, p.types, value);
         return;
       }
-      case ValueForm::kDate:
-        out += name;
-        out += ':';
-        w_.AppendDate(out, RecognizeDate(p.kinds[0]).value(),
+      case ValueForm::kDate: {
+        std::string& value = lines_.Scratch();
+        w_.AppendDate(value, RecognizeDate(p.kinds[0]).value(),
                       p.dates == DatesOf::kVersion       ? rules_.dates
                       : p.dates == DatesOf::kAnniversary ? rules_.anniversary_dates
                                                          : DateForm::kExtended);
+        w_.WriteLine(out, name, p.types, value);
         return;
-      case ValueForm::kStamp:
-        out += name;
-        out += ':';
-        w_.AppendStamp(out, build_time_);
+      }
+      case ValueForm::kStamp: {
+        std::string& value = lines_.Scratch();
+        w_.AppendStamp(value, build_time_);
+        w_.WriteLine(out, name, p.types, value);
         return;
+      }
       case ValueForm::kPhoto:
         if (options_.photo) {
           w_.WritePhoto(out, options_.photo->type, options_.photo->bytes);
