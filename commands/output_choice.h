@@ -25,34 +25,17 @@ struct OutputChoice {
   bool operator==(const OutputChoice&) const = default;
 };
 
-// One entry per version, in the order of kVCardVersions: what the chooser shows for it.
-struct AddressBookEntry {
-  vcard::VCardVersion version;
-  const char* caption;
-};
-inline constexpr std::array<AddressBookEntry, 3> kAddressBooks = {{
-    // Outlook reads 2.1 and takes one contact per file.
-    {vcard::VCardVersion::k21, "Outlook and other Windows address books (vCard 2.1)"},
-    // What phones and web address books import; Nextcloud and GrapheneOS refuse 2.1.
-    {vcard::VCardVersion::k30, "Phones, Google, iCloud, Thunderbird, GNOME, Nextcloud (vCard 3.0)"},
-    // Android's contacts app refuses 4.0, so it is offered only to those who ask for it.
-    {vcard::VCardVersion::k40, "Programs that ask for vCard 4.0 (not Android phones)"},
-}};
+// The chooser's lines, one per version row, in the rows' order.
+using AddressBookEntry = vcard::VersionRow;
+inline constexpr const auto& kAddressBooks = vcard::kVersionRows;
 
 // The chooser's line for a version.
 constexpr std::size_t AddressBookIndex(vcard::VCardVersion version) {
   for (std::size_t i = 0; i < kAddressBooks.size(); ++i) {
     if (kAddressBooks[i].version == version) return i;
   }
-  return 0;  // not reached: the check below names every version
+  return 0;  // not reached: every version has its row
 }
-
-static_assert([] {
-  for (std::size_t i = 0; i < vcard::kVCardVersions.size(); ++i) {
-    if (kAddressBooks[i].version != vcard::kVCardVersions[i]) return false;
-  }
-  return kAddressBooks.size() == vcard::kVCardVersions.size();
-}());
 
 // The stored choice; a key that is absent or holds a value this program does not know gives
 // that part's default.

@@ -164,7 +164,7 @@ std::optional<std::pair<std::string, std::string>> OutputFolderProblem(const std
 }  // namespace
 
 std::optional<std::string> ExportChoiceProblem(ExportEncoding encoding, vcard::VCardVersion version) {
-  if (encoding == ExportEncoding::Ansi && version != vcard::VCardVersion::k21) {
+  if (encoding == ExportEncoding::Ansi && !vcard::RowOf(version).ansi_allowed) {
     return "vCard " + std::string(vcard::VersionText(version)) +
            " files are always written in UTF-8, which keeps every character: press \"Save As VCF (UTF8 "
            "Format)\". The ANSI file is vCard 2.1 only, for Outlook and other Windows address books.";
@@ -226,6 +226,9 @@ class Run {
       Message(CancelledText(), kApplicationTitle, MessageIcon::kNone);
     } else if (!rows_short_of_memory_.empty()) {
       Message(ShortOfMemoryText(), kApplicationTitle, MessageIcon::kExclamation);
+    } else if (row_count_ > 0 && blank_rows_ == row_count_) {
+      Message("No contact was written: every cell of the block's mapped columns is empty.", kApplicationTitle,
+              MessageIcon::kExclamation);
     } else if (unsound_) {
       // Never "Done." over data that fails its checksum.
       const std::size_t written = writer_.FilesWritten();
@@ -299,11 +302,22 @@ class Run {
     // The block must have one column per list line; otherwise every row would be skipped.
     const std::size_t block_columns = last_column_ >= first_column_ ? last_column_ - first_column_ + 1 : 0;
     const std::size_t lines = inputs_.columns.Count();
+    // A list of "Ignore" only would give a blank card per row.
+    bool any_field = false;
+    for (std::size_t j = 1; j <= lines; ++j) {
+      const auto kind = mapping::FieldKindFromText(inputs_.columns.TypeOf(j));
+      any_field = any_field || (kind && *kind != FieldKind::kIgnore);
+    }
     if (block_columns != lines) {
       mismatch_ = "The marked block has " + std::to_string(block_columns) +
                   (block_columns == 1 ? " column" : " columns") + " but the column list has " + std::to_string(lines) +
                   (lines == 1 ? " line" : " lines") +
                   ". Mark the block again so that the list matches it. No files were written.";
+      row_count_ = 0;
+    } else if (!any_field) {
+      mismatch_ =
+          "Every column of the list is \"Ignore\", so the rows hold no contact field. Choose the field of at least one "
+          "column. Nothing was written.";
       row_count_ = 0;
     }
     return true;
@@ -364,8 +378,9 @@ class Run {
     }
     rows_.reset();  // before the workbook closes
     reporter_.Flush(t_.location, /*wait=*/true);
-    // A workbook that failed its checksum gives no one file: it would hold rows of unsound data.
-    CloseOneFile(r == row_count_ && !read_failed_ && !unsound_);
+    // A workbook that failed its checksum gives no one file: it would hold rows of unsound data;
+    // nor does a block of blank rows, which holds no contact.
+    CloseOneFile(r == row_count_ && !read_failed_ && !unsound_ && blank_rows_ < r);
     return r;
   }
 
@@ -433,10 +448,11 @@ class Run {
     if (skip) return;
     std::size_t line_count = 0;
     s_.Step(176, [&] { line_count = inputs_.columns.Count(); });
+    bool all_read = true;
     for (std::size_t i = 1; i <= line_count && i <= kinds.size(); ++i) {
       const auto& kind = kinds[i - 1];
       if (!kind) continue;
-      s_.Step(ReadStatement(*kind), [&] {
+      all_read &= s_.Step(ReadStatement(*kind), [&] {
         if (labels_) {
           // The kinds of a row's values follow its labels, so their order is the row's own.
           Place(r, *kind, typed_by_[i - 1], TakeCellText(r, i), fields);
@@ -454,20 +470,18 @@ class Run {
           }
           fields.AddEarlier(*kind, std::move(text));
         } else if (!streaming_) {
-          fields[*kind] = block_->CellText(first_row_ + static_cast<std::uint32_t>(r),
-                                           first_column_ + static_cast<std::uint32_t>(i) - 1);
+          std::string text = block_->CellText(first_row_ + static_cast<std::uint32_t>(r),
+                                              first_column_ + static_cast<std::uint32_t>(i) - 1);
+          Keep(fields[*kind], text);
         } else if (read_error_) {
           // The sheet's data is damaged at this row: reported once, at this cell; the rows
           // before are written, and the run stops here as a failed open does.
           read_failed_ = true;
           throw std::runtime_error(*read_error_);
         } else {
-          // Swapped, not moved: the stream fills the same buffers again for the next row.
-          if (i <= row_texts_.size()) {
-            fields[*kind].swap(row_texts_[i - 1]);
-          } else {
-            fields[*kind].clear();
-          }
+          // Swapped, not moved: the stream fills the same buffers again for the next row. (A
+          // cell past the row's end is empty: the field is already.)
+          if (i <= row_texts_.size()) Keep(fields[*kind], row_texts_[i - 1]);
           // One damaged cell is reported here, under its own read, and the row goes on.
           if (rows_) {
             if (auto why = rows_->ErrorOf(i - 1)) throw std::runtime_error(*why);
@@ -480,6 +494,13 @@ class Run {
     if (!preferred_.empty()) MarkPreferred(fields);
     if (birth_parts_) CombineBirthParts(r, fields);
 
+    // A row with nothing in its mapped cells holds no contact: no blank card, and the final
+    // message counts it. (A row with a cell that could not be read is not known to be empty:
+    // it is written as the statements run, its failure reported.)
+    if (all_read && vcard::RowIsBlank(fields)) {
+      ++blank_rows_;
+      return;
+    }
     WriteRecord(r, fields);
   }
 
@@ -657,6 +678,12 @@ class Run {
     }
   }
 
+  // Puts a column's text in its kind's field, swapping buffers. A blank text never replaces
+  // what an earlier column of the same kind gave.
+  static void Keep(std::string& field, std::string& text) {
+    if (!vcard::IsBlank(text) || vcard::IsBlank(field)) field.swap(text);
+  }
+
   // The row's record and its file, from the fields read.
   void WriteRecord(std::size_t r, ContactFields& fields) {
     // A row's own file name; the one file has its name from the workbook.
@@ -667,7 +694,7 @@ class Run {
     std::size_t lost = 0;
     options.lost_characters = &lost;
     std::string uid;
-    if (vcard::RulesFor(inputs_.version).uid) {
+    if (vcard::WritesUid(inputs_.version)) {
       uid = NameBasedUid("cardwright:" + WorkbookBaseName(inputs_.workbook_path) + ":" + std::to_string(sheet_index_) +
                          ":" + std::to_string(first_row_ + r));
       options.uid = uid;
@@ -812,7 +839,12 @@ class Run {
 
   std::string DoneText() const {
     std::string text = "Done.";
-    if (rows_losing_characters_ != 0) {
+    if (blank_rows_ > 0) {
+      const std::size_t n = blank_rows_;
+      text += " " + std::to_string(n) + (n == 1 ? " empty row was" : " empty rows were") +
+              " skipped: every cell of the mapped columns is empty there, so it holds no contact.";
+    }
+    if (rows_losing_characters_ > 0) {
       const std::size_t n = rows_losing_characters_;
       text += " " + std::to_string(n) + (n == 1 ? " row holds" : " rows hold") +
               " characters that the ANSI code page (" + std::string(services_.code_page.CharsetName()) +
@@ -898,6 +930,7 @@ class Run {
   std::size_t sheet_index_ = 0;                               // the block's sheet, for the records' UIDs
   std::size_t rows_losing_characters_ = 0;                    // rows the ANSI code page could not hold whole
   std::vector<std::size_t> rows_short_of_memory_;             // rows, from 1, that lost something for lack of memory
+  std::size_t blank_rows_ = 0;                                // rows skipped as holding no contact
 
   // One file for all rows.
   std::string one_file_path_;

@@ -18,11 +18,9 @@ constexpr LineRules kVersion21 = {.version = VCardVersion::k21,
                                   .full_name_of_present_parts = false,
                                   .dates = DateForm::kBasic,
                                   .revision = StampForm::kLocalBasic,
-                                  .product_id = false,
-                                  .uid = false,
                                   .utf8_byte_order_mark = true,
                                   .repeats = false,
-                                  .anniversary = "X-ANNIVERSARY",
+                                  .blank_is_absent = false,
                                   .anniversary_dates = DateForm::kExtended,
                                   .photos = PhotoForm::kBase64,
                                   .photo_link = ";VALUE=URL"};
@@ -36,11 +34,9 @@ constexpr LineRules kVersion30 = {.version = VCardVersion::k30,
                                   .full_name_of_present_parts = true,
                                   .dates = DateForm::kExtended,
                                   .revision = StampForm::kUtcExtended,
-                                  .product_id = true,
-                                  .uid = false,
                                   .utf8_byte_order_mark = false,
                                   .repeats = true,
-                                  .anniversary = "X-ANNIVERSARY",
+                                  .blank_is_absent = true,
                                   .anniversary_dates = DateForm::kExtended,
                                   .photos = PhotoForm::kEncodingB,
                                   .photo_link = ";VALUE=uri"};
@@ -54,14 +50,12 @@ constexpr LineRules kVersion40 = {.version = VCardVersion::k40,
                                   .full_name_of_present_parts = true,
                                   .dates = DateForm::kBasic,
                                   .revision = StampForm::kUtcBasic,
-                                  .product_id = true,
-                                  .uid = true,
                                   .utf8_byte_order_mark = false,
                                   .repeats = true,
-                                  .anniversary = "ANNIVERSARY",
+                                  .blank_is_absent = true,
                                   .anniversary_dates = DateForm::kBasic,
                                   .photos = PhotoForm::kDataUri,
-                                  .photo_link = ""};
+                                  .photo_link = ";VALUE=uri"};
 
 bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
 
@@ -146,6 +140,29 @@ void AppendEscaped(std::string& out, std::string_view text) {
     }
     return at + 1;
   });
+}
+
+// Appends `text` with the bytes `encoded(b)` says as %XX (RFC 3986's percent-encoding of the
+// UTF-8 bytes), the others as they are.
+template <typename Encoded>
+void AppendPercentEncoded(std::string& out, std::string_view text, Encoded encoded) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  AppendReplacing(
+      out, text, [&](char c) { return encoded(static_cast<unsigned char>(c)); },
+      [](std::string& o, std::string_view t, std::size_t at) {
+        const auto b = static_cast<unsigned char>(t[at]);
+        o += '%';
+        o += kHex[b >> 4];
+        o += kHex[b & 0x0F];
+        return at + 1;
+      });
+}
+
+// Bytes no URI holds as they are (RFC 3986): beyond ASCII, controls, the space, and
+// " < > \ ^ ` { | }. "%" stays, so an address already encoded is not encoded twice.
+bool NotInUri(unsigned char b) {
+  constexpr std::string_view kExcluded = "\"<>\\^`{|}";
+  return b <= 0x20 || b >= 0x7F || kExcluded.find(static_cast<char>(b)) != std::string_view::npos;
 }
 
 // Appends `value` in decimal, at least `width` digits as printf's "%0<width>d" writes it.
@@ -239,6 +256,17 @@ void LineWriter::AppendVerbatim(std::string& value, std::string_view text) const
   }
 }
 
+void LineWriter::AppendUri(std::string& value, std::string_view text) const {
+  switch (rules_.text) {
+    case TextForm::kCleaned:
+      AppendVerbatim(value, text);
+      break;
+    case TextForm::kEscaped:
+      AppendPercentEncoded(value, text, NotInUri);
+      break;
+  }
+}
+
 void LineWriter::AppendDate(std::string& value, const Date& date, DateForm form) const {
   const bool extended = form == DateForm::kExtended;
   AppendNumber(value, date.year, extended ? 4 : 0);
@@ -278,7 +306,11 @@ void LineWriter::AppendTypes(std::string& out, std::span<const std::string_view>
     } else {
       out += first ? ";TYPE=" : ",";
     }
+    // A parameter value holding a separator is quoted (3.0 and 4.0); 2.1 has no quoting.
+    const bool quoted = rules_.types != TypeForm::kBare && type.find_first_of(":;,") != std::string_view::npos;
+    if (quoted) out += '"';
     for (char c : type) out += upper && c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    if (quoted) out += '"';
     first = false;
   }
 }
@@ -351,7 +383,9 @@ void LineWriter::WritePhoto(std::string& out, std::string_view type, std::string
       out += ':';
       break;
     case PhotoForm::kDataUri:
-      out += "PHOTO:data:image/";
+      // VALUE=uri, though 4.0's default: Evolution Data Server takes a PHOTO without it for no
+      // photo at all, and with it keeps the image's address.
+      out += "PHOTO;VALUE=uri:data:image/";
       out += type;
       out += ";base64,";
       break;
@@ -365,7 +399,9 @@ void LineWriter::WritePhotoLink(std::string& out, std::string_view uri) const {
   out += "PHOTO";
   out += rules_.photo_link;
   out += ':';
-  out += uri;
+  // Beyond ASCII percent-encoded in every version, so that the ANSI file's code page never
+  // meets an address (the address itself holds no controls or spaces: IsPhotoUri).
+  AppendPercentEncoded(out, uri, NotInUri);
   if (rules_.fold_at != 0 && out.size() - line_start > rules_.fold_at) Fold(out, line_start);
 }
 

@@ -48,7 +48,7 @@ enum class StampForm {
 enum class PhotoForm {
   kBase64,     // 2.1: PHOTO;ENCODING=BASE64;TYPE=JPEG: then indented lines and a blank line
   kEncodingB,  // 3.0: PHOTO;ENCODING=b;TYPE=JPEG:..., folded
-  kDataUri,    // 4.0: PHOTO:data:image/jpeg;base64,..., folded
+  kDataUri,    // 4.0: PHOTO;VALUE=uri:data:image/jpeg;base64,..., folded
 };
 
 struct LineRules {
@@ -66,17 +66,17 @@ struct LineRules {
   bool full_name_of_present_parts;  // FN joins only present name parts; 2.1 joins all three
   DateForm dates;
   StampForm revision;
-  bool product_id;  // PRODID after VERSION
-  bool uid;         // a UID stable for the workbook row
   // The per-row UTF-8 file begins with a byte-order mark (Windows address books want it for
   // 2.1; the importers of 3.0 and 4.0 files refuse it).
   bool utf8_byte_order_mark;
   // Every value of a multi-valued kind gets its own line; 2.1 keeps the last column's only, as
   // the original does.
   bool repeats;
-  // The anniversary's property and date form: 2.1 and 3.0 have none of their own, and their
-  // readers take X-ANNIVERSARY with an ISO date (KContacts reads no other form there).
-  std::string_view anniversary;
+  // A cell of white space only gives no line and no component, as if empty; 2.1 writes it as
+  // the original does.
+  bool blank_is_absent;
+  // The anniversary's date form: 2.1 and 3.0 have no anniversary of their own, and their
+  // readers take an ISO date (KContacts reads no other form there).
   DateForm anniversary_dates;
   PhotoForm photos;
   std::string_view photo_link;  // the parameters of a photo given by its address, "" in 4.0
@@ -102,6 +102,10 @@ class LineWriter {
   // Appends a text that 2.1 writes as it is (e-mail addresses and web sites); escaped as any
   // text in the later versions.
   void AppendVerbatim(std::string& value, std::string_view text) const;
+  // Appends an address (a web site): 2.1 writes it as AppendVerbatim does; the later versions
+  // as a URI value, which has no text escaping, so "," and ";" stay as they are, and the bytes
+  // a URI may not hold (beyond ASCII, controls, spaces, "\" and the like) are percent-encoded.
+  void AppendUri(std::string& value, std::string_view text) const;
   void AppendDate(std::string& value, const Date& date) const { AppendDate(value, date, rules_.dates); }
   void AppendDate(std::string& value, const Date& date, DateForm form) const;
   // The time a record was built, in the version's form: local, or converted to UTC.

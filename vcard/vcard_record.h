@@ -51,6 +51,8 @@ class ContactFields {
     }
     return false;
   }
+  // Every kind's value, the earlier columns' aside.
+  std::span<const std::string> Values() const { return values_; }
   void Clear() {
     for (auto& v : values_) v.clear();
     earlier_.clear();
@@ -74,6 +76,16 @@ struct PhotoData {
   std::string_view type;  // "jpeg", "png" or "gif"
   std::string bytes;
 };
+
+// True when `text` is empty or holds only white space (spaces, tabs, line breaks, and the
+// no-break, ideographic and other Unicode spaces).
+bool IsBlank(std::string_view text);
+
+// True when every cell of the row is blank: such a row holds no contact.
+bool RowIsBlank(const ContactFields& fields);
+
+// True when the version's records carry a UID.
+bool WritesUid(VCardVersion version);
 
 // True when a Photo cell names the image by an http or https address, written as a link and
 // never fetched.

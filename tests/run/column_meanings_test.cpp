@@ -204,7 +204,7 @@ TEST(ColumnMeanings, AddressBooksReadTheTypesTheLabelsGiveAndEveryJoinedValue) {
 #ifdef CW_KCONTACTS_READER
     EXPECT_EQ(ReadBack("kcontacts", file),
               "#card\nORG=|\nTEL;cell=+1 555\nTEL;cell=+1 666\nEMAIL;work=a@x.org\nEMAIL;work=b@y.org\n"
-              "#card\nORG=|\nTEL;home=+2 777\nEMAIL;home=c@z.org\n");
+              "#card\nORG=|\nTEL;fax,home=+2 777\nEMAIL;home=c@z.org\n");
 #endif
   }
 }

@@ -34,6 +34,7 @@ using testing::TempFolder;
 // A scripted engine: a grid of displayed texts, a block, and switches that make steps fail.
 struct Script {
   std::map<std::pair<std::uint32_t, std::uint32_t>, std::string> cells;  // (row, column), 1-based
+  std::string other_cells;  // the text of every cell not in `cells` (empty: the row holds no contact)
   std::uint32_t row = 1, column = 1, last_row = 1, last_column = 1;
   bool fail_open = false;
   bool fail_range = false;
@@ -55,7 +56,7 @@ class FakeRange : public SheetRange {
     s_.reads.emplace_back(row, column);
     if (std::make_pair(row, column) == s_.failing_cell) throw std::runtime_error("Unable to read the cell");
     const auto it = s_.cells.find({row, column});
-    return it == s_.cells.end() ? "" : it->second;
+    return it == s_.cells.end() ? s_.other_cells : it->second;
   }
 
  private:
@@ -149,8 +150,9 @@ class StoppingProgress : public RunProgress {
 
 TEST_F(ExportRunTest, CancelStopsAfterTheCurrentRowAndSaysWhatWasWritten) {
   columns_.FillColumnList(1);
-  columns_.SetType(1, "First Name");
+  columns_.SetType(1, "Email");
   script_.last_row = 5;
+  for (std::uint32_t r = 1; r <= 5; ++r) script_.cells[{r, 1}] = "a@x.example";
   StoppingProgress progress(2);
   progress_ = &progress;
   Run(ExportEncoding::Utf8);
@@ -199,15 +201,17 @@ TEST_F(ExportRunTest, NamesFilesFromTheRowsNamesAndPosition) {
   script_.last_column = 4;
   script_.cells = {{{4, 3}, "Ann"}, {{4, 4}, "Lee"}, {{6, 4}, "Kim"}, {{7, 3}, " A/B "}, {{7, 4}, "C:D*?<>|\\"}};
   Run(ExportEncoding::Ansi);
-  EXPECT_EQ(FilesIn(out_.File("out")), (std::vector<std::string>{"ANSI_ Kim_Row3.vcf", "ANSI_A B C D      _Row4.vcf",
-                                                                 "ANSI_Ann Lee_Row1.vcf", "ANSI_Row2.vcf"}));
+  // Row 2 is empty: no contact, no file; the rows after keep their positions.
+  EXPECT_EQ(FilesIn(out_.File("out")),
+            (std::vector<std::string>{"ANSI_ Kim_Row3.vcf", "ANSI_A B C D      _Row4.vcf", "ANSI_Ann Lee_Row1.vcf"}));
   EXPECT_TRUE(testing::SameBytes(
       "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Lee;Ann;;\r\nFN:Ann  Lee\r\nREV:20260101T090503\r\nEND:VCARD\r\n",
       ReadBytes(out_.File("out/ANSI_Ann Lee_Row1.vcf"))));
   // Leading and trailing blanks leave the name but stay in the record.
   EXPECT_NE(ReadBytes(out_.File("out/ANSI_A B C D      _Row4.vcf")).find("N:C D*?<>|\\; A/B ;;\r\n"),
             std::string::npos);
-  EXPECT_EQ(Messages(), std::vector<std::string>{"Done."});
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Done. 1 empty row was skipped: every cell of the mapped columns "
+                                                 "is empty there, so it holds no contact."});
   EXPECT_EQ(messages_.shown[0].icon, MessageIcon::kNone);
   EXPECT_EQ(script_.calls.back(), "quit");
   EXPECT_EQ(pointer_.current, PointerSetting::kDefault);
@@ -215,7 +219,7 @@ TEST_F(ExportRunTest, NamesFilesFromTheRowsNamesAndPosition) {
 
   // Running again overwrites; the UTF-8 command never touches the ANSI files.
   Run(ExportEncoding::Utf8);
-  EXPECT_EQ(FilesIn(out_.File("out")).size(), 8u);
+  EXPECT_EQ(FilesIn(out_.File("out")).size(), 6u);
   EXPECT_EQ(ReadBytes(out_.File("out/UTF8_Ann Lee_Row1.vcf")),
             "\xEF\xBB\xBF" + ReadBytes(out_.File("out/ANSI_Ann Lee_Row1.vcf")));
 }
@@ -232,6 +236,87 @@ TEST_F(ExportRunTest, OnlyMappedColumnsAreReadAndTheRightmostDuplicateWins) {
   const std::string file = ReadBytes(out_.File("out/ANSI_Row1.vcf"));
   EXPECT_NE(file.find("EMAIL;INTERNET;PREF:right@example.com\r\n"), std::string::npos);
   EXPECT_EQ(file.find("left@"), std::string::npos);
+}
+
+// A row whose mapped cells are all empty or white space holds no contact: no card in any
+// version, per row or in one file, and the final message counts the rows skipped. A block of
+// such rows only writes nothing and says so.
+TEST_F(ExportRunTest, BlankRowsGiveNoContactInEveryMode) {
+  struct Case {
+    vcard::VCardVersion version;
+    bool one_file;
+    ExportEncoding encoding;
+    std::vector<std::string> files;
+  };
+  const Case kCases[] = {
+      {vcard::VCardVersion::k21, false, ExportEncoding::Ansi, {"ANSI_Ann _Row1.vcf", "ANSI_Row4.vcf"}},
+      {vcard::VCardVersion::k21, true, ExportEncoding::Utf8, {"UTF8_book.vcf"}},
+      {vcard::VCardVersion::k30, true, ExportEncoding::Utf8, {"UTF8_book.vcf"}},
+      {vcard::VCardVersion::k40, false, ExportEncoding::Utf8, {"UTF8_Ann _Row1.vcf", "UTF8_Row4.vcf"}},
+  };
+  columns_.FillColumnList(2);
+  columns_.SetType(1, "First Name");
+  columns_.SetType(2, "Cellular");
+  script_.last_row = 4;
+  script_.last_column = 2;
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(std::string(vcard::VersionText(c.version)) + (c.one_file ? " one file" : " per row"));
+    std::filesystem::remove_all(out_.File("out"));
+    std::filesystem::create_directory(out_.File("out"));
+    messages_.shown.clear();
+    // Row 2 empty, row 3 spaces, a tab and a no-break space.
+    script_.cells = {{{1, 1}, "Ann"}, {{1, 2}, "1"}, {{3, 1}, " \t"}, {{3, 2}, "\xC2\xA0"}, {{4, 2}, "2"}};
+    Run(c.encoding, {}, c.one_file, c.version);
+    EXPECT_EQ(FilesIn(out_.File("out")), c.files);
+    std::size_t cards = 0;
+    for (const auto& f : c.files) {
+      const std::string bytes = ReadBytes(out_.File("out/" + f));
+      for (auto at = bytes.find("BEGIN:VCARD"); at != std::string::npos; at = bytes.find("BEGIN:VCARD", at + 1))
+        ++cards;
+    }
+    EXPECT_EQ(cards, 2u);
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Done. 2 empty rows were skipped: every cell of the mapped columns "
+                                                   "is empty there, so it holds no contact."});
+
+    std::filesystem::remove_all(out_.File("out"));
+    std::filesystem::create_directory(out_.File("out"));
+    messages_.shown.clear();
+    script_.cells = {{{3, 1}, " "}};
+    Run(c.encoding, {}, c.one_file, c.version);
+    EXPECT_TRUE(FilesIn(out_.File("out")).empty());
+    EXPECT_EQ(Messages(),
+              std::vector<std::string>{"No contact was written: every cell of the block's mapped columns is empty."});
+  }
+  // A list of "Ignore" only is refused before a cell is read or a file written.
+  columns_.SetType(1, "Ignore");
+  columns_.SetType(2, "Ignore");
+  script_.reads.clear();
+  messages_.shown.clear();
+  Run(ExportEncoding::Ansi);
+  EXPECT_EQ(Messages(),
+            std::vector<std::string>{"Every column of the list is \"Ignore\", so the rows hold no contact "
+                                     "field. Choose the field of at least one column. Nothing was written."});
+  EXPECT_TRUE(script_.reads.empty());
+  EXPECT_TRUE(FilesIn(out_.File("out")).empty());
+}
+
+// Several columns of one kind: a later blank cell never replaces an earlier value, in 2.1 as
+// in the later versions, whether the kind holds one value or several.
+TEST_F(ExportRunTest, ALaterBlankColumnNeverReplacesAnEarlierValue) {
+  columns_.FillColumnList(4);
+  columns_.SetType(1, "First Name");
+  columns_.SetType(2, "First Name");
+  columns_.SetType(3, "Cellular");
+  columns_.SetType(4, "Cellular");
+  script_.last_column = 4;
+  script_.cells = {{{1, 1}, "Ann"}, {{1, 3}, "111"}, {{1, 4}, ""}};
+  Run(ExportEncoding::Ansi);
+  EXPECT_TRUE(testing::SameBytes(
+      "BEGIN:VCARD\r\nVERSION:2.1\r\nN:;Ann;;\r\nFN:Ann  \r\nTEL;CELL:111\r\nREV:20260101T090503\r\nEND:VCARD\r\n",
+      ReadBytes(out_.File("out/ANSI_Ann _Row1.vcf"))));
+  Run(ExportEncoding::Utf8, {}, false, vcard::VCardVersion::k30);
+  const std::string v30 = ReadBytes(out_.File("out/UTF8_Ann _Row1.vcf"));
+  EXPECT_NE(v30.find("\r\nN:;Ann;;;\r\nFN:Ann\r\nTEL;TYPE=CELL:111\r\nREV:"), std::string::npos) << v30;
 }
 
 TEST_F(ExportRunTest, ABlockThatDoesNotMatchTheListSaysBothCountsAndWritesNothing) {
@@ -288,7 +373,8 @@ TEST_F(ExportRunTest, CellsOfTheAddedKindsAreReadAtTheirOwnStatements) {
 
 TEST_F(ExportRunTest, AFolderVanishingMidRunGivesCreateAndWriteReportsPerRow) {
   columns_.FillColumnList(1);
-  columns_.SetType(1, "First Name");
+  columns_.SetType(1, "Notes");
+  script_.other_cells = "a note";
   script_.last_row = 2;
   script_.on_read = [&](std::uint32_t) { std::filesystem::remove_all(out_.File("out")); };
   Run(ExportEncoding::Ansi);
@@ -345,6 +431,7 @@ TEST_F(ExportRunTest, ReportsKeepTheOrderOfTheStatementsAcrossRows) {
   // reports come in the order the statements ran, whatever thread wrote the files.
   columns_.FillColumnList(1);
   columns_.SetType(1, "Notes");
+  script_.other_cells = "a note";
   script_.last_row = 3;
   script_.failing_cell = {2, 1};
   script_.on_read = [&](std::uint32_t) { std::filesystem::remove_all(out_.File("out")); };
@@ -433,7 +520,8 @@ long FullDiskWrite(int fd, const void* data, std::size_t size) {
 
 TEST_F(ExportRunTest, ThreeRowsInARowWithoutTheirFileStopTheRunWithOneMessage) {
   columns_.FillColumnList(1);
-  columns_.SetType(1, "First Name");
+  columns_.SetType(1, "Notes");
+  script_.other_cells = "a note";
   script_.last_row = 9;
   g_write_calls = 0;
   g_failing_calls = (1u << 2) | (1u << 3) | (1u << 5) | (1u << 6) | (1u << 7);  // rows 2, 3 and 5 to 7
@@ -534,7 +622,8 @@ std::map<std::string, std::string> FolderContents(const std::string& folder) {
 // out; after SIGKILL they stay until the next run's sweep takes them.
 TEST_F(ExportRunTest, AKilledReExportLeavesTheFolderAsItWas) {
   columns_.FillColumnList(1);
-  columns_.SetType(1, "First Name");
+  columns_.SetType(1, "Notes");
+  script_.other_cells = "a note";
   script_.last_row = 3;
   script_.cells = {{{1, 1}, "Ann"}, {{2, 1}, "Bo"}, {{3, 1}, "Cy"}};
   struct Case {

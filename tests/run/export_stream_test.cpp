@@ -180,7 +180,7 @@ TEST(ExportStreamTest, RowsComeFromTheStreamAndAnUnreadableRowStopsTheRunOnce) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     StreamScript script;
-    script.rows = {{"Ann", "a@example.com"}, {"Bo", ""}, {"Cy", "c@example.com"}, {"", ""}};
+    script.rows = {{"Ann", "a@example.com"}, {"Bo", ""}, {"Cy", "c@example.com"}, {"", "d@example.com"}};
     script.fail_at = c.fail_at;
     script.fail_open = c.fail_open;
     script.fail_finish = c.fail_finish;

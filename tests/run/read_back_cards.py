@@ -6,6 +6,8 @@ and sorted; backslash, CR and LF in values written \\\\, \\r and \\n. VERSION, P
 UID are left out (the test checks them apart). "#card" opens each card. ORG and CATEGORIES
 show their parts as the components; an embedded PHOTO shows its image type and the SHA-1 of
 the image's bytes as the parser decoded them ("PHOTO;jpeg=<sha1>"), a linked one its address.
+For eds, the anniversary is the one the contact holds ("ANNIVERSARY=2005-06-20", where the
+first of its forms stands; Evolution reads X-EVOLUTION-ANNIVERSARY only), not its lines.
 
 vobject is python3-vobject; eds is the Evolution Data Server's contact library
 (gir1.2-ebookcontacts-1.2), the parser GNOME's address book imports with.
@@ -15,6 +17,7 @@ import hashlib
 import sys
 
 SKIPPED = {"VERSION", "PRODID", "REV", "UID"}
+ANNIVERSARIES = {"ANNIVERSARY", "X-ANNIVERSARY", "X-EVOLUTION-ANNIVERSARY"}
 
 
 def show(text):
@@ -81,9 +84,16 @@ def eds_cards(text):
     for chunk in chunks:
         contact = EBookContacts.Contact.new_from_vcard("BEGIN:VCARD" + chunk)
         out = ["#card"]
+        anniversary_shown = False
         for attr in EBookContacts.VCard.get_attributes(contact):
             name = attr.get_name().upper()
             if name in SKIPPED:
+                continue
+            if name in ANNIVERSARIES:
+                date = contact.get_property("anniversary")
+                if date and not anniversary_shown:
+                    out.append("ANNIVERSARY=%04d-%02d-%02d" % (date.year, date.month, date.day))
+                anniversary_shown = True
                 continue
             types = []
             for t in attr.get_param("TYPE") or []:

@@ -1,6 +1,6 @@
-// The kinds added after the original 26, as each version writes them, and several columns of
-// one kind: every value in 3.0 and 4.0 (a line each; the categories of all in one line), the
-// last column's only in 2.1.
+// The property table's lines as each version writes them, kind by kind (the original kinds'
+// whole records are in vcard_versions_test.cpp), and several columns of one kind: every value
+// in 3.0 and 4.0 (a line each; the categories of all in one line), one in 2.1.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -45,8 +45,11 @@ TEST(NewKinds, EachLineInEveryVersion) {
       {FieldKind::kDepartment, "Sales", nullptr, "ORG:;Sales", "ORG:;Sales", "ORG:;Sales"},
       {FieldKind::kJobTitle, "Head, Sales", nullptr, "TITLE:Head, Sales", "TITLE:Head\\, Sales", "TITLE:Head\\, Sales"},
       {FieldKind::kNickname, "Annie", nullptr, "NICKNAME:Annie", "NICKNAME:Annie", "NICKNAME:Annie"},
-      {FieldKind::kAnniversary, "6/20/2005", nullptr, "X-ANNIVERSARY:2005-06-20", "X-ANNIVERSARY:2005-06-20",
-       "ANNIVERSARY:20050620"},
+      // Each form a reader takes: KContacts X-ANNIVERSARY (4.0: ANNIVERSARY), Android's
+      // importer ANNIVERSARY, Evolution X-EVOLUTION-ANNIVERSARY.
+      {FieldKind::kAnniversary, "6/20/2005", nullptr, "X-ANNIVERSARY:2005-06-20\r\nX-EVOLUTION-ANNIVERSARY:2005-06-20",
+       "X-ANNIVERSARY:2005-06-20\r\nANNIVERSARY:2005-06-20\r\nX-EVOLUTION-ANNIVERSARY:2005-06-20",
+       "ANNIVERSARY:20050620\r\nX-EVOLUTION-ANNIVERSARY:2005-06-20"},
       {FieldKind::kAnniversary, "someday", nullptr, "", "", ""},
       {FieldKind::kCategories, " Family, Friends,, ;x", nullptr, "CATEGORIES:Family,Friends, x",
        "CATEGORIES:Family,Friends,\\;x", "CATEGORIES:Family,Friends,\\;x"},
@@ -59,9 +62,24 @@ TEST(NewKinds, EachLineInEveryVersion) {
        "EMAIL:o@x.example"},
       {FieldKind::kOtherPhone, "555 7", nullptr, "TEL;VOICE:555 7", "TEL;TYPE=VOICE:555 7", "TEL;TYPE=voice:555 7"},
       {FieldKind::kPhoto, "HTTPS://p.example/a.jpg", nullptr, "PHOTO;VALUE=URL:HTTPS://p.example/a.jpg",
-       "PHOTO;VALUE=uri:HTTPS://p.example/a.jpg", "PHOTO:HTTPS://p.example/a.jpg"},
+       "PHOTO;VALUE=uri:HTTPS://p.example/a.jpg", "PHOTO;VALUE=uri:HTTPS://p.example/a.jpg"},
+      // Beyond ASCII percent-encoded in every version: the ANSI file's code page never meets it.
+      {FieldKind::kPhoto, "https://p.example/\xC3\xA9.jpg", nullptr, "PHOTO;VALUE=URL:https://p.example/%C3%A9.jpg",
+       "PHOTO;VALUE=uri:https://p.example/%C3%A9.jpg", "PHOTO;VALUE=uri:https://p.example/%C3%A9.jpg"},
+      // A web site is a URI in 3.0 and 4.0: no text escaping; what a URI may not hold is
+      // percent-encoded. 2.1 writes the cell as the original does.
+      {FieldKind::kWebsiteHome, "http://a.example/x;y,z\\q \xC3\xA9", nullptr,
+       "URL;HOME:http://a.example/x;y,z\\q \xC3\xA9", "URL;TYPE=HOME:http://a.example/x;y,z%5Cq%20%C3%A9",
+       "URL;TYPE=HOME:http://a.example/x;y,z%5Cq%20%C3%A9"},
+      {FieldKind::kWebsiteWork, "https://w.example/a\nb", nullptr,
+       "URL;WORK;ENCODING=QUOTED-PRINTABLE:https://w.example/a=0D=0Ab", "URL;TYPE=WORK:https://w.example/a%0Ab",
+       "URL;TYPE=WORK:https://w.example/a%0Ab"},
+      // White space only is no value in 3.0 and 4.0; 2.1 writes it as the original does.
+      {FieldKind::kCellular, "  ", nullptr, "TEL;CELL:  ", "", ""},
+      {FieldKind::kNotes, "\xC2\xA0\t\xE3\x80\x80", nullptr, "NOTE:\xC2\xA0\t\xE3\x80\x80", "", ""},
+      {FieldKind::kNickname, " \n", nullptr, "NICKNAME;ENCODING=QUOTED-PRINTABLE: =0D=0A", "", ""},
       {FieldKind::kPhoto, "a.jpg", &jpeg, "PHOTO;ENCODING=BASE64;TYPE=JPEG:\r\n /9j/YWJj\r\n",
-       "PHOTO;ENCODING=b;TYPE=JPEG:/9j/YWJj", "PHOTO:data:image/jpeg;base64,/9j/YWJj"},
+       "PHOTO;ENCODING=b;TYPE=JPEG:/9j/YWJj", "PHOTO;VALUE=uri:data:image/jpeg;base64,/9j/YWJj"},
       // A path whose file the run could not read gives no line.
       {FieldKind::kPhoto, "missing.jpg", nullptr, "", "", ""},
   };
@@ -99,7 +117,8 @@ TEST(NewKinds, OrderAndFolding) {
       ValueLines(Record(VCardVersion::k30, f, &photo))
           .starts_with("NICKNAME:Annie\r\nORG:Acme;Sales\r\nTITLE:Boss\r\nTEL;TYPE=CELL:1\r\nTEL;TYPE=VOICE:2\r\n"
                        "EMAIL;TYPE=INTERNET:a@x\r\nEMAIL;TYPE=INTERNET,WORK:w@x\r\nBDAY:1980-03-07\r\n"
-                       "X-ANNIVERSARY:2005-06-20\r\nCATEGORIES:VIP\r\nPHOTO;ENCODING=b;TYPE=PNG:AQEB"));
+                       "X-ANNIVERSARY:2005-06-20\r\nANNIVERSARY:2005-06-20\r\nX-EVOLUTION-ANNIVERSARY:2005-06-20\r\n"
+                       "CATEGORIES:VIP\r\nPHOTO;ENCODING=b;TYPE=PNG:AQEB"));
   // 3.0 folds the photo at 75 octets; 2.1 writes lines of 72 after the property, and a blank
   // line after the last.
   const std::string v30 = Record(VCardVersion::k30, f, &photo);
@@ -111,7 +130,7 @@ TEST(NewKinds, OrderAndFolding) {
   EXPECT_NE(v21.find("AQE=\r\n\r\nREV:"), std::string::npos);
 }
 
-TEST(RepeatedColumns, EveryValueIn30And40TheLastIn21) {
+TEST(RepeatedColumns, EveryValueIn30And40TheLastGivenIn21) {
   ContactFields f;
   f.AddEarlier(FieldKind::kCellular, "111");
   f.AddEarlier(FieldKind::kEmail, "first@x");
@@ -124,8 +143,9 @@ TEST(RepeatedColumns, EveryValueIn30And40TheLastIn21) {
   EXPECT_EQ(ValueLines(Record(VCardVersion::k30, f)),
             "TEL;TYPE=CELL:111\r\nTEL;TYPE=CELL:222\r\nEMAIL;TYPE=INTERNET:first@x\r\nEMAIL;TYPE=INTERNET:last@x\r\n"
             "CATEGORIES:A,B,C\r\n");
-  // The last column empty: the earlier values still arrive.
+  // The last column empty: the earlier values still arrive; 2.1 keeps the last earlier one.
   f[FieldKind::kCellular].clear();
+  EXPECT_EQ(ValueLines(Record(VCardVersion::k21, f)), "TEL;CELL:111\r\nEMAIL;INTERNET;PREF:last@x\r\nCATEGORIES:C\r\n");
   EXPECT_EQ(ValueLines(Record(VCardVersion::k40, f)),
             "TEL;TYPE=cell:111\r\nEMAIL:first@x\r\nEMAIL:last@x\r\nCATEGORIES:A,B,C\r\n");
 }

@@ -85,7 +85,7 @@ int Export(int argc, char** argv) {
     if (args[at] == "--one-file") {
       one_file = true;
     } else if (args[at] == "--vcard" && at + 1 < args.size()) {
-      const auto chosen = cw::vcard::VersionFromText(args[++at]);
+      const auto chosen = cw::vcard::VersionFromOption(args[++at]);
       if (!chosen) {
         std::cerr << "vcfexport: the vCard version is 2.1, 3.0 or 4.0, not " << args[at] << '\n';
         return 2;

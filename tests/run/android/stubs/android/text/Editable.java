@@ -1,0 +1,2 @@
+package android.text;
+public interface Editable extends CharSequence {}

@@ -1,0 +1,1 @@
+package com.android.internal.annotations; public @interface VisibleForTesting {}
