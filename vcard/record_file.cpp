@@ -119,11 +119,20 @@ bool NameIsFile(int dir, const std::string& name, int fd) {
 // any other run, in whatever process, container or host, removes only temporaries it can
 // lock. A sweep that slipped in between the file's creation and its lock is caught by
 // looking the name up again, and a new temporary is made.
-int OpenNamedTemporary(int dir, const std::string& prefix, std::string& temp_name) {
+int RegisterTemporary(int dir, const std::string& name);
+void UnregisterTemporary(int& slot) noexcept;
+
+// Creates a named temporary, locked. With `slot`, the name is entered for the SIGTERM/SIGINT
+// handler before the file is created, as LinkAsTemporary does.
+int OpenNamedTemporary(int dir, const std::string& prefix, std::string& temp_name, int* slot = nullptr) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     temp_name = NextTemporaryName(prefix);
+    if (slot) *slot = RegisterTemporary(dir, temp_name);
     const int fd = ::openat(dir, temp_name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
+      const int error = errno;
+      if (slot) UnregisterTemporary(*slot);
+      errno = error;
       if (errno != EEXIST) break;
       continue;
     }
@@ -133,6 +142,7 @@ int OpenNamedTemporary(int dir, const std::string& prefix, std::string& temp_nam
     } while (locked != 0 && errno == EINTR);
     // A file system without locks still gets its temporary; its sweep goes by process ids.
     if (locked != 0 || NameIsFile(dir, temp_name, fd)) return fd;
+    if (slot) UnregisterTemporary(*slot);
     ::close(fd);
   }
   temp_name.clear();
@@ -142,11 +152,18 @@ int OpenNamedTemporary(int dir, const std::string& prefix, std::string& temp_nam
 // Links the unnamed file `fd` under a new temporary's name relative to `dir` (its name in
 // `temp_name`, beginning with `prefix`), locked first as OpenNamedTemporary locks its files;
 // 0, or -1 with errno set.
-int LinkAsTemporary(int fd, int dir, const std::string& prefix, std::string& temp_name) {
+// Links the unnamed file `fd` under a new temporary name. The name is entered for the
+// SIGTERM/SIGINT handler (`slot`) before it appears, so a signal at any moment after it
+// appears removes it; a signal before finds no such name and does nothing.
+int LinkAsTemporary(int fd, int dir, const std::string& prefix, std::string& temp_name, int& slot) {
   ::flock(fd, LOCK_EX);  // the inode's lock: the name is locked from the moment it appears
   for (int attempt = 0; attempt < 100; ++attempt) {
     temp_name = NextTemporaryName(prefix);
+    slot = RegisterTemporary(dir, temp_name);
     if (LinkUnnamed(fd, dir, temp_name) == 0) return 0;
+    const int error = errno;
+    UnregisterTemporary(slot);  // the name is another file's, or none
+    errno = error;
     if (errno != EEXIST) break;
   }
   const int error = errno;
@@ -457,8 +474,7 @@ RecordFile RecordFile::CreateAt(int folder_fd, bool owns_folder, const std::stri
   // renamed over it only at Close: a kill while it is written leaves nothing behind.
   file.fd_ = OpenUnnamed(file.folder_fd_, relative ? "." : folder.c_str());
   if (file.fd_ < 0 && UnnamedFilesUnsupported(errno)) {
-    file.fd_ = OpenNamedTemporary(file.folder_fd_, temp_prefix, file.temp_name_);
-    if (file.fd_ >= 0) file.temp_slot_ = RegisterTemporary(file.folder_fd_, file.temp_name_);
+    file.fd_ = OpenNamedTemporary(file.folder_fd_, temp_prefix, file.temp_name_, &file.temp_slot_);
   }
   if (file.fd_ < 0) FailWithErrno("Cannot create file", path, errno);
   if (exists) {
@@ -521,12 +537,12 @@ void RecordFile::Close() {
 void RecordFile::ReplaceWithUnnamed(int fd) {
   std::string temp;
   const std::string temp_prefix = folder_fd_ == AT_FDCWD ? SplitPath(path_).first + "/" : std::string();
-  if (LinkAsTemporary(fd, folder_fd_, temp_prefix, temp) != 0) {
+  int slot = -1;
+  if (LinkAsTemporary(fd, folder_fd_, temp_prefix, temp, slot) != 0) {
     const int error = errno;
     ::close(fd);
     FailWithErrno("Cannot create file", path_, error);
   }
-  int slot = RegisterTemporary(folder_fd_, temp);
   const bool renamed = ::renameat(folder_fd_, temp.c_str(), folder_fd_, name_.c_str()) == 0;
   const int error = errno;
   if (!renamed) ::unlinkat(folder_fd_, temp.c_str(), 0);
