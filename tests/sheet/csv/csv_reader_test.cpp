@@ -207,7 +207,7 @@ TEST(CsvErrors, DamagedTextIsRefusedAtItsLineAndColumn) {
       {"an ELF program",
        std::string("\x7F"
                    "ELF\2\1\1\0\0\0",
-                   12),
+                   10),
        CsvErrorCode::kNotText, 0, 0},
       {"gzip data", std::string("\x1F\x8B\x08\x00\x00\x00\x00\x00\x00\x03", 10), CsvErrorCode::kNotText, 0, 0},
       {"UTF-16 without a mark", std::string("F\0i\0r\0s\0t\0,\0N\0", 14), CsvErrorCode::kNotText, 0, 0},
