@@ -562,6 +562,17 @@ void Form1::PushButton6_Click() {
   run::Statements s(env_.dialogs, kPushButton6Location);
   s.Step(100, [&] { Text1->setText(env_.application_folder + QStringLiteral("/Samples/sample.xls")); });
   s.Step(102, [&] { Text2->setText(QStringLiteral("A1:B3")); });
+  // The sample's block holds first and last names in its two columns: the list gets those two
+  // lines with their kinds, as a pick of the block would, so a save right after it exports the
+  // sample instead of answering that the list is empty.
+  s.Step(104, [&] {
+    columns_.Clear();
+    columns_.FillColumnList(2);
+    columns_.SetType(1, "First Name");
+    columns_.SetType(2, "Last Name");
+    list_model_->Reload();
+    ListView1->setCurrentIndex(list_model_->index(0, 0));
+  });
 }
 
 // --- the heading row ------------------------------------------------------------------------

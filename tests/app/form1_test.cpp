@@ -845,11 +845,15 @@ void Form1Test::HeadingRowProposesTheKindsAndMovesTheBlock() {
 void Form1Test::SampleCommand() {
   Harness h;
   Form1& form = h.Load();
-  form.Columns().FillColumnList(2);
+  form.Columns().FillColumnList(3);
   form.PushButton6->click();
   QCOMPARE(form.Text1->text(), h.app_folder + QStringLiteral("/Samples/sample.xls"));
   QCOMPARE(form.Text2->text(), QStringLiteral("A1:B3"));
+  // The list holds the sample's two columns with their kinds, whatever it held before.
   QCOMPARE(form.Columns().Count(), std::size_t{2});
+  QCOMPARE(form.Columns().TypeOf(1), std::string("First Name"));
+  QCOMPARE(form.Columns().TypeOf(2), std::string("Last Name"));
+  QCOMPARE(form.ListView1->model()->rowCount(), 2);
   QCOMPARE(h.workbooks_read, 0);
   QVERIFY(h.dialogs.boxes.empty());
 }
