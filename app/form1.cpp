@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeView>
 #include <algorithm>
 #include <exception>
@@ -66,6 +67,13 @@ const QString kButtonStyle = QStringLiteral(
 QString WrappedToolTip(const QString& text) {
   return text.isEmpty() ? text : QStringLiteral("<p>") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
+
+// A command button's tool tip: what it says about the button (may be empty), then its shortcut.
+QString ToolTipWithShortcut(const QString& text, const QString& keys) {
+  return WrappedToolTip(text) + WrappedToolTip(QStringLiteral("Shortcut: ") + keys);
+}
+
+const QString kAnsiKeys = QStringLiteral("Ctrl+S");
 
 // How long to wait for the window manager's frame after the window is shown.
 constexpr int kFramePollMs = 25;
@@ -260,7 +268,16 @@ void Form1::WireKeyboard() {
       {QKeySequence(Qt::Key_F1), PushButton4},
   };
   for (const auto& [keys, button] : shortcuts) {
-    connect(new QShortcut(keys, this), &QShortcut::activated, button, &QPushButton::click);
+    if (button != PushButton1) button->setToolTip(ToolTipWithShortcut({}, keys.toString(QKeySequence::PortableText)));
+    connect(new QShortcut(keys, this), &QShortcut::activated, button, [this, button] {
+      // Under 3.0 and 4.0 the ANSI button is off: its key says why, where the button is, rather
+      // than doing nothing.
+      if (!button->isEnabled()) {
+        QToolTip::showText(button->mapToGlobal(button->rect().center()), button->toolTip(), button);
+        return;
+      }
+      button->click();
+    });
   }
   Combo1->installEventFilter(new LetterSteps(this));
 }
@@ -715,7 +732,7 @@ void Form1::ShowOutputChoice(const commands::OutputChoice& choice) {
   // 3.0 and 4.0 are written in UTF-8 only: the ANSI button is off and its tool tip says why.
   const QString why = commands::AnsiButtonToolTip(choice.version);
   PushButton1->setEnabled(why.isEmpty());
-  PushButton1->setToolTip(WrappedToolTip(why));
+  PushButton1->setToolTip(ToolTipWithShortcut(why, kAnsiKeys));
   PushButton1->setAccessibleDescription(why);
 }
 

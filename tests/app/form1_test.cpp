@@ -271,6 +271,7 @@ class Form1Test : public QObject {
   void FreshAccountWithoutADesktopFolder();
   void ClosingTheMainWindowDuringAPickEndsIt();
   void KeyboardReachesTheCommandsAndTheKinds();
+  void CtrlSWithTheAnsiButtonOffSaysWhy();
 };
 
 void Form1Test::LayoutMatchesTheTableInTwips_data() {
@@ -1262,6 +1263,37 @@ void Form1Test::KeyboardReachesTheCommandsAndTheKinds() {
     QCOMPARE(pressed.count(), 1);
     QCOMPARE(c.button->text(), caption);
     QTRY_VERIFY(!form.ExportRunning());
+  }
+}
+
+// Under vCard 4.0 the ANSI button is off; its key shows the button's reason where the button
+// is and starts no run. Every command button's tool tip names its key, as the help does.
+void Form1Test::CtrlSWithTheAnsiButtonOffSaysWhy() {
+  Harness h;
+  h.settings->Write(kSection, QStringLiteral("VCardVersion"), QStringLiteral("4.0"));
+  int runs = 0;
+  h.save = [&](vcard::ExportEncoding, const run::ExportInputs&, run::PointerControl&) { ++runs; };
+  Form1& form = h.Load();
+  form.show();
+  QApplication::setActiveWindow(&form);
+  QVERIFY(QTest::qWaitForWindowActive(&form));
+  QToolTip::hideText();
+  form.ListView1->setFocus();
+  QTest::keyClick(form.ListView1, Qt::Key_S, Qt::ControlModifier);
+  QTRY_VERIFY(QToolTip::isVisible());
+  QVERIFY(QToolTip::text().contains(QStringLiteral("Save As VCF (UTF8 Format)")));
+  QCOMPARE(runs, 0);
+  QVERIFY(h.dialogs.boxes.empty());
+  QToolTip::hideText();
+
+  const std::pair<QPushButton*, QString> keys[] = {{form.PushButton1, QStringLiteral("Ctrl+S")},
+                                                   {form.PushButton2, QStringLiteral("Ctrl+O")},
+                                                   {form.PushButton3, QStringLiteral("Ctrl+Shift+S")},
+                                                   {form.PushButton4, QStringLiteral("F1")}};
+  const QString help = QString::fromStdString(commands::EncodingHelpText());
+  for (const auto& [button, key] : keys) {
+    QVERIFY2(button->toolTip().contains(QStringLiteral("Shortcut: ") + key), qPrintable(button->objectName()));
+    QVERIFY(help.contains(key));
   }
 }
 
