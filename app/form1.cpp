@@ -1,9 +1,11 @@
 #include "app/form1.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -232,8 +234,11 @@ void Form1::BuildSaveButtons() {
 
 namespace {
 
-// A letter typed into the closed chooser steps to the next kind that begins with it, from
-// the one shown, round to the first again: "H" again and again walks the seven "Home" kinds.
+// Type-ahead in the closed chooser, as Qt's item views do it: letters typed in quick
+// succession (within the platform's keyboard input interval) make one prefix, and the chooser
+// shows the first kind, from the one shown on, that begins with it: "pa" reaches "Pager". One
+// letter typed again and again steps to the next kind that begins with it, round to the first
+// again: "H" again and again walks the seven "Home" kinds.
 class LetterSteps : public QObject {
  public:
   using QObject::QObject;
@@ -242,18 +247,39 @@ class LetterSteps : public QObject {
     if (!combo || event->type() != QEvent::KeyPress) return false;
     const auto* key = static_cast<QKeyEvent*>(event);
     const QString text = key->text();
-    if (text.size() != 1 || !text[0].isLetter() || (key->modifiers() & ~Qt::ShiftModifier)) return false;
-    const int count = combo->count();
-    for (int step = 1; step <= count; ++step) {
-      const int at = (std::max(combo->currentIndex(), 0) + step) % count;
-      if (combo->itemText(at).startsWith(text, Qt::CaseInsensitive)) {
-        combo->setCurrentIndex(at);
-        emit combo->activated(at);  // as a pick from the list: the line takes the kind
-        break;
-      }
+    if (key->modifiers() & ~Qt::ShiftModifier) return false;
+    const bool continues = typed_since_.isValid() && typed_since_.elapsed() < QApplication::keyboardInputInterval();
+    const bool letter = text.size() == 1 && (text[0].isLetterOrNumber() || (continues && text[0] == QLatin1Char(' ')));
+    if (!letter) return false;
+    typed_ = continues ? typed_ + text : text;
+    typed_since_.start();
+    // The same letter again steps on; a longer prefix may stay on the kind shown.
+    const bool one_letter_again = typed_.count(typed_[0], Qt::CaseInsensitive) == typed_.size();
+    if (one_letter_again ? !Step(combo, typed_.left(1), 1) : !Step(combo, typed_, 0)) {
+      typed_ = text;  // no kind begins with the prefix: start again from this letter
+      Step(combo, typed_, 1);
     }
     return true;
   }
+
+ private:
+  static bool Step(QComboBox* combo, const QString& prefix, int first_step) {
+    const int count = combo->count();
+    for (int step = first_step; step < first_step + count; ++step) {
+      const int at = (std::max(combo->currentIndex(), 0) + step) % count;
+      if (combo->itemText(at).startsWith(prefix, Qt::CaseInsensitive)) {
+        if (at != combo->currentIndex() || step != 0) {
+          combo->setCurrentIndex(at);
+          emit combo->activated(at);  // as a pick from the list: the line takes the kind
+        }
+        return true;
+      }
+    }
+    return false;
+  }
+
+  QString typed_;
+  QElapsedTimer typed_since_;
 };
 
 }  // namespace

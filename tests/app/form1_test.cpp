@@ -272,6 +272,8 @@ class Form1Test : public QObject {
   void ClosingTheMainWindowDuringAPickEndsIt();
   void KeyboardReachesTheCommandsAndTheKinds();
   void CtrlSWithTheAnsiButtonOffSaysWhy();
+  void ChooserTypeAheadReachesTheKindTyped_data();
+  void ChooserTypeAheadReachesTheKindTyped();
 };
 
 void Form1Test::LayoutMatchesTheTableInTwips_data() {
@@ -1295,6 +1297,44 @@ void Form1Test::CtrlSWithTheAnsiButtonOffSaysWhy() {
     QVERIFY2(button->toolTip().contains(QStringLiteral("Shortcut: ") + key), qPrintable(button->objectName()));
     QVERIFY(help.contains(key));
   }
+}
+
+void Form1Test::ChooserTypeAheadReachesTheKindTyped_data() {
+  QTest::addColumn<QString>("typed");  // '|' is a pause longer than the keyboard input interval
+  QTest::addColumn<QString>("shown");
+  QTest::newRow("pa") << QStringLiteral("pa") << QStringLiteral("Pager");
+  QTest::newRow("ph") << QStringLiteral("ph") << QStringLiteral("Photo");
+  QTest::newRow("phone") << QStringLiteral("phone") << QStringLiteral("Phone Label");
+  QTest::newRow("email w") << QStringLiteral("email w") << QStringLiteral("Email Work");
+  QTest::newRow("hh steps") << QStringLiteral("hh") << QStringLiteral("Home City");
+  QTest::newRow("no such prefix") << QStringLiteral("px") << QStringLiteral("Pager");
+  QTest::newRow("pause starts anew") << QStringLiteral("p|a") << QStringLiteral("Anniversary");
+}
+
+void Form1Test::ChooserTypeAheadReachesTheKindTyped() {
+  QFETCH(QString, typed);
+  QFETCH(QString, shown);
+  Harness h;
+  Form1& form = h.Load();
+  h.dialogs.open_answer = h.workbook_path;
+  h.dialogs.pick = [](sheet::SheetWindow& window) {
+    SelectCells(window, 0, 0, 1, 1);
+    return true;
+  };
+  form.PushButton2_Click();
+  form.ListView1->setCurrentIndex(form.ListView1->model()->index(0, 0));
+  form.Combo1->setCurrentText(QStringLiteral("First Name"));
+  form.Combo1->setFocus();
+  for (const QChar c : typed) {
+    if (c == QLatin1Char('|')) {
+      QTest::qWait(QApplication::keyboardInputInterval() + 100);
+      continue;
+    }
+    const Qt::Key key = c == QLatin1Char(' ') ? Qt::Key_Space : static_cast<Qt::Key>(c.toUpper().unicode());
+    QTest::keyClick(form.Combo1, key, Qt::NoModifier);
+  }
+  QCOMPARE(form.Combo1->currentText(), shown);
+  QCOMPARE(form.ListView1->model()->index(0, 1).data().toString(), shown);  // the line takes the kind
 }
 
 QTEST_MAIN(Form1Test)
