@@ -668,6 +668,7 @@ void Form1::ProposeFromHeadings(sheet::Workbook workbook, const QString& path, c
   if (auto remembered = commands::RememberedKinds(env_.settings, headings.first_row)) kinds = std::move(*remembered);
   for (std::size_t j = 1; j <= kinds.size(); ++j) columns_.SetType(j, kinds[j - 1]);
   heading_row_ = std::move(headings.first_row);
+  list_model_->SetHeadings(heading_row_);
   remembered_kinds_ = std::move(kinds);
   address_with_headings_ = ToQString(address);
   if (!headings.address_below) return;  // a block of one row keeps it
@@ -689,6 +690,7 @@ void Form1::ForgetHeadingRow() {
   remembered_kinds_.clear();
   address_with_headings_.clear();
   address_below_.clear();
+  if (list_model_) list_model_->SetHeadings({});
   if (Label1->isHidden()) return;
   Label1->hide();
   Frame3->setTitle(QStringLiteral("Range Address"));

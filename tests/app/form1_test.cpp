@@ -813,6 +813,20 @@ void Form1Test::HeadingRowProposesTheKindsAndMovesTheBlock() {
     return shown;
   };
   QCOMPARE(kinds(), proposed);
+  // Each line shows its heading beside its column name.
+  const auto names = [&form] {
+    std::vector<std::string> shown;
+    for (int row = 0; row < form.ListView1->model()->rowCount(); ++row) {
+      shown.push_back(form.ListView1->model()->index(row, 0).data().toString().toStdString());
+    }
+    return shown;
+  };
+  std::vector<std::string> named;
+  for (std::size_t c = 0; c < kOutlookColumns; ++c) {
+    named.push_back("Column" + std::to_string(c + 1) + " (" + kOutlookHeadings[c] + ")");
+  }
+  QCOMPARE(names(), named);
+  QCOMPARE(names()[23], std::string("Column24 (E-mail Address)"));
   QCOMPARE(form.Text2->text(), QStringLiteral("$A$2:$AA$3"));
   QVERIFY(form.Label1->isVisibleTo(&form));
   QVERIFY(form.Frame3->title().contains(QStringLiteral("left out")));
@@ -838,6 +852,7 @@ void Form1Test::HeadingRowProposesTheKindsAndMovesTheBlock() {
   first_row = 1;
   form.PushButton2_Click();
   QCOMPARE(kinds(), std::vector<std::string>(kOutlookColumns, "Ignore"));
+  QCOMPARE(names()[0], std::string("Column1"));
   QCOMPARE(form.Text2->text(), QStringLiteral("$A$2:$AA$3"));
   QVERIFY(!form.Label1->isVisibleTo(&form));
   QCOMPARE(form.Frame3->title(), QStringLiteral("Range Address"));
