@@ -672,20 +672,31 @@ void Form1Test::BrowseCancelled() {
 
 void Form1Test::BrowseOwnerFileAnswered_data() {
   QTest::addColumn<QString>("owner");
+  QTest::addColumn<QByteArray>("content");
   QTest::addColumn<bool>("yes");
-  QTest::newRow("Excel's owner file, No") << QStringLiteral("~$contacts.xlsx") << false;
-  QTest::newRow("Excel's owner file, Yes") << QStringLiteral("~$contacts.xlsx") << true;
-  QTest::newRow("LibreOffice's lock file, No") << QStringLiteral(".~lock.contacts.xlsx#") << false;
-  QTest::newRow("LibreOffice's lock file, Yes") << QStringLiteral(".~lock.contacts.xlsx#") << true;
+  QTest::addColumn<QString>("program");  // the program the question names
+  const QString excel = QStringLiteral("~$contacts.xlsx");
+  const QString lock = QStringLiteral(".~lock.contacts.xlsx#");
+  const QByteArray libreoffice = ",Ann Lee,desk,08.12.2026 02:00,file:///home/ann/.config/libreoffice/4;";
+  const QByteArray openoffice = ",Ann Lee,desk,08.12.2026 02:00,file:///home/ann/.openoffice/4;";
+  QTest::newRow("Excel's owner file, No") << excel << QByteArray() << false << QStringLiteral("Excel");
+  QTest::newRow("Excel's owner file, Yes") << excel << QByteArray() << true << QStringLiteral("Excel");
+  QTest::newRow("LibreOffice's lock file, No") << lock << libreoffice << false << QStringLiteral("LibreOffice");
+  QTest::newRow("LibreOffice's lock file, Yes") << lock << libreoffice << true << QStringLiteral("LibreOffice");
+  QTest::newRow("OpenOffice's lock file") << lock << openoffice << false << QStringLiteral("OpenOffice");
+  QTest::newRow("empty lock file") << lock << QByteArray() << false << QStringLiteral("LibreOffice");
 }
 
 void Form1Test::BrowseOwnerFileAnswered() {
   QFETCH(QString, owner);
+  QFETCH(QByteArray, content);
   QFETCH(bool, yes);
+  QFETCH(QString, program);
   Harness h;
   Form1& form = h.Load();
   QFile lock(h.dir.filePath(owner));
   QVERIFY(lock.open(QIODevice::WriteOnly));
+  lock.write(content);
   lock.close();
   form.Text1->setText(QStringLiteral("/old.xls"));
   form.Text2->setText(QStringLiteral("$A$1"));
@@ -697,9 +708,9 @@ void Form1Test::BrowseOwnerFileAnswered() {
   };
   form.PushButton2_Click();
   QCOMPARE(h.dialogs.boxes.size(), std::size_t{1});
-  QCOMPARE(h.dialogs.boxes[0].text,
-           std::string("Excel may be open. It is recommended that you close Excel first.\r\n\r\n"
-                       "Would you like to proceed anyway?"));
+  QCOMPARE(QString::fromStdString(h.dialogs.boxes[0].text),
+           program + QStringLiteral(" may be open. It is recommended that you close ") + program +
+               QStringLiteral(" first.\r\n\r\nWould you like to proceed anyway?"));
   QCOMPARE(h.dialogs.boxes[0].title, std::string("Cardwright"));
   QVERIFY(h.dialogs.boxes[0].icon == run::MessageIcon::kNone);
   QVERIFY(h.dialogs.boxes[0].buttons == run::MessageButtons::kYesNo);
