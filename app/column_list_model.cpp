@@ -1,5 +1,7 @@
 #include "app/column_list_model.h"
 
+#include <utility>
+
 #include "sheet/view/qt_text.h"
 
 namespace cw::app {
@@ -33,6 +35,12 @@ void ColumnListModel::TypesChanged() {
   emit dataChanged(index(0, 1), index(shown_rows_ - 1, 1), {Qt::DisplayRole});
 }
 
+void ColumnListModel::SetHeadings(std::vector<std::string> headings) {
+  headings_ = std::move(headings);
+  if (shown_rows_ == 0) return;
+  emit dataChanged(index(0, 0), index(shown_rows_ - 1, 0), {Qt::DisplayRole});
+}
+
 int ColumnListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : shown_rows_; }
 
 int ColumnListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
@@ -43,7 +51,11 @@ QVariant ColumnListModel::data(const QModelIndex& index, int role) const {
     return {};
   }
   const mapping::ColumnLine& line = list_.Line(static_cast<std::size_t>(index.row()) + 1);
-  return ToQString(index.column() == 0 ? line.caption : line.type);
+  if (index.column() != 0) return ToQString(line.type);
+  const auto row = static_cast<std::size_t>(index.row());
+  // A heading of blanks says nothing and is left out.
+  if (row >= headings_.size() || ToQString(headings_[row]).trimmed().isEmpty()) return ToQString(line.caption);
+  return ToQString(line.caption) + QStringLiteral(" (") + ToQString(headings_[row]).simplified() + QLatin1Char(')');
 }
 
 QVariant ColumnListModel::headerData(int section, Qt::Orientation orientation, int role) const {

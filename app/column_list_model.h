@@ -5,6 +5,8 @@
 
 #include <QAbstractTableModel>
 #include <cstddef>
+#include <string>
+#include <vector>
 
 #include "mapping/column_list.h"
 
@@ -23,6 +25,9 @@ class ColumnListModel : public QAbstractTableModel {
   void LineChanged(std::size_t j);
   // Any line may have changed its type (a label and the column it types are one choice).
   void TypesChanged();
+  // The block's first row when it reads as headings, one cell per line (none: empty): each line
+  // shows its heading beside its column name, "Column1 (E-mail Address)".
+  void SetHeadings(std::vector<std::string> headings);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -32,6 +37,7 @@ class ColumnListModel : public QAbstractTableModel {
  private:
   mapping::ColumnList& list_;
   int shown_rows_ = 0;  // the rows the view knows of
+  std::vector<std::string> headings_;
 };
 
 }  // namespace cw::app

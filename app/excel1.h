@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "run/environment.h"
 #include "run/spreadsheet.h"
@@ -23,6 +24,14 @@ QStringList OwnerFilePaths(const QString& workbook_path);
 
 // True when an owner file of the workbook exists; false on any failure.
 bool ExcelIsRunning(const QString& workbook_path);
+
+// The program that holds the workbook open, as its owner file names it: "Excel" for "~$" + name;
+// for ".~lock." + name + "#", "OpenOffice" when the lock file's user profile is OpenOffice's, else
+// "LibreOffice". Empty when no owner file exists.
+QString OwnerProgram(const QString& workbook_path);
+
+// The question asked before a pick of a workbook open in `program`; for Excel, kExcelOpenText.
+std::string OpenElsewhereText(const QString& program);
 
 // Asks whether to go on when the workbook is open elsewhere. True means stop (the user said No).
 bool WarnIfExcelOpen(const QString& workbook_path, run::MessageSink& messages);

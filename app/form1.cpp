@@ -1,9 +1,11 @@
 #include "app/form1.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -17,6 +19,7 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeView>
 #include <algorithm>
 #include <exception>
@@ -66,6 +69,13 @@ const QString kButtonStyle = QStringLiteral(
 QString WrappedToolTip(const QString& text) {
   return text.isEmpty() ? text : QStringLiteral("<p>") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
+
+// A command button's tool tip: what it says about the button (may be empty), then its shortcut.
+QString ToolTipWithShortcut(const QString& text, const QString& keys) {
+  return WrappedToolTip(text) + WrappedToolTip(QStringLiteral("Shortcut: ") + keys);
+}
+
+const QString kAnsiKeys = QStringLiteral("Ctrl+S");
 
 // How long to wait for the window manager's frame after the window is shown.
 constexpr int kFramePollMs = 25;
@@ -224,8 +234,11 @@ void Form1::BuildSaveButtons() {
 
 namespace {
 
-// A letter typed into the closed chooser steps to the next kind that begins with it, from
-// the one shown, round to the first again: "H" again and again walks the seven "Home" kinds.
+// Type-ahead in the closed chooser, as Qt's item views do it: letters typed in quick
+// succession (within the platform's keyboard input interval) make one prefix, and the chooser
+// shows the first kind, from the one shown on, that begins with it: "pa" reaches "Pager". One
+// letter typed again and again steps to the next kind that begins with it, round to the first
+// again: "H" again and again walks the seven "Home" kinds.
 class LetterSteps : public QObject {
  public:
   using QObject::QObject;
@@ -234,18 +247,39 @@ class LetterSteps : public QObject {
     if (!combo || event->type() != QEvent::KeyPress) return false;
     const auto* key = static_cast<QKeyEvent*>(event);
     const QString text = key->text();
-    if (text.size() != 1 || !text[0].isLetter() || (key->modifiers() & ~Qt::ShiftModifier)) return false;
-    const int count = combo->count();
-    for (int step = 1; step <= count; ++step) {
-      const int at = (std::max(combo->currentIndex(), 0) + step) % count;
-      if (combo->itemText(at).startsWith(text, Qt::CaseInsensitive)) {
-        combo->setCurrentIndex(at);
-        emit combo->activated(at);  // as a pick from the list: the line takes the kind
-        break;
-      }
+    if (key->modifiers() & ~Qt::ShiftModifier) return false;
+    const bool continues = typed_since_.isValid() && typed_since_.elapsed() < QApplication::keyboardInputInterval();
+    const bool letter = text.size() == 1 && (text[0].isLetterOrNumber() || (continues && text[0] == QLatin1Char(' ')));
+    if (!letter) return false;
+    typed_ = continues ? typed_ + text : text;
+    typed_since_.start();
+    // The same letter again steps on; a longer prefix may stay on the kind shown.
+    const bool one_letter_again = typed_.count(typed_[0], Qt::CaseInsensitive) == typed_.size();
+    if (one_letter_again ? !Step(combo, typed_.left(1), 1) : !Step(combo, typed_, 0)) {
+      typed_ = text;  // no kind begins with the prefix: start again from this letter
+      Step(combo, typed_, 1);
     }
     return true;
   }
+
+ private:
+  static bool Step(QComboBox* combo, const QString& prefix, int first_step) {
+    const int count = combo->count();
+    for (int step = first_step; step < first_step + count; ++step) {
+      const int at = (std::max(combo->currentIndex(), 0) + step) % count;
+      if (combo->itemText(at).startsWith(prefix, Qt::CaseInsensitive)) {
+        if (at != combo->currentIndex() || step != 0) {
+          combo->setCurrentIndex(at);
+          emit combo->activated(at);  // as a pick from the list: the line takes the kind
+        }
+        return true;
+      }
+    }
+    return false;
+  }
+
+  QString typed_;
+  QElapsedTimer typed_since_;
 };
 
 }  // namespace
@@ -260,7 +294,16 @@ void Form1::WireKeyboard() {
       {QKeySequence(Qt::Key_F1), PushButton4},
   };
   for (const auto& [keys, button] : shortcuts) {
-    connect(new QShortcut(keys, this), &QShortcut::activated, button, &QPushButton::click);
+    if (button != PushButton1) button->setToolTip(ToolTipWithShortcut({}, keys.toString(QKeySequence::PortableText)));
+    connect(new QShortcut(keys, this), &QShortcut::activated, button, [this, button] {
+      // Under 3.0 and 4.0 the ANSI button is off: its key says why, where the button is, rather
+      // than doing nothing.
+      if (!button->isEnabled()) {
+        QToolTip::showText(button->mapToGlobal(button->rect().center()), button->toolTip(), button);
+        return;
+      }
+      button->click();
+    });
   }
   Combo1->installEventFilter(new LetterSteps(this));
 }
@@ -562,6 +605,17 @@ void Form1::PushButton6_Click() {
   run::Statements s(env_.dialogs, kPushButton6Location);
   s.Step(100, [&] { Text1->setText(env_.application_folder + QStringLiteral("/Samples/sample.xls")); });
   s.Step(102, [&] { Text2->setText(QStringLiteral("A1:B3")); });
+  // The sample's block holds first and last names in its two columns: the list gets those two
+  // lines with their kinds, as a pick of the block would, so a save right after it exports the
+  // sample instead of answering that the list is empty.
+  s.Step(104, [&] {
+    columns_.Clear();
+    columns_.FillColumnList(2);
+    columns_.SetType(1, "First Name");
+    columns_.SetType(2, "Last Name");
+    list_model_->Reload();
+    ListView1->setCurrentIndex(list_model_->index(0, 0));
+  });
 }
 
 // --- the heading row ------------------------------------------------------------------------
@@ -614,6 +668,7 @@ void Form1::ProposeFromHeadings(sheet::Workbook workbook, const QString& path, c
   if (auto remembered = commands::RememberedKinds(env_.settings, headings.first_row)) kinds = std::move(*remembered);
   for (std::size_t j = 1; j <= kinds.size(); ++j) columns_.SetType(j, kinds[j - 1]);
   heading_row_ = std::move(headings.first_row);
+  list_model_->SetHeadings(heading_row_);
   remembered_kinds_ = std::move(kinds);
   address_with_headings_ = ToQString(address);
   if (!headings.address_below) return;  // a block of one row keeps it
@@ -635,6 +690,7 @@ void Form1::ForgetHeadingRow() {
   remembered_kinds_.clear();
   address_with_headings_.clear();
   address_below_.clear();
+  if (list_model_) list_model_->SetHeadings({});
   if (Label1->isHidden()) return;
   Label1->hide();
   Frame3->setTitle(QStringLiteral("Range Address"));
@@ -704,7 +760,7 @@ void Form1::ShowOutputChoice(const commands::OutputChoice& choice) {
   // 3.0 and 4.0 are written in UTF-8 only: the ANSI button is off and its tool tip says why.
   const QString why = commands::AnsiButtonToolTip(choice.version);
   PushButton1->setEnabled(why.isEmpty());
-  PushButton1->setToolTip(WrappedToolTip(why));
+  PushButton1->setToolTip(ToolTipWithShortcut(why, kAnsiKeys));
   PushButton1->setAccessibleDescription(why);
 }
 

@@ -42,6 +42,10 @@ std::string EncodingHelpText() {
   text += "Choose " + caption(vcard::VCardVersion::k40) +
           " only when your address book asks for vCard 4.0: Android's contacts app refuses it, as Nextcloud and "
           "GrapheneOS refuse 2.1.";
+  text += "\r\r";
+  text +=
+      "Keys: Ctrl+O opens a workbook, Ctrl+S saves the ANSI files, Ctrl+Shift+S the UTF-8 files, and F1 shows this "
+      "help.";
   return text;
 }
 

@@ -271,6 +271,9 @@ class Form1Test : public QObject {
   void FreshAccountWithoutADesktopFolder();
   void ClosingTheMainWindowDuringAPickEndsIt();
   void KeyboardReachesTheCommandsAndTheKinds();
+  void CtrlSWithTheAnsiButtonOffSaysWhy();
+  void ChooserTypeAheadReachesTheKindTyped_data();
+  void ChooserTypeAheadReachesTheKindTyped();
 };
 
 void Form1Test::LayoutMatchesTheTableInTwips_data() {
@@ -669,20 +672,31 @@ void Form1Test::BrowseCancelled() {
 
 void Form1Test::BrowseOwnerFileAnswered_data() {
   QTest::addColumn<QString>("owner");
+  QTest::addColumn<QByteArray>("content");
   QTest::addColumn<bool>("yes");
-  QTest::newRow("Excel's owner file, No") << QStringLiteral("~$contacts.xlsx") << false;
-  QTest::newRow("Excel's owner file, Yes") << QStringLiteral("~$contacts.xlsx") << true;
-  QTest::newRow("LibreOffice's lock file, No") << QStringLiteral(".~lock.contacts.xlsx#") << false;
-  QTest::newRow("LibreOffice's lock file, Yes") << QStringLiteral(".~lock.contacts.xlsx#") << true;
+  QTest::addColumn<QString>("program");  // the program the question names
+  const QString excel = QStringLiteral("~$contacts.xlsx");
+  const QString lock = QStringLiteral(".~lock.contacts.xlsx#");
+  const QByteArray libreoffice = ",Ann Lee,desk,08.12.2026 02:00,file:///home/ann/.config/libreoffice/4;";
+  const QByteArray openoffice = ",Ann Lee,desk,08.12.2026 02:00,file:///home/ann/.openoffice/4;";
+  QTest::newRow("Excel's owner file, No") << excel << QByteArray() << false << QStringLiteral("Excel");
+  QTest::newRow("Excel's owner file, Yes") << excel << QByteArray() << true << QStringLiteral("Excel");
+  QTest::newRow("LibreOffice's lock file, No") << lock << libreoffice << false << QStringLiteral("LibreOffice");
+  QTest::newRow("LibreOffice's lock file, Yes") << lock << libreoffice << true << QStringLiteral("LibreOffice");
+  QTest::newRow("OpenOffice's lock file") << lock << openoffice << false << QStringLiteral("OpenOffice");
+  QTest::newRow("empty lock file") << lock << QByteArray() << false << QStringLiteral("LibreOffice");
 }
 
 void Form1Test::BrowseOwnerFileAnswered() {
   QFETCH(QString, owner);
+  QFETCH(QByteArray, content);
   QFETCH(bool, yes);
+  QFETCH(QString, program);
   Harness h;
   Form1& form = h.Load();
   QFile lock(h.dir.filePath(owner));
   QVERIFY(lock.open(QIODevice::WriteOnly));
+  lock.write(content);
   lock.close();
   form.Text1->setText(QStringLiteral("/old.xls"));
   form.Text2->setText(QStringLiteral("$A$1"));
@@ -694,9 +708,9 @@ void Form1Test::BrowseOwnerFileAnswered() {
   };
   form.PushButton2_Click();
   QCOMPARE(h.dialogs.boxes.size(), std::size_t{1});
-  QCOMPARE(h.dialogs.boxes[0].text,
-           std::string("Excel may be open. It is recommended that you close Excel first.\r\n\r\n"
-                       "Would you like to proceed anyway?"));
+  QCOMPARE(QString::fromStdString(h.dialogs.boxes[0].text),
+           program + QStringLiteral(" may be open. It is recommended that you close ") + program +
+               QStringLiteral(" first.\r\n\r\nWould you like to proceed anyway?"));
   QCOMPARE(h.dialogs.boxes[0].title, std::string("Cardwright"));
   QVERIFY(h.dialogs.boxes[0].icon == run::MessageIcon::kNone);
   QVERIFY(h.dialogs.boxes[0].buttons == run::MessageButtons::kYesNo);
@@ -810,6 +824,20 @@ void Form1Test::HeadingRowProposesTheKindsAndMovesTheBlock() {
     return shown;
   };
   QCOMPARE(kinds(), proposed);
+  // Each line shows its heading beside its column name.
+  const auto names = [&form] {
+    std::vector<std::string> shown;
+    for (int row = 0; row < form.ListView1->model()->rowCount(); ++row) {
+      shown.push_back(form.ListView1->model()->index(row, 0).data().toString().toStdString());
+    }
+    return shown;
+  };
+  std::vector<std::string> named;
+  for (std::size_t c = 0; c < kOutlookColumns; ++c) {
+    named.push_back("Column" + std::to_string(c + 1) + " (" + kOutlookHeadings[c] + ")");
+  }
+  QCOMPARE(names(), named);
+  QCOMPARE(names()[23], std::string("Column24 (E-mail Address)"));
   QCOMPARE(form.Text2->text(), QStringLiteral("$A$2:$AA$3"));
   QVERIFY(form.Label1->isVisibleTo(&form));
   QVERIFY(form.Frame3->title().contains(QStringLiteral("left out")));
@@ -835,6 +863,7 @@ void Form1Test::HeadingRowProposesTheKindsAndMovesTheBlock() {
   first_row = 1;
   form.PushButton2_Click();
   QCOMPARE(kinds(), std::vector<std::string>(kOutlookColumns, "Ignore"));
+  QCOMPARE(names()[0], std::string("Column1"));
   QCOMPARE(form.Text2->text(), QStringLiteral("$A$2:$AA$3"));
   QVERIFY(!form.Label1->isVisibleTo(&form));
   QCOMPARE(form.Frame3->title(), QStringLiteral("Range Address"));
@@ -845,11 +874,15 @@ void Form1Test::HeadingRowProposesTheKindsAndMovesTheBlock() {
 void Form1Test::SampleCommand() {
   Harness h;
   Form1& form = h.Load();
-  form.Columns().FillColumnList(2);
+  form.Columns().FillColumnList(3);
   form.PushButton6->click();
   QCOMPARE(form.Text1->text(), h.app_folder + QStringLiteral("/Samples/sample.xls"));
   QCOMPARE(form.Text2->text(), QStringLiteral("A1:B3"));
+  // The list holds the sample's two columns with their kinds, whatever it held before.
   QCOMPARE(form.Columns().Count(), std::size_t{2});
+  QCOMPARE(form.Columns().TypeOf(1), std::string("First Name"));
+  QCOMPARE(form.Columns().TypeOf(2), std::string("Last Name"));
+  QCOMPARE(form.ListView1->model()->rowCount(), 2);
   QCOMPARE(h.workbooks_read, 0);
   QVERIFY(h.dialogs.boxes.empty());
 }
@@ -1259,6 +1292,75 @@ void Form1Test::KeyboardReachesTheCommandsAndTheKinds() {
     QCOMPARE(c.button->text(), caption);
     QTRY_VERIFY(!form.ExportRunning());
   }
+}
+
+// Under vCard 4.0 the ANSI button is off; its key shows the button's reason where the button
+// is and starts no run. Every command button's tool tip names its key, as the help does.
+void Form1Test::CtrlSWithTheAnsiButtonOffSaysWhy() {
+  Harness h;
+  h.settings->Write(kSection, QStringLiteral("VCardVersion"), QStringLiteral("4.0"));
+  int runs = 0;
+  h.save = [&](vcard::ExportEncoding, const run::ExportInputs&, run::PointerControl&) { ++runs; };
+  Form1& form = h.Load();
+  form.show();
+  QApplication::setActiveWindow(&form);
+  QVERIFY(QTest::qWaitForWindowActive(&form));
+  QToolTip::hideText();
+  form.ListView1->setFocus();
+  QTest::keyClick(form.ListView1, Qt::Key_S, Qt::ControlModifier);
+  QTRY_VERIFY(QToolTip::isVisible());
+  QVERIFY(QToolTip::text().contains(QStringLiteral("Save As VCF (UTF8 Format)")));
+  QCOMPARE(runs, 0);
+  QVERIFY(h.dialogs.boxes.empty());
+  QToolTip::hideText();
+
+  const std::pair<QPushButton*, QString> keys[] = {{form.PushButton1, QStringLiteral("Ctrl+S")},
+                                                   {form.PushButton2, QStringLiteral("Ctrl+O")},
+                                                   {form.PushButton3, QStringLiteral("Ctrl+Shift+S")},
+                                                   {form.PushButton4, QStringLiteral("F1")}};
+  const QString help = QString::fromStdString(commands::EncodingHelpText());
+  for (const auto& [button, key] : keys) {
+    QVERIFY2(button->toolTip().contains(QStringLiteral("Shortcut: ") + key), qPrintable(button->objectName()));
+    QVERIFY(help.contains(key));
+  }
+}
+
+void Form1Test::ChooserTypeAheadReachesTheKindTyped_data() {
+  QTest::addColumn<QString>("typed");  // '|' is a pause longer than the keyboard input interval
+  QTest::addColumn<QString>("shown");
+  QTest::newRow("pa") << QStringLiteral("pa") << QStringLiteral("Pager");
+  QTest::newRow("ph") << QStringLiteral("ph") << QStringLiteral("Photo");
+  QTest::newRow("phone") << QStringLiteral("phone") << QStringLiteral("Phone Label");
+  QTest::newRow("email w") << QStringLiteral("email w") << QStringLiteral("Email Work");
+  QTest::newRow("hh steps") << QStringLiteral("hh") << QStringLiteral("Home City");
+  QTest::newRow("no such prefix") << QStringLiteral("px") << QStringLiteral("Pager");
+  QTest::newRow("pause starts anew") << QStringLiteral("p|a") << QStringLiteral("Anniversary");
+}
+
+void Form1Test::ChooserTypeAheadReachesTheKindTyped() {
+  QFETCH(QString, typed);
+  QFETCH(QString, shown);
+  Harness h;
+  Form1& form = h.Load();
+  h.dialogs.open_answer = h.workbook_path;
+  h.dialogs.pick = [](sheet::SheetWindow& window) {
+    SelectCells(window, 0, 0, 1, 1);
+    return true;
+  };
+  form.PushButton2_Click();
+  form.ListView1->setCurrentIndex(form.ListView1->model()->index(0, 0));
+  form.Combo1->setCurrentText(QStringLiteral("First Name"));
+  form.Combo1->setFocus();
+  for (const QChar c : typed) {
+    if (c == QLatin1Char('|')) {
+      QTest::qWait(QApplication::keyboardInputInterval() + 100);
+      continue;
+    }
+    const Qt::Key key = c == QLatin1Char(' ') ? Qt::Key_Space : static_cast<Qt::Key>(c.toUpper().unicode());
+    QTest::keyClick(form.Combo1, key, Qt::NoModifier);
+  }
+  QCOMPARE(form.Combo1->currentText(), shown);
+  QCOMPARE(form.ListView1->model()->index(0, 1).data().toString(), shown);  // the line takes the kind
 }
 
 QTEST_MAIN(Form1Test)

@@ -136,6 +136,7 @@ class SaveTest : public QObject {
   void BothSaveButtonsWriteTheRowsOfThePickedBlock();
   void SaveWithAnEmptyListOrAMissingWorkbookSaysSo();
   void ShippedSampleExportsThreeRows();
+  void SampleCommandThenSaveExportsTheSample();
   void LongRunShowsProgressAndCancelKeepsTheFilesWritten();
   void ReportsFromTheRunComeInStatementOrder();
   void ClosingTheWindowDuringARunEndsIt();
@@ -305,6 +306,25 @@ void SaveTest::ShippedSampleExportsThreeRows() {
   QCOMPARE(ReadAll(w.out + QStringLiteral("/UTF8_Wei Chen_Row3.vcf")),
            QByteArray("\xEF\xBB\xBF"
                       "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Chen;Wei;;\r\nFN:Wei  Chen\r\n"
+                      "REV:20260101T090503\r\nEND:VCARD\r\n"));
+}
+
+// A first-time user's walk: the sample command, then a save, with nothing picked before.
+void SaveTest::SampleCommandThenSaveExportsTheSample() {
+  const QString shipped = QStringLiteral(CW_SOURCE_DIR "/Samples/sample.xls");
+  if (!QFile::exists(shipped)) QSKIP("Samples/sample.xls is not in the tree");
+  World w;
+  QVERIFY(QFile::copy(shipped, w.Sample()));
+  w.form->PushButton6->click();
+  w.Save(w.form->PushButton3);
+  QCOMPARE(w.dialogs.boxes.size(), std::size_t{1});
+  QCOMPARE(w.dialogs.boxes[0].text, std::string("Done."));
+  QCOMPARE(VcfFiles(w.out),
+           QStringList({QStringLiteral("UTF8_John Smith_Row1.vcf"), QStringLiteral("UTF8_Maria Garcia_Row2.vcf"),
+                        QStringLiteral("UTF8_Wei Chen_Row3.vcf")}));
+  QCOMPARE(ReadAll(w.out + QStringLiteral("/UTF8_John Smith_Row1.vcf")),
+           QByteArray("\xEF\xBB\xBF"
+                      "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Smith;John;;\r\nFN:John  Smith\r\n"
                       "REV:20260101T090503\r\nEND:VCARD\r\n"));
 }
 

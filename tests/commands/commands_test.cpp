@@ -54,7 +54,7 @@ void CommandsTest::HelpExplainsTheEncodingsThenTheAddressBooks() {
   const QString text = QString::fromStdString(commands::EncodingHelpText());
   QVERIFY(!text.contains(QLatin1Char('\n')));
   const QStringList blocks = text.split(QStringLiteral("\r\r"));
-  QCOMPARE(blocks.size(), 7);
+  QCOMPARE(blocks.size(), 8);
   QCOMPARE(blocks[0], QStringLiteral("ANSI Vs. UTF8"));
   QVERIFY(blocks[1].contains(QStringLiteral("Wikipedia")));
   QVERIFY(!blocks[1].contains(QLatin1Char('\r')));
@@ -72,6 +72,8 @@ void CommandsTest::HelpExplainsTheEncodingsThenTheAddressBooks() {
                  block.contains(QString::fromLatin1(commands::kAddressBooks[i].caption)),
              suits[i]);
   }
+  // Last, the keys of the window's commands.
+  QVERIFY(blocks[7].startsWith(QStringLiteral("Keys: ")));
 }
 
 void CommandsTest::HelpShowsOneBoxWithTheApplicationTitle() {
