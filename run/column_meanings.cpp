@@ -42,12 +42,6 @@ std::string_view OrderWords(DateOrder order) {
   return "";
 }
 
-std::string IsoDate(const Date& d) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d", d.year, d.month, d.day);
-  return text;
-}
-
 std::size_t Index(DateOrder order) { return static_cast<std::size_t>(order); }
 
 bool AllDigits(std::string_view s) {
@@ -76,6 +70,12 @@ bool WithoutYear(std::string_view text) {
 }
 
 }  // namespace
+
+std::string IsoDate(const Date& d) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", d.year, d.month, d.day);
+  return text;
+}
 
 void RowNotes::Add(std::size_t row, std::string why) {
   ++count_;

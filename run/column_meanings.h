@@ -69,6 +69,9 @@ class DateColumn {
   bool contradicted_ = false;  // no order reads every numeric cell
 };
 
+// The date as 1980-03-07.
+std::string IsoDate(const vcard::Date& date);
+
 // A birthday given as year, month and day of month in columns of their own (Thunderbird):
 // the date, or nothing with a note when the three do not make one. All three empty: nothing,
 // and no note.

@@ -458,26 +458,10 @@ class Run {
           Place(r, *kind, typed_by_[i - 1], TakeCellText(r, i), fields);
         } else if (earlier[i - 1]) {
           // An earlier column of a kind several columns carry: kept beside the last one's.
-          std::string text;
-          if (!streaming_) {
-            text = block_->CellText(first_row_ + static_cast<std::uint32_t>(r),
-                                    first_column_ + static_cast<std::uint32_t>(i) - 1);
-          } else if (read_error_) {
-            read_failed_ = true;
-            throw std::runtime_error(*read_error_);
-          } else if (i <= row_texts_.size()) {
-            text = std::move(row_texts_[i - 1]);
-          }
-          fields.AddEarlier(*kind, std::move(text));
-        } else if (!streaming_) {
-          std::string text = block_->CellText(first_row_ + static_cast<std::uint32_t>(r),
-                                              first_column_ + static_cast<std::uint32_t>(i) - 1);
+          fields.AddEarlier(*kind, TakeCellText(r, i));
+        } else if (!streaming_ || read_error_) {
+          std::string text = TakeCellText(r, i);
           Keep(fields[*kind], text);
-        } else if (read_error_) {
-          // The sheet's data is damaged at this row: reported once, at this cell; the rows
-          // before are written, and the run stops here as a failed open does.
-          read_failed_ = true;
-          throw std::runtime_error(*read_error_);
         } else {
           // Swapped, not moved: the stream fills the same buffers again for the next row. (A
           // cell past the row's end is empty: the field is already.)
@@ -540,6 +524,8 @@ class Run {
                               first_column_ + static_cast<std::uint32_t>(i) - 1);
     }
     if (read_error_) {
+      // The sheet's data is damaged at this row: reported once, at this cell; the rows
+      // before are written, and the run stops here as a failed open does.
       read_failed_ = true;
       throw std::runtime_error(*read_error_);
     }
@@ -671,9 +657,7 @@ class Run {
                                         fields[FieldKind::kBirthDayOfMonth], r + 1, notes_);
     if (date && fields[FieldKind::kBirthday].empty()) {
       // The text stands for the date, which the record takes as it is.
-      char text[16];
-      std::snprintf(text, sizeof text, "%04d-%02d-%02d", date->year, date->month, date->day);
-      fields[FieldKind::kBirthday] = text;
+      fields[FieldKind::kBirthday] = IsoDate(*date);
       birthday_of_parts_ = date;
     }
   }
